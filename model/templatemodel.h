@@ -1,0 +1,38 @@
+#pragma once
+
+#include "model/graphicsmodel.h"
+
+#include <QList>
+#include <QString>
+
+// One label template: a header and one list per kind of element. Lengths are
+// millimetres; times are local "yyyy-MM-dd hh:mm:ss" texts.
+class TemplateModel
+{
+public:
+    QString name;
+    QString type;
+    QString background; // "", "out:<picture copy>" or a built-in background file name
+    float printWidth = 0.0f;
+    float printHeight = 0.0f;
+    float backLength = 0.0f;
+    float foldLength = 0.0f;
+    float offsetX = 0.0f;
+    float offsetY = 0.0f;
+    int angle = 0;
+    bool full = false;
+    bool lockstate = false;
+    QString createTime;
+    QString modifyTime;
+    QList<RectangleModel> rectangleModels;
+    QList<LineModel> lineModels;
+    QList<CircleModel> circleModels;
+    QList<TextModel> textModels;
+    QList<PictureModel> pictureModels;
+    QList<QrcodeModel> qrcodeModels;
+    QList<BarcodeModel> barcodeModels;
+    QList<RectangleBgModel> rectBgModels;
+};
+
+// Prefix of a background that is a picture copy of the user's own.
+inline constexpr const char BACKGROUND_OUT_PREFIX[] = "out:";

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need. Safe to run again:
+# it only calls apt-get when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
+    libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
+    libqrencode-dev libquazip5-dev libxlsxwriter-dev
+    fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
+    # outside oracles used by the tests
+    zbar-tools qrencode zint python3 python3-openpyxl sqlite3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+echo "installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,160 @@
+#include "support/testsupport.h"
+
+#include "util/seams.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProcess>
+
+namespace TestSupport {
+
+TempProgramDir::TempProgramDir()
+{
+    Q_ASSERT(m_dir.isValid());
+    Seams::setProgramDir(m_dir.path());
+}
+
+TempProgramDir::~TempProgramDir()
+{
+    Seams::setProgramDir(QString());
+}
+
+ToastRecorder::ToastRecorder()
+{
+    Seams::setToastHandler([this](const QString &text, const QString &color, const QString &background) {
+        m_toasts.append({text, color, background});
+    });
+}
+
+ToastRecorder::~ToastRecorder()
+{
+    Seams::setToastHandler(nullptr);
+}
+
+QStringList ToastRecorder::texts() const
+{
+    QStringList list;
+    for (const Toast &t : m_toasts)
+        list.append(t.text);
+    return list;
+}
+
+namespace {
+
+struct Captured {
+    QtMsgType type;
+    QString text;
+};
+
+QMutex g_logMutex;
+QList<Captured> g_log;
+QtMessageHandler g_previous = nullptr;
+int g_captures = 0;
+
+void captureHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    {
+        QMutexLocker lock(&g_logMutex);
+        g_log.append({type, text});
+    }
+    if (g_previous)
+        g_previous(type, context, text);
+}
+
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker lock(&g_logMutex);
+    if (g_captures++ == 0)
+        g_previous = qInstallMessageHandler(captureHandler);
+    g_log.clear();
+}
+
+LogCapture::~LogCapture()
+{
+    QMutexLocker lock(&g_logMutex);
+    if (--g_captures == 0) {
+        qInstallMessageHandler(g_previous);
+        g_previous = nullptr;
+    }
+}
+
+QStringList LogCapture::messages(QtMsgType type) const
+{
+    QMutexLocker lock(&g_logMutex);
+    QStringList list;
+    for (const Captured &c : g_log) {
+        if (c.type == type)
+            list.append(c.text);
+    }
+    return list;
+}
+
+bool LogCapture::contains(const QString &fragment) const
+{
+    QMutexLocker lock(&g_logMutex);
+    for (const Captured &c : g_log) {
+        if (c.text.contains(fragment))
+            return true;
+    }
+    return false;
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log.clear();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QStringList listFiles(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QString systemPython()
+{
+    return QStringLiteral("/usr/bin/python3");
+}
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err,
+               const QByteArray &input, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForStarted(10000))
+        return -1;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return -1;
+    }
+    if (out)
+        *out = process.readAllStandardOutput();
+    if (err)
+        *err = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace TestSupport

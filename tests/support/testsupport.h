@@ -1,0 +1,83 @@
+#pragma once
+
+// Fixtures shared by the tests: a temporary program folder, a recorder for
+// notification toasts, a log capture and small file helpers.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+namespace TestSupport {
+
+// Points the program folder at a fresh temporary folder for its lifetime.
+class TempProgramDir
+{
+public:
+    TempProgramDir();
+    ~TempProgramDir();
+    TempProgramDir(const TempProgramDir &) = delete;
+    TempProgramDir &operator=(const TempProgramDir &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    // path() + suffix, for suffixes such as "/attachment/customConfig.json".
+    QString file(const QString &suffix) const { return m_dir.path() + suffix; }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Records every toast instead of showing it, for its lifetime.
+class ToastRecorder
+{
+public:
+    struct Toast {
+        QString text;
+        QString color;
+        QString background;
+    };
+    ToastRecorder();
+    ~ToastRecorder();
+    ToastRecorder(const ToastRecorder &) = delete;
+    ToastRecorder &operator=(const ToastRecorder &) = delete;
+
+    const QList<Toast> &toasts() const { return m_toasts; }
+    QStringList texts() const;
+    void clear() { m_toasts.clear(); }
+
+private:
+    QList<Toast> m_toasts;
+};
+
+// Collects the messages the code logs, for its lifetime (they still reach
+// the previous handler).
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList messages(QtMsgType type) const;
+    QStringList warnings() const { return messages(QtWarningMsg); }
+    bool contains(const QString &fragment) const;
+    void clear();
+};
+
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+// Files in a folder, sorted by name.
+QStringList listFiles(const QString &dir);
+
+// The system Python (with the Debian packages the tests use as oracles).
+QString systemPython();
+
+// Runs a program to completion (at most timeoutMs); returns its exit code, or
+// -1 when it could not run. Standard output and error are returned if asked.
+int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
+               QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = 60000);
+
+} // namespace TestSupport

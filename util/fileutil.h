@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+
+// Paths under the program's folder and the embedded defaults.
+inline constexpr const char CUSTOM_ROOT[] = "/attachment";
+inline constexpr const char CUSTOM_PICTURE[] = "/attachment/picture";
+inline constexpr const char CUSTOM_CONFIG_PATH[] = "/attachment/customConfig.json";
+inline constexpr const char CUSTOM_TEMPLATE_PATH[] = "/attachment/customTemplate.json";
+inline constexpr const char CUSTOM_TEMPLATE_TRASH_PATH[] = "/attachment/customTemplateTrash.json";
+inline constexpr const char DEFAULT_CONFIG_PATH[] = ":/resources/config/defaultConfig.json";
+inline constexpr const char DEFAULT_TEMPLATE_PATH[] = ":/resources/config/defaultTemplate.json";
+
+// The attachment folder tree under the program's folder and the picture copies in it.
+class FileUtil
+{
+public:
+    FileUtil() = delete;
+
+    // Absolute path of program folder + suffix (one of the constants above).
+    static QString customPath(const char *suffix);
+
+    // Creates the attachment folder and its picture folder when missing.
+    static void checkCustomDir();
+
+    // Copies a picture into the picture folder under a fresh UUID name with
+    // the source's suffix; returns that name, or "" when the copy failed.
+    static QString copyPictureFile(const QString &source);
+
+    // Absolute path of a picture copy, or "" when the name is not a plain file
+    // name (so nothing built from it can leave the picture folder).
+    static QString getFilePathFromCustomPixmap(const QString &name);
+
+    // A stored picture name is usable only as a plain file name: not empty,
+    // not "." or "..", and without "/" or "\\".
+    static bool isPlainFileName(const QString &name);
+
+    // Base64 of the pixmap encoded as PNG.
+    static QString getPixmapBase64(const QPixmap &pixmap);
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+// Reading and writing the JSON stores under the attachment folder.
+//
+// A missing or zero-byte file reads as empty. A non-empty file that does not
+// hold the expected form is renamed to "<name>.bad-<yyyyMMddhhmmss>" with a
+// warning before it is treated as empty, so the next write loses nothing the
+// user had. Writes go through QSaveFile: a crash mid-write leaves the old
+// file whole, and a failed write is logged.
+namespace JsonFile {
+
+// Parses bytes that may begin with a UTF-8 byte-order mark.
+QJsonDocument parse(const QByteArray &bytes, QJsonParseError *error = nullptr);
+
+QJsonObject readObject(const QString &path);
+QJsonArray readArray(const QString &path);
+
+// Indented layout, UTF-8 without a byte-order mark, final line feed.
+bool write(const QString &path, const QJsonDocument &doc);
+inline bool write(const QString &path, const QJsonObject &object) { return write(path, QJsonDocument(object)); }
+inline bool write(const QString &path, const QJsonArray &array) { return write(path, QJsonDocument(array)); }
+
+// Creates an empty (zero-byte) file when none exists.
+bool ensureExists(const QString &path);
+
+} // namespace JsonFile

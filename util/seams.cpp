@@ -1,0 +1,117 @@
+#include "util/seams.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace Seams {
+namespace {
+
+struct Handlers {
+    QString programDir;
+    ToastHandler toast;
+    FileDialogHandler openFile;
+    FileDialogHandler saveFile;
+    QuestionHandler question;
+    InformationHandler information;
+    InputHandler input;
+    ScreenHandler screen;
+};
+
+Handlers &handlers()
+{
+    static Handlers h;
+    return h;
+}
+
+} // namespace
+
+QString programDir()
+{
+    if (!handlers().programDir.isEmpty())
+        return handlers().programDir;
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramDir(const QString &dir)
+{
+    QString d = dir;
+    while (d.size() > 1 && d.endsWith(QLatin1Char('/')))
+        d.chop(1);
+    handlers().programDir = d;
+}
+
+void setToastHandler(ToastHandler handler) { handlers().toast = std::move(handler); }
+const ToastHandler &toastHandler() { return handlers().toast; }
+
+QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
+{
+    if (handlers().openFile)
+        return handlers().openFile(parent, caption, dir, filter);
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
+{
+    if (handlers().saveFile)
+        return handlers().saveFile(parent, caption, dir, filter);
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+void setOpenFileHandler(FileDialogHandler handler) { handlers().openFile = std::move(handler); }
+void setSaveFileHandler(FileDialogHandler handler) { handlers().saveFile = std::move(handler); }
+
+bool askQuestion(QWidget *parent, const QString &title, const QString &text)
+{
+    if (handlers().question)
+        return handlers().question(parent, title, text);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void showInformation(QWidget *parent, const QString &title, const QString &text)
+{
+    if (handlers().information) {
+        handlers().information(parent, title, text);
+        return;
+    }
+    QMessageBox::information(parent, title, text);
+}
+
+void setQuestionHandler(QuestionHandler handler) { handlers().question = std::move(handler); }
+void setInformationHandler(InformationHandler handler) { handlers().information = std::move(handler); }
+
+QString getText(QWidget *parent, const QString &title, const QString &label, QLineEdit::EchoMode mode, bool *ok)
+{
+    if (handlers().input)
+        return handlers().input(parent, title, label, mode, ok);
+    return QInputDialog::getText(parent, title, label, mode, QString(), ok);
+}
+
+void setInputHandler(InputHandler handler) { handlers().input = std::move(handler); }
+
+ScreenSize screenSize()
+{
+    if (handlers().screen)
+        return handlers().screen();
+    ScreenSize s;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        s.pixels = screen->size();
+        s.millimetres = screen->physicalSize();
+    }
+    return s;
+}
+
+void setScreenHandler(ScreenHandler handler) { handlers().screen = std::move(handler); }
+
+void resetAll() { handlers() = Handlers(); }
+
+} // namespace Seams
