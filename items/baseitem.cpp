@@ -209,6 +209,13 @@ void BaseItem::setPaintHints(QPainter *painter)
     painter->setRenderHint(QPainter::TextAntialiasing);
 }
 
+QRect BaseItem::integerRect(const QRectF &r)
+{
+    const int left = qRound(r.x());
+    const int top = qRound(r.y());
+    return QRect(left, top, qRound(r.x() + r.width()) - left, qRound(r.y() + r.height()) - top);
+}
+
 void BaseItem::hoverEnterEvent(QGraphicsSceneHoverEvent *)
 {
     hovered = true;

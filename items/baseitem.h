@@ -80,6 +80,11 @@ protected:
 
     // Switches on the render hints every element paints with.
     static void setPaintHints(QPainter *painter);
+    // The whole-pixel rectangle of r: edges rounded half upward.
+    static QRect integerRect(const QRectF &r);
+    // Half the pen's whole width, remainder dropped: the inset that keeps a
+    // border inside the element.
+    int halfPenWidth() const { return pen.width() / 2; }
 
     QRectF rect;
     double handleMargin = 5.0;
