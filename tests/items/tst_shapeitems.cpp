@@ -172,13 +172,13 @@ private slots:
         QVERIFY(r.dark(0, 1) && r.dark(9, 1));
         QVERIFY(r.light(11, 1));
         QVERIFY(r.light(5, 3));
-        QVERIFY(r.light(13, 6));
+        QVERIFY(r.light(12, 4));
 
         Rendered s(item.get(), true);
         QVERIFY(s.dark(5, 1));
         QVERIFY(s.red(5, -3)); // the bottom marker's top edge
         // Markers are filled black inside their red outlines.
-        QVERIFY(s.dark(13, 6));
+        QVERIFY(s.dark(12, 4));
         QVERIFY(s.red(15, 6) || s.red(16, 6));
     }
 
