@@ -13,6 +13,8 @@
 
 #include <qrencode.h>
 
+#include <utility>
+
 QString FileUtil::customPath(const char *suffix)
 {
     return Seams::programDir() + QLatin1String(suffix);
@@ -82,12 +84,17 @@ QPixmap *FileUtil::getPicturePixmap(const QString &fileName, bool blackWhite)
     const QImage source(path);
     if (source.isNull())
         return new QPixmap();
-    // Laid on white first, so that transparent parts of the picture are white.
-    QImage image(source.size(), QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    {
+    // Laid on white first, so that transparent parts of the picture are
+    // white. The result is opaque, so an opaque format spares the
+    // premultiplying conversions; an opaque picture needs no painting at all.
+    QImage image;
+    if (source.hasAlphaChannel()) {
+        image = QImage(source.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
         QPainter painter(&image);
         painter.drawImage(0, 0, source);
+    } else {
+        image = source.convertToFormat(QImage::Format_RGB32);
     }
     const QRgb white = qRgb(255, 255, 255);
     const QRgb black = qRgb(0, 0, 0);
@@ -98,7 +105,7 @@ QPixmap *FileUtil::getPicturePixmap(const QString &fileName, bool blackWhite)
             line[x] = qRed(c) + qGreen(c) + qBlue(c) > BLACK_WHITE_THRESHOLD ? white : black;
         }
     }
-    return new QPixmap(QPixmap::fromImage(image));
+    return new QPixmap(QPixmap::fromImage(std::move(image)));
 }
 
 QPixmap *FileUtil::getQrCodePixmap(const QString &content)
@@ -133,7 +140,7 @@ QPixmap *FileUtil::getQrCodePixmap(const QString &content)
         }
     }
     QRcode_free(code);
-    return new QPixmap(QPixmap::fromImage(image));
+    return new QPixmap(QPixmap::fromImage(std::move(image)));
 }
 
 QPixmap *FileUtil::getBarCodePixmap(const QString &content, BarCode::RejectNotice notice)
