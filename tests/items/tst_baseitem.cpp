@@ -405,6 +405,24 @@ private slots:
         QCOMPARE(item->pos(), QPointF(180, 80));
     }
 
+    void sceneIndexFollowsNewSize()
+    {
+        // The scene must hear of every size change, or it keeps finding the
+        // item by its old rectangle.
+        QGraphicsScene scene(0, 0, 500, 500);
+        auto *item = new ProbeItem;
+        scene.addItem(item);
+        item->setRect(0, 0, 10, 10);
+        QCOMPARE(scene.items(QPointF(5, 5)).size(), 1);
+        QVERIFY(scene.items(QPointF(150, 150)).isEmpty());
+        item->setRect(0, 0, 200, 200);
+        QCOMPARE(scene.items(QPointF(150, 150)).size(), 1);
+        item->setRect(QRectF(0, 0, 300, 300));
+        QCOMPARE(scene.items(QPointF(250, 250)).size(), 1);
+        item->setRect(QRectF(0, 0, 20, 20));
+        QVERIFY(scene.items(QPointF(150, 150)).isEmpty());
+    }
+
     void selectionFramePainting()
     {
         QGraphicsScene scene(-20, -20, 160, 120);
