@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -70,23 +69,6 @@ QString code128AsBits(const QString &pattern)
     while (bits.size() % 4)
         bits += QLatin1Char('0');
     return bits;
-}
-
-QString zbarDecode(const QImage &image, const QString &dir, int pad)
-{
-    QImage padded(image.width() + 2 * pad, image.height() + 2 * pad, QImage::Format_RGB32);
-    padded.fill(Qt::white);
-    QPainter painter(&padded);
-    painter.drawImage(pad, pad, image);
-    painter.end();
-    const QString path = dir + QStringLiteral("/code.png");
-    if (!padded.save(path))
-        return QStringLiteral("cannot save");
-    QByteArray out;
-    runProgram(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path}, &out);
-    if (out.endsWith('\n'))
-        out.chop(1);
-    return QString::fromUtf8(out);
 }
 
 bool isBlack(const QImage &image, int x, int y)
@@ -336,11 +318,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, type);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
         BarCode code;
         const QImage image = code.creatBarCode(text, BarCodeType(type)).toImage();
         QVERIFY(!image.isNull());
-        QCOMPARE(zbarDecode(image, dir.path(), 0), expected);
+        QCOMPARE(zbarDecode(image), QStringList({expected}));
     }
 };
 

@@ -43,30 +43,27 @@ public:
         e.setPos(p);
         hoverMoveEvent(&e);
     }
-    void press(const QPointF &p, Qt::MouseButton button = Qt::LeftButton)
+    void press(const QPointF &p) { mouse(QEvent::GraphicsSceneMousePress, p, Qt::LeftButton, Qt::LeftButton); }
+    void dragTo(const QPointF &p, Qt::MouseButtons buttons = Qt::LeftButton)
     {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMousePress);
+        mouse(QEvent::GraphicsSceneMouseMove, p, Qt::NoButton, buttons);
+    }
+    void release(const QPointF &p) { mouse(QEvent::GraphicsSceneMouseRelease, p, Qt::LeftButton, Qt::NoButton); }
+
+private:
+    void mouse(QEvent::Type type, const QPointF &p, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        QGraphicsSceneMouseEvent e(type);
         e.setPos(p);
         e.setScenePos(mapToScene(p));
         e.setButton(button);
-        e.setButtons(button);
-        mousePressEvent(&e);
-    }
-    void dragTo(const QPointF &p, Qt::MouseButtons buttons = Qt::LeftButton)
-    {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMouseMove);
-        e.setPos(p);
-        e.setScenePos(mapToScene(p));
         e.setButtons(buttons);
-        mouseMoveEvent(&e);
-    }
-    void release(const QPointF &p)
-    {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMouseRelease);
-        e.setPos(p);
-        e.setScenePos(mapToScene(p));
-        e.setButton(Qt::LeftButton);
-        mouseReleaseEvent(&e);
+        if (type == QEvent::GraphicsSceneMousePress)
+            mousePressEvent(&e);
+        else if (type == QEvent::GraphicsSceneMouseMove)
+            mouseMoveEvent(&e);
+        else
+            mouseReleaseEvent(&e);
     }
 };
 
