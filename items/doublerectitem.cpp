@@ -22,10 +22,9 @@ int DoubleRectItem::getDpi() const
 {
     if (dpi > 0)
         return dpi;
-    // The shell sets the screen's resolution at start-up; before that (and in
-    // programs without a shell) ask the screen itself.
-    const float screen = TextUtil::SCREEN_DPI > 0.0f ? TextUtil::SCREEN_DPI : TextUtil::screenDpi();
-    return TextUtil::dpiToInt(screen);
+    // The shell and the editor set the screen's resolution before anything is
+    // drawn; a value that is unset or broken counts as 96.
+    return TextUtil::dpiToInt(TextUtil::SCREEN_DPI);
 }
 
 void DoubleRectItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)

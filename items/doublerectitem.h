@@ -15,7 +15,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
     // The resolution the frames are drawn at; 0 (the default) means the
-    // screen's. The print preview passes the printer's.
+    // screen's (TextUtil::SCREEN_DPI). The print preview passes the printer's.
     void setDpi(int dpi);
     // The resolution in force: the given one, else the screen's.
     int getDpi() const;

@@ -239,22 +239,32 @@ private slots:
 
     void doubleRectangleDefaultsToTheScreen()
     {
-        // No resolution set yet: the screen's, and a broken one counts as 96.
-        Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(0, 0)}; });
+        // No resolution given: the screen's, and one that is unset or broken
+        // counts as 96.
         DoubleRectItem item;
         QCOMPARE(item.getDpi(), 96);
-        Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(2400, 1350), QSizeF(508, 285.75)}; });
-        QCOMPARE(item.getDpi(), 120);
-        TextUtil::SCREEN_DPI = std::numeric_limits<float>::quiet_NaN();
+        TextUtil::SCREEN_DPI = 120.0f;
         QCOMPARE(item.getDpi(), 120);
         TextUtil::SCREEN_DPI = 110.7f;
         QCOMPARE(item.getDpi(), 110);
+        for (float broken : {-72.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+            TextUtil::SCREEN_DPI = broken;
+            QCOMPARE(item.getDpi(), 96);
+        }
+        TextUtil::SCREEN_DPI = 110.7f;
         item.setDpi(300);
         QCOMPARE(item.getDpi(), 300);
         item.setDpi(0);
         QCOMPARE(item.getDpi(), 110);
         item.setDpi(-5);
         QCOMPARE(item.getDpi(), 110);
+
+        // Drawn with the frames of a 120 dpi screen: the inner frame 4 + 12
+        // pixels in (at 96 dpi it is 4 + 9).
+        TextUtil::SCREEN_DPI = 120.0f;
+        item.setRect(0, 0, 100, 60);
+        Rendered r(&item, false);
+        QCOMPARE(r.darkRuns(30, -5, 105).value(1), QStringLiteral("15-16"));
     }
 
     void doubleRectangleAtPrinterResolution()
