@@ -186,6 +186,17 @@ private slots:
                                      QString("key %1").arg(Qt::Key_Control), QString("key %1").arg(Qt::Key_B)}));
     }
 
+    void keySignalComesBeforeScrolling()
+    {
+        ViewFixture f;
+        int scrollWhenReported = -1;
+        connect(&f.view, &QWGraphicsView::keyPress, this,
+                [&](QKeyEvent *) { scrollWhenReported = f.view.verticalScrollBar()->value(); });
+        QTest::keyClick(&f.view, Qt::Key_PageDown);
+        QCOMPARE(scrollWhenReported, 0);
+        QVERIFY(f.view.verticalScrollBar()->value() > 0);
+    }
+
     void pressSignalFollowsSceneSelection()
     {
         ViewFixture f;
