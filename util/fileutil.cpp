@@ -3,11 +3,11 @@
 #include "util/seams.h"
 
 #include <QBuffer>
-#include <QImage>
-#include <QPainter>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QUuid>
 #include <QtDebug>
 
