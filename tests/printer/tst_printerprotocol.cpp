@@ -372,6 +372,15 @@ private slots:
         copy.version = "X";
         QVERIFY(h.version.isEmpty());
 
+        // The shell keeps a parameter reply's fields without its status.
+        PrintParameterSettings reply;
+        reply.status = 0;
+        reply.speed = 2;
+        reply.compensationY = -7;
+        PrinterUtil::s_printerSetting = reply;
+        QCOMPARE(PrinterUtil::s_printerSetting.speed, quint8(2));
+        QCOMPARE(PrinterUtil::s_printerSetting.compensationY, qint16(-7));
+
         PrinterUtil::s_protocolType = 3;
         PrinterUtil::s_printerSys.sn = "SN";
         PrinterUtil::s_printerSys.remainDots = 99;
