@@ -109,10 +109,15 @@ void benchPage(QTextStream &out, const QString &name, const QImage &page)
 
     out << name << " page " << page.width() << " x " << page.height() << "\n";
     out << QString("  floor  convertToFormat(Mono)      %1 ms\n").arg(floor, 8, 'f', 1);
-    out << QString("  type 1 packPrintV10           %1 ms  (%2x floor)  %3 dots, frame %4 bytes\n")
-               .arg(v10, 8, 'f', 1).arg(v10 / floor, 0, 'f', 2).arg(v10Dots).arg(v10Size);
-    out << QString("  type 2/3 packPrint            %1 ms  (%2x floor)  %3 dots, frame %4 bytes\n")
-               .arg(type23, 8, 'f', 1).arg(type23 / floor, 0, 'f', 2).arg(dots).arg(frameSize);
+    // A frame of 0 bytes: the page needs more than 65535 records, which a
+    // generation-1 frame cannot count, and was refused.
+    const auto frameText = [](int size) {
+        return size > 0 ? QString("frame %1 bytes").arg(size) : QString("refused: over 65535 records");
+    };
+    out << QString("  type 1 packPrintV10           %1 ms  (%2x floor)  %3 dots, %4\n")
+               .arg(v10, 8, 'f', 1).arg(v10 / floor, 0, 'f', 2).arg(v10Dots).arg(frameText(v10Size));
+    out << QString("  type 2/3 packPrint            %1 ms  (%2x floor)  %3 dots, %4\n")
+               .arg(type23, 8, 'f', 1).arg(type23 / floor, 0, 'f', 2).arg(dots).arg(frameText(frameSize));
     out << QString("  type 4 toMatrix..packages     %1 ms  (%2x floor)  %3 bands, %4 bytes\n")
                .arg(bands, 8, 'f', 1).arg(bands / floor, 0, 'f', 2).arg(bandCount).arg(bandBytes);
     out.flush();
