@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <functional>
+
 namespace JsonScan {
 namespace {
 
@@ -49,8 +51,8 @@ public:
         if (atEnd())
             return false;
         switch (peek()) {
-        case '{': return object(depth + 1);
-        case '[': return array(depth + 1);
+        case '{': return object(depth + 1, [](int, int, bool, int, int) {});
+        case '[': return array(depth + 1, [this, depth] { return value(depth + 1); });
         case '"': return string(nullptr);
         case 't': return literal("true");
         case 'f': return literal("false");
@@ -91,68 +93,81 @@ public:
         return false;
     }
 
-    bool object(int depth)
+    // An object starting at its brace; `member(keyBegin, keyEnd, keyEscaped,
+    // valueBegin, valueEnd)` is told of every member.
+    template<typename Member>
+    bool object(int depth, Member member)
     {
         if (depth > MAX_DEPTH)
             return false;
-        ++m_pos; // '{'
-        skipBlanks();
-        if (!atEnd() && peek() == '}') {
-            ++m_pos;
+        if (opens('}'))
             return true;
-        }
-        for (;;) {
+        for (bool closed = false; !closed;) {
             skipBlanks();
-            if (atEnd() || peek() != '"' || !string(nullptr))
+            if (atEnd() || peek() != '"')
                 return false;
+            const int keyBegin = m_pos;
+            bool escaped = false;
+            if (!string(&escaped))
+                return false;
+            const int keyEnd = m_pos;
             skipBlanks();
             if (atEnd() || peek() != ':')
                 return false;
             ++m_pos;
             skipBlanks();
+            const int valueBegin = m_pos;
             if (!value(depth))
                 return false;
-            skipBlanks();
-            if (atEnd())
+            member(keyBegin, keyEnd, escaped, valueBegin, m_pos);
+            if (!follows('}', &closed))
                 return false;
-            if (peek() == '}') {
-                ++m_pos;
-                return true;
-            }
-            if (peek() != ',')
-                return false;
-            ++m_pos;
         }
+        return true;
     }
 
-    bool array(int depth)
+    // An array starting at its bracket; `element()` scans each element.
+    template<typename Element>
+    bool array(int depth, Element element)
     {
         if (depth > MAX_DEPTH)
             return false;
-        ++m_pos; // '['
-        skipBlanks();
-        if (!atEnd() && peek() == ']') {
-            ++m_pos;
+        if (opens(']'))
             return true;
-        }
-        for (;;) {
+        for (bool closed = false; !closed;) {
             skipBlanks();
-            if (!value(depth))
+            if (atEnd() || !element())
                 return false;
-            skipBlanks();
-            if (atEnd())
+            if (!follows(']', &closed))
                 return false;
-            if (peek() == ']') {
-                ++m_pos;
-                return true;
-            }
-            if (peek() != ',')
-                return false;
-            ++m_pos;
         }
+        return true;
     }
 
 private:
+    // Steps over an opening bracket; true when the closing one follows at once.
+    bool opens(unsigned char close)
+    {
+        ++m_pos;
+        skipBlanks();
+        if (!atEnd() && peek() == close) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+
+    // After a member or element: a comma (more follow) or the closing bracket.
+    bool follows(unsigned char close, bool *closed)
+    {
+        skipBlanks();
+        if (atEnd() || (peek() != close && peek() != ','))
+            return false;
+        *closed = peek() == close;
+        ++m_pos;
+        return true;
+    }
+
     bool literal(const char *word)
     {
         for (const char *w = word; *w; ++w) {
@@ -311,57 +326,37 @@ QByteArray keyText(const QByteArray &text, int begin, int end, bool escaped)
     return array.isEmpty() ? QByteArray() : array.at(0).toString().toUtf8();
 }
 
-// Scans one top-level object, collecting the wanted members.
-bool pickObject(Scanner &s, const QByteArray &text, const QByteArrayList &wanted, QByteArray *picked)
+// The wanted members of the object whose text lies at [begin, end), as a
+// JSON object text.
+class Picker
 {
-    s.advance(); // '{'
-    picked->append('{');
-    bool first = true;
-    s.skipBlanks();
-    if (!s.atEnd() && s.peek() == '}') {
-        s.advance();
-        picked->append('}');
-        return true;
+public:
+    Picker(const QByteArray &text, const QByteArrayList &wanted, QByteArray *picked)
+        : m_text(text)
+        , m_wanted(wanted)
+        , m_picked(picked)
+    {
+        m_picked->append('{');
     }
-    for (;;) {
-        s.skipBlanks();
-        if (s.atEnd() || s.peek() != '"')
-            return false;
-        const int keyBegin = s.pos();
-        bool escaped = false;
-        if (!s.string(&escaped))
-            return false;
-        const int keyEnd = s.pos();
-        s.skipBlanks();
-        if (s.atEnd() || s.peek() != ':')
-            return false;
-        s.advance();
-        s.skipBlanks();
-        const int valueBegin = s.pos();
-        if (!s.value(1))
-            return false;
-        const int valueEnd = s.pos();
-        if (wanted.contains(keyText(text, keyBegin, keyEnd, escaped))) {
-            if (!first)
-                picked->append(',');
-            first = false;
-            picked->append(text.constData() + keyBegin, keyEnd - keyBegin);
-            picked->append(':');
-            picked->append(text.constData() + valueBegin, valueEnd - valueBegin);
-        }
-        s.skipBlanks();
-        if (s.atEnd())
-            return false;
-        if (s.peek() == '}') {
-            s.advance();
-            picked->append('}');
-            return true;
-        }
-        if (s.peek() != ',')
-            return false;
-        s.advance();
+
+    void operator()(int keyBegin, int keyEnd, bool escaped, int valueBegin, int valueEnd)
+    {
+        if (!m_wanted.contains(keyText(m_text, keyBegin, keyEnd, escaped)))
+            return;
+        if (m_picked->size() > 1)
+            m_picked->append(',');
+        m_picked->append(m_text.constData() + keyBegin, keyEnd - keyBegin);
+        m_picked->append(':');
+        m_picked->append(m_text.constData() + valueBegin, valueEnd - valueBegin);
     }
-}
+
+    void finish() { m_picked->append('}'); }
+
+private:
+    const QByteArray &m_text;
+    const QByteArrayList &m_wanted;
+    QByteArray *m_picked;
+};
 
 } // namespace
 
@@ -373,40 +368,26 @@ bool splitArray(const QByteArray &text, const QByteArrayList &wantedKeys, QVecto
     s.skipBlanks();
     if (s.atEnd() || s.peek() != '[')
         return false;
-    s.advance();
-    s.skipBlanks();
-    if (!s.atEnd() && s.peek() == ']') {
-        s.advance();
-    } else {
-        for (;;) {
-            s.skipBlanks();
-            if (s.atEnd())
+    const bool ok = s.array(0, [&] {
+        Element element;
+        element.begin = s.pos();
+        if (s.peek() == '{') {
+            element.isObject = true;
+            Picker picker(text, wantedKeys, &element.picked);
+            if (!s.object(1, std::ref(picker)))
                 return false;
-            Element element;
-            element.begin = s.pos();
-            if (s.peek() == '{') {
-                element.isObject = true;
-                if (!pickObject(s, text, wantedKeys, &element.picked))
-                    return false;
-            } else {
-                element.picked = QByteArrayLiteral("{}");
-                if (!s.value(1))
-                    return false;
-            }
-            element.length = s.pos() - element.begin;
-            elements->append(element);
-            s.skipBlanks();
-            if (s.atEnd())
+            picker.finish();
+        } else {
+            element.picked = QByteArrayLiteral("{}");
+            if (!s.value(0))
                 return false;
-            if (s.peek() == ']') {
-                s.advance();
-                break;
-            }
-            if (s.peek() != ',')
-                return false;
-            s.advance();
         }
-    }
+        element.length = s.pos() - element.begin;
+        elements->append(element);
+        return true;
+    });
+    if (!ok)
+        return false;
     s.skipBlanks();
     return s.atEnd();
 }

@@ -19,6 +19,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -83,15 +84,7 @@ Entries entriesOf(const QJsonArray &array)
 // bad file aside.
 Entries readEntries(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return Entries();
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "cannot read" << path << ":" << file.errorString();
-        return Entries();
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
+    const QByteArray bytes = JsonFile::readBytes(path);
     if (bytes.isEmpty())
         return Entries();
     Entries entries;
@@ -216,6 +209,26 @@ void refreshTemplateCount()
                               QString::number(JsonUtil::getAllTemplateNames().size()));
 }
 
+// Replaces the first entry of the name in a store file (or adds one) with
+// the object `make` builds from the stored one (null when there is none) and
+// rewrites the file with it at the end. Unnamed entries are never written.
+bool putEntry(const QString &path, const QString &name,
+              const std::function<QJsonObject(const QJsonObject *stored)> &make)
+{
+    if (name.isEmpty()) {
+        qWarning().noquote() << "a template without a name is not stored in" << path;
+        return false;
+    }
+    QJsonArray array = JsonFile::readArray(path);
+    const int index = indexOfName(array, name);
+    const QJsonObject stored = index >= 0 ? array.at(index).toObject() : QJsonObject();
+    const QJsonObject object = make(index >= 0 ? &stored : nullptr);
+    if (index >= 0)
+        array.removeAt(index);
+    array.append(object);
+    return JsonFile::write(path, array);
+}
+
 // Removes the first entry of the name from a store file and rewrites it.
 bool removeEntry(const QString &path, const QString &name)
 {
@@ -283,26 +296,14 @@ TemplateModel JsonUtil::parseTemplate(const QString &name)
 
 bool JsonUtil::saveTemplate(TemplateModel model, bool onlyPlacement)
 {
-    if (model.name.isEmpty()) {
-        qWarning() << "a template without a name is not stored";
-        return false;
-    }
     checkTemplateFile(true);
-    const QString path = userPath();
-    QJsonArray array = JsonFile::readArray(path);
-    const int index = indexOfName(array, model.name);
-    QJsonObject object;
-    if (onlyPlacement && index >= 0) {
-        object = TemplateJson::writePlacement(array.at(index).toObject(), model);
-    } else {
+    const bool written = putEntry(userPath(), model.name, [&](const QJsonObject *stored) {
+        if (onlyPlacement && stored)
+            return TemplateJson::writePlacement(*stored, model);
         if (onlyPlacement)
             qInfo().noquote() << "no stored template" << model.name << "to place; saving it whole";
-        object = TemplateJson::writeTemplate(model);
-    }
-    if (index >= 0)
-        array.removeAt(index);
-    array.append(object);
-    const bool written = JsonFile::write(path, array);
+        return TemplateJson::writeTemplate(model);
+    });
     refreshTemplateCount();
     return written;
 }
@@ -348,18 +349,8 @@ QList<QPair<QString, long long>> JsonUtil::parseTemplateGroupByType()
 
 bool JsonUtil::saveTemplateToTrash(TemplateModel model)
 {
-    if (model.name.isEmpty()) {
-        qWarning() << "a template without a name is not put into the recycle bin";
-        return false;
-    }
     checkTemplateFile(false);
-    const QString path = trashPath();
-    QJsonArray array = JsonFile::readArray(path);
-    const int index = indexOfName(array, model.name);
-    if (index >= 0)
-        array.removeAt(index);
-    array.append(TemplateJson::writeTemplate(model));
-    return JsonFile::write(path, array);
+    return putEntry(trashPath(), model.name, [&](const QJsonObject *) { return TemplateJson::writeTemplate(model); });
 }
 
 QList<TemplateModel> JsonUtil::parseTemplateListFromTrash()
@@ -411,14 +402,9 @@ bool JsonUtil::importTemplate(QWidget *parent)
 bool JsonUtil::importTemplateFromFile(const QString &path)
 {
     // The user's own file: read as it is, never set aside.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "cannot read" << path << ":" << file.errorString();
-        TextUtil::showError(QStringLiteral("导入文件格式不正确"));
-        return false;
-    }
+    const QByteArray bytes = JsonFile::readBytes(path);
     QJsonParseError error;
-    const QJsonDocument doc = JsonFile::parse(file.readAll(), &error);
+    const QJsonDocument doc = JsonFile::parse(bytes, &error);
     const QJsonArray imported = doc.array();
     bool wellFormed = error.error == QJsonParseError::NoError && doc.isArray();
     for (int i = 0; wellFormed && i < imported.size(); ++i)
