@@ -319,9 +319,9 @@ private:
 // (keys with escapes are rare enough not to matter for speed).
 QByteArray keyText(const QByteArray &text, int begin, int end, bool escaped)
 {
+    if (!escaped) // a view into the text, compared at once
+        return QByteArray::fromRawData(text.constData() + begin + 1, end - begin - 2);
     const QByteArray raw = text.mid(begin, end - begin);
-    if (!escaped)
-        return raw.mid(1, raw.size() - 2);
     const QJsonArray array = QJsonDocument::fromJson('[' + raw + ']').array();
     return array.isEmpty() ? QByteArray() : array.at(0).toString().toUtf8();
 }
