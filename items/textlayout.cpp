@@ -483,7 +483,7 @@ void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
             painter->rotate(90);
         painter->scale(op.scaleX, op.scaleY);
         if (op.kind == TextDrawOp::Cell)
-            painter->drawText(op.cell, Qt::AlignHCenter | Qt::AlignVCenter, op.text);
+            painter->drawText(op.cell, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, op.text);
         else
             painter->drawText(0, 0, op.text);
         painter->restore();
