@@ -63,9 +63,10 @@ struct HorizontalWrap {
         for (int i = 0; i < text.size();) {
             const int len = TextLayout::charLength(text, i);
             line += text.midRef(i, len);
-            int w = int(fm.horizontalAdvance(line) + font.letterSpacing());
+            // 64 bits: an absurd indentation must not overflow.
+            qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
             if (firstLine)
-                w += em * in.indentation;
+                w += qint64(em) * in.indentation;
             if (in.wrap && double(float(w) * sx) >= limit) {
                 line += LINE_FEED;
                 wrapped += line;
@@ -156,7 +157,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         if (in.horizontalAlign == -1) {
             x = std::trunc(content.left());
             if (i == 0)
-                x = std::trunc(content.left() + float(out.em * in.indentation) * sx);
+                x = std::trunc(content.left() + float(qint64(out.em) * in.indentation) * sx);
         } else {
             const float lw = float(br.width() - letterSpacing) * sx;
             if (in.horizontalAlign == 0)
@@ -164,13 +165,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
             else
                 x = std::trunc(content.left() + content.width() - lw);
         }
-        TextDrawOp op;
-        op.kind = TextDrawOp::Line;
-        op.text = line;
-        op.origin = QPointF(x, y);
-        op.scaleX = sx;
-        op.scaleY = sy;
-        out.ops.append(op);
+        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, QRect()});
         y = std::trunc(y + float(br.height() + in.rowSpacing) * sy);
     }
 }
@@ -250,25 +245,13 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                     cell.setWidth(int(float(cell.width() + ls) * sx));
                     if (cell.width() < 0.7 * maxWidth)
                         cell.setWidth(maxWidth);
-                    TextDrawOp op;
-                    op.kind = TextDrawOp::Cell;
-                    op.text = ch;
-                    op.origin = QPointF(x, y);
-                    op.scaleX = sx;
-                    op.scaleY = sy;
-                    op.cell = cell;
-                    out.ops.append(op);
+                    out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
                     y += sy * float(cell.height() + ls);
                 }
             } else {
-                TextDrawOp op;
-                op.kind = TextDrawOp::TurnedRun;
-                op.text = run;
-                op.origin = QPointF(x + leading, y - float(mh + ls) * sy + float(leading) * sy);
                 // The quarter turn swaps the axes the scales act on.
-                op.scaleX = sy;
-                op.scaleY = sx;
-                out.ops.append(op);
+                const QPointF origin(x + leading, y - float(mh + ls) * sy + float(leading) * sy);
+                out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, QRect()});
                 y += sy * float(fm.horizontalAdvance(run));
             }
         }
@@ -388,7 +371,7 @@ QList<stRowDataBlock> TextLayout::splitColumns(const TextLayoutInput &in, const 
 
     QList<stRowDataBlock> columns;
     QString current;
-    float u = indent ? keep(float(in.indentation * fm.height()) * sy) : 0.0f;
+    float u = indent ? keep(float(qint64(in.indentation) * fm.height()) * sy) : 0.0f;
     const int reserved = indent ? int(u) : 0;
     auto close = [&](float length) {
         stRowDataBlock column;
