@@ -356,7 +356,17 @@ private slots:
         r = TextLayout::layout(in);
         QCOMPARE(r.font.pixelSize(), 30);
         QVERIFY(r.scaleX < 1.0f);
-        QVERIFY(stackedHeight(r.font, r.lines.size(), 3, 1.5f) <= maxHeight || double(r.scaleX) <= 0.1);
+        QVERIFY(stackedHeight(r.font, r.lines.size(), 3, 1.5f) <= maxHeight);
+        // The step before did not fit.
+        float previous = 1.0f;
+        while (float(double(previous) - 0.05) > r.scaleX)
+            previous = float(double(previous) - 0.05);
+        QCOMPARE(float(double(previous) - 0.05), r.scaleX);
+        TextLayoutInput before = in;
+        before.adapted = false;
+        before.scaleX = previous;
+        const TextLayoutResult b = TextLayout::layout(before);
+        QVERIFY(stackedHeight(b.font, b.lines.size(), 3, 1.5f) > maxHeight);
 
         // Mode 1 with a font sized in points never shrinks.
         in.adaptedMode = 1;
