@@ -59,7 +59,10 @@ void QWGraphicsView::mouseMoveEvent(QMouseEvent *event)
 void QWGraphicsView::wheelEvent(QWheelEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers();
-    const int delta = event->angleDelta().y();
+    // The wheel's delta along its dominant axis: some platforms turn Alt and
+    // the wheel into horizontal turns.
+    const QPoint angle = event->angleDelta();
+    const int delta = qAbs(angle.x()) > qAbs(angle.y()) ? angle.x() : angle.y();
     if (mods == Qt::ControlModifier) {
         if (!zoomEnabled)
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/barcode.h"
+
 #include <QPixmap>
 #include <QString>
 
@@ -38,4 +40,20 @@ public:
 
     // Base64 of the pixmap encoded as PNG.
     static QString getPixmapBase64(const QPixmap &pixmap);
+
+    // The pictures of picture, QR code and barcode elements. Each returns a new
+    // pixmap that the caller deletes.
+
+    // A picture copy, optionally forced to pure black and white (opaque; a
+    // pixel is white when red + green + blue > 386 after the picture is laid
+    // on white). A missing, unreadable or unsafe name gives a null pixmap.
+    static QPixmap *getPicturePixmap(const QString &fileName, bool blackWhite);
+    // The QR code of the text's UTF-8 bytes (version 2 or larger, level Q),
+    // 10 pixels a module, no quiet zone. Null for an empty text, and null with
+    // a warning for a text that cannot be encoded (too long, or holding U+0000).
+    static QPixmap *getQrCodePixmap(const QString &content);
+    // The Code 128 B barcode of the text; a null pixmap (never a null pointer)
+    // when the generator rejects the text, after its notice.
+    static QPixmap *getBarCodePixmap(const QString &content,
+                                     BarCode::RejectNotice notice = BarCode::RejectNotice::MessageBox);
 };

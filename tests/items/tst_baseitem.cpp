@@ -43,30 +43,27 @@ public:
         e.setPos(p);
         hoverMoveEvent(&e);
     }
-    void press(const QPointF &p, Qt::MouseButton button = Qt::LeftButton)
+    void press(const QPointF &p) { mouse(QEvent::GraphicsSceneMousePress, p, Qt::LeftButton, Qt::LeftButton); }
+    void dragTo(const QPointF &p, Qt::MouseButtons buttons = Qt::LeftButton)
     {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMousePress);
+        mouse(QEvent::GraphicsSceneMouseMove, p, Qt::NoButton, buttons);
+    }
+    void release(const QPointF &p) { mouse(QEvent::GraphicsSceneMouseRelease, p, Qt::LeftButton, Qt::NoButton); }
+
+private:
+    void mouse(QEvent::Type type, const QPointF &p, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        QGraphicsSceneMouseEvent e(type);
         e.setPos(p);
         e.setScenePos(mapToScene(p));
         e.setButton(button);
-        e.setButtons(button);
-        mousePressEvent(&e);
-    }
-    void dragTo(const QPointF &p, Qt::MouseButtons buttons = Qt::LeftButton)
-    {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMouseMove);
-        e.setPos(p);
-        e.setScenePos(mapToScene(p));
         e.setButtons(buttons);
-        mouseMoveEvent(&e);
-    }
-    void release(const QPointF &p)
-    {
-        QGraphicsSceneMouseEvent e(QEvent::GraphicsSceneMouseRelease);
-        e.setPos(p);
-        e.setScenePos(mapToScene(p));
-        e.setButton(Qt::LeftButton);
-        mouseReleaseEvent(&e);
+        if (type == QEvent::GraphicsSceneMousePress)
+            mousePressEvent(&e);
+        else if (type == QEvent::GraphicsSceneMouseMove)
+            mouseMoveEvent(&e);
+        else
+            mouseReleaseEvent(&e);
     }
 };
 
@@ -403,6 +400,24 @@ private slots:
         scene.addItem(item);
         item->setPos(190, 95);
         QCOMPARE(item->pos(), QPointF(180, 80));
+    }
+
+    void sceneIndexFollowsNewSize()
+    {
+        // The scene must hear of every size change, or it keeps finding the
+        // item by its old rectangle.
+        QGraphicsScene scene(0, 0, 500, 500);
+        auto *item = new ProbeItem;
+        scene.addItem(item);
+        item->setRect(0, 0, 10, 10);
+        QCOMPARE(scene.items(QPointF(5, 5)).size(), 1);
+        QVERIFY(scene.items(QPointF(150, 150)).isEmpty());
+        item->setRect(0, 0, 200, 200);
+        QCOMPARE(scene.items(QPointF(150, 150)).size(), 1);
+        item->setRect(QRectF(0, 0, 300, 300));
+        QCOMPARE(scene.items(QPointF(250, 250)).size(), 1);
+        item->setRect(QRectF(0, 0, 20, 20));
+        QVERIFY(scene.items(QPointF(150, 150)).isEmpty());
     }
 
     void selectionFramePainting()

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPainter>
 #include <QProcess>
 
 namespace TestSupport {
@@ -155,6 +156,24 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
     if (err)
         *err = process.readAllStandardError();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QStringList zbarDecode(const QImage &image, int margin)
+{
+    QImage padded(image.width() + 2 * margin, image.height() + 2 * margin, QImage::Format_RGB32);
+    padded.fill(Qt::white);
+    QPainter painter(&padded);
+    painter.drawImage(margin, margin, image);
+    painter.end();
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/symbols.png");
+    if (!padded.save(path))
+        return {QStringLiteral("cannot save the picture for zbarimg")};
+    QByteArray out;
+    runProgram(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path}, &out);
+    QStringList texts = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    texts.sort();
+    return texts;
 }
 
 } // namespace TestSupport

@@ -4,6 +4,7 @@
 // notification toasts, a log capture and small file helpers.
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -79,5 +80,9 @@ QString systemPython();
 // -1 when it could not run. Standard output and error are returned if asked.
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
                QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = 60000);
+
+// What zbarimg reads in the image laid on white with a margin of that many
+// pixels: one text per symbol found, sorted.
+QStringList zbarDecode(const QImage &image, int margin = 0);
 
 } // namespace TestSupport
