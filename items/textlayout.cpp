@@ -16,7 +16,8 @@ const ushort LAST_HALF_WIDTH = 0x007E;
 // The frame around the content and the extra margin of the wrap limit.
 const int CONTENT_MARGIN = 6;
 const int WRAP_MARGIN = 12;
-const float SCALE_STEP_FLOOR = 0.1f;
+// Compared in double: a scale of exactly 0.1f still lies above it.
+const double SCALE_STEP_FLOOR = 0.1;
 
 // A scale the layout can divide and step down from: 0, negative and not
 // finite scales count as 1, or auto-fit could never end.
@@ -109,7 +110,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                     break;
                 fm = QFontMetrics(font);
             } else if (in.adaptedMode == 2) {
-                if (!lowerScale(wrapText.sx) || double(wrapText.sx) <= double(SCALE_STEP_FLOOR))
+                if (!lowerScale(wrapText.sx) || double(wrapText.sx) <= SCALE_STEP_FLOOR)
                     break;
             } else {
                 break;
@@ -129,7 +130,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
             } else {
                 if (!lowerScale(wrapText.sx))
                     break;
-                if (double(wrapText.sx) <= double(SCALE_STEP_FLOOR))
+                if (double(wrapText.sx) <= SCALE_STEP_FLOOR)
                     break;
             }
             wrapped = wrapText(fm, font);
