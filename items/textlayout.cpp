@@ -60,10 +60,8 @@ struct HorizontalWrap {
         QString wrapped;
         QString line;
         bool firstLine = true;
-        const QString &text = in.text;
-        for (int i = 0; i < text.size();) {
-            const int len = TextLayout::charLength(text, i);
-            line += text.midRef(i, len);
+        for (const QString &ch : TextLayout::characters(in.text)) {
+            line += ch;
             // 64 bits: an absurd indentation must not overflow.
             qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
             if (firstLine)
@@ -74,12 +72,11 @@ struct HorizontalWrap {
                 line.clear();
                 firstLine = false;
             }
-            if (text.at(i) == LINE_FEED) {
+            if (ch == LINE_FEED) {
                 wrapped += line;
                 line.clear();
                 firstLine = false;
             }
-            i += len;
         }
         wrapped += line;
         return wrapped;
@@ -238,10 +235,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         const QStringList runs = TextLayout::splitTextBySymbol(column.text, in.uprightAscii, in.specialSymbols);
         for (const QString &run : runs) {
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
-                for (int c = 0; c < run.size();) {
-                    const int len = TextLayout::charLength(run, c);
-                    const QString ch = run.mid(c, len);
-                    c += len;
+                for (const QString &ch : TextLayout::characters(run)) {
                     QRect cell = TextLayout::inkRect(fm, ch);
                     cell.setWidth(int(float(cell.width() + ls) * sx));
                     if (cell.width() < 0.7 * maxWidth)
@@ -295,11 +289,17 @@ int TextLayout::charAdvance(const QFontMetrics &fm, const QString &ch)
     return ch.size() == 1 ? fm.horizontalAdvance(ch.at(0)) : fm.horizontalAdvance(ch);
 }
 
-int TextLayout::charLength(const QString &text, int i)
+QStringList TextLayout::characters(const QString &text)
 {
-    if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-        return 2;
-    return 1;
+    QStringList chars;
+    chars.reserve(text.size());
+    for (int i = 0; i < text.size();) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const int len = pair ? 2 : 1;
+        chars.append(text.mid(i, len));
+        i += len;
+    }
+    return chars;
 }
 
 bool TextLayout::isFullWidthChar(const QString &ch, bool uprightAscii, const QVector<QChar> &specialSymbols)
@@ -322,13 +322,10 @@ bool TextLayout::isFullWidthChar(const QString &ch, bool uprightAscii, const QVe
 
 bool TextLayout::isFullWidth(const QString &run, bool uprightAscii, const QVector<QChar> &specialSymbols)
 {
-    for (int i = 0; i < run.size();) {
-        const int len = charLength(run, i);
-        if (!isFullWidthChar(run.mid(i, len), uprightAscii, specialSymbols))
-            return false;
-        i += len;
-    }
-    return true;
+    const QStringList chars = characters(run);
+    return std::all_of(chars.begin(), chars.end(), [&](const QString &ch) {
+        return isFullWidthChar(ch, uprightAscii, specialSymbols);
+    });
 }
 
 QStringList TextLayout::splitTextBySymbol(const QString &text, bool uprightAscii, const QVector<QChar> &specialSymbols)
@@ -336,11 +333,8 @@ QStringList TextLayout::splitTextBySymbol(const QString &text, bool uprightAscii
     QStringList runs;
     QString run;
     bool inFullWidth = false;
-    for (int i = 0; i < text.size();) {
-        const int len = charLength(text, i);
-        const QStringRef ch = text.midRef(i, len);
-        i += len;
-        if (isFullWidthChar(ch.toString(), uprightAscii, specialSymbols)) {
+    for (const QString &ch : characters(text)) {
+        if (isFullWidthChar(ch, uprightAscii, specialSymbols)) {
             if (!inFullWidth) {
                 runs.append(run);
                 run.clear();
@@ -385,10 +379,7 @@ QList<stRowDataBlock> TextLayout::splitColumns(const TextLayoutInput &in, const 
     const QStringList runs = splitTextBySymbol(paragraph, in.uprightAscii, in.specialSymbols);
     for (const QString &run : runs) {
         if (isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
-            for (int i = 0; i < run.size();) {
-                const int len = charLength(run, i);
-                const QString ch = run.mid(i, len);
-                i += len;
+            for (const QString &ch : characters(run)) {
                 const float h = float(inkRect(fm, ch).height());
                 u = exact ? u + sy * (h + ls) : keep(u + sy * h);
                 if (double(u) > limit) {
@@ -404,10 +395,7 @@ QList<stRowDataBlock> TextLayout::splitColumns(const TextLayoutInput &in, const 
         } else {
             QString partial;
             float v = u;
-            for (int i = 0; i < run.size();) {
-                const int len = charLength(run, i);
-                const QString ch = run.mid(i, len);
-                i += len;
+            for (const QString &ch : characters(run)) {
                 partial += ch;
                 v = u + float(fm.horizontalAdvance(partial)) * sy;
                 if (double(v) > limit) {

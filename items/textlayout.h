@@ -102,8 +102,8 @@ public:
     // in width and height.
     static QRectF contentRect(const QRectF &rect);
 
-    // Code units taken by the character at i: 2 for a surrogate pair, else 1.
-    static int charLength(const QString &text, int i);
+    // The text's characters in order; a surrogate pair is one character.
+    static QStringList characters(const QString &text);
 
     // The glyph box of one character around its baseline origin (a string's
     // box would be at least a line high), and its advance.

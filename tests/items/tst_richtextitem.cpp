@@ -19,12 +19,15 @@ bool isInk(QRgb p) { return qGray(p) < 0x60; }
 bool isWhite(QRgb p) { return qRed(p) > 0xF0 && qGreen(p) > 0xF0 && qBlue(p) > 0xF0; }
 bool isRed(QRgb p) { return qRed(p) > 0xC0 && qGreen(p) < 0x60 && qBlue(p) < 0x60; }
 
-QImage paintItem(RichTextItem &item, bool selected = false)
+// The item painted at (margin, margin) of an image that much larger on every
+// side, so that ink running past the rectangle shows.
+QImage paintItem(RichTextItem &item, bool selected = false, int margin = 0)
 {
     const QRectF r = item.boundingRect();
-    QImage image(int(r.width()), int(r.height()), QImage::Format_RGB32);
+    QImage image(int(r.width()) + 2 * margin, int(r.height()) + 2 * margin, QImage::Format_RGB32);
     image.fill(BACKGROUND);
     QPainter painter(&image);
+    painter.translate(margin, margin);
     QStyleOptionGraphicsItem option;
     if (selected)
         option.state |= QStyle::State_Selected;
@@ -32,6 +35,8 @@ QImage paintItem(RichTextItem &item, bool selected = false)
     painter.end();
     return image;
 }
+
+const int MARGIN = 40;
 
 int countPixels(const QImage &image, bool (*test)(QRgb), const QRect &area = QRect())
 {
@@ -87,7 +92,7 @@ QRectF placed(const TextDrawOp &op, const QRectF &local)
 }
 
 // Every op of the layout leaves ink where it was placed.
-void verifyOpsInked(const QImage &image, const TextLayoutResult &r)
+void verifyOpsInked(const QImage &image, const TextLayoutResult &r, int margin = MARGIN)
 {
     const QFontMetrics fm(r.font);
     QVERIFY(!r.ops.isEmpty());
@@ -97,7 +102,7 @@ void verifyOpsInked(const QImage &image, const TextLayoutResult &r)
             local = QRectF(op.cell);
         else
             local = QRectF(fm.tightBoundingRect(op.text));
-        const QRect area = placed(op, local).toAlignedRect() & image.rect();
+        const QRect area = placed(op, local).toAlignedRect().translated(margin, margin) & image.rect();
         QVERIFY2(!area.isEmpty(), qPrintable(op.text));
         QVERIFY2(countPixels(image, isInk, area) > 0, qPrintable(op.text));
     }
@@ -381,11 +386,11 @@ private slots:
         horizontal.setHorizontalAlign(-1);
         horizontal.setIndentation(2);
         horizontal.setRowSpacing(4);
-        QImage image = paintItem(horizontal);
+        QImage image = paintItem(horizontal, false, MARGIN);
         keep(image, QStringLiteral("horizontal"));
         verifyOpsInked(image, horizontal.currentLayout());
         QVERIFY(horizontal.currentLayout().lines.size() >= 2);
-        QVERIFY(QRect(0, 0, 420, 160).contains(inkBox(image)));
+        QVERIFY(QRect(MARGIN, MARGIN, 420, 160).contains(inkBox(image)));
 
         RichTextItem leftToRight;
         makeField(leftToRight, QStringLiteral("城建档案ABC-12\n第（3）卷\n共12件"), 200, 320, 28);
@@ -394,7 +399,7 @@ private slots:
         leftToRight.setVerticalAlign(-1);
         leftToRight.setIndentation(1);
         leftToRight.setRowSpacing(6);
-        image = paintItem(leftToRight);
+        image = paintItem(leftToRight, false, MARGIN);
         keep(image, QStringLiteral("vertical-left-to-right"));
         verifyOpsInked(image, leftToRight.currentLayout());
         // The text's first column is leftmost and starts lower.
@@ -407,7 +412,7 @@ private slots:
         RichTextItem rightToLeft;
         makeField(rightToLeft, QStringLiteral("二〇二四年度城建档案（第一卷）\n编制单位：市档案馆"), 200, 420, 30);
         rightToLeft.setTextDirection(2);
-        image = paintItem(rightToLeft);
+        image = paintItem(rightToLeft, false, MARGIN);
         keep(image, QStringLiteral("vertical-right-to-left"));
         verifyOpsInked(image, rightToLeft.currentLayout());
         const QVector<TextDrawOp> &ops = rightToLeft.currentLayout().ops;
@@ -426,20 +431,22 @@ private slots:
         makeField(fitted, QStringLiteral("中华人民共和国档案法规定档案的收集整理保管和利用必须遵守国家规定"), 300, 100, 40);
         fitted.setAdapted(true);
         fitted.setAdaptedMode(1);
-        image = paintItem(fitted);
+        image = paintItem(fitted, false, MARGIN);
         keep(image, QStringLiteral("autofit-horizontal"));
         QVERIFY(fitted.currentLayout().font.pixelSize() < 40);
-        QVERIFY(QRect(0, 0, 300, 100).contains(inkBox(image)));
+        QVERIFY(QRect(MARGIN, MARGIN, 300, 100).contains(inkBox(image)));
         verifyOpsInked(image, fitted.currentLayout());
 
         RichTextItem fittedVertical;
         makeField(fittedVertical, QStringLiteral("中华人民共和国档案法规定档案的收集整理保管和利用"), 110, 240, 40);
         fittedVertical.setTextDirection(2);
         fittedVertical.setAdapted(true);
-        image = paintItem(fittedVertical);
+        image = paintItem(fittedVertical, false, MARGIN);
         keep(image, QStringLiteral("autofit-vertical"));
         QVERIFY(fittedVertical.currentLayout().font.pixelSize() < 40);
-        QVERIFY(QRect(0, 0, 110, 240).contains(inkBox(image)));
+        // Vertical auto-fit fits the columns into the width only.
+        const QRect columnsInk = inkBox(image);
+        QVERIFY(columnsInk.left() >= MARGIN && columnsInk.right() < MARGIN + 110);
         verifyOpsInked(image, fittedVertical.currentLayout());
 
         RichTextItem scaled;
@@ -447,10 +454,10 @@ private slots:
         scaled.setMutilWarp(false);
         scaled.setAdapted(true);
         scaled.setAdaptedMode(2);
-        image = paintItem(scaled);
+        image = paintItem(scaled, false, MARGIN);
         keep(image, QStringLiteral("autofit-scale"));
         QVERIFY(scaled.currentLayout().scaleX < 1.0f);
-        QVERIFY(QRect(0, 0, 260, 60).contains(inkBox(image)));
+        QVERIFY(QRect(MARGIN, MARGIN, 260, 60).contains(inkBox(image)));
     }
 
     // The print preview renders its scene with the items' flags cleared and

@@ -44,17 +44,6 @@ bool reachesLimit(const TextLayoutInput &in, const TextLayoutResult &r, const QS
     return double(float(wrapWidth(in, r.font, r.em, line, firstLine)) * r.scaleX) >= limit;
 }
 
-QStringList characters(const QString &text)
-{
-    QStringList chars;
-    for (int i = 0; i < text.size();) {
-        const int len = TextLayout::charLength(text, i);
-        chars.append(text.mid(i, len));
-        i += len;
-    }
-    return chars;
-}
-
 bool hasLoneSurrogate(const QString &s)
 {
     for (int i = 0; i < s.size(); ++i) {
@@ -142,7 +131,7 @@ private slots:
         for (int i = 0; i < r.lines.size(); ++i) {
             const QString &line = r.lines.at(i);
             QVERIFY2(!hasLoneSurrogate(line), qPrintable(line));
-            const QStringList chars = characters(line);
+            const QStringList chars = TextLayout::characters(line);
             // Every proper prefix stays below the limit: a line breaks at the
             // first character that reaches it, and not before.
             QString prefix;
@@ -490,7 +479,7 @@ private slots:
             QVERIFY2(c.length <= limit + letterSpacing * scaleY, qPrintable(c.text));
             if (i == 0) {
                 // The next character would not have fitted: the column is full.
-                const QString next = characters(columns.at(i + 1).text).first();
+                const QString next = TextLayout::characters(columns.at(i + 1).text).first();
                 const QList<stRowDataBlock> longer =
                     TextLayout::splitRowDataBlockByLength(in, in.font, c.text + next, false);
                 QCOMPARE(longer.size(), 2);
@@ -764,7 +753,7 @@ private slots:
         // The text's first column is leftmost in direction 1, rightmost in 2.
         if (firstDrawn) {
             const QList<TextDrawOp> &edge = direction == 1 ? cols.first() : cols.last();
-            QCOMPARE(edge.first().text, characters(firstText).first());
+            QCOMPARE(edge.first().text, TextLayout::characters(firstText).first());
         }
 
         // Without indentation nothing moves and nothing is reserved.
