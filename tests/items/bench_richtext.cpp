@@ -115,67 +115,57 @@ PageFigures benchPage(const TemplateModel &page, bool filled)
     const int w = TextUtil::mm2px(page.printWidth, DPI);
     const int h = TextUtil::mm2px(page.printHeight, DPI);
     QImage image(w, h, QImage::Format_RGB32);
-    auto build = [&](QGraphicsScene &scene, QList<RichTextItem *> &items) {
+    // A fresh page scene, empty or holding the page's text fields.
+    auto makeScene = [&](bool withFields, QList<RichTextItem *> *items) {
+        auto scene = std::make_unique<QGraphicsScene>(0, 0, w, h);
         for (const TextModel &m : page.textModels) {
+            if (!withFields)
+                break;
             RichTextItem *item = makeItem(m);
             if (filled)
                 item->setText(sampleValue(m.textTitle));
-            scene.addItem(item);
-            items.append(item);
+            scene->addItem(item);
+            items->append(item);
         }
+        return scene;
     };
     auto render = [&](QGraphicsScene &scene) {
         image.fill(Qt::white);
         QPainter p(&image);
         scene.render(&p, QRectF(0, 0, w, h), QRectF(0, 0, w, h));
     };
-    QElapsedTimer t;
-
-    // The very first paint also fills the glyph caches of the font engine.
-    {
-        QGraphicsScene scene(0, 0, w, h);
-        QList<RichTextItem *> items;
-        build(scene, items);
+    auto timeRenders = [&](QGraphicsScene &scene, int rounds) {
+        QElapsedTimer t;
         t.start();
-        render(scene);
-        f.firstPaint = msSince(t);
-    }
-    {
-        QGraphicsScene scene(0, 0, w, h);
-        QList<RichTextItem *> items;
-        build(scene, items);
-        t.restart();
-        render(scene);
-        f.coldPaint = msSince(t);
-        t.restart();
-        for (int i = 0; i < WARM_ROUNDS; ++i)
+        for (int i = 0; i < rounds; ++i)
             render(scene);
-        f.warmPaint = msSince(t) / WARM_ROUNDS;
-        for (RichTextItem *item : items)
-            f.layouts += item->layoutCount();
-    }
-    {
-        QGraphicsScene scene(0, 0, w, h);
-        t.restart();
-        for (int i = 0; i < WARM_ROUNDS; ++i)
-            render(scene);
-        f.blankPage = msSince(t) / WARM_ROUNDS;
-    }
-    {
-        // The layout alone, without rasterising.
-        QGraphicsScene scene(0, 0, w, h);
-        QList<RichTextItem *> items;
-        build(scene, items);
-        t.restart();
+        return msSince(t) / rounds;
+    };
+
+    QList<RichTextItem *> items;
+    // The very first paint also fills the glyph caches of the font engine.
+    f.firstPaint = timeRenders(*makeScene(true, &items), 1);
+    items.clear();
+    const auto scene = makeScene(true, &items);
+    f.coldPaint = timeRenders(*scene, 1);
+    f.warmPaint = timeRenders(*scene, WARM_ROUNDS);
+    for (RichTextItem *item : items)
+        f.layouts += item->layoutCount();
+    f.blankPage = timeRenders(*makeScene(false, nullptr), WARM_ROUNDS);
+
+    // The layout alone, without rasterising.
+    items.clear();
+    const auto unpainted = makeScene(true, &items);
+    QElapsedTimer t;
+    t.start();
+    for (RichTextItem *item : items)
+        item->currentLayout();
+    f.coldLayout = msSince(t);
+    t.restart();
+    for (int i = 0; i < WARM_ROUNDS; ++i)
         for (RichTextItem *item : items)
             item->currentLayout();
-        f.coldLayout = msSince(t);
-        t.restart();
-        for (int i = 0; i < WARM_ROUNDS; ++i)
-            for (RichTextItem *item : items)
-                item->currentLayout();
-        f.warmLayout = msSince(t) / WARM_ROUNDS;
-    }
+    f.warmLayout = msSince(t) / WARM_ROUNDS;
     return f;
 }
 
