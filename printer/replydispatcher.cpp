@@ -1,0 +1,104 @@
+#include "printer/replydispatcher.h"
+
+#include "printer/printerprotocol.h"
+#include "util/printerutil.h"
+
+#include <QDebug>
+#include <QMetaMethod>
+#include <QPointer>
+
+ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
+{
+    registerReplyMetaTypes();
+}
+
+void ReplyDispatcher::processReceiceData(const QByteArray &input)
+{
+    m_framer.append(input);
+    const QPointer<ReplyDispatcher> alive(this);
+    QByteArray frame;
+    while (alive && m_framer.takeFrame(&frame))
+        dispatchFrame(frame);
+}
+
+void ReplyDispatcher::dispatchFrame(const QByteArray &frame)
+{
+    if (frame.size() < 4)
+        return;
+    using P = PrinterProtocol;
+    switch (quint8(frame.at(3))) {
+    case P::CMD_HANDSHAKE: {
+        // The layout shows in the length; the printer type decides only for
+        // a frame that fits neither, so an old printer is read right on its
+        // very first connection.
+        bool old;
+        if (frame.size() == P::HANDSHAKE_OLD_REPLY_LENGTH)
+            old = true;
+        else if (frame.size() == P::HANDSHAKE_REPLY_LENGTH)
+            old = false;
+        else
+            old = PrinterUtil::s_protocolType == 1 || PrinterUtil::s_protocolType == 2;
+        emit onReceiveHandshake(old ? P::unpackHandshakeOld(frame) : P::unpackHandshake(frame));
+        break;
+    }
+    case P::CMD_PRINT:
+        emit onReceivePrint(P::unpackPrint(frame));
+        break;
+    case P::CMD_PRINT_TEST:
+        emit onReceivePrintTest(P::unpackPrint(frame));
+        break;
+    case P::CMD_PRINT_NOTIFY:
+        emit onReceivePrintNotify(P::unpackPrint(frame));
+        break;
+    case P::CMD_WRITE_IP:
+        emit onReceiveWriteIP(P::unpackWriteIP(frame));
+        break;
+    case P::CMD_UPDATE_MAIN:
+    case P::CMD_UPDATE_MOTION:
+        emit onReceiveUpdateStatus(P::unpackUpdateProgramer(frame));
+        break;
+    case P::CMD_WRITE_DATA:
+    case P::CMD_WRITE_PARAMETER:
+    case P::CMD_PRINT_TEST_PAGE:
+    case P::CMD_SELF_CHECK:
+    case P::CMD_WASH_INKBOX:
+        emit onReceiveAckStatus(P::unpackAckStatus(frame));
+        break;
+    case P::CMD_READ_DATA:
+        emit onReceiveReadInkbox(P::unpackReadData(frame));
+        break;
+    case P::CMD_READ_PARAMETER:
+        emit onReceivePrintPrameter(P::unpackReadPrintParameter(frame));
+        break;
+    case P::CMD_READ_IP:
+        emit onReceiveReadIp(P::unpackReadIP(frame));
+        break;
+    case P::CMD_READ_HARD_VERSION:
+        emit onReceiveHardVersion(P::unpackReadPrinterHardVersion(frame));
+        break;
+    default:
+        break;
+    }
+}
+
+int ReplyDispatcher::relaySignalsTo(QObject *owner)
+{
+    if (!owner)
+        return 0;
+    const QMetaObject *mine = &ReplyDispatcher::staticMetaObject;
+    const QMetaObject *theirs = owner->metaObject();
+    int connected = 0;
+    for (int i = mine->methodOffset(); i < mine->methodCount(); ++i) {
+        const QMetaMethod signal = mine->method(i);
+        if (signal.methodType() != QMetaMethod::Signal)
+            continue;
+        const int index = theirs->indexOfSignal(signal.methodSignature().constData());
+        if (index < 0) {
+            qWarning() << "relaySignalsTo:" << theirs->className() << "has no signal" << signal.methodSignature();
+            continue;
+        }
+        if (connect(this, signal, owner, theirs->method(index)))
+            ++connected;
+    }
+    return connected;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// Turns the printer's byte stream into reply signals: the bytes go through a
+// ReplyFramer, every whole frame is decoded with the PrinterProtocol
+// unpackers and announced by the signal of its command. Receivers run
+// synchronously, before the next frame is looked at.
+//
+// The link object owns one dispatcher, feeds it every chunk it reads
+// (processReceiceData) and re-emits its signals as its own: relaySignalsTo
+// connects each reply signal to the owner's signal of the same signature.
+//
+// A receiver may re-enter the event loop (and so feed more bytes) while a
+// frame is being dispatched: frames are taken from the framer one at a time,
+// so every frame is still announced once, in stream order.
+
+#include "model/replymodels.h"
+#include "printer/replyframer.h"
+
+#include <QObject>
+
+class ReplyDispatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ReplyDispatcher(QObject *parent = nullptr);
+
+    // Appends a chunk and announces every frame it completes.
+    void processReceiceData(const QByteArray &input);
+    // Announces one whole frame.
+    void dispatchFrame(const QByteArray &frame);
+    // Connects every reply signal of this class to the signal of the same
+    // signature on owner; returns how many were connected (each signal the
+    // owner lacks is reported with a warning).
+    int relaySignalsTo(QObject *owner);
+    // Bytes waiting for the rest of a frame.
+    int pendingBytes() const { return m_framer.pendingBytes(); }
+
+signals:
+    void onReceiveHandshake(HandshakeReceiveModel model);
+    void onReceivePrint(PrintReceiveModel model);
+    void onReceivePrintTest(PrintReceiveModel model);
+    void onReceivePrintNotify(PrintReceiveModel model);
+    void onReceiveWriteIP(WriteIPReceiveModel model);
+    void onReceiveUpdateStatus(UpdateStatusModel model);
+    void onReceiveAckStatus(unsigned char ackStatus);
+    void onReceiveReadInkbox(stInkbox blockdataInfo);
+    void onReceivePrintPrameter(PrintParameterSettings model);
+    void onReceiveReadIp(ReadIPReceiveModel ipInfo);
+    void onReceiveHardVersion(PrintHardWareVersion model);
+
+private:
+    ReplyFramer m_framer;
+};
