@@ -375,6 +375,21 @@ private slots:
         QCOMPARE(m_printer->connections(), 1);
     }
 
+    void oldPrinterOnItsFirstConnection()
+    {
+        QVERIFY(startTcp({"--handshake-layout", "old", "--sn", "KELO10OLDPRINTER1", "--version", "V1.0.9-long"}));
+        QSignalSpy handshakes(m_com.get(), &ComManager::onReceiveHandshake);
+        QVERIFY(m_com->handshake());
+        QTRY_COMPARE(handshakes.count(), 1);
+        const HandshakeReceiveModel model = first<HandshakeReceiveModel>(handshakes);
+        QCOMPARE(int(model.status), 0);
+        QCOMPARE(model.version, QStringLiteral("V1.0.9-l")); // 8-byte field
+        QCOMPARE(model.sn, QStringLiteral("KELO10OLDPRINTE")); // 15-byte field
+        QCOMPARE(model.inkboxSerial, QStringLiteral("INK2026000000001"));
+        QCOMPARE(int(model.model), 0);
+        QCOMPARE(model.inkAmount, 0);
+    }
+
     void firstRequestOpensTheConfiguredKind()
     {
         QVERIFY(startTcp());
