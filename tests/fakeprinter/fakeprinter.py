@@ -14,8 +14,13 @@ Usage:
     fakeprinter.py --tcp [--port N]        listen on 127.0.0.1 (port 0 = any free)
     fakeprinter.py --pty                   open a raw pseudo-terminal
     common: --lifetime SECONDS (default 300, at most 86400), --no-control,
+            --verbose (each request and reply in hex on standard error),
             --sn TEXT, --version TEXT, --model N, --ink-serial TEXT,
             --ink-amount N, --handshake-layout current|old, --notify-delay-ms N
+
+Trying the terminal by hand, without a printer:
+    fakeprinter.py --tcp --port 8111 --no-control --lifetime 3600
+then set the terminal's link to TCP with the printer address 127.0.0.1.
 
 The first line on standard output is a JSON object announcing the transport:
     {"event": "ready", "transport": "tcp", "host": "127.0.0.1", "port": 40123}
@@ -119,6 +124,12 @@ def frame(command, payload, second_byte=REQUEST_BYTE):
 def text_field(text, width):
     raw = text.encode("utf-8")[:width]
     return raw + b"\x00" * (width - len(raw))
+
+
+def trace(what, data):
+    shown = data.hex(" ") if len(data) <= 256 else data[:256].hex(" ") + " ... (%d bytes)" % len(data)
+    sys.stderr.write("%s %s\n" % (what, shown))
+    sys.stderr.flush()
 
 
 def printer_type_from_sn(sn):
@@ -427,6 +438,7 @@ class FakePrinter:
         self.timers = []  # (due, bytes)
         self.control_buf = b""
         self.running = True
+        self.verbose = args.verbose
 
     # --- request side ----------------------------------------------------
 
@@ -460,6 +472,8 @@ class FakePrinter:
 
     def handle(self, request):
         command = request[3]
+        if self.verbose:
+            trace("request", request)
         checksum_ok = len(request) >= 7 and request[-3] == sum8(request[:-3])
         tail_ok = request.endswith(TAIL)
         self.requests.append({
@@ -524,6 +538,8 @@ class FakePrinter:
             return
         data = self.held + data
         self.held = b""
+        if self.verbose:
+            trace("reply", data)
         cuts = sorted(set(int(c) for c in rule.get("split", []) if 0 < int(c) < len(data)))
         if not cuts:
             self.link.write(data)
@@ -654,7 +670,7 @@ class FakePrinter:
 
 
 def main():
-    parser = argparse.ArgumentParser(description="A stand-in label printer on loopback or a pseudo-terminal.")
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     transport = parser.add_mutually_exclusive_group(required=True)
     transport.add_argument("--tcp", action="store_true", help="listen on 127.0.0.1")
     transport.add_argument("--pty", action="store_true", help="open a raw pseudo-terminal")
@@ -663,6 +679,7 @@ def main():
                         help="seconds before the printer stops by itself (at most %d)" % MAX_LIFETIME)
     parser.add_argument("--no-control", action="store_true",
                         help="ignore standard input (for running by hand in the background)")
+    parser.add_argument("--verbose", action="store_true", help="trace requests and replies on standard error")
     parser.add_argument("--version", default="V2.1.0")
     parser.add_argument("--sn", default="KELO3020260001")
     parser.add_argument("--model", type=int, default=3)
