@@ -49,9 +49,10 @@ QByteArray bareRequest(quint8 command)
     return frameEnd(frameStart(command));
 }
 
-void logFrame(const char *name, const QByteArray &frame)
+QByteArray logFrame(const char *name, const QByteArray &frame)
 {
     qDebug().noquote() << name << frame.toHex();
+    return frame;
 }
 
 // Where the payload of a reply ends: before sum8 and the tail when the frame
@@ -102,37 +103,27 @@ quint8 PrinterProtocol::toCrc(const QByteArray &data)
 
 QByteArray PrinterProtocol::packHandshake()
 {
-    const QByteArray frame = bareRequest(CMD_HANDSHAKE);
-    logFrame("packHandshake", frame);
-    return frame;
+    return logFrame("packHandshake", bareRequest(CMD_HANDSHAKE));
 }
 
 QByteArray PrinterProtocol::packStopPrint()
 {
-    const QByteArray frame = bareRequest(CMD_STOP_PRINT);
-    logFrame("packStopPrint", frame);
-    return frame;
+    return logFrame("packStopPrint", bareRequest(CMD_STOP_PRINT));
 }
 
 QByteArray PrinterProtocol::packReadIP()
 {
-    const QByteArray frame = bareRequest(CMD_READ_IP);
-    logFrame("packReadIP", frame);
-    return frame;
+    return logFrame("packReadIP", bareRequest(CMD_READ_IP));
 }
 
 QByteArray PrinterProtocol::packReadPrintParmeter()
 {
-    const QByteArray frame = bareRequest(CMD_READ_PARAMETER);
-    logFrame("packReadPrintParmeter", frame);
-    return frame;
+    return logFrame("packReadPrintParmeter", bareRequest(CMD_READ_PARAMETER));
 }
 
 QByteArray PrinterProtocol::packWashInkbox()
 {
-    const QByteArray frame = bareRequest(CMD_WASH_INKBOX);
-    logFrame("packWashInkbox", frame);
-    return frame;
+    return logFrame("packWashInkbox", bareRequest(CMD_WASH_INKBOX));
 }
 
 QByteArray PrinterProtocol::packPrintTestPage()
@@ -173,9 +164,7 @@ QByteArray PrinterProtocol::packWritePrintParameter(const PrintParameterSettings
     appendU16(frame, quint16(s.compensationX));
     appendU16(frame, quint16(s.compensationY));
     frame.append(char(s.powerOnReset));
-    frame = frameEnd(frame);
-    logFrame("packWritePrintParameter", frame);
-    return frame;
+    return logFrame("packWritePrintParameter", frameEnd(frame));
 }
 
 QByteArray PrinterProtocol::ipv4Octets(const QString &text)
@@ -199,9 +188,7 @@ QByteArray PrinterProtocol::packWriteIP(const QString &ip, const QString &mask, 
     frame.append(ipv4Octets(mask));
     frame.append(ipv4Octets(gateway));
     appendU16(frame, quint32(port) & 0xFFFF);
-    frame = frameEnd(frame);
-    logFrame("packWriteIP", frame);
-    return frame;
+    return logFrame("packWriteIP", frameEnd(frame));
 }
 
 QByteArray PrinterProtocol::packUpdateProgramer(const QByteArray &image, bool mainController)
@@ -219,9 +206,7 @@ QByteArray PrinterProtocol::packReadDataPackage()
 {
     QByteArray frame = frameStart(CMD_READ_DATA_PACKAGE);
     frame.append(char(0x09));
-    frame = frameEnd(frame);
-    logFrame("packReadDataPackage", frame);
-    return frame;
+    return logFrame("packReadDataPackage", frameEnd(frame));
 }
 
 QByteArray PrinterProtocol::packWriteDataPackage(const QByteArray &data)
@@ -230,9 +215,7 @@ QByteArray PrinterProtocol::packWriteDataPackage(const QByteArray &data)
     frame.append(char(0x08));
     frame.append(char(data.size() & 0xFF));
     frame.append(data);
-    frame = frameEnd(frame);
-    logFrame("packWriteDataPackage", frame);
-    return frame;
+    return logFrame("packWriteDataPackage", frameEnd(frame));
 }
 
 // ---- print frames --------------------------------------------------------

@@ -7,6 +7,8 @@
 #include <QDebug>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 const QString HEAD_TEXT = QStringLiteral("A9 20");
@@ -14,9 +16,16 @@ const QString TAIL_TEXT = QStringLiteral("20 AA");
 constexpr int DATA_OFFSET = 5;
 constexpr int BLOCK_BYTES = 16;
 
+// The data of a frame: after head, command and length, and neither past
+// what the length field announces nor into the CRC and tail.
 FrameReader dataReader(const QByteArray &frame)
 {
-    return FrameReader(frame, DATA_OFFSET, frame.size(), FrameReader::LittleEndian);
+    int end = frame.size();
+    if (frame.size() >= 9) {
+        const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
+        end = std::min(frame.size() - 4, DATA_OFFSET + length);
+    }
+    return FrameReader(frame, DATA_OFFSET, end, FrameReader::LittleEndian);
 }
 
 } // namespace

@@ -15,10 +15,20 @@ ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
 void ReplyDispatcher::processReceiceData(const QByteArray &input)
 {
     m_framer.append(input);
+    // A receiver that re-entered the event loop brought us here again: the
+    // bytes wait in the framer and the outer loop announces them once the
+    // current frame has reached every receiver.
+    if (m_dispatching)
+        return;
+    m_dispatching = true;
     const QPointer<ReplyDispatcher> alive(this);
     QByteArray frame;
-    while (alive && m_framer.takeFrame(&frame))
+    while (m_framer.takeFrame(&frame)) {
         dispatchFrame(frame);
+        if (!alive)
+            return; // a receiver deleted us
+    }
+    m_dispatching = false;
 }
 
 void ReplyDispatcher::dispatchFrame(const QByteArray &frame)

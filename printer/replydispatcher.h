@@ -10,8 +10,9 @@
 // connects each reply signal to the owner's signal of the same signature.
 //
 // A receiver may re-enter the event loop (and so feed more bytes) while a
-// frame is being dispatched: frames are taken from the framer one at a time,
-// so every frame is still announced once, in stream order.
+// frame is being dispatched: those bytes wait in the framer and their frames
+// are announced after the current frame has reached every receiver, so each
+// frame is announced once and every receiver sees them in stream order.
 
 #include "model/replymodels.h"
 #include "printer/replyframer.h"
@@ -50,4 +51,5 @@ signals:
 
 private:
     ReplyFramer m_framer;
+    bool m_dispatching = false;
 };

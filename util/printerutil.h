@@ -3,6 +3,8 @@
 // What the terminal knows about the connected printer. The values outlive a
 // disconnection (the next handshake overwrites them) and are never stored.
 
+#include "model/replymodels.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,21 +19,6 @@ struct PrinterSysInfo {
     QString mask;
     QString gateway;
     QString port;
-};
-
-// The last print parameters read with status 0 (the fields of
-// PrintParameterSettings without the status).
-struct PrinterSettingInfo {
-    quint8 speed = 0;
-    quint8 colorDepth = 0;
-    quint8 voltage = 0;
-    quint8 pulseWidth = 0;
-    quint8 printMode = 0;
-    quint8 paperExit = 0;
-    quint8 washLevel = 0;
-    qint16 compensationX = 0;
-    qint16 compensationY = 0;
-    quint8 powerOnReset = 0;
 };
 
 struct PrinterHardVerInfo {
@@ -49,6 +36,7 @@ public:
     // compensation of the print preview.
     static int s_protocolType;
     static PrinterSysInfo s_printerSys;
+    // The last print parameters read with status 0.
     static PrinterSettingInfo s_printerSetting;
     static PrinterHardVerInfo s_printerHardVersion;
 

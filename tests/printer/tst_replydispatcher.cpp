@@ -1,0 +1,428 @@
+#include "printer/replydispatcher.h"
+#include "printer/replyframer.h"
+#include "support/testsupport.h"
+#include "util/printerutil.h"
+
+#include <QEventLoop>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QtTest>
+
+using TestSupport::LogCapture;
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text));
+}
+
+// Reply frames written from the protocol tables, independent of our code.
+QByteArray reply(quint8 command, const QByteArray &payload = QByteArray())
+{
+    QByteArray frame = hex("A92010");
+    frame.append(char(command));
+    frame.append(payload);
+    int sum = 0;
+    for (char c : frame)
+        sum += quint8(c);
+    frame.append(char(sum & 0xFF));
+    frame.append(hex("3C23"));
+    return frame;
+}
+
+QByteArray field(const QByteArray &text, int width)
+{
+    return text.left(width) + QByteArray(width - qMin(width, text.size()), '\0');
+}
+
+QByteArray currentHandshake(quint8 status, const QByteArray &version, const QByteArray &sn, quint8 model,
+                            const QByteArray &ink, const QByteArray &amountBe)
+{
+    return reply(0x10, QByteArray(1, char(status)) + field(version, 32) + field(sn, 32) + QByteArray(1, char(model))
+                           + field(ink, 32) + amountBe);
+}
+
+QByteArray oldHandshake(quint8 status, const QByteArray &version, const QByteArray &sn, const QByteArray &ink)
+{
+    return reply(0x10, QByteArray(1, char(status)) + field(version, 8) + field(sn, 15) + field(ink, 32));
+}
+
+// Writes down every signal of a dispatcher as one line of text.
+class Recorder : public QObject
+{
+public:
+    explicit Recorder(ReplyDispatcher *d)
+    {
+        connect(d, &ReplyDispatcher::onReceiveHandshake, this, [this](const HandshakeReceiveModel &m) {
+            add(QString("handshake %1 %2 %3 %4 %5 %6")
+                    .arg(m.status).arg(m.version, m.sn).arg(m.model).arg(m.inkboxSerial).arg(m.inkAmount));
+        });
+        connect(d, &ReplyDispatcher::onReceivePrint, this,
+                [this](const PrintReceiveModel &m) { add(QString("print %1").arg(m.status)); });
+        connect(d, &ReplyDispatcher::onReceivePrintTest, this,
+                [this](const PrintReceiveModel &m) { add(QString("test %1").arg(m.status)); });
+        connect(d, &ReplyDispatcher::onReceivePrintNotify, this,
+                [this](const PrintReceiveModel &m) { add(QString("notify %1").arg(m.status)); });
+        connect(d, &ReplyDispatcher::onReceiveWriteIP, this,
+                [this](const WriteIPReceiveModel &m) { add(QString("writeip %1").arg(m.status)); });
+        connect(d, &ReplyDispatcher::onReceiveUpdateStatus, this,
+                [this](const UpdateStatusModel &m) { add(QString("update %1").arg(m.status)); });
+        connect(d, &ReplyDispatcher::onReceiveAckStatus, this,
+                [this](unsigned char s) { add(QString("ack %1").arg(s)); });
+        connect(d, &ReplyDispatcher::onReceiveReadInkbox, this, [this](const stInkbox &m) {
+            add(QString("inkbox %1 %2 %3")
+                    .arg(m.status).arg(m.block)
+                    .arg(QString(QByteArray(reinterpret_cast<const char *>(m.data), 16).toHex())));
+        });
+        connect(d, &ReplyDispatcher::onReceivePrintPrameter, this, [this](const PrintParameterSettings &m) {
+            add(QString("params %1 %2 %3 %4 %5").arg(m.status).arg(m.speed).arg(m.compensationX)
+                    .arg(m.compensationY).arg(m.powerOnReset));
+        });
+        connect(d, &ReplyDispatcher::onReceiveReadIp, this, [this](const ReadIPReceiveModel &m) {
+            add(QString("readip %1 %2.%3.%4.%5 %6").arg(m.status).arg(m.ip[0]).arg(m.ip[1]).arg(m.ip[2])
+                    .arg(m.ip[3]).arg(m.port));
+        });
+        connect(d, &ReplyDispatcher::onReceiveHardVersion, this, [this](const PrintHardWareVersion &m) {
+            add(QString("hardversion %1 %2 %3").arg(m.status).arg(m.masterVersion, m.motionVersion));
+        });
+    }
+    QStringList lines;
+    std::function<void(const QString &)> onLine;
+
+private:
+    void add(const QString &line)
+    {
+        lines.append(line);
+        if (onLine)
+            onLine(line);
+    }
+};
+
+// One stream holding every reply kind, with payloads that contain the tail
+// bytes 3C 23 and with noise between frames.
+struct Stream {
+    QByteArray bytes;
+    QStringList expected;
+};
+
+Stream mixedStream()
+{
+    Stream s;
+    const auto add = [&s](const QByteArray &frame, const QString &line) {
+        s.bytes.append(frame);
+        if (!line.isEmpty())
+            s.expected.append(line);
+    };
+    // "<#" is 3C 23: in a serial number and in the ink amount 0x003C2300.
+    add(currentHandshake(0, "V3.1", "KEL<#30-0001", 0xA4, "INKBOX-7", hex("003C2300")),
+        "handshake 0 V3.1 KEL<#30-0001 4 INKBOX-7 3941120");
+    add(hex("0000FF3C"), QString()); // noise
+    add(reply(0x11, hex("00")), "print 0");
+    add(reply(0x20, hex("00")), "notify 0");
+    add(reply(0x12, hex("02")), "test 2");
+    add(reply(0x70, hex("00")), "writeip 0");
+    add(reply(0x80, hex("00")), "update 0");
+    add(reply(0x81, hex("01")), "update 1");
+    add(hex("A9"), QString()); // half a head, then a real one
+    add(reply(0xA1, hex("00")), "ack 0");
+    add(reply(0x50, hex("00")), "ack 0");
+    add(reply(0x73, hex("03")), "ack 3");
+    add(reply(0x72, hex("00")), "ack 0");
+    add(reply(0x60, hex("04")), "ack 4");
+    add(reply(0xA0, hex("0006") + hex("3C23003C23FFC3DC3C2300000000AAFF")),
+        "inkbox 0 6 3c23003c23ffc3dc3c2300000000aaff");
+    add(reply(0x51, hex("00 03 02 D2 23 02 01 04 3C23 FF6A 01")), "params 0 3 15395 -150 1");
+    add(reply(0x71, hex("00 C0A8011E FFFFFF00 C0A80101 3C23")), "readip 0 192.168.1.30 15395");
+    add(reply(0x74, hex("00") + field("MAIN<#1.0", 40) + field("MOTION-2", 40)), "hardversion 0 MAIN<#1.0 MOTION-2");
+    add(reply(0x99, hex("0102")), QString()); // not a reply we know
+    add(oldHandshake(5, "V1.0", "KELO20SERIAL", "INK-OLD"), "handshake 5 V1.0 KELO20SERIAL 0 INK-OLD 0");
+    add(reply(0x20, hex("07")), "notify 7");
+    return s;
+}
+
+} // namespace
+
+class TestReplyDispatcher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        PrinterUtil::reset();
+    }
+
+    void wholeStreamGivesEverySignalInOrder()
+    {
+        const Stream s = mixedStream();
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(s.bytes);
+        QCOMPARE(r.lines, s.expected);
+        QCOMPARE(d.pendingBytes(), 0);
+    }
+
+    void anyChunkingGivesTheSameSignals()
+    {
+        const Stream s = mixedStream();
+        QRandomGenerator random(20261207);
+        for (int round = 0; round < 300; ++round) {
+            ReplyDispatcher d;
+            Recorder r(&d);
+            const int maxChunk = round == 0 ? 1 : 1 + int(random.bounded(round % 3 == 0 ? 8 : 200));
+            for (int at = 0; at < s.bytes.size();) {
+                const int n = 1 + int(random.bounded(maxChunk));
+                d.processReceiceData(s.bytes.mid(at, n));
+                at += n;
+            }
+            QCOMPARE(r.lines, s.expected);
+        }
+    }
+
+    void bytesBeforeTheHeadAreDropped()
+    {
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(hex("0000A920101100EA3C23"));
+        QCOMPARE(r.lines, QStringList{"print 0"});
+    }
+
+    void tailWithoutHead()
+    {
+        LogCapture log;
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(hex("1011003C23"));
+        QVERIFY(r.lines.isEmpty());
+        QCOMPARE(d.pendingBytes(), 0);
+        QVERIFY(log.warnings().contains("only have tailCode,but no headCode"));
+
+        log.clear();
+        d.processReceiceData(hex("1011003C23") + reply(0x11, hex("01")));
+        QCOMPARE(r.lines, QStringList{"print 1"});
+        QVERIFY(log.warnings().isEmpty());
+    }
+
+    void frameSplitOverThreeChunks()
+    {
+        ReplyDispatcher d;
+        Recorder r(&d);
+        const QByteArray f = reply(0x12, hex("00"));
+        d.processReceiceData(f.left(2));
+        d.processReceiceData(f.mid(2, 3));
+        QVERIFY(r.lines.isEmpty());
+        QCOMPARE(d.pendingBytes(), 5);
+        d.processReceiceData(f.mid(5));
+        QCOMPARE(r.lines, QStringList{"test 0"});
+    }
+
+    void unknownCommandIsSkipped()
+    {
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(reply(0x99, hex("00")) + reply(0x11, hex("00")));
+        QCOMPARE(r.lines, QStringList{"print 0"});
+    }
+
+    void frameThatLostItsTailGivesWayToTheNext()
+    {
+        LogCapture log;
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(hex("A9201011A920101100EA3C23"));
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QVERIFY(!log.warnings().isEmpty());
+    }
+
+    void strayGenerationTwoReplyDoesNotSwallowTheNextFrame()
+    {
+        ReplyDispatcher d;
+        Recorder r(&d);
+        // A generation-2 frame (no 3C 23 tail), then real replies.
+        d.processReceiceData(hex("A92010000072 1D20AA"));
+        d.processReceiceData(reply(0x11, hex("00")));
+        // One whose length byte reads like a handshake command (0x10).
+        d.processReceiceData(hex("A920011000") + QByteArray(16, '\x11') + hex("ABCD20AA"));
+        d.processReceiceData(reply(0x20, hex("00")));
+        QCOMPARE(r.lines, (QStringList{"print 0", "notify 0"}));
+    }
+
+    void headWithoutTailIsDroppedAfterFourKilobytes()
+    {
+        LogCapture log;
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(hex("A9201011") + QByteArray(3000, '\x55'));
+        QVERIFY(log.warnings().isEmpty());
+        for (int i = 0; i < 10; ++i) {
+            d.processReceiceData(QByteArray(1000, '\x55'));
+            QVERIFY(d.pendingBytes() < ReplyFramer::MAX_PENDING);
+        }
+        QVERIFY(!log.warnings().isEmpty());
+        d.processReceiceData(reply(0x11, hex("00")));
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QCOMPARE(d.pendingBytes(), 0);
+
+        // Noise without any head never accumulates; a trailing A9 is kept.
+        d.processReceiceData(QByteArray(10000, '\x01') + hex("A9"));
+        QCOMPARE(d.pendingBytes(), 1);
+        d.processReceiceData(hex("20101100EA3C23"));
+        QCOMPARE(r.lines, (QStringList{"print 0", "print 0"}));
+    }
+
+    void payloadTailNeedsTheWholeLength()
+    {
+        // Block data whose bytes 3C 23 come early; sent in pieces so the
+        // framer sees the early tail first.
+        const QByteArray f = reply(0xA0, hex("0005") + hex("3C23") + QByteArray(14, 'A'));
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(f.left(9));
+        QVERIFY(r.lines.isEmpty());
+        d.processReceiceData(f.mid(9));
+        QCOMPARE(r.lines, QStringList{"inkbox 0 5 3c234141414141414141414141414141"});
+    }
+
+    void truncatedReplyFallsBackToItsFirstTail()
+    {
+        LogCapture log;
+        ReplyDispatcher d;
+        Recorder r(&d);
+        // A read-block reply cut short (wrong checksum, wrong length), then
+        // enough traffic to show that no tail sits at its full length.
+        QByteArray cut = reply(0xA0, hex("0006") + QByteArray(6, 'B'));
+        cut[cut.size() - 3] = char(cut.at(cut.size() - 3) + 1);
+        d.processReceiceData(cut);
+        QVERIFY(r.lines.isEmpty());
+        d.processReceiceData(reply(0x11, hex("00")) + reply(0x20, hex("00")));
+        QCOMPARE(r.lines, (QStringList{"inkbox 32 0 00000000000000000000000000000000", "print 0", "notify 0"}));
+        QVERIFY(log.contains("checksum"));
+    }
+
+    void wrongChecksumIsLoggedNotDropped()
+    {
+        LogCapture log;
+        ReplyDispatcher d;
+        Recorder r(&d);
+        QByteArray f = reply(0x11, hex("00"));
+        f[5] = char(0x00);
+        d.processReceiceData(f);
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QVERIFY(log.contains("checksum"));
+    }
+
+    void handshakeLayoutFollowsTheLength()
+    {
+        ReplyDispatcher d;
+        Recorder r(&d);
+        // Type 3 would pick the current layout, but 63 bytes is the old one.
+        PrinterUtil::s_protocolType = 3;
+        d.processReceiceData(oldHandshake(0, "V1.2", "KELO10ABC", "INK1"));
+        // Type 2 would pick the old layout, but 109 bytes is the current one.
+        PrinterUtil::s_protocolType = 2;
+        d.processReceiceData(currentHandshake(0, "V2.2", "KELO20XYZ", 0x03, "INK2", hex("00000064")));
+        QCOMPARE(r.lines, (QStringList{"handshake 0 V1.2 KELO10ABC 0 INK1 0",
+                                       "handshake 0 V2.2 KELO20XYZ 3 INK2 100"}));
+
+        // Any other length: the printer type decides.
+        const QByteArray odd = reply(0x10, hex("00") + "V7.7" + QByteArray(30, '\0'));
+        r.lines.clear();
+        PrinterUtil::s_protocolType = 1;
+        d.processReceiceData(odd);
+        PrinterUtil::s_protocolType = 4;
+        d.processReceiceData(odd);
+        PrinterUtil::s_protocolType = 0;
+        d.processReceiceData(odd);
+        QCOMPARE(r.lines, (QStringList{"handshake 0 V7.7  0  0", "handshake 0 V7.7  0  0",
+                                       "handshake 0 V7.7  0  0"}));
+    }
+
+    void receiverReenteringTheEventLoopKeepsOrder()
+    {
+        const QByteArray first = reply(0x11, hex("00"));
+        const QByteArray rest = reply(0x20, hex("00")) + reply(0x12, hex("01")) + reply(0x50, hex("02"));
+        ReplyDispatcher d;
+        Recorder r(&d);
+        QStringList second; // a receiver connected after the re-entering one
+        connect(&d, &ReplyDispatcher::onReceivePrint, this, [&second](const PrintReceiveModel &) { second << "print"; });
+        connect(&d, &ReplyDispatcher::onReceivePrintNotify, this,
+                [&second](const PrintReceiveModel &) { second << "notify"; });
+        bool reentered = false;
+        r.onLine = [&](const QString &line) {
+            if (line != "print 0" || reentered)
+                return;
+            reentered = true;
+            // More bytes arrive while this receiver waits in a local loop.
+            QTimer::singleShot(0, &d, [&d, rest]() { d.processReceiceData(rest.left(10)); });
+            QTimer::singleShot(1, &d, [&d, rest]() { d.processReceiceData(rest.mid(10)); });
+            QEventLoop loop;
+            QTimer::singleShot(30, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
+        d.processReceiceData(first + rest.left(3));
+        QVERIFY(reentered);
+        QCOMPARE(r.lines, (QStringList{"print 0", "notify 0", "test 1", "ack 2"}));
+        QCOMPARE(second, (QStringList{"print", "notify"}));
+        QCOMPARE(d.pendingBytes(), 0);
+    }
+
+    void receiverMayDeleteTheDispatcher()
+    {
+        auto *d = new ReplyDispatcher;
+        Recorder r(d);
+        r.onLine = [&d](const QString &) {
+            delete d;
+            d = nullptr;
+        };
+        d->processReceiceData(reply(0x11, hex("00")) + reply(0x11, hex("01")));
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QVERIFY(!d);
+    }
+
+    void ownerRelaysEverySignal();
+};
+
+// An owner with the link's reply signals, as the link object declares them.
+class FakeOwner : public QObject
+{
+    Q_OBJECT
+signals:
+    void onReceiveHandshake(HandshakeReceiveModel model);
+    void onReceivePrint(PrintReceiveModel model);
+    void onReceivePrintTest(PrintReceiveModel model);
+    void onReceivePrintNotify(PrintReceiveModel model);
+    void onReceiveWriteIP(WriteIPReceiveModel model);
+    void onReceiveUpdateStatus(UpdateStatusModel model);
+    void onReceiveAckStatus(uchar ackStatus);
+    void onReceiveReadInkbox(stInkbox blockdataInfo);
+    void onReceivePrintPrameter(PrintParameterSettings model);
+    void onReceiveReadIp(ReadIPReceiveModel ipInfo);
+    void onReceiveHardVersion(PrintHardWareVersion model);
+};
+
+void TestReplyDispatcher::ownerRelaysEverySignal()
+{
+    FakeOwner owner;
+    ReplyDispatcher d(&owner);
+    QCOMPARE(d.relaySignalsTo(&owner), 11);
+
+    QSignalSpy handshakes(&owner, &FakeOwner::onReceiveHandshake);
+    QSignalSpy acks(&owner, &FakeOwner::onReceiveAckStatus);
+    QSignalSpy inkbox(&owner, &FakeOwner::onReceiveReadInkbox);
+    d.processReceiceData(mixedStream().bytes);
+    QCOMPARE(handshakes.size(), 2);
+    QCOMPARE(handshakes.at(0).at(0).value<HandshakeReceiveModel>().version, QString("V3.1"));
+    QCOMPARE(acks.size(), 5);
+    QCOMPARE(acks.at(2).at(0).value<uchar>(), uchar(3));
+    QCOMPARE(inkbox.size(), 1);
+    QCOMPARE(inkbox.at(0).at(0).value<stInkbox>().block, DataBlock(6));
+
+    LogCapture log;
+    QObject bare;
+    QCOMPARE(d.relaySignalsTo(&bare), 0);
+    QCOMPARE(log.warnings().size(), 11);
+}
+
+QTEST_GUILESS_MAIN(TestReplyDispatcher)
+#include "tst_replydispatcher.moc"
