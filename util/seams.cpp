@@ -24,6 +24,7 @@ struct Handlers {
     ScreenHandler screen;
     SerialPortListHandler serialPorts;
     SerialOpenHandler serialOpen;
+    int jobPauseMs = 0;
 };
 
 Handlers &handlers()
@@ -151,6 +152,13 @@ bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode 
 }
 
 void setSerialOpenHandler(SerialOpenHandler handler) { handlers().serialOpen = std::move(handler); }
+
+int jobPauseMs()
+{
+    return handlers().jobPauseMs > 0 ? handlers().jobPauseMs : JOB_PAUSE_MS;
+}
+
+void setJobPauseMs(int ms) { handlers().jobPauseMs = ms; }
 
 void resetAll() { handlers() = Handlers(); }
 

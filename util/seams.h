@@ -79,6 +79,13 @@ bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode 
                     QSerialPort::SerialPortError *error, QString *errorText);
 void setSerialOpenHandler(SerialOpenHandler handler);
 
+// The pause a print job makes between its steps: after the handshake reply,
+// between pages, before a test page and before an API preview closes. Tests
+// shorten it; 0 or less restores the real 1000 ms.
+constexpr int JOB_PAUSE_MS = 1000;
+int jobPauseMs();
+void setJobPauseMs(int ms);
+
 // Drops every handler and override, back to the real thing.
 void resetAll();
 
