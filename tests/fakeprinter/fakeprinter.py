@@ -54,6 +54,15 @@ program, so a test that dies takes its printer with it.
     {"cmd": "reply", "command": c, "status": s}
                                 send an unsolicited reply built as for a
                                 request of command c (e.g. a print notice 0x20)
+    {"cmd": "page", "index": i}   decode the recorded print request i (0x11
+                                or 0x12) by the print type's frame layout:
+                                command, layout (1 column records, 2 row
+                                records), headerY (layout 2), records, dots,
+                                minPos, maxPos, across, rows; rows[p - minPos]
+                                is the hex of the record position p's dots,
+                                byte k bit b (value 2^b) = dot 8k + b along
+                                the bands (band * 150 + position in band)
+    {"cmd": "decode", "hex": "...", "layout": 1|2}   the same for given bytes
     {"cmd": "disconnect", "mode": "close"|"reset"}  drop the TCP client now
     {"cmd": "hangup"}           close the pseudo-terminal (the line goes dead)
     {"cmd": "quit"}
@@ -135,6 +144,51 @@ def trace(what, data):
 def printer_type_from_sn(sn):
     code = sn[4:6]
     return {"10": 1, "20": 2, "30": 3}.get(code, 0)
+
+
+BAND_DOTS = 150
+
+
+def decode_print(data, layout):
+    """A print frame as the printer reads it: every record's 150 dots put at
+    (record position, band * 150 + dot position in the band). Bits of a
+    record's 19 bytes run most significant first from band position 149 down
+    to 0, then two unused bits."""
+    if len(data) < 9 or data[:2] != HEAD or data[3] not in (0x11, 0x12):
+        raise ValueError("not a print frame")
+    header = 6 if layout == 1 else 8
+    if len(data) < header + 3:
+        raise ValueError("print frame too short")
+    count = struct.unpack(">H", bytes(data[header - 2:header]))[0]
+    if len(data) != header + RECORD_SIZE * count + 3:
+        raise ValueError("length %d does not match %d records" % (len(data), count))
+    rows = {}
+    across = 0
+    dots = 0
+    for i in range(count):
+        at = header + RECORD_SIZE * i
+        position, band = struct.unpack(">HB", bytes(data[at:at + 3]))
+        value = int.from_bytes(bytes(data[at + 3:at + RECORD_SIZE]), "big")
+        if value & 3:
+            raise ValueError("record %d sets an unused bit" % i)
+        value >>= 2  # bit j is now the band's position j
+        if value:
+            dots += bin(value).count("1")
+            across = max(across, band * BAND_DOTS + value.bit_length())
+        rows[position] = rows.get(position, 0) | (value << (band * BAND_DOTS))
+    result = {
+        "command": data[3], "layout": layout, "records": count, "dots": dots,
+        "checksumOk": data[-3] == sum8(data[:-3]), "tailOk": data.endswith(TAIL),
+        "across": across, "minPos": 0, "maxPos": -1, "rows": [],
+    }
+    if layout != 1:
+        result["headerY"] = struct.unpack(">H", bytes(data[4:6]))[0]
+    if rows:
+        low, high = min(rows), max(rows)
+        width = (across + 7) // 8
+        result["minPos"], result["maxPos"] = low, high
+        result["rows"] = [rows.get(p, 0).to_bytes(width, "little").hex() for p in range(low, high + 1)]
+    return result
 
 
 class Printer:
@@ -606,6 +660,11 @@ class FakePrinter:
             payload = self.printer.reply_payload(command, frame(command, b""), int(obj.get("status", 0)))
             self.link.write(frame(command, payload or b"", self.printer.reply_byte))
             return {}
+        if cmd == "page":
+            request = self.requests[int(obj["index"])]["bytes"]
+            return decode_print(request, 1 if self.printer.effective_print_type() == 1 else 2)
+        if cmd == "decode":
+            return decode_print(bytes.fromhex(obj["hex"]), int(obj.get("layout", 2)))
         if cmd == "disconnect":
             self.link.drop(obj.get("mode", "close"))
             return {}
