@@ -131,6 +131,8 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
     // Bound to the window: a pause still running when it is destroyed does nothing.
     pauseTimer = new QTimer(this);
     pauseTimer->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the printer wants its full pause.
+    pauseTimer->setTimerType(Qt::PreciseTimer);
     connect(pauseTimer, &QTimer::timeout, this, &PrintPreview::printSignal);
 }
 

@@ -1,0 +1,877 @@
+// The print preview window and its job driver, with the printer's replies
+// delivered straight to the slots. Frames are read back by the fake printer's
+// decoder. The pause between job steps is shortened through its seam, except
+// in the one test that checks the real pause.
+
+#include "items/qwgraphicsview.h"
+#include "print/printpreview.h"
+#include "print/printrecord.h"
+#include "support/fakeprinter.h"
+#include "support/printedpage.h"
+#include "support/testfonts.h"
+#include "support/testsupport.h"
+#include "util/jsonutil.h"
+#include "util/printerutil.h"
+#include "util/seams.h"
+#include "util/textutil.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include <memory>
+
+using TestSupport::FakePrinter;
+
+namespace {
+
+const int PAUSE_MS = 20;
+const QString NAME = QStringLiteral("测试模板");
+const QString TITLE = QStringLiteral("编号");
+
+using Rows = QList<QMap<QString, QVariant>>;
+
+Rows numberedRows(int count)
+{
+    Rows rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append({{TITLE, QStringLiteral("N-%1").arg(i)}});
+    return rows;
+}
+
+TemplateModel labelTemplate(const QString &name)
+{
+    TemplateModel t;
+    t.name = name;
+    t.type = QStringLiteral("文书档案");
+    t.printWidth = 40;
+    t.printHeight = 30;
+    t.backLength = 20;
+    t.foldLength = 10;
+    QrcodeModel qr;
+    qr.id = TextUtil::generateId();
+    qr.title = TITLE;
+    qr.content = QStringLiteral("N-0");
+    qr.startX = 5;
+    qr.startY = 5;
+    qr.width = 20;
+    qr.height = 20;
+    t.qrcodeModels << qr;
+    return t;
+}
+
+HandshakeReceiveModel handshake(const QString &sn, const QString &version = QStringLiteral("V2.1.0"))
+{
+    HandshakeReceiveModel m;
+    m.sn = sn;
+    m.version = version;
+    return m;
+}
+
+const HandshakeReceiveModel TYPE_2 = handshake(QStringLiteral("KELO2020260001"));
+
+PrintReceiveModel status(int s)
+{
+    PrintReceiveModel m;
+    m.status = quint8(s);
+    return m;
+}
+
+} // namespace
+
+class TestPrintPreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void theWindowShowsTheTemplateAndItsRows();
+    void anEmptyRowListIsOnePage();
+    void theTestPageButtonIsForAdministrators();
+    void pagesTurnWithTheWheelAndTheEntry();
+    void theWheelNeverChangesAControl();
+    void customRanges_data();
+    void customRanges();
+    void thePlacementIsStoredAndRestored();
+    void anUnchangedPlacementWritesNothing();
+    void storedPlacementsAreShownInWholeMillimetres();
+    void aTemplateThatWasNotFoundIsNeverStored();
+    void aBuiltInTemplateGetsAUserCopy();
+    void allPagesPrintInOrderAndAreRecorded();
+    void aStrayHandshakeSendsNothing();
+    void aCancelledPauseStillSendsItsPage();
+    void aCancelOnTheLastPageEndsTheJob();
+    void anEmergencyStopCancelsThePause();
+    void aLinkLossEndsTheJobForGood();
+    void anUnknownPrinterEndsTheJob();
+    void aFailedPageDoesNotStopTheJob();
+    void anEncoderRefusalFailsThePage();
+    void aTypeFourJobEndsCleanly();
+    void theTestPage();
+    void aTestPageWithoutAKnownPrinter();
+    void strayRepliesAreIgnored();
+    void apiJobsCloseTheirWindow();
+    void anApiStopLeavesTheWindowOpen();
+    void everyStartRebuildsTheBackgroundAsChecked();
+    void theRealPauseIsOneSecond();
+
+private:
+    std::unique_ptr<PrintPreview> open(const QString &name, const Rows &rows);
+    template <typename T>
+    T *child(const char *name) const
+    {
+        return preview->findChild<T *>(QLatin1String(name));
+    }
+    QStringList log() const;
+    void click(const char *button);
+    // Runs one page from its frame to its notice.
+    QByteArray sendAndFinish(QSignalSpy &prints, int expectedCount, int notifyStatus = 0);
+
+    QTemporaryDir workDir;
+    QString previousDir;
+    std::unique_ptr<TestSupport::TempProgramDir> programDir;
+    std::unique_ptr<TestSupport::ToastRecorder> toasts;
+    std::unique_ptr<FakePrinter> decoder;
+    std::unique_ptr<PrintPreview> preview;
+};
+
+void TestPrintPreview::initTestCase()
+{
+    registerReplyMetaTypes();
+    QVERIFY(TestSupport::loadPinnedFonts());
+    // The print record lives in the working directory.
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workDir.path()));
+    QVERIFY(PrintRecord::initTable());
+    decoder.reset(new FakePrinter(FakePrinter::Transport::Tcp));
+    QVERIFY(decoder->isRunning());
+}
+
+void TestPrintPreview::init()
+{
+    programDir.reset(new TestSupport::TempProgramDir);
+    toasts.reset(new TestSupport::ToastRecorder);
+    Seams::setJobPauseMs(PAUSE_MS);
+    TextUtil::PRINTER_DPI = 300;
+    PrinterUtil::s_protocolType = 0;
+    QVERIFY(JsonUtil::saveTemplate(labelTemplate(NAME), false));
+}
+
+void TestPrintPreview::cleanup()
+{
+    preview.reset();
+    toasts.reset();
+    programDir.reset();
+    Seams::resetAll();
+}
+
+std::unique_ptr<PrintPreview> TestPrintPreview::open(const QString &name, const Rows &rows)
+{
+    return std::unique_ptr<PrintPreview>(new PrintPreview(name, rows, nullptr));
+}
+
+QStringList TestPrintPreview::log() const
+{
+    return child<QTextBrowser>("printerLogEdit")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestPrintPreview::click(const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+}
+
+QByteArray TestPrintPreview::sendAndFinish(QSignalSpy &prints, int expectedCount, int notifyStatus)
+{
+    if (!prints.wait(2000) && prints.count() < expectedCount)
+        return QByteArray();
+    if (prints.count() != expectedCount)
+        return QByteArray();
+    const QByteArray frame = prints.last().at(0).toByteArray();
+    preview->receivePrint(status(0));
+    preview->receivePrintNotify(status(notifyStatus));
+    return frame;
+}
+
+void TestPrintPreview::theWindowShowsTheTemplateAndItsRows()
+{
+    preview = open(NAME, numberedRows(3));
+    QCOMPARE(preview->windowTitle(), QStringLiteral("打印预览"));
+    QVERIFY(preview->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(child<QLabel>("label_pageCnt")->text(), QStringLiteral("共3页"));
+    QCOMPARE(child<QLineEdit>("edit_curPage")->text(), QStringLiteral("1"));
+    QCOMPARE(child<QComboBox>("combox_page")->currentText(), QStringLiteral("所有页"));
+    QVERIFY(!child<QCheckBox>("box_enbackground")->isChecked());
+    QCOMPARE(child<QTextBrowser>("templateInfoEdit")->toPlainText().split(QLatin1Char('\n')),
+             QStringList({QStringLiteral("打印模式: 半幅"), QStringLiteral("模板宽度: 40mm"),
+                          QStringLiteral("模板高度: 30mm"), QStringLiteral("脊背宽度: 20mm"),
+                          QStringLiteral("折盖宽度: 10mm")}));
+    QVERIFY(child<QTextBrowser>("templateInfoEdit")->isReadOnly());
+    QCOMPARE(child<QPushButton>("btn_print_info")->toolTip(),
+             QStringLiteral("翻页：Alt+鼠标滚轮\n缩放：Ctrl+鼠标滚轮"));
+    QVERIFY(child<QPushButton>("btn_offset_info")->isHidden());
+    // No branding configured: no logo.
+    QVERIFY(child<QLabel>("lab_logo")->isHidden());
+    // The page is drawn 1:1 at the printer's resolution.
+    auto *view = preview->findChild<QWGraphicsView *>();
+    QCOMPARE(view->sceneRect(), QRectF(0, 0, TextUtil::mm2px(40, 300), TextUtil::mm2px(30, 300)));
+    QCOMPARE(preview->pageScene()->items().size(), 2);
+    QVERIFY(!child<QLabel>("lb_graphicsview")->pixmap(Qt::ReturnByValue).isNull());
+
+    TemplateModel full = labelTemplate(QStringLiteral("全幅"));
+    full.full = true;
+    full.printWidth = 12.5f;
+    QVERIFY(JsonUtil::saveTemplate(full, false));
+    preview = open(QStringLiteral("全幅"), numberedRows(1));
+    QCOMPARE(child<QTextBrowser>("templateInfoEdit")->toPlainText().split(QLatin1Char('\n')),
+             QStringList({QStringLiteral("打印模式: 全幅"), QStringLiteral("模板宽度: 12.5mm"),
+                          QStringLiteral("模板高度: 30mm")}));
+}
+
+void TestPrintPreview::anEmptyRowListIsOnePage()
+{
+    preview = open(NAME, Rows());
+    QCOMPARE(preview->pageCount(), 1);
+    QCOMPARE(child<QLabel>("label_pageCnt")->text(), QStringLiteral("共1页"));
+    // The page shows the template's own content.
+    const QStringList codes = TestSupport::zbarDecode(preview->renderPage(), 20);
+    QCOMPARE(codes, QStringList{QStringLiteral("N-0")});
+}
+
+void TestPrintPreview::theTestPageButtonIsForAdministrators()
+{
+    preview = open(NAME, numberedRows(1));
+    QVERIFY(child<QPushButton>("btn_write_test_page")->isHidden());
+    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), QStringLiteral("true")));
+    preview = open(NAME, numberedRows(1));
+    QVERIFY(!child<QPushButton>("btn_write_test_page")->isHidden());
+}
+
+void TestPrintPreview::pagesTurnWithTheWheelAndTheEntry()
+{
+    preview = open(NAME, numberedRows(3));
+    auto *view = preview->findChild<QWGraphicsView *>();
+    auto *entry = child<QLineEdit>("edit_curPage");
+    const auto shownCode = [this] { return TestSupport::zbarDecode(preview->renderPage(), 20); };
+
+    emit view->wheelModified(-120); // towards the user: the next page
+    QCOMPARE(preview->currentPageIndex(), 1);
+    QCOMPARE(entry->text(), QStringLiteral("2"));
+    QCOMPARE(shownCode(), QStringList{QStringLiteral("N-2")});
+    emit view->wheelModified(-120);
+    emit view->wheelModified(-120); // stays on the last page
+    QCOMPARE(preview->currentPageIndex(), 2);
+    emit view->wheelModified(0); // a zoom step turns nothing
+    QCOMPARE(preview->currentPageIndex(), 2);
+    for (int i = 0; i < 4; ++i)
+        emit view->wheelModified(120);
+    QCOMPARE(preview->currentPageIndex(), 0);
+    QCOMPARE(shownCode(), QStringList{QStringLiteral("N-1")});
+
+    entry->setText(QStringLiteral("3"));
+    emit entry->editingFinished();
+    QCOMPARE(preview->currentPageIndex(), 2);
+    QCOMPARE(shownCode(), QStringList{QStringLiteral("N-3")});
+    // The entry does not accept a page outside 1 to 3.
+    int position = 0;
+    QString zero = QStringLiteral("0");
+    QVERIFY(entry->validator()->validate(zero, position) != QValidator::Acceptable);
+    QString four = QStringLiteral("4");
+    QVERIFY(entry->validator()->validate(four, position) != QValidator::Acceptable);
+}
+
+void TestPrintPreview::theWheelNeverChangesAControl()
+{
+    preview = open(NAME, numberedRows(3));
+    auto *spin = child<QSpinBox>("edit_offset_left");
+    auto *angle = child<QComboBox>("combox_angle");
+    spin->setValue(5);
+    for (QWidget *target : {static_cast<QWidget *>(spin), static_cast<QWidget *>(angle)}) {
+        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    }
+    QCOMPARE(spin->value(), 5);
+    QCOMPARE(angle->currentIndex(), 0);
+}
+
+void TestPrintPreview::customRanges_data()
+{
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QList<int>>("pages");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("merged and sorted") << QStringLiteral("3,1-2,2") << QList<int>{1, 2, 3} << QString();
+    QTest::newRow("single") << QStringLiteral("4") << QList<int>{4} << QString();
+    QTest::newRow("range to the end") << QStringLiteral("2-5") << QList<int>{2, 3, 4, 5} << QString();
+    QTest::newRow("blanks inside") << QStringLiteral("2 - 3") << QList<int>()
+                                   << QStringLiteral("打印范围格式不正确:2 - 3");
+    QTest::newRow("trailing comma") << QStringLiteral("1,") << QList<int>() << QStringLiteral("打印范围格式不正确:1,");
+    QTest::newRow("empty") << QString() << QList<int>() << QStringLiteral("打印范围格式不正确:");
+    QTest::newRow("beyond the pages") << QStringLiteral("6") << QList<int>() << QStringLiteral("打印超出范围:6");
+    QTest::newRow("page zero") << QStringLiteral("0-2") << QList<int>() << QStringLiteral("打印超出范围:0-2");
+    QTest::newRow("descending") << QStringLiteral("2-1") << QList<int>() << QStringLiteral("打印范围格式不正确:2-1");
+    QTest::newRow("descending among others") << QStringLiteral("1,5-3") << QList<int>()
+                                             << QStringLiteral("打印范围格式不正确:1,5-3");
+}
+
+void TestPrintPreview::customRanges()
+{
+    QFETCH(QString, range);
+    QFETCH(QList<int>, pages);
+    QFETCH(QString, error);
+    preview = open(NAME, numberedRows(5));
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    child<QComboBox>("combox_page")->setCurrentText(QStringLiteral("自定义范围"));
+    child<QLineEdit>("edit_custom_page")->setText(range);
+    click("btn_print");
+    if (!error.isEmpty()) {
+        QCOMPARE(toasts->texts(), QStringList{error});
+        QCOMPARE(toasts->toasts().first().color, QStringLiteral("#FF0000"));
+        QCOMPARE(handshakes.count(), 0);
+        QVERIFY(!preview->isBusy());
+        QVERIFY(child<QWidget>("frame_printpage")->isEnabled());
+        return;
+    }
+    QVERIFY(toasts->texts().isEmpty());
+    QCOMPARE(handshakes.count(), 1);
+    QCOMPARE(log().last(), QStringLiteral("打印任务开始:自定义范围") + range);
+    QCOMPARE(preview->currentPageIndex(), pages.first() - 1);
+    QCOMPARE(preview->remainingPages(), pages.mid(1));
+    QVERIFY(!child<QWidget>("frame_printpage")->isEnabled());
+}
+
+void TestPrintPreview::thePlacementIsStoredAndRestored()
+{
+    preview = open(NAME, numberedRows(1));
+    child<QSpinBox>("edit_offset_left")->setValue(3);
+    child<QSpinBox>("edit_offset_bottom")->setValue(2);
+    child<QComboBox>("combox_angle")->setCurrentText(QStringLiteral("90°"));
+    click("btn_print");
+    const TemplateModel stored = JsonUtil::parseTemplate(NAME);
+    QCOMPARE(stored.offsetX, -3.0f);
+    QCOMPARE(stored.offsetY, -2.0f);
+    QCOMPARE(stored.angle, 90);
+    QCOMPARE(stored.qrcodeModels.size(), 1);
+
+    preview = open(NAME, numberedRows(1));
+    QCOMPARE(child<QSpinBox>("edit_offset_left")->value(), 3);
+    QCOMPARE(child<QSpinBox>("edit_offset_right")->value(), 0);
+    QCOMPARE(child<QSpinBox>("edit_offset_bottom")->value(), 2);
+    QCOMPARE(child<QSpinBox>("edit_offset_top")->value(), 0);
+    QCOMPARE(child<QComboBox>("combox_angle")->currentText(), QStringLiteral("90°"));
+}
+
+void TestPrintPreview::anUnchangedPlacementWritesNothing()
+{
+    const QString file = programDir->file(QStringLiteral("/attachment/customTemplate.json"));
+    const QByteArray before = TestSupport::readFile(file);
+    preview = open(NAME, numberedRows(1));
+    click("btn_print");
+    QCOMPARE(TestSupport::readFile(file), before);
+}
+
+void TestPrintPreview::storedPlacementsAreShownInWholeMillimetres()
+{
+    TemplateModel t = labelTemplate(NAME);
+    t.offsetX = 2.5f;
+    t.offsetY = 150.0f;
+    t.angle = 45;
+    QVERIFY(JsonUtil::saveTemplate(t, false));
+    preview = open(NAME, numberedRows(1));
+    QCOMPARE(child<QSpinBox>("edit_offset_right")->value(), 2);
+    QCOMPARE(child<QSpinBox>("edit_offset_top")->value(), 99);
+    QCOMPARE(child<QComboBox>("combox_angle")->currentText(), QStringLiteral("0°"));
+    click("btn_print");
+    const TemplateModel stored = JsonUtil::parseTemplate(NAME);
+    QCOMPARE(stored.offsetX, 2.0f);
+    QCOMPARE(stored.offsetY, 99.0f);
+    QCOMPARE(stored.angle, 0);
+}
+
+void TestPrintPreview::aTemplateThatWasNotFoundIsNeverStored()
+{
+    const QString file = programDir->file(QStringLiteral("/attachment/customTemplate.json"));
+    const QByteArray before = TestSupport::readFile(file);
+    preview = open(QStringLiteral("无此模板"), numberedRows(1));
+    QCOMPARE(preview->pageScene()->items().size(), 1); // the page only
+    child<QSpinBox>("edit_offset_top")->setValue(4);
+    click("btn_print");
+    QCOMPARE(preview->currentTemplate().offsetY, 4.0f);
+    QCOMPARE(TestSupport::readFile(file), before);
+}
+
+void TestPrintPreview::aBuiltInTemplateGetsAUserCopy()
+{
+    const QString builtIn = JsonUtil::getSysTemplateNames().value(0);
+    QVERIFY(!builtIn.isEmpty());
+    preview = open(builtIn, numberedRows(1));
+    const int elements = preview->pageScene()->items().size();
+    child<QSpinBox>("edit_offset_right")->setValue(7);
+    click("btn_print");
+    bool copied = false;
+    for (const TemplateModel &t : JsonUtil::parseTemplateList(false, true))
+        copied = copied || t.name == builtIn;
+    QVERIFY(copied);
+    const TemplateModel stored = JsonUtil::parseTemplate(builtIn);
+    QCOMPARE(stored.offsetX, 7.0f);
+    preview = open(builtIn, numberedRows(1));
+    QCOMPARE(preview->pageScene()->items().size(), elements);
+}
+
+void TestPrintPreview::allPagesPrintInOrderAndAreRecorded()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    preview = open(NAME, numberedRows(3));
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy ink(preview.get(), &PrintPreview::sigConsumInkDots);
+    click("btn_print");
+    QCOMPARE(handshakes.count(), 1);
+    QCOMPARE(log(), QStringList{QStringLiteral("打印任务开始:所有页1-3")});
+    QVERIFY(preview->isPrinting());
+
+    preview->receiveHandShake(TYPE_2);
+    QCOMPARE(PrinterUtil::s_protocolType, 2);
+    QCOMPARE(log().last(), QStringLiteral("打印机检测状态正常, 版本号:V2.1.0"));
+    const QSize size(TextUtil::mm2px(40, 300), TextUtil::mm2px(30, 300));
+    for (int page = 1; page <= 3; ++page) {
+        QVERIFY(prints.wait(2000));
+        QCOMPARE(prints.count(), page);
+        QCOMPARE(preview->currentPageIndex(), page - 1);
+        const QByteArray frame = prints.last().at(0).toByteArray();
+        // The frame carries this page's row.
+        const TestSupport::PrintedPage printed = TestSupport::decodeFrame(*decoder, frame, 2);
+        QVERIFY2(printed.valid, qPrintable(printed.error));
+        const int x = TextUtil::mm2px(221 - 15, 300);
+        QCOMPARE(printed.headerY, 25 + 40 + 10);
+        QCOMPARE(TestSupport::zbarDecode(printed.pageImage(x, size), 20),
+                 QStringList{QStringLiteral("N-%1").arg(page)});
+        preview->receivePrint(status(0));
+        preview->receivePrintNotify(status(0));
+        QCOMPARE(ink.count(), page);
+        QCOMPARE(ink.last().at(0).toUInt(), uint(printed.dots));
+        QCOMPARE(ink.last().at(1).toInt(), page - 1);
+    }
+    QCOMPARE(handshakes.count(), 1);
+    const QStringList expected{QStringLiteral("打印任务开始:所有页1-3"), QStringLiteral("打印机检测状态正常, 版本号:V2.1.0"),
+                               QStringLiteral("第1页打印开始..."),     QStringLiteral("第1页打印成功!"),
+                               QStringLiteral("第2页打印开始..."),     QStringLiteral("第2页打印成功!"),
+                               QStringLiteral("第3页打印开始..."),     QStringLiteral("第3页打印成功!"),
+                               QStringLiteral("打印任务结束!")};
+    QCOMPARE(log(), expected);
+    QVERIFY(!preview->isBusy());
+    QVERIFY(child<QWidget>("frame_printpage")->isEnabled());
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(3));
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 3);
+}
+
+void TestPrintPreview::aStrayHandshakeSendsNothing()
+{
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    // Before any job.
+    preview->receiveHandShake(TYPE_2);
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 0);
+
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    // Page out; one requested elsewhere arrives.
+    preview->receiveHandShake(TYPE_2);
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 1);
+    preview->receivePrintNotify(status(0));
+    QVERIFY(prints.wait(2000));
+    preview->receiveHandShake(TYPE_2); // during the last page too
+    preview->receivePrintNotify(status(0));
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 2);
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+}
+
+void TestPrintPreview::aCancelledPauseStillSendsItsPage()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    Seams::setJobPauseMs(200);
+    preview = open(NAME, numberedRows(3));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    click("btn_cancel");
+    QCOMPARE(log().last(), QStringLiteral("取消打印"));
+    QVERIFY(!preview->isPrinting());
+    QVERIFY(child<QWidget>("frame_printpage")->isEnabled());
+    // The scheduled page is about to go: no new job yet.
+    click("btn_print");
+    QCOMPARE(toasts->texts(), QStringList{QStringLiteral("打印正在进行中")});
+    QVERIFY(prints.wait(2000));
+    QCOMPARE(prints.count(), 1);
+    // Out: still no new job.
+    toasts->clear();
+    click("btn_print");
+    QCOMPARE(toasts->texts(), QStringList{QStringLiteral("打印正在进行中")});
+    preview->receivePrintNotify(status(0));
+    QCOMPARE(log().last(), QStringLiteral("打印取消!"));
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
+    QVERIFY(!preview->isBusy());
+    QTest::qWait(400);
+    QCOMPARE(prints.count(), 1);
+
+    // Now a job starts again, from the first page.
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    click("btn_print");
+    QCOMPARE(handshakes.count(), 1);
+    QCOMPARE(preview->currentPageIndex(), 0);
+}
+
+void TestPrintPreview::aCancelOnTheLastPageEndsTheJob()
+{
+    preview = open(NAME, numberedRows(1));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    click("btn_cancel");
+    preview->receivePrintNotify(status(0));
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+    QVERIFY(!preview->isBusy());
+}
+
+void TestPrintPreview::anEmergencyStopCancelsThePause()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    Seams::setJobPauseMs(100);
+    preview = open(NAME, numberedRows(3));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy stops(preview.get(), &PrintPreview::sigStopPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    preview->receivePrintNotify(status(0)); // page 2 scheduled
+    click("btn_stop");
+    QCOMPARE(stops.count(), 1);
+    QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
+    QVERIFY(!preview->isBusy());
+    QVERIFY(preview->remainingPages().isEmpty());
+    QTest::qWait(400);
+    QCOMPARE(prints.count(), 1);
+    // A late notice belongs to no page.
+    preview->receivePrintNotify(status(0));
+    QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
+
+    // Stopped while a page is out: nothing is out any more.
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    click("btn_stop");
+    QVERIFY(!preview->isBusy());
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    click("btn_print");
+    QCOMPARE(handshakes.count(), 1);
+}
+
+void TestPrintPreview::aLinkLossEndsTheJobForGood()
+{
+    Seams::setJobPauseMs(100);
+    preview = open(NAME, numberedRows(3));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy stops(preview.get(), &PrintPreview::sigStopPrint);
+    // A connection report is not a loss.
+    preview->tcpDisconnected(QStringLiteral("127.0.0.1"), 8111);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    preview->receivePrintNotify(status(0)); // page 2 scheduled
+    preview->tcpDisconnected(QString(), 0);
+    QCOMPARE(log().last(), QStringLiteral("与打印机断开连接，请检查"));
+    QVERIFY(!preview->isBusy());
+    QTest::qWait(400);
+    QCOMPARE(prints.count(), 1);
+    // Even when the link comes back, this window no longer prints.
+    preview->tcpDisconnected(QStringLiteral("127.0.0.1"), 8111);
+    click("btn_print");
+    click("btn_stop");
+    QCOMPARE(toasts->texts(), QStringList({QStringLiteral("未连接到打印机"), QStringLiteral("未连接到打印机")}));
+    QCOMPARE(stops.count(), 0);
+
+    // A serial loss does the same.
+    preview = open(NAME, numberedRows(1));
+    preview->serialDisconnected();
+    toasts->clear();
+    click("btn_print");
+    QCOMPARE(toasts->texts(), QStringList{QStringLiteral("未连接到打印机")});
+}
+
+void TestPrintPreview::anUnknownPrinterEndsTheJob()
+{
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(handshake(QStringLiteral("KELO9920260001"), QStringLiteral("V9.9")));
+    QCOMPARE(log().last(), QStringLiteral("警告：未识别的版本"));
+    QCOMPARE(PrinterUtil::s_protocolType, 0);
+    QVERIFY(!preview->isBusy());
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 0);
+
+    // The version text tells the type when the serial does not.
+    QVERIFY(preview->checkPrinterVersion(QStringLiteral("B28-4.0")));
+    QCOMPARE(PrinterUtil::s_protocolType, 1);
+    QVERIFY(preview->checkPrinterVersion(QStringLiteral("X20-10")));
+    QCOMPARE(PrinterUtil::s_protocolType, 1);
+    QVERIFY(preview->checkPrinterVersion(QStringLiteral("40")));
+    QCOMPARE(PrinterUtil::s_protocolType, 4);
+    QVERIFY(!preview->checkPrinterVersion(QStringLiteral("z1")));
+    QCOMPARE(PrinterUtil::s_protocolType, 0);
+}
+
+void TestPrintPreview::aFailedPageDoesNotStopTheJob()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy ink(preview.get(), &PrintPreview::sigConsumInkDots);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    preview->receivePrint(status(3));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印取消, 状态码3"));
+    preview->receivePrintNotify(status(7));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印失败, 状态码7"));
+    QVERIFY(!sendAndFinish(prints, 2).isEmpty());
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
+    QCOMPARE(ink.count(), 1);
+    QCOMPARE(ink.first().at(1).toInt(), 1);
+}
+
+void TestPrintPreview::anEncoderRefusalFailsThePage()
+{
+    // A page whose every row is inked across 60 bands: more records than a
+    // row-record frame can count.
+    TemplateModel wide = labelTemplate(QStringLiteral("超宽"));
+    wide.qrcodeModels.clear();
+    wide.printWidth = 762;
+    wide.printHeight = 93.3f;
+    LineModel line;
+    line.id = TextUtil::generateId();
+    line.width = wide.printWidth;
+    line.height = wide.printHeight;
+    wide.lineModels << line;
+    QVERIFY(JsonUtil::saveTemplate(wide, false));
+    preview = open(QStringLiteral("超宽"), numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QTRY_COMPARE_WITH_TIMEOUT(log().last(), QStringLiteral("打印任务结束!"), 20000);
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(log().contains(QStringLiteral("第1页打印失败, 打印数据生成失败")));
+    QVERIFY(log().contains(QStringLiteral("第2页打印失败, 打印数据生成失败")));
+    QVERIFY(!preview->isBusy());
+}
+
+void TestPrintPreview::aTypeFourJobEndsCleanly()
+{
+    TestSupport::LogCapture messages;
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    // Far enough right that the -33 mm compensation cuts nothing off.
+    child<QSpinBox>("edit_offset_right")->setValue(40);
+    click("btn_print");
+    preview->receiveHandShake(handshake(QStringLiteral("KELO4020260001")));
+    QCOMPARE(PrinterUtil::s_protocolType, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(log().last(), QStringLiteral("该机型暂不支持发送打印数据，打印任务结束"), 2000);
+    QVERIFY(messages.contains(QStringLiteral("发送打包。共计:")));
+    QVERIFY(messages.contains(QStringLiteral("正在发送[1/")));
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(!preview->isBusy());
+    QVERIFY(child<QWidget>("frame_printpage")->isEnabled());
+    QVERIFY(preview->remainingPages().isEmpty());
+}
+
+void TestPrintPreview::theTestPage()
+{
+    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), QStringLiteral("true")));
+    PrinterUtil::s_protocolType = 1;
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    click("btn_write_test_page");
+    QVERIFY(preview->isTestPrinting());
+    QVERIFY(prints.wait(2000));
+    QCOMPARE(handshakes.count(), 0);
+    const QByteArray frame = prints.first().at(0).toByteArray();
+    QCOMPARE(quint8(frame.at(3)), quint8(0x12));
+    QCOMPARE(TestSupport::decodeFrame(*decoder, frame, 1).command, 0x12);
+    // A print notice is no test-page reply.
+    preview->receivePrintNotify(status(0));
+    QVERIFY(preview->isTestPrinting());
+    click("btn_print");
+    QCOMPARE(toasts->texts(), QStringList{QStringLiteral("打印正在进行中")});
+    preview->receivePrintTest(status(0));
+    QCOMPARE(log().last(), QStringLiteral("写入测试页任务结束"));
+    QVERIFY(!preview->isBusy());
+    QVERIFY(child<QWidget>("frame_printpage")->isEnabled());
+
+    // After it, a print job starts normally.
+    click("btn_print");
+    QCOMPARE(handshakes.count(), 1);
+    click("btn_cancel");
+
+    // A refused test page.
+    QCOMPARE(preview->isBusy(), false);
+    click("btn_write_test_page");
+    QVERIFY(prints.wait(2000));
+    preview->receivePrintTest(status(5));
+    QCOMPARE(log().last(), QStringLiteral("写入测试页任务取消，状态码5"));
+    QVERIFY(!preview->isBusy());
+}
+
+void TestPrintPreview::aTestPageWithoutAKnownPrinter()
+{
+    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), QStringLiteral("true")));
+    preview = open(NAME, numberedRows(1));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_write_test_page");
+    QTRY_COMPARE_WITH_TIMEOUT(log().last(), QStringLiteral("未识别到打印机型号"), 2000);
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(!preview->isBusy());
+
+    // An emergency stop before the test page goes cancels it.
+    PrinterUtil::s_protocolType = 2;
+    Seams::setJobPauseMs(100);
+    click("btn_write_test_page");
+    click("btn_stop");
+    QVERIFY(!preview->isBusy());
+    QTest::qWait(300);
+    QCOMPARE(prints.count(), 0);
+}
+
+void TestPrintPreview::strayRepliesAreIgnored()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy ink(preview.get(), &PrintPreview::sigConsumInkDots);
+    preview->receivePrintNotify(status(0));
+    preview->receivePrintTest(status(0));
+    QVERIFY(log().isEmpty());
+    QCOMPARE(ink.count(), 0);
+    QCOMPARE(PrintRecord::getTableDataCount(), recordsBefore);
+
+    // A test-page reply in the middle of a job does not unlock the window.
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    preview->receivePrintTest(status(0));
+    QVERIFY(preview->isPrinting());
+    QVERIFY(!child<QWidget>("frame_printpage")->isEnabled());
+}
+
+void TestPrintPreview::apiJobsCloseTheirWindow()
+{
+    preview = open(NAME, numberedRows(2));
+    QSignalSpy closed(preview.get(), &PrintPreview::sigWidgetClosed);
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
+    preview->show();
+    QString code = QStringLiteral("00000");
+    QVERIFY(preview->onApiPrint(code));
+    QCOMPARE(code, QStringLiteral("00000"));
+    QCOMPARE(handshakes.count(), 1);
+    QCOMPARE(log().first(), QStringLiteral("打印任务开始:所有页1-2"));
+    QVERIFY(!preview->onApiPrint(code));
+    QCOMPARE(code, QStringLiteral("11001"));
+    QCOMPARE(toasts->texts(), QStringList{QStringLiteral("打印正在进行中")});
+
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(!sendAndFinish(prints, 1).isEmpty());
+    QVERIFY(!sendAndFinish(prints, 2).isEmpty());
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(closed.wait(2000));
+    QVERIFY(!preview->isVisible());
+}
+
+void TestPrintPreview::anApiStopLeavesTheWindowOpen()
+{
+    preview = open(NAME, numberedRows(3));
+    QSignalSpy closed(preview.get(), &PrintPreview::sigWidgetClosed);
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    QString code;
+    QVERIFY(preview->onApiPrint(code));
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    preview->onApiStopPrint();
+    QCOMPARE(log().last(), QStringLiteral("远程打印任务终止!"));
+    preview->receivePrintNotify(status(0));
+    QCOMPARE(log().last(), QStringLiteral("打印取消!"));
+    QTest::qWait(10 * PAUSE_MS);
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(prints.count(), 1);
+}
+
+void TestPrintPreview::everyStartRebuildsTheBackgroundAsChecked()
+{
+    TemplateModel t = labelTemplate(NAME);
+    t.background = QStringLiteral("tongyong2CM.png");
+    QVERIFY(JsonUtil::saveTemplate(t, false));
+    preview = open(NAME, numberedRows(1));
+    // Right of the code there is only the background, if anything.
+    const auto cornerIsWhite = [this] {
+        const QImage page = preview->renderPage();
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = page.width() * 3 / 4; x < page.width(); ++x)
+                if (page.pixel(x, y) != qRgb(255, 255, 255))
+                    return false;
+        return true;
+    };
+    QVERIFY(!cornerIsWhite()); // shown with its background
+    auto *box = child<QCheckBox>("box_enbackground");
+
+    click("btn_print");
+    QVERIFY(cornerIsWhite());
+    QCOMPARE(preview->pageScene()->items().size(), 1);
+    click("btn_cancel");
+
+    box->setChecked(true);
+    click("btn_print");
+    QVERIFY(!cornerIsWhite());
+    QCOMPARE(preview->pageScene()->items().size(), 2);
+    // The rebuilt page still shows the current row.
+    QCOMPARE(TestSupport::zbarDecode(preview->renderPage().copy(0, 0, 300, 300), 20),
+             QStringList{QStringLiteral("N-1")});
+}
+
+void TestPrintPreview::theRealPauseIsOneSecond()
+{
+    Seams::setJobPauseMs(0);
+    QCOMPARE(Seams::jobPauseMs(), 1000);
+    preview = open(NAME, numberedRows(1));
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    QElapsedTimer clock;
+    clock.start();
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(5000));
+    QVERIFY2(clock.elapsed() >= 990, qPrintable(QString::number(clock.elapsed())));
+}
+
+QTEST_MAIN(TestPrintPreview)
+#include "tst_printpreview.moc"
