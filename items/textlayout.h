@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QChar>
+#include <QFont>
+#include <QList>
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QFontMetrics;
+class QPainter;
+
+// One column of vertical text.
+struct stRowDataBlock {
+    // Pixels along the column taken by its content, vertical scale included.
+    int length = 0;
+    QString text;
+    // Room kept at the head of the column for the first-line indentation;
+    // only the first column of an indented paragraph has any.
+    int indent = 0;
+
+    bool operator==(const stRowDataBlock &o) const
+    {
+        return length == o.length && text == o.text && indent == o.indent;
+    }
+};
+
+// Everything the layout of a text field depends on. Lengths are whole pixels
+// of the device the scene is drawn for.
+struct TextLayoutInput {
+    QString text;
+    QFont font = defaultFont();
+    QRectF rect;
+    int letterSpacing = 0;
+    int rowSpacing = 0;
+    int indentation = 0;
+    int direction = 0;
+    int horizontalAlign = 0;
+    int verticalAlign = 0;
+    bool adapted = false;
+    int adaptedMode = 1;
+    bool wrap = true;
+    bool uprightAscii = false;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    QVector<QChar> specialSymbols;
+
+    static QFont defaultFont();
+
+    bool operator==(const TextLayoutInput &o) const;
+    bool operator!=(const TextLayoutInput &o) const { return !(*this == o); }
+};
+
+// One piece of text to draw: the painter is translated to `origin`, turned a
+// quarter clockwise for a turned run, scaled by (scaleX, scaleY), and the
+// text drawn with its baseline at the origin, or centred in `cell`.
+struct TextDrawOp {
+    enum Kind {
+        Line,      // a horizontal line
+        Cell,      // one upright character of vertical text
+        TurnedRun, // a half-width run of vertical text, turned 90 degrees
+    };
+    Kind kind = Line;
+    QString text;
+    QPointF origin;
+    qreal scaleX = 1.0;
+    qreal scaleY = 1.0;
+    QRect cell;
+};
+
+struct TextLayoutResult {
+    // The working font after auto-fit; the painter draws every op with it.
+    QFont font;
+    // The working horizontal scale after auto-fit.
+    float scaleX = 1.0f;
+    // Width of the fullwidth "Ｍ" in the field's own font: the unit of indentation.
+    int em = 0;
+    // Horizontal text: the lines drawn, in order.
+    QStringList lines;
+    // Vertical text: every column in drawing order, empty ones included.
+    QList<stRowDataBlock> columns;
+    QVector<TextDrawOp> ops;
+};
+
+// The text layout of a text field, horizontal in lines or vertical in
+// columns, with wrapping, spacing, indentation, alignment and auto-fit. What
+// it computes is exactly what prints, so it follows the font metrics and
+// integer truncations of the label format to the pixel.
+class TextLayout
+{
+public:
+    TextLayout() = delete;
+
+    static TextLayoutResult layout(const TextLayoutInput &in);
+    // Draws the ops with the result's font and whatever pen the painter has.
+    static void draw(QPainter *painter, const TextLayoutResult &result);
+
+    // The item rectangle moved in by 6 at the left and the top, 12 smaller
+    // in width and height.
+    static QRectF contentRect(const QRectF &rect);
+
+    // The text's characters in order; a surrogate pair is one character.
+    static QStringList characters(const QString &text);
+
+    // The glyph box of one character around its baseline origin (a string's
+    // box would be at least a line high), and its advance.
+    static QRect inkRect(const QFontMetrics &fm, const QString &ch);
+    static int charAdvance(const QFontMetrics &fm, const QString &ch);
+
+    // Vertical text: a character is full-width (it stands upright) when it
+    // lies above ASCII, or when upright ASCII is on, and is not a special symbol.
+    static bool isFullWidthChar(const QString &ch, bool uprightAscii, const QVector<QChar> &specialSymbols);
+    // True when every character of the run is full-width; true for "".
+    static bool isFullWidth(const QString &run, bool uprightAscii, const QVector<QChar> &specialSymbols);
+    // The text cut into alternating runs of full-width and half-width
+    // characters; a text that begins full-width yields an empty first run.
+    static QStringList splitTextBySymbol(const QString &text, bool uprightAscii, const QVector<QChar> &specialSymbols);
+
+    // A paragraph cut into columns no longer than the content height,
+    // measured with the given font; with indent the first column keeps room
+    // for the indentation.
+    static QList<stRowDataBlock> splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
+                                                           const QString &paragraph, bool indent);
+    // The texts of the columns, measured with the field's own font, keeping
+    // the running length unrounded and testing a full-width character
+    // together with its letter spacing.
+    static QStringList splitTextByLength(const TextLayoutInput &in, const QString &paragraph, bool indent);
+
+private:
+    static QList<stRowDataBlock> splitColumns(const TextLayoutInput &in, const QFontMetrics &fm,
+                                              const QString &paragraph, bool indent, bool exact);
+};
+
+// Keeps the last layout of one field: views repaint continuously, and a
+// repaint with nothing changed must not lay the text out again.
+class TextLayoutCache
+{
+public:
+    const TextLayoutResult &get(const TextLayoutInput &in);
+    // How many layouts were computed.
+    int layoutCount() const { return m_count; }
+
+private:
+    bool m_valid = false;
+    int m_count = 0;
+    TextLayoutInput m_input;
+    TextLayoutResult m_result;
+};
