@@ -56,6 +56,13 @@ bool FileUtil::isPlainFileName(const QString &name)
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
+QString FileUtil::withSuffix(const QString &path, const QString &suffix)
+{
+    if (path.endsWith(suffix, Qt::CaseInsensitive))
+        return path;
+    return path + suffix;
+}
+
 QString FileUtil::getPixmapBase64(const QPixmap &pixmap)
 {
     QByteArray bytes;

@@ -38,6 +38,11 @@ public:
     // not "." or "..", and without "/" or "\\".
     static bool isPlainFileName(const QString &name);
 
+    // A path chosen in a save dialog with the suffix (e.g. ".json") appended
+    // unless it already ends with it, in any case, so the file written is
+    // the one the dialog asked about.
+    static QString withSuffix(const QString &path, const QString &suffix);
+
     // Base64 of the pixmap encoded as PNG.
     static QString getPixmapBase64(const QPixmap &pixmap);
 

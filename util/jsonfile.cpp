@@ -25,15 +25,7 @@ void setAside(const QString &path, const QString &why)
 
 QJsonDocument readDocument(const QString &path, Form form)
 {
-    QFile file(path);
-    if (!file.exists())
-        return QJsonDocument();
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "cannot read" << path << ":" << file.errorString();
-        return QJsonDocument();
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
+    const QByteArray bytes = readBytes(path);
     if (bytes.isEmpty())
         return QJsonDocument();
 
@@ -59,6 +51,18 @@ QJsonDocument parse(const QByteArray &bytes, QJsonParseError *error)
     if (bytes.startsWith(bom))
         return QJsonDocument::fromJson(bytes.mid(bom.size()), error);
     return QJsonDocument::fromJson(bytes, error);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning().noquote() << "cannot read" << path << ":" << file.errorString();
+        return QByteArray();
+    }
+    return file.readAll();
 }
 
 QJsonObject readObject(const QString &path)

@@ -17,6 +17,10 @@ namespace JsonFile {
 // Parses bytes that may begin with a UTF-8 byte-order mark.
 QJsonDocument parse(const QByteArray &bytes, QJsonParseError *error = nullptr);
 
+// The file's bytes: empty for a missing file, and with a warning for one that
+// cannot be read.
+QByteArray readBytes(const QString &path);
+
 QJsonObject readObject(const QString &path);
 QJsonArray readArray(const QString &path);
 

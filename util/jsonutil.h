@@ -1,12 +1,20 @@
 #pragma once
 
+#include "model/templatemodel.h"
+
+#include <QJsonArray>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
-// The JSON stores: the embedded default configuration and the user
-// configuration customConfig.json. Every call re-reads the file; every write
-// rewrites it whole with one key changed.
+class QWidget;
+
+// The JSON stores: the embedded default configuration, the user
+// configuration customConfig.json, the built-in and user templates and the
+// template recycle bin. Every call re-reads the files it needs; every write
+// rewrites a file whole.
 class JsonUtil
 {
 public:
@@ -37,4 +45,57 @@ public:
     // "api.port": a value that is not a whole number from 1 to 65535 gives
     // 58111 with a warning.
     static quint16 getApiPort();
+
+    // ---- Template store ----------------------------------------------------
+    // Templates are found by exact name. The user file (or the recycle bin)
+    // comes first and shadows built-in templates of the same name; within one
+    // file only the first entry of a name counts.
+
+    // Creates the attachment folders and an empty user file (custom) or
+    // recycle bin (!custom) when missing.
+    static void checkTemplateFile(bool custom);
+    // The merged view: the user file's (or the bin's) entries, then the
+    // built-in ones, each name taken once, entries left as stored.
+    static QJsonArray getTemplateJsonArray(bool withSystem, bool withCustom, bool customNotTrash);
+    // Headers only (name, type, background, sizes, times), unnamed entries
+    // dropped, newest "modifyTime" first and equal times by name. Stored
+    // sizes are shown as stored, 0 included.
+    static QList<TemplateModel> parseTemplateList(bool withSystem, bool withCustom);
+    static QStringList getSysTemplateNames();
+    // User names first, then the built-in names they do not shadow.
+    static QStringList getAllTemplateNames();
+    // The distinct non-empty categories, in the order they are first met.
+    static QStringList getTemplateTypes();
+    // The whole template; sizes stored as 0 get the default configuration's.
+    // A name that matches nothing (or "") gives an empty template of the
+    // default size.
+    static TemplateModel parseTemplate(const QString &name);
+    // Whole template (its old entry moves to the end of the file) or only its
+    // print placement. A placement save for a name without a user entry saves
+    // the whole template; an unnamed template is never stored. Refreshes
+    // "template.count". Returns whether the user file was written.
+    static bool saveTemplate(TemplateModel model, bool onlyPlacement);
+    // Refuses built-in names with a toast. Returns whether the user file was
+    // written (also when it held no such name).
+    static bool deleteTemplate(const QString &name);
+    // Built-in templates with distinct names.
+    static int getAllTemplateCount();
+    // (category, number of templates), fewest first; "" is a category too.
+    static QList<QPair<QString, long long>> parseTemplateGroupByType();
+
+    // ---- Recycle bin, export, import ---------------------------------------
+    // Replaces the bin's entry of that name; stamps "modifyTime" with now.
+    static bool saveTemplateToTrash(TemplateModel model);
+    static QList<TemplateModel> parseTemplateListFromTrash();
+    static TemplateModel parseTemplateFromTrash(const QString &name);
+    static bool deleteTemplateFromTrash(const QString &name);
+    // Asks for a file and writes the named templates (merged view, in its
+    // order) there; false when cancelled or not written.
+    static bool exportTemplate(QWidget *parent, const QList<QString> &names);
+    static bool exportTemplateToFile(const QString &path, const QList<QString> &names);
+    // Asks for a file and adds its templates to the user file, renaming a
+    // taken name to "<name>-副本<k>". Refuses, with a toast, a file that is not
+    // an array of named templates. Returns whether the user file was written.
+    static bool importTemplate(QWidget *parent);
+    static bool importTemplateFromFile(const QString &path);
 };

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+
+// Tables fixed at build time and shared by name.
+
+// The traditional Chinese font-size names (one blank, two characters, one
+// blank) with their character heights in millimetres, in the order the
+// editor offers them. Heights are compared exactly with a text element's
+// fontSize, so they are the floats nearest to the decimals of the table.
+extern const QList<QPair<QString, float>> fontSizePairs;
+// The same names and heights, looked up by name.
+extern const QMap<QString, float> fontSizeMap;
+
+// Style sheets of the title-bar printer status label, one per printer state.
+inline constexpr const char TITLE_STYLE_UNCONNECTED[] =
+    "#lb_title_status{border-image: url(:/resources/icon/status_unconnected.png);}";
+inline constexpr const char TITLE_STYLE_CONNECTED[] =
+    "#lb_title_status{border-image: url(:/resources/icon/status_connected.png);}";
+inline constexpr const char TITLE_STYLE_INK_ERR[] =
+    "#lb_title_status{border-image: url(:/resources/icon/status_ink_err.png);}";

@@ -1,0 +1,440 @@
+// The template store, its recycle bin and template import and export.
+
+#include "util/jsonutil.h"
+
+#include "util/fileutil.h"
+#include "util/jsonfile.h"
+#include "util/jsonscan.h"
+#include "util/seams.h"
+#include "util/templatejson.h"
+#include "util/textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QVector>
+#include <QtDebug>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QLatin1String KEY_NAME("name");
+
+// One stored template: its JSON text as stored and its header fields.
+struct Entry {
+    QByteArray raw;
+    TemplateModel header;
+};
+using Entries = QVector<Entry>;
+
+QString userPath() { return FileUtil::customPath(CUSTOM_TEMPLATE_PATH); }
+QString trashPath() { return FileUtil::customPath(CUSTOM_TEMPLATE_TRASH_PATH); }
+
+const QByteArrayList &headerKeys()
+{
+    static const QByteArrayList keys{"name", "type", "background", "printWidth", "printHeight",
+                                     "backLength", "foldLength", "createTime", "modifyTime"};
+    return keys;
+}
+
+QJsonValue parseValue(const QByteArray &raw)
+{
+    // Qt 5 parses only objects and arrays at the top level.
+    return QJsonDocument::fromJson('[' + raw + ']').array().at(0);
+}
+
+// The entries of a JSON array text, or false when it is not well formed.
+bool scanEntries(const QByteArray &bytes, Entries *entries)
+{
+    QVector<JsonScan::Element> elements;
+    if (!JsonScan::splitArray(bytes, headerKeys(), &elements))
+        return false;
+    entries->clear();
+    entries->reserve(elements.size());
+    for (const JsonScan::Element &e : elements) {
+        Entry entry;
+        entry.raw = bytes.mid(e.begin, e.length);
+        entry.header = TemplateJson::readHeader(QJsonDocument::fromJson(e.picked).object());
+        entries->append(entry);
+    }
+    return true;
+}
+
+Entries entriesOf(const QJsonArray &array)
+{
+    Entries entries;
+    entries.reserve(array.size());
+    for (const QJsonValue &value : array) {
+        Entry entry;
+        entry.raw = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        entry.raw = entry.raw.mid(1, entry.raw.size() - 2);
+        entry.header = TemplateJson::readHeader(value.toObject());
+        entries.append(entry);
+    }
+    return entries;
+}
+
+// A store file read for lookups. Missing or empty files hold nothing; a file
+// the scanner refuses is handed to JsonFile, which has Qt decide and sets a
+// bad file aside.
+Entries readEntries(const QString &path)
+{
+    const QByteArray bytes = JsonFile::readBytes(path);
+    if (bytes.isEmpty())
+        return Entries();
+    Entries entries;
+    if (scanEntries(bytes, &entries))
+        return entries;
+    return entriesOf(JsonFile::readArray(path));
+}
+
+// The embedded templates cannot change while the program runs, so they are
+// scanned once.
+const Entries &builtinEntries()
+{
+    static const Entries entries = [] {
+        QFile file{QLatin1String(DEFAULT_TEMPLATE_PATH)};
+        if (!file.open(QIODevice::ReadOnly)) {
+            qWarning() << "cannot open the embedded templates";
+            return Entries();
+        }
+        Entries result;
+        if (!scanEntries(file.readAll(), &result))
+            qWarning() << "the embedded templates are not a JSON array";
+        return result;
+    }();
+    return entries;
+}
+
+// The merged view as entries: the user file (or the bin), then the
+// built-ins, the first entry of each name only.
+Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash)
+{
+    Entries result;
+    QSet<QString> names;
+    auto take = [&](const Entries &source) {
+        for (const Entry &entry : source) {
+            if (names.contains(entry.header.name))
+                continue;
+            names.insert(entry.header.name);
+            result.append(entry);
+        }
+    };
+    if (withCustom)
+        take(readEntries(customNotTrash ? userPath() : trashPath()));
+    if (withSystem)
+        take(builtinEntries());
+    return result;
+}
+
+QStringList namesOf(const Entries &entries)
+{
+    QStringList names;
+    names.reserve(entries.size());
+    for (const Entry &entry : entries) {
+        if (!entry.header.name.isEmpty())
+            names.append(entry.header.name);
+    }
+    return names;
+}
+
+QList<TemplateModel> sortedHeaders(const Entries &entries)
+{
+    QList<TemplateModel> list;
+    list.reserve(entries.size());
+    for (const Entry &entry : entries) {
+        if (!entry.header.name.isEmpty())
+            list.append(entry.header);
+    }
+    std::stable_sort(list.begin(), list.end(), [](const TemplateModel &a, const TemplateModel &b) {
+        if (a.modifyTime != b.modifyTime)
+            return a.modifyTime > b.modifyTime;
+        return a.name < b.name;
+    });
+    return list;
+}
+
+void applySizeDefaults(TemplateModel &model)
+{
+    const struct {
+        float *field;
+        const char *key;
+    } sizes[] = {{&model.printWidth, "template.printWidth"},
+                 {&model.printHeight, "template.printHeight"},
+                 {&model.backLength, "template.backLength"},
+                 {&model.foldLength, "template.foldLength"}};
+    for (const auto &size : sizes) {
+        if (*size.field == 0.0f)
+            *size.field = JsonUtil::getDefaultConfigFloat(QLatin1String(size.key));
+    }
+}
+
+TemplateModel findTemplate(const Entries &entries, const QString &name)
+{
+    TemplateModel model;
+    if (!name.isEmpty()) {
+        for (const Entry &entry : entries) {
+            if (entry.header.name == name) {
+                model = TemplateJson::readTemplate(parseValue(entry.raw).toObject());
+                break;
+            }
+        }
+    }
+    applySizeDefaults(model);
+    return model;
+}
+
+QString nameOf(const QJsonValue &entry)
+{
+    return TemplateJson::toString(entry.toObject().value(KEY_NAME));
+}
+
+int indexOfName(const QJsonArray &array, const QString &name)
+{
+    for (int i = 0; i < array.size(); ++i) {
+        if (nameOf(array.at(i)) == name)
+            return i;
+    }
+    return -1;
+}
+
+void refreshTemplateCount()
+{
+    JsonUtil::setCustomConfig(QStringLiteral("template.count"),
+                              QString::number(JsonUtil::getAllTemplateNames().size()));
+}
+
+// Replaces the first entry of the name in a store file (or adds one) with
+// the object `make` builds from the stored one (null when there is none) and
+// rewrites the file with it at the end. Unnamed entries are never written.
+bool putEntry(const QString &path, const QString &name,
+              const std::function<QJsonObject(const QJsonObject *stored)> &make)
+{
+    if (name.isEmpty()) {
+        qWarning().noquote() << "a template without a name is not stored in" << path;
+        return false;
+    }
+    QJsonArray array = JsonFile::readArray(path);
+    const int index = indexOfName(array, name);
+    const QJsonObject stored = index >= 0 ? array.at(index).toObject() : QJsonObject();
+    const QJsonObject object = make(index >= 0 ? &stored : nullptr);
+    if (index >= 0)
+        array.removeAt(index);
+    array.append(object);
+    return JsonFile::write(path, array);
+}
+
+// Removes the first entry of the name from a store file and rewrites it.
+bool removeEntry(const QString &path, const QString &name)
+{
+    QJsonArray array = JsonFile::readArray(path);
+    const int index = indexOfName(array, name);
+    if (index >= 0)
+        array.removeAt(index);
+    return JsonFile::write(path, array);
+}
+
+} // namespace
+
+void JsonUtil::checkTemplateFile(bool custom)
+{
+    FileUtil::checkCustomDir();
+    JsonFile::ensureExists(custom ? userPath() : trashPath());
+}
+
+QJsonArray JsonUtil::getTemplateJsonArray(bool withSystem, bool withCustom, bool customNotTrash)
+{
+    QJsonArray array;
+    for (const Entry &entry : mergedEntries(withSystem, withCustom, customNotTrash))
+        array.append(parseValue(entry.raw));
+    return array;
+}
+
+QList<TemplateModel> JsonUtil::parseTemplateList(bool withSystem, bool withCustom)
+{
+    checkTemplateFile(true);
+    return sortedHeaders(mergedEntries(withSystem, withCustom, true));
+}
+
+QStringList JsonUtil::getSysTemplateNames()
+{
+    checkTemplateFile(true);
+    return namesOf(mergedEntries(true, false, true));
+}
+
+QStringList JsonUtil::getAllTemplateNames()
+{
+    checkTemplateFile(true);
+    return namesOf(mergedEntries(true, true, true));
+}
+
+QStringList JsonUtil::getTemplateTypes()
+{
+    checkTemplateFile(true);
+    QStringList types;
+    QSet<QString> seen;
+    for (const Entry &entry : mergedEntries(true, true, true)) {
+        const QString &type = entry.header.type;
+        if (type.isEmpty() || seen.contains(type))
+            continue;
+        seen.insert(type);
+        types.append(type);
+    }
+    return types;
+}
+
+TemplateModel JsonUtil::parseTemplate(const QString &name)
+{
+    checkTemplateFile(true);
+    return findTemplate(mergedEntries(true, true, true), name);
+}
+
+bool JsonUtil::saveTemplate(TemplateModel model, bool onlyPlacement)
+{
+    checkTemplateFile(true);
+    const bool written = putEntry(userPath(), model.name, [&](const QJsonObject *stored) {
+        if (onlyPlacement && stored)
+            return TemplateJson::writePlacement(*stored, model);
+        if (onlyPlacement)
+            qInfo().noquote() << "no stored template" << model.name << "to place; saving it whole";
+        return TemplateJson::writeTemplate(model);
+    });
+    refreshTemplateCount();
+    return written;
+}
+
+bool JsonUtil::deleteTemplate(const QString &name)
+{
+    checkTemplateFile(true);
+    if (getSysTemplateNames().contains(name)) {
+        TextUtil::showError(QStringLiteral("不能删除系统内置的模板"));
+        return false;
+    }
+    const bool written = removeEntry(userPath(), name);
+    refreshTemplateCount();
+    return written;
+}
+
+int JsonUtil::getAllTemplateCount()
+{
+    return mergedEntries(true, false, true).size();
+}
+
+QList<QPair<QString, long long>> JsonUtil::parseTemplateGroupByType()
+{
+    checkTemplateFile(true);
+    QList<QPair<QString, long long>> groups;
+    QHash<QString, int> indexOfType;
+    for (const Entry &entry : mergedEntries(true, true, true)) {
+        const QString &type = entry.header.type;
+        auto it = indexOfType.constFind(type);
+        if (it == indexOfType.constEnd()) {
+            indexOfType.insert(type, groups.size());
+            groups.append(qMakePair(type, 1LL));
+        } else {
+            ++groups[it.value()].second;
+        }
+    }
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const QPair<QString, long long> &a, const QPair<QString, long long> &b) {
+                         return a.second < b.second;
+                     });
+    return groups;
+}
+
+bool JsonUtil::saveTemplateToTrash(TemplateModel model)
+{
+    checkTemplateFile(false);
+    return putEntry(trashPath(), model.name, [&](const QJsonObject *) { return TemplateJson::writeTemplate(model); });
+}
+
+QList<TemplateModel> JsonUtil::parseTemplateListFromTrash()
+{
+    checkTemplateFile(false);
+    return sortedHeaders(mergedEntries(false, true, false));
+}
+
+TemplateModel JsonUtil::parseTemplateFromTrash(const QString &name)
+{
+    checkTemplateFile(false);
+    return findTemplate(mergedEntries(false, true, false), name);
+}
+
+bool JsonUtil::deleteTemplateFromTrash(const QString &name)
+{
+    return removeEntry(trashPath(), name);
+}
+
+bool JsonUtil::exportTemplate(QWidget *parent, const QList<QString> &names)
+{
+    const QString chosen = Seams::getSaveFileName(parent, QStringLiteral("保存文件"), QDir::homePath(),
+                                                  QStringLiteral("(*.json)"));
+    if (chosen.isEmpty())
+        return false;
+    return exportTemplateToFile(FileUtil::withSuffix(chosen, QStringLiteral(".json")), names);
+}
+
+bool JsonUtil::exportTemplateToFile(const QString &path, const QList<QString> &names)
+{
+    const QSet<QString> wanted(names.begin(), names.end());
+    QJsonArray array;
+    for (const Entry &entry : mergedEntries(true, true, true)) {
+        if (wanted.contains(entry.header.name))
+            array.append(parseValue(entry.raw));
+    }
+    return JsonFile::write(path, array);
+}
+
+bool JsonUtil::importTemplate(QWidget *parent)
+{
+    const QString path = Seams::getOpenFileName(parent, QStringLiteral("导入文件"), QDir::homePath(),
+                                                QStringLiteral("(*.json)"));
+    if (path.isEmpty())
+        return false;
+    return importTemplateFromFile(path);
+}
+
+bool JsonUtil::importTemplateFromFile(const QString &path)
+{
+    // The user's own file: read as it is, never set aside.
+    const QByteArray bytes = JsonFile::readBytes(path);
+    QJsonParseError error;
+    const QJsonDocument doc = JsonFile::parse(bytes, &error);
+    const QJsonArray imported = doc.array();
+    bool wellFormed = error.error == QJsonParseError::NoError && doc.isArray();
+    for (int i = 0; wellFormed && i < imported.size(); ++i)
+        wellFormed = imported.at(i).isObject() && !nameOf(imported.at(i)).isEmpty();
+    if (!wellFormed) {
+        qWarning().noquote() << "import file" << path << "is not an array of named templates";
+        TextUtil::showError(QStringLiteral("导入文件格式不正确"));
+        return false;
+    }
+    if (imported.isEmpty())
+        return false;
+
+    checkTemplateFile(true);
+    const QStringList stored = getAllTemplateNames();
+    QSet<QString> taken(stored.begin(), stored.end());
+    const QString suffix = QStringLiteral("-副本");
+    const QString now = QDateTime::currentDateTime().toString(QLatin1String(TemplateJson::TIME_FORMAT));
+
+    QJsonArray array = JsonFile::readArray(userPath());
+    for (const QJsonValue &value : imported) {
+        QJsonObject object = value.toObject();
+        const QString name = nameOf(object);
+        QString candidate = name;
+        for (int k = 1; taken.contains(candidate); ++k)
+            candidate = name + suffix + QString::number(k);
+        taken.insert(candidate);
+        object.insert(KEY_NAME, candidate);
+        object.insert(QLatin1String("createTime"), now);
+        object.insert(QLatin1String("modifyTime"), now);
+        array.append(object);
+    }
+    return JsonFile::write(userPath(), array);
+}
