@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSerialPortInfo>
 
 namespace Seams {
 namespace {
@@ -21,6 +22,8 @@ struct Handlers {
     InformationHandler information;
     InputHandler input;
     ScreenHandler screen;
+    SerialPortListHandler serialPorts;
+    SerialOpenHandler serialOpen;
 };
 
 Handlers &handlers()
@@ -111,6 +114,43 @@ ScreenSize screenSize()
 }
 
 void setScreenHandler(ScreenHandler handler) { handlers().screen = std::move(handler); }
+
+QList<SerialPortEntry> availableSerialPorts()
+{
+    if (handlers().serialPorts)
+        return handlers().serialPorts();
+    QList<SerialPortEntry> list;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        list.append({info.portName(), info.systemLocation()});
+    return list;
+}
+
+void setSerialPortListHandler(SerialPortListHandler handler) { handlers().serialPorts = std::move(handler); }
+
+bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode mode,
+                    QSerialPort::SerialPortError *error, QString *errorText)
+{
+    QSerialPort::SerialPortError refusal = QSerialPort::NoError;
+    if (handlers().serialOpen)
+        refusal = handlers().serialOpen(name);
+    if (refusal != QSerialPort::NoError) {
+        if (error)
+            *error = refusal;
+        if (errorText)
+            *errorText = refusal == QSerialPort::PermissionError ? QStringLiteral("Permission denied")
+                                                                  : QStringLiteral("Device refused");
+        return false;
+    }
+    const bool opened = port.open(mode);
+    if (error)
+        *error = opened ? QSerialPort::NoError : port.error();
+    if (errorText)
+        *errorText = opened ? QString() : port.errorString();
+    return opened;
+}
+
+void setSerialOpenHandler(SerialOpenHandler handler) { handlers().serialOpen = std::move(handler); }
 
 void resetAll() { handlers() = Handlers(); }
 

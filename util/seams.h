@@ -1,12 +1,15 @@
 #pragma once
 
 // The few places where the program meets its surroundings: the program's
-// folder, modal dialogs, the screen and the notification toast. Production code
+// folder, modal dialogs, the screen, the serial devices and the notification
+// toast. Production code
 // calls these functions, which do the real thing; tests install handlers to
 // answer dialogs, pin the screen or record toasts. Nothing else in the code base
 // is replaceable from outside.
 
 #include <QLineEdit>
+#include <QList>
+#include <QSerialPort>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -56,6 +59,25 @@ struct ScreenSize {
 using ScreenHandler = std::function<ScreenSize()>;
 ScreenSize screenSize();
 void setScreenHandler(ScreenHandler handler);
+
+// Serial devices present on the machine: the device name ("ttyUSB0") and the
+// path that is opened for it. Tests offer pseudo-terminals under such names.
+struct SerialPortEntry {
+    QString name;
+    QString systemLocation;
+};
+using SerialPortListHandler = std::function<QList<SerialPortEntry>()>;
+QList<SerialPortEntry> availableSerialPorts();
+void setSerialPortListHandler(SerialPortListHandler handler);
+
+// Opens port (its name already set) for the device called name. On failure
+// error and errorText tell why. Tests may refuse a device with an error of
+// their choosing (running as root, no permission error can be provoked);
+// a handler returning NoError lets the real open go ahead.
+using SerialOpenHandler = std::function<QSerialPort::SerialPortError(const QString &name)>;
+bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode mode,
+                    QSerialPort::SerialPortError *error, QString *errorText);
+void setSerialOpenHandler(SerialOpenHandler handler);
 
 // Drops every handler and override, back to the real thing.
 void resetAll();
