@@ -54,11 +54,10 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
     // column's cells are the ones kept.
     for (int n = startCol; n <= sheet.lastColumn(); ++n)
         data.insert(sheet.text(startRow, n), QStringList());
+    const QVector<QStringList> columns = sheet.columns(startRow + 1, sheet.lastRow(), startCol, sheet.lastColumn(),
+                                                       QString::fromLatin1(EMPTY_CELL));
     for (int n = startCol; n <= sheet.lastColumn(); ++n) {
-        QStringList cells;
-        cells.reserve(sheet.lastRow() - startRow);
-        for (int r = startRow + 1; r <= sheet.lastRow(); ++r)
-            cells.append(cellOrBlank(sheet, r, n));
+        const QStringList &cells = columns.at(n - startCol);
         qDebug() << QStringLiteral("第%1列：").arg(n) << cells;
         data.insert(sheet.text(startRow, n), cells);
     }

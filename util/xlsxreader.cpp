@@ -201,6 +201,23 @@ QString XlsxSheet::text(int row, int column) const
     return cell ? cell->text : QString();
 }
 
+QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, int fromColumn, int toColumn,
+                                       const QString &blank) const
+{
+    QVector<QStringList> result(qMax(0, toColumn - fromColumn + 1));
+    const int rows = qMax(0, toRow - fromRow + 1);
+    for (QStringList &list : result) {
+        list.reserve(rows);
+        for (int i = 0; i < rows; ++i)
+            list.append(blank);
+    }
+    for (const Cell &c : m_cells) {
+        if (c.row >= fromRow && c.row <= toRow && c.column >= fromColumn && c.column <= toColumn)
+            result[c.column - fromColumn][c.row - fromRow] = c.text;
+    }
+    return result;
+}
+
 const XlsxSheet::Cell *XlsxSheet::find(int row, int column) const
 {
     const auto it = std::lower_bound(m_cells.cbegin(), m_cells.cend(), nullptr,

@@ -31,6 +31,10 @@ public:
 
     // The cell's text; empty when it holds no value.
     QString text(int row, int column) const;
+    // The texts of columns fromColumn..toColumn, each from fromRow to toRow
+    // (empty lists when fromRow > toRow); a cell without a value gives blank.
+    // One pass over the cells, however large the rectangle.
+    QVector<QStringList> columns(int fromRow, int toRow, int fromColumn, int toColumn, const QString &blank) const;
     bool hasValue(int row, int column) const { return !text(row, column).isEmpty(); }
 
 private:
