@@ -58,7 +58,7 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
                                                        QString::fromLatin1(EMPTY_CELL));
     for (int n = startCol; n <= sheet.lastColumn(); ++n) {
         const QStringList &cells = columns.at(n - startCol);
-        qDebug() << QStringLiteral("第%1列：").arg(n) << cells;
+        qDebug().noquote() << QStringLiteral("第%1列：").arg(n) + cells.join(QLatin1Char(','));
         data.insert(sheet.text(startRow, n), cells);
     }
     return data;
@@ -116,7 +116,7 @@ QList<QStringList> ExcelUtil::importExcelFile(QWidget *parent)
         row.reserve(sheet.lastColumn() - startCol + 1);
         for (int n = startCol; n <= sheet.lastColumn(); ++n)
             row.append(cellOrBlank(sheet, r, n));
-        qDebug() << QStringLiteral("第%1行：").arg(r) << row;
+        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + row.join(QLatin1Char(','));
         rows.append(row);
     }
     return rows;

@@ -83,6 +83,10 @@ public:
     // Largest row and column a workbook can address.
     static constexpr int MAX_ROW = 1048576;
     static constexpr int MAX_COLUMN = 16384;
+    // A number as a cell shows it: whole numbers below 10^15 in full
+    // ("1200000"), others in Qt's shortest form ("0.1", "1e+20").
+    static QString numberText(double number);
+    static constexpr double MAX_WHOLE_NUMBER = 1e15;
     // "B12" to (12, 2); false for anything else or beyond the limits above.
     static bool parseCellReference(const QStringRef &ref, int *row, int *column);
     // A serial day number as text: "yyyy-MM-dd", followed by " hh:mm:ss" when
