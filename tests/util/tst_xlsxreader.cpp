@@ -14,8 +14,8 @@ class TestXlsxReader : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString fixture(const QString &name) const { return m_dir.filePath(name); }
+    TestSupport::WorkbookFixtures m_fixtures;
+    QString fixture(const QString &name) const { return m_fixtures.path(name); }
 
     static XlsxSheet sheetOf(const QString &path, int index)
     {
@@ -26,8 +26,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(TestSupport::makeWorkbookFixtures(m_dir.path()));
+        QVERIFY(m_fixtures.make());
     }
 
     void sheetNamesFollowTheWorkbookOrder()
