@@ -1,0 +1,346 @@
+#include "support/testsupport.h"
+#include "support/xlsxfixtures.h"
+#include "util/excelutil.h"
+#include "util/seams.h"
+#include "util/xlsxreader.h"
+#include "util/xlsxwriter.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Data = QMap<QString, QStringList>;
+
+namespace {
+
+struct DialogCall {
+    QString caption;
+    QString dir;
+    QString filter;
+};
+
+// The cells openpyxl reads from one sheet: (row, column) -> [value, type].
+QMap<QPair<int, int>, QStringList> openpyxlCells(const QString &path, QStringList *sheets = nullptr)
+{
+    const QJsonObject dump = TestSupport::openpyxlDump(path);
+    const QJsonArray names = dump.value(QStringLiteral("sheets")).toArray();
+    QMap<QPair<int, int>, QStringList> cells;
+    if (sheets) {
+        sheets->clear();
+        for (const QJsonValue &n : names)
+            sheets->append(n.toString());
+    }
+    if (names.isEmpty())
+        return cells;
+    const QJsonArray list = dump.value(QStringLiteral("cells")).toObject().value(names.at(0).toString()).toArray();
+    for (const QJsonValue &v : list) {
+        const QJsonArray c = v.toArray();
+        cells.insert(qMakePair(c.at(0).toInt(), c.at(1).toInt()), {c.at(2).toString(), c.at(3).toString()});
+    }
+    return cells;
+}
+
+} // namespace
+
+class TestExcelUtil : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestSupport::WorkbookFixtures m_fixtures;
+    QString fixture(const QString &name) const { return m_fixtures.path(name); }
+
+    static Data import(const QString &path, int sheet)
+    {
+        QString err;
+        const Data data = ExcelUtil::importExcelFile(path, sheet, err);
+        if (!err.isEmpty())
+            qWarning() << "unexpected import error" << err;
+        return data;
+    }
+
+    // Answers the next save dialog with a name, recording what it was asked.
+    static void answerSave(const QString &name, QList<DialogCall> *calls)
+    {
+        Seams::setSaveFileHandler([name, calls](QWidget *, const QString &caption, const QString &dir,
+                                                const QString &filter) {
+            calls->append({caption, dir, filter});
+            return name;
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_fixtures.make());
+    }
+
+    void cleanup() { Seams::resetAll(); }
+
+    void titlesAtA1WithThreeRows()
+    {
+        TestSupport::LogCapture log;
+        const Data data = import(fixture("basic.xlsx"), 0);
+        QCOMPARE(data.keys(),
+                 (QStringList{"布尔", "年度", "数量", "日期", "时间", "档号", "错误", "题名"})); // by UTF-16 code units
+        QCOMPARE(data.value("档号"), (QStringList{"A-001", "A-002", "A-003"}));
+        QCOMPARE(data.value("题名"), (QStringList{"城建档案目录", " ", "  前后空格  "}));
+        QCOMPARE(data.value("数量"), (QStringList{"100000", "0.1", "-2.5"}));
+        QCOMPARE(data.value("日期"), (QStringList{"2024-03-05", "2024-03-05 14:30:15", "2024-12-31"}));
+        QCOMPARE(data.value("布尔"), (QStringList{"true", "false", " "}));
+        QCOMPARE(data.value("时间"), (QStringList{"08:05:09", " ", " "}));
+        // A styled cell at M40 adds neither rows nor columns.
+        for (const QStringList &cells : data)
+            QCOMPARE(cells.size(), 3);
+        QVERIFY(log.contains(QStringLiteral("标题起始地址：")));
+        QVERIFY(log.contains(QStringLiteral("第2列：")));
+    }
+
+    void tableAwayFromA1()
+    {
+        const QString path = fixture("offset.xlsx");
+        XlsxReader book(path);
+        const XlsxSheet sheet = book.sheet(0);
+        QCOMPARE(ExcelUtil::getStartRowNum(sheet), 2);
+        QCOMPARE(ExcelUtil::getStartColumnNum(sheet), 2);
+
+        const Data data = import(path, 0);
+        // Two columns titled "名称": the right-hand one is kept. An empty
+        // title cell gives the empty key.
+        QCOMPARE(data.keys(), (QStringList{"", "名称", "备注", "编号"}));
+        QCOMPARE(data.value("名称"), (QStringList{"右1", "右2"}));
+        QCOMPARE(data.value("编号"), (QStringList{"1", "2"}));
+        QCOMPARE(data.value(""), (QStringList{"无题1", "无题2"}));
+        QCOMPARE(data.value("备注"), (QStringList{"注1", " "}));
+
+        // A short table far below and right of A1 is found, and its lists
+        // end with its last row although styled cells reach row 200.
+        const Data far = import(fixture("far.xlsx"), 0);
+        QCOMPARE(far.keys(), (QStringList{"年度", "题名"}));
+        QCOMPARE(far.value("题名"), (QStringList{"甲", "乙"}));
+        QCOMPARE(far.value("年度"), (QStringList{"2001", "2002"}));
+    }
+
+    void titleRowOnlyAndEmptySheets()
+    {
+        const Data titles = import(fixture("titles_only.xlsx"), 0);
+        QCOMPARE(titles.keys(), (QStringList{"年度", "档号", "题名"}));
+        for (const QStringList &cells : titles)
+            QVERIFY(cells.isEmpty());
+
+        QString err;
+        QVERIFY(ExcelUtil::importExcelFile(fixture("empty.xlsx"), 0, err).isEmpty());
+        QVERIFY(err.isEmpty());
+        QVERIFY(ExcelUtil::importExcelFile(fixture("sheets.xlsx"), 1, err).isEmpty());
+        QVERIFY(err.isEmpty());
+
+        const XlsxSheet empty = XlsxReader(fixture("empty.xlsx")).sheet(0);
+        QCOMPARE(ExcelUtil::getStartRowNum(empty), 1);
+        QCOMPARE(ExcelUtil::getStartColumnNum(empty), 1);
+    }
+
+    void severalSheets()
+    {
+        QCOMPARE(ExcelUtil::getExceSheetNames(fixture("sheets.xlsx")),
+                 (QStringList{"第一页", "空白", "Data 2"}));
+        const Data second = import(fixture("sheets.xlsx"), 2);
+        QCOMPARE(second.value("乙"), (QStringList{"二", "四"}));
+        QCOMPARE(second.value("丙"), (QStringList{"三", "五"}));
+        QCOMPARE(import(fixture("sheets.xlsx"), 0).value("甲"), QStringList{"一"});
+    }
+
+    void formulasRichTextAndMergedCells()
+    {
+        const Data formulas = import(fixture("handmade.xlsx"), 2);
+        QCOMPARE(formulas.value("数"), (QStringList{"3", "6", "12"}));
+        QCOMPARE(formulas.value("文"), (QStringList{"ab", "  ab  ", " "}));
+        QCOMPARE(formulas.value("真"), (QStringList{"true", " ", " "}));
+        QCOMPARE(formulas.value("错"), (QStringList{"#DIV/0!", " ", " "}));
+        QCOMPARE(formulas.value("空"), (QStringList{" ", " ", " "}));
+
+        const Data rich = import(fixture("handmade.xlsx"), 0);
+        QCOMPARE(rich.value("题名"), (QStringList{"斜体", "第一行\r\n第二行", " ", " ", " "}));
+        QCOMPARE(rich.value("富 文本"), (QStringList{"  两端空格  ", " ", " ", " ", " "}));
+        QCOMPARE(rich.value("日期"), (QStringList{"2024-03-05", "2024-03-05 18:00:00", " ", " ", "12:00:00"}));
+
+        const Data merged = import(fixture("merged.xlsx"), 0);
+        QCOMPARE(merged.value("类别"), (QStringList{"文书档案", "文书档案", "文书档案", "科技档案"}));
+        // The title merged over B1:C1 names both columns; the right one wins.
+        QCOMPARE(merged.keys(), (QStringList{"类别", "题名"}));
+        QCOMPARE(merged.value("题名"), (QStringList{"x", "y", "z", "w"}));
+    }
+
+    void missingSheetsAreErrors_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("index");
+        QTest::newRow("index -1") << "basic.xlsx" << -1;
+        QTest::newRow("past the last sheet") << "sheets.xlsx" << 3;
+        QTest::newRow("not a workbook") << "text.xlsx" << 0;
+        QTest::newRow("missing file") << "nowhere.xlsx" << 0;
+        QTest::newRow("no path") << "" << 0;
+    }
+
+    void missingSheetsAreErrors()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, index);
+        QString err;
+        const Data data = ExcelUtil::importExcelFile(name.isEmpty() ? QString() : fixture(name), index, err);
+        QVERIFY(data.isEmpty());
+        QCOMPARE(err, QStringLiteral("输入的sheet页不存在"));
+        QVERIFY(ExcelUtil::getExceSheetNames(fixture("text.xlsx")).isEmpty());
+    }
+
+    void importThroughTheOpenDialog()
+    {
+        QList<DialogCall> calls;
+        QString answer = fixture("offset.xlsx");
+        Seams::setOpenFileHandler([&](QWidget *, const QString &caption, const QString &dir, const QString &filter) {
+            calls.append({caption, dir, filter});
+            return answer;
+        });
+
+        const QList<QStringList> rows = ExcelUtil::importExcelFile(static_cast<QWidget *>(nullptr));
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.at(0).caption, QStringLiteral("导入文件"));
+        QCOMPARE(calls.at(0).dir, QDir::homePath());
+        QCOMPARE(calls.at(0).filter, QStringLiteral("(*.xls *.xlsx)"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0), (QStringList{"名称", "编号", "名称", " ", "备注"}));
+        QCOMPARE(rows.at(2), (QStringList{"左2", "2", "右2", "无题2", " "}));
+
+        QString err;
+        const Data data = ExcelUtil::importExcelFile(static_cast<QWidget *>(nullptr), 0, err);
+        QVERIFY(err.isEmpty());
+        QCOMPARE(data.value("名称"), (QStringList{"右1", "右2"}));
+
+        answer.clear(); // cancelled
+        QVERIFY(ExcelUtil::importExcelFile(static_cast<QWidget *>(nullptr)).isEmpty());
+        QVERIFY(ExcelUtil::importExcelFile(static_cast<QWidget *>(nullptr), 0, err).isEmpty());
+        QCOMPARE(err, QStringLiteral("导入取消"));
+    }
+
+    void exportReadBackByOpenpyxl()
+    {
+        QTemporaryDir out;
+        QList<DialogCall> calls;
+        answerSave(out.filePath(QStringLiteral("导出数据")), &calls);
+        const QList<QString> headers{"档号", "题名", "年度"};
+        const QList<QStringList> rows{{"A-001", "城建档案目录", "100000"},
+                                      {"A-002", "  前后空格  ", "0.1", "多出一列"},
+                                      {"A-003"},
+                                      {"第一行\n第二行", "=SUM(A1)", "'引号'"}};
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, headers, rows));
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.at(0).caption, QStringLiteral("保存文件"));
+        QCOMPARE(calls.at(0).dir, QDir::homePath());
+        QCOMPARE(calls.at(0).filter, QStringLiteral("(*.xlsx)"));
+        // Only the workbook is left behind, under the Chinese name with its suffix.
+        QCOMPARE(TestSupport::listFiles(out.path()), QStringList{"导出数据.xlsx"});
+
+        QStringList sheets;
+        const auto cells = openpyxlCells(out.filePath("导出数据.xlsx"), &sheets);
+        QCOMPARE(sheets.size(), 1);
+        QCOMPARE(cells.size(), 3 + 3 + 4 + 1 + 3);
+        QCOMPARE(cells.value({1, 1}), (QStringList{"档号", "s"}));
+        QCOMPARE(cells.value({1, 3}), (QStringList{"年度", "s"}));
+        QCOMPARE(cells.value({2, 3}), (QStringList{"100000", "s"})); // numbers stay text
+        QCOMPARE(cells.value({3, 2}), (QStringList{"  前后空格  ", "s"}));
+        QCOMPARE(cells.value({3, 4}), (QStringList{"多出一列", "s"}));
+        QCOMPARE(cells.value({4, 1}), (QStringList{"A-003", "s"}));
+        QVERIFY(!cells.contains({4, 2}));
+        QCOMPARE(cells.value({5, 1}), (QStringList{"第一行\n第二行", "s"}));
+        QCOMPARE(cells.value({5, 2}), (QStringList{"=SUM(A1)", "s"})); // a text, not a formula
+        QCOMPARE(cells.value({5, 3}), (QStringList{"'引号'", "s"}));
+
+        // And our own reader takes it back as the same table.
+        const Data back = import(out.filePath("导出数据.xlsx"), 0);
+        QCOMPARE(back.value("档号"), (QStringList{"A-001", "A-002", "A-003", "第一行\n第二行"}));
+        QCOMPARE(back.value(""), (QStringList{" ", "多出一列", " ", " "}));
+    }
+
+    void exportKeepsEveryCharacter()
+    {
+        QCOMPARE(XlsxWriter::cellReference(0, 0), QStringLiteral("A1"));
+        QCOMPARE(XlsxWriter::cellReference(9, 25), QStringLiteral("Z10"));
+        QCOMPARE(XlsxWriter::cellReference(0, 26), QStringLiteral("AA1"));
+        QCOMPARE(XlsxWriter::cellReference(1048575, 16383), QStringLiteral("XFD1048576"));
+        QCOMPARE(XlsxWriter::escapeText(QStringLiteral("a\u0001b\r\n\t")), QStringLiteral("a_x0001_b_x000D_\n\t"));
+        QCOMPARE(XlsxWriter::escapeText(QStringLiteral("_x0041_ _x12_ _xZZZZ_")),
+                 QStringLiteral("_x005F_x0041_ _x12_ _xZZZZ_"));
+
+        // Control characters, carriage returns and text that looks like an
+        // escape come back exactly as they went out.
+        QTemporaryDir out;
+        QList<DialogCall> calls;
+        answerSave(out.filePath(QStringLiteral("chars")), &calls);
+        const QStringList odd{QStringLiteral("响铃\u0007"), QStringLiteral("回车\r\n换行"), QStringLiteral("_x0041_"),
+                              QStringLiteral("😀 <&> \"")};
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"a", "b", "c", "d"}, {odd}));
+        const XlsxSheet sheet = XlsxReader(out.filePath("chars.xlsx")).sheet(0);
+        for (int i = 0; i < odd.size(); ++i)
+            QCOMPARE(sheet.text(2, i + 1), odd.at(i));
+        QCOMPARE(openpyxlCells(out.filePath("chars.xlsx")).value({2, 4}).value(0), odd.at(3));
+    }
+
+    void exportSuffixAndEmptyTable()
+    {
+        QTemporaryDir out;
+        QList<DialogCall> calls;
+        answerSave(out.filePath(QStringLiteral("表.XLSX")), &calls);
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"题名", "年度"}, {}));
+        QCOMPARE(TestSupport::listFiles(out.path()), QStringList{"表.XLSX"});
+        const auto cells = openpyxlCells(out.filePath("表.XLSX"));
+        QCOMPARE(cells.size(), 2);
+        QCOMPARE(cells.value({1, 2}), (QStringList{"年度", "s"}));
+
+        answerSave(out.filePath(QStringLiteral("data.xlsx.bak")), &calls);
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"题名"}, {{"一"}}));
+        QVERIFY(QFile::exists(out.filePath("data.xlsx.bak.xlsx")));
+    }
+
+    void cancelledExportWritesNothing()
+    {
+        QTemporaryDir out;
+        QList<DialogCall> calls;
+        answerSave(QString(), &calls);
+        QVERIFY(QDir::setCurrent(out.path()));
+        QVERIFY(!ExcelUtil::exportExcelFile(nullptr, {"题名"}, {{"一"}}));
+        QCOMPARE(calls.size(), 1);
+        QVERIFY(TestSupport::listFiles(out.path()).isEmpty());
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
+    void failedExportSaysSoAndKeepsTheOldFile()
+    {
+        QTemporaryDir out;
+        QList<DialogCall> calls;
+        const QString path = out.filePath(QStringLiteral("记录.xlsx"));
+        answerSave(path, &calls);
+
+        // The longest text a cell can hold goes through whole.
+        const QString longest(XlsxWriter::MAX_CELL_TEXT, QChar(0x6863));
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"题名"}, {{longest}}));
+        const QByteArray before = TestSupport::readFile(path);
+        QVERIFY(!before.isEmpty());
+        QCOMPARE(openpyxlCells(path).value({2, 1}).value(0).size(), XlsxWriter::MAX_CELL_TEXT);
+
+        // One character more fails the export, logged with the cell, and the
+        // earlier file stays as it was, with no temporary file left over.
+        TestSupport::LogCapture log;
+        QVERIFY(!ExcelUtil::exportExcelFile(nullptr, {"题名"}, {{"一"}, {"二", longest + QLatin1Char('x')}}));
+        QVERIFY(log.contains(QStringLiteral("row 3, column 2")));
+        QCOMPARE(TestSupport::readFile(path), before);
+        QCOMPARE(TestSupport::listFiles(out.path()), QStringList{"记录.xlsx"});
+
+        // A folder that does not exist.
+        answerSave(out.filePath(QStringLiteral("无此目录/表")), &calls);
+        QVERIFY(!ExcelUtil::exportExcelFile(nullptr, {"题名"}, {{"一"}}));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("无此目录"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExcelUtil)
+#include "tst_excelutil.moc"
