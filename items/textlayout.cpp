@@ -10,7 +10,9 @@
 namespace {
 
 const QChar LINE_FEED(0x000A);
-const QChar FULLWIDTH_M(0xFF2D);
+// The unit of indentation, measured as a text: the measure of a text
+// carries the font's letter spacing, so a spaced field indents by spaced ems.
+const QString FULLWIDTH_M = QStringLiteral("\uFF2D");
 // Half-width is ASCII up to the tilde.
 const ushort LAST_HALF_WIDTH = 0x007E;
 // The frame around the content and the extra margin of the wrap limit.

@@ -207,6 +207,24 @@ private slots:
         QCOMPARE(r.ops.at(0).origin.x(), std::trunc(6 + float(r.em * 2)));
     }
 
+    void emOfASpacedFieldCarriesItsLetterSpacing()
+    {
+        // The em is the measure of the text "Ｍ" in the field's font, which
+        // holds the letter spacing: 5 pixels more than the bare glyph.
+        TextLayoutInput in = input(QStringLiteral("档案的收集整理和保管利用档案的收集整理"), 300, 200);
+        in.letterSpacing = 5;
+        in.font.setLetterSpacing(QFont::AbsoluteSpacing, 5);
+        in.indentation = 2;
+        const int bare = QFontMetrics(in.font).horizontalAdvance(QChar(0xFF2D));
+        const TextLayoutResult r = TextLayout::layout(in);
+        QCOMPARE(r.em, bare + 5);
+        QCOMPARE(r.ops.at(0).origin.x(), std::trunc(6 + float((bare + 5) * 2)));
+        // The wrap reserves the same em: the first line is one that still
+        // stays below the limit with two spaced ems in front of it.
+        QVERIFY(reachesLimit(in, r, r.lines.at(0), true));
+        QVERIFY(!reachesLimit(in, r, r.lines.at(0).chopped(1), true));
+    }
+
     void verticalPlacementOfLines()
     {
         TextLayoutInput in = input(QStringLiteral("第一行\n第二行\n三"), 300, 300);
