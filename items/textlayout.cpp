@@ -64,11 +64,7 @@ struct HorizontalWrap {
         bool firstLine = true;
         for (const QString &ch : TextLayout::characters(in.text)) {
             line += ch;
-            // 64 bits: an absurd indentation must not overflow.
-            qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
-            if (firstLine)
-                w += qint64(em) * in.indentation;
-            if (in.wrap && double(float(w) * sx) >= limit) {
+            if (in.wrap && reachesLimit(fm, font, line, firstLine)) {
                 line += LINE_FEED;
                 wrapped += line;
                 line.clear();
@@ -82,6 +78,18 @@ struct HorizontalWrap {
         }
         wrapped += line;
         return wrapped;
+    }
+
+    // Measuring grows with the line, so only a wrapping field measures:
+    // a long text in a field that does not wrap would cost a measure of
+    // every prefix.
+    bool reachesLimit(const QFontMetrics &fm, const QFont &font, const QString &line, bool firstLine) const
+    {
+        // 64 bits: an absurd indentation must not overflow.
+        qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
+        if (firstLine)
+            w += qint64(em) * in.indentation;
+        return double(float(w) * sx) >= limit;
     }
 };
 

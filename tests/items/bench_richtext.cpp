@@ -1,6 +1,6 @@
 // Paint time of text fields: the built-in "档案袋" page (71 fields) at 300 dpi
-// with a cold and a warm layout cache, and one auto-fitting field of 200
-// characters.
+// with a cold and a warm layout cache, one auto-fitting field of 200
+// characters, and one field without wrap holding 5000 characters.
 //
 //   bench_richtext [templates.json]
 //
@@ -222,6 +222,27 @@ void benchAutoFit(const QString &family)
     std::printf("  paint, warm cache %8.2f ms\n", warmPaint);
 }
 
+// A long data value in a field that does not wrap: one line however long.
+void benchLongOneLine(const QString &family)
+{
+    TextLayoutInput in;
+    const QString sentence = QStringLiteral("档案的收集整理保管和利用必须遵守国家规定的各项制度以确保档案完整与安全");
+    while (in.text.size() < 5000)
+        in.text += sentence;
+    in.text.truncate(5000);
+    in.font = QFont(family);
+    in.font.setPixelSize(TextUtil::mm2px(4.0f, DPI));
+    in.rect = QRectF(0, 0, TextUtil::mm2px(60.0f, DPI), TextUtil::mm2px(10.0f, DPI));
+    in.wrap = false;
+    in.specialSymbols = SettingUtil::s_tempSpecialSymbol;
+
+    QElapsedTimer t;
+    t.start();
+    const TextLayoutResult r = TextLayout::layout(in);
+    std::printf("one line of %d characters without wrap (%d line): layout %8.2f ms\n", int(in.text.size()),
+                int(r.lines.size()), msSince(t));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,5 +278,6 @@ int main(int argc, char **argv)
         std::printf("  layout only, warm             %8.3f ms\n", f.warmLayout);
     }
     benchAutoFit(TestSupport::zenHeiFamily());
+    benchLongOneLine(TestSupport::zenHeiFamily());
     return 0;
 }
