@@ -2,6 +2,8 @@
 #include "support/testfonts.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -794,6 +796,59 @@ private slots:
         QCOMPARE(cells.at(2).text, EXT_B_2);
         const QFontMetrics fm(r.font);
         QCOMPARE(cells.at(1).origin.y() - cells.at(0).origin.y(), double(fm.tightBoundingRect(EXT_B_1).height()));
+    }
+
+    // --- absurd stored values ------------------------------------------------
+
+    // A template file may hold any number; lengths come clamped to the int
+    // range, scales as any finite float. The layout still ends, with no
+    // overflow, in both directions.
+    void absurdValuesLayOutWithoutOverflow_data()
+    {
+        QTest::addColumn<int>("rowSpacing");
+        QTest::addColumn<int>("letterSpacing");
+        QTest::addColumn<int>("indentation");
+        QTest::addColumn<float>("scale");
+        QTest::addColumn<bool>("adapted");
+        const int big = std::numeric_limits<int>::max();
+        for (bool adapted : {false, true}) {
+            const QByteArray a = adapted ? " auto-fit" : "";
+            QTest::newRow("row spacing" + a) << big << 0 << 0 << 1.0f << adapted;
+            QTest::newRow("letter spacing" + a) << 0 << big << 0 << 1.0f << adapted;
+            QTest::newRow("indentation" + a) << 0 << 0 << big << 1.0f << adapted;
+            QTest::newRow("negative spacings" + a) << -big << -big << -big << 1.0f << adapted;
+            QTest::newRow("scale" + a) << 0 << 0 << 2 << 1.0e30f << adapted;
+            QTest::newRow("everything" + a) << big << big << big << 1.0e30f << adapted;
+        }
+    }
+
+    void absurdValuesLayOutWithoutOverflow()
+    {
+        QFETCH(int, rowSpacing);
+        QFETCH(int, letterSpacing);
+        QFETCH(int, indentation);
+        QFETCH(float, scale);
+        QFETCH(bool, adapted);
+        TextLayoutInput in = input(QStringLiteral("档案ABC盒\n卷宗\n第12册（上）"), 200, 300);
+        in.rowSpacing = rowSpacing;
+        in.letterSpacing = letterSpacing;
+        in.font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+        in.indentation = indentation;
+        in.scaleX = scale;
+        in.scaleY = scale;
+        in.adapted = adapted;
+        for (int direction : {0, 1, 2}) {
+            in.direction = direction;
+            for (int align : {-1, 0, 1}) {
+                in.horizontalAlign = align;
+                in.verticalAlign = align;
+                const TextLayoutResult r = TextLayout::layout(in);
+                QVERIFY(!r.ops.isEmpty());
+                QImage image(50, 50, QImage::Format_RGB32);
+                QPainter painter(&image);
+                TextLayout::draw(&painter, r);
+            }
+        }
     }
 
     // --- cache ---------------------------------------------------------------
