@@ -6,16 +6,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
 const QChar LINE_FEED(0x000A);
-const QChar FULLWIDTH_M(0xFF2D);
+// The unit of indentation, measured as a text: the measure of a text
+// carries the font's letter spacing, so a spaced field indents by spaced ems.
+const QString FULLWIDTH_M = QStringLiteral("\uFF2D");
 // Half-width is ASCII up to the tilde.
 const ushort LAST_HALF_WIDTH = 0x007E;
 // The frame around the content and the extra margin of the wrap limit.
 const int CONTENT_MARGIN = 6;
 const int WRAP_MARGIN = 12;
+const int CELL_WIDTH_MAX = std::numeric_limits<int>::max() / 2;
 // Compared in double: a scale of exactly 0.1f still lies above it.
 const double SCALE_STEP_FLOOR = 0.1;
 
@@ -24,6 +28,20 @@ const double SCALE_STEP_FLOOR = 0.1;
 float usableScale(float s)
 {
     return (std::isfinite(s) && s > 0.0f) ? s : 1.0f;
+}
+
+// A length as the layout truncates it toward zero. Stored templates may
+// hold any number, so a result beyond the int range saturates instead of
+// overflowing; every length of a sane field converts exactly as int() does.
+int toInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (v <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(v);
 }
 
 // One step of the horizontal scale: 0.05 less, taken in double and stored
@@ -62,11 +80,7 @@ struct HorizontalWrap {
         bool firstLine = true;
         for (const QString &ch : TextLayout::characters(in.text)) {
             line += ch;
-            // 64 bits: an absurd indentation must not overflow.
-            qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
-            if (firstLine)
-                w += qint64(em) * in.indentation;
-            if (in.wrap && double(float(w) * sx) >= limit) {
+            if (in.wrap && reachesLimit(fm, font, line, firstLine)) {
                 line += LINE_FEED;
                 wrapped += line;
                 line.clear();
@@ -81,11 +95,25 @@ struct HorizontalWrap {
         wrapped += line;
         return wrapped;
     }
+
+    // Measuring grows with the line, so only a wrapping field measures:
+    // a long text in a field that does not wrap would cost a measure of
+    // every prefix.
+    bool reachesLimit(const QFontMetrics &fm, const QFont &font, const QString &line, bool firstLine) const
+    {
+        // 64 bits: an absurd indentation must not overflow.
+        qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
+        if (firstLine)
+            w += qint64(em) * in.indentation;
+        return double(float(w) * sx) >= limit;
+    }
 };
 
-int stackedHeight(const QFontMetrics &fm, int lines, int rowSpacing)
+// 64 bits, as are the other sums of spacings below: a row spacing may be
+// anything up to the int range.
+qint64 stackedHeight(const QFontMetrics &fm, int lines, int rowSpacing)
 {
-    return fm.height() * lines + (lines - 1) * rowSpacing;
+    return qint64(fm.height()) * lines + qint64(lines - 1) * rowSpacing;
 }
 
 void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out)
@@ -117,7 +145,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         const double maxHeight = content.height() + CONTENT_MARGIN;
         for (;;) {
             const int n = wrapped.split(LINE_FEED, Qt::SkipEmptyParts).size();
-            const int h = int(float(stackedHeight(fm, n, in.rowSpacing)) * sy);
+            const int h = toInt(float(stackedHeight(fm, n, in.rowSpacing)) * sy);
             if (h <= maxHeight)
                 break;
             if (in.adaptedMode == 1) {
@@ -164,7 +192,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 x = std::trunc(content.left() + content.width() - lw);
         }
         out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, QRect()});
-        y = std::trunc(y + float(br.height() + in.rowSpacing) * sy);
+        y = std::trunc(y + float(qint64(br.height()) + in.rowSpacing) * sy);
     }
 }
 
@@ -197,7 +225,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     if (in.adapted) {
         for (;;) {
             const int n = columns.size();
-            const int w = int(float(n * mw + n * rs - 1) * sx);
+            const int w = toInt(float(qint64(n) * mw + qint64(n) * rs - 1) * sx);
             if (!(w > content.width()) || !lowerPixelSize(font, 1))
                 break;
             fm = QFontMetrics(font);
@@ -218,15 +246,15 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             continue;
         double x;
         if (in.horizontalAlign == -1) {
-            x = std::trunc(content.left() + float((mw + rs) * i) * sx);
+            x = std::trunc(content.left() + float((qint64(mw) + rs) * i) * sx);
         } else if (in.horizontalAlign == 1) {
             const int m = n - i;
-            x = std::trunc(content.left() + content.width() - float(m * mw + (m - 1) * rs) * sx);
+            x = std::trunc(content.left() + content.width() - float(qint64(m) * mw + qint64(m - 1) * rs) * sx);
         } else {
-            x = std::trunc(content.left() + (content.width() - float(n * mw) * sx) / 2
-                           + float(i * (mw + rs)) * sx);
+            x = std::trunc(content.left() + (content.width() - float(qint64(n) * mw) * sx) / 2
+                           + float(i * (qint64(mw) + rs)) * sx);
         }
-        float y = float(content.top()) + float(mh + ls) * sy + float(column.indent);
+        float y = float(content.top()) + float(qint64(mh) + ls) * sy + float(column.indent);
         if (in.verticalAlign == 1)
             y += float(content.height() - column.length);
         else if (in.verticalAlign != -1)
@@ -237,15 +265,16 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
                     QRect cell = TextLayout::inkRect(fm, ch);
-                    cell.setWidth(int(float(cell.width() + ls) * sx));
-                    if (cell.width() < 0.7 * maxWidth)
-                        cell.setWidth(maxWidth);
+                    const int width = toInt(float(qint64(cell.width()) + ls) * sx);
+                    // Half the int range at most, so that the cell's right
+                    // edge stays representable.
+                    cell.setWidth(width < 0.7 * maxWidth ? maxWidth : std::min(width, CELL_WIDTH_MAX));
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
-                    y += sy * float(cell.height() + ls);
+                    y += sy * float(qint64(cell.height()) + ls);
                 }
             } else {
                 // The quarter turn swaps the axes the scales act on.
-                const QPointF origin(x + leading, y - float(mh + ls) * sy + float(leading) * sy);
+                const QPointF origin(x + leading, y - float(qint64(mh) + ls) * sy + float(leading) * sy);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, QRect()});
                 y += sy * float(fm.horizontalAdvance(run));
             }
@@ -367,10 +396,10 @@ QList<stRowDataBlock> TextLayout::splitColumns(const TextLayoutInput &in, const 
     QList<stRowDataBlock> columns;
     QString current;
     float u = indent ? keep(float(qint64(in.indentation) * fm.height()) * sy) : 0.0f;
-    const int reserved = indent ? int(u) : 0;
+    const int reserved = indent ? toInt(u) : 0;
     auto close = [&](float length) {
         stRowDataBlock column;
-        column.length = int(length);
+        column.length = toInt(length);
         column.text = current;
         column.indent = columns.isEmpty() ? reserved : 0;
         columns.append(column);

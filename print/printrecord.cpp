@@ -47,6 +47,27 @@ qint64 count(const QString &format, const QVariantList &values = QVariantList())
     return query.next() ? query.value(0).toLongLong() : 0;
 }
 
+// Records of one day whose text column holds value.
+qint64 countOnDay(const QString &column, const QString &value, qint64 day)
+{
+    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time=%2 AND %3=?")
+                     .arg(TABLE_PRINT_RECORD)
+                     .arg(day)
+                     .arg(column),
+                 {value});
+}
+
+// Records from day `from` to day `to`, both included, whose text column holds value.
+qint64 countInRange(const QString &column, const QString &value, qint64 from, qint64 to)
+{
+    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time>=%2 AND print_time<=%3 AND %4=?")
+                     .arg(TABLE_PRINT_RECORD)
+                     .arg(from)
+                     .arg(to)
+                     .arg(column),
+                 {value});
+}
+
 QList<QPair<QString, qint64>> countsBy(const QString &column)
 {
     QList<QPair<QString, qint64>> result;
@@ -135,36 +156,22 @@ qint64 PrintRecord::getTableDataCount(qint64 from, qint64 to)
 
 qint64 PrintRecord::getDatacountByTemplateName(const QString &name, qint64 day)
 {
-    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time=%2 AND template_name=?")
-                     .arg(TABLE_PRINT_RECORD)
-                     .arg(day),
-                 {name});
+    return countOnDay(QStringLiteral("template_name"), name, day);
 }
 
 qint64 PrintRecord::getDatacountByTemplateName(const QString &name, qint64 from, qint64 to)
 {
-    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time>=%2 AND print_time<=%3 AND template_name=?")
-                     .arg(TABLE_PRINT_RECORD)
-                     .arg(from)
-                     .arg(to),
-                 {name});
+    return countInRange(QStringLiteral("template_name"), name, from, to);
 }
 
 qint64 PrintRecord::getDatacountByTemplateType(const QString &type, qint64 day)
 {
-    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time=%2 AND template_type=?")
-                     .arg(TABLE_PRINT_RECORD)
-                     .arg(day),
-                 {type});
+    return countOnDay(QStringLiteral("template_type"), type, day);
 }
 
 qint64 PrintRecord::getDatacountByTemplateType(const QString &type, qint64 from, qint64 to)
 {
-    return count(QStringLiteral("SELECT COUNT(0) FROM %1 WHERE print_time>=%2 AND print_time<=%3 AND template_type=?")
-                     .arg(TABLE_PRINT_RECORD)
-                     .arg(from)
-                     .arg(to),
-                 {type});
+    return countInRange(QStringLiteral("template_type"), type, from, to);
 }
 
 QList<QPair<QString, qint64>> PrintRecord::getDatacountGroupByTemplateName()

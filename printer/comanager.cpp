@@ -32,7 +32,6 @@ ComManager::ComManager(QObject *parent)
     , m_dispatcher(new ReplyDispatcher(this))
 {
     registerReplyMetaTypes();
-    qRegisterMetaType<QSerialPort::SerialPortError>();
     // Replies are announced by this object's own onReceive... signals.
     m_dispatcher->relaySignalsTo(this);
     // The socket's signals are wired once for the object's life, so opening

@@ -7,7 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
     libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
-    libqrencode-dev libquazip5-dev libxlsxwriter-dev
+    libqrencode-dev libquazip5-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
     # outside oracles used by the tests
     zbar-tools qrencode zint python3 python3-openpyxl sqlite3

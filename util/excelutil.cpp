@@ -54,12 +54,11 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
     // column's cells are the ones kept.
     for (int n = startCol; n <= sheet.lastColumn(); ++n)
         data.insert(sheet.text(startRow, n), QStringList());
+    const QVector<QStringList> columns = sheet.columns(startRow + 1, sheet.lastRow(), startCol, sheet.lastColumn(),
+                                                       QString::fromLatin1(EMPTY_CELL));
     for (int n = startCol; n <= sheet.lastColumn(); ++n) {
-        QStringList cells;
-        cells.reserve(sheet.lastRow() - startRow);
-        for (int r = startRow + 1; r <= sheet.lastRow(); ++r)
-            cells.append(cellOrBlank(sheet, r, n));
-        qDebug() << QStringLiteral("第%1列：").arg(n) << cells;
+        const QStringList &cells = columns.at(n - startCol);
+        qDebug().noquote() << QStringLiteral("第%1列：").arg(n) + cells.join(QLatin1Char(','));
         data.insert(sheet.text(startRow, n), cells);
     }
     return data;
@@ -117,7 +116,7 @@ QList<QStringList> ExcelUtil::importExcelFile(QWidget *parent)
         row.reserve(sheet.lastColumn() - startCol + 1);
         for (int n = startCol; n <= sheet.lastColumn(); ++n)
             row.append(cellOrBlank(sheet, r, n));
-        qDebug() << QStringLiteral("第%1行：").arg(r) << row;
+        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + row.join(QLatin1Char(','));
         rows.append(row);
     }
     return rows;

@@ -2,8 +2,11 @@
 
 #include "util/seams.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTextCodec>
+#include <QTextStream>
 
 const QString SettingUtil::DEFAULT_SPECIAL_SYMBOLS = QStringLiteral("（）【】《》—-…");
 
@@ -22,19 +25,48 @@ void openIni(QSettings &settings)
     settings.setIniCodec(QTextCodec::codecForName("UTF-8"));
 }
 
-// QSettings splits an unquoted INI value at ASCII commas; a title or symbol
-// set containing one must still read as the text the user wrote.
+// The value of group/key exactly as written in the file, for the values
+// QSettings would split at their commas.
+QString rawIniValue(const QString &fileName, const QString &group, const QString &key)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QTextStream in(&file);
+    in.setCodec("UTF-8");
+    QString currentGroup;
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            currentGroup = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0 || currentGroup.compare(group, Qt::CaseInsensitive) != 0)
+            continue;
+        if (line.left(eq).trimmed() == key)
+            return line.mid(eq + 1).trimmed();
+    }
+    return QString();
+}
+
+// QSettings splits an unquoted INI value at ASCII commas and trims the parts;
+// a company name "A, B" or a symbol set holding a comma must still read as
+// the text the user wrote.
 QString readText(const QSettings &settings, const QString &key)
 {
     const QVariant value = settings.value(key);
-    if (value.type() == QVariant::StringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    if (value.type() != QVariant::StringList)
+        return value.toString();
+    return rawIniValue(settings.fileName(), settings.group(), key);
 }
 
-QString underProgramDir(const QString &relative)
+// Paths in config.ini are relative to the program's folder unless absolute.
+QString underProgramDir(const QString &path)
 {
-    return Seams::programDir() + QLatin1Char('/') + relative;
+    if (QDir::isAbsolutePath(path))
+        return path;
+    return Seams::programDir() + QLatin1Char('/') + path;
 }
 
 QStringList readContacts(QSettings &settings)

@@ -186,6 +186,21 @@ bool withPart(QuaZip *zip, const QString &part, const std::function<bool(QIODevi
     return ok;
 }
 
+// "0", "42" or "-7": a whole number of at most 15 digits, as numberText()
+// would write it.
+bool isPlainInteger(const QString &text)
+{
+    const int sign = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const int digits = text.size() - sign;
+    if (digits < 1 || digits > 15 || (text.at(sign) == QLatin1Char('0') && (digits > 1 || sign)))
+        return false;
+    for (int i = sign; i < text.size(); ++i) {
+        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
 bool cellBefore(int row, int column, int otherRow, int otherColumn)
 {
     return row < otherRow || (row == otherRow && column < otherColumn);
@@ -199,6 +214,23 @@ QString XlsxSheet::text(int row, int column) const
 {
     const Cell *cell = find(row, column);
     return cell ? cell->text : QString();
+}
+
+QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, int fromColumn, int toColumn,
+                                       const QString &blank) const
+{
+    QVector<QStringList> result(qMax(0, toColumn - fromColumn + 1));
+    const int rows = qMax(0, toRow - fromRow + 1);
+    for (QStringList &list : result) {
+        list.reserve(rows);
+        for (int i = 0; i < rows; ++i)
+            list.append(blank);
+    }
+    for (const Cell &c : m_cells) {
+        if (c.row >= fromRow && c.row <= toRow && c.column >= fromColumn && c.column <= toColumn)
+            result[c.column - fromColumn][c.row - fromRow] = c.text;
+    }
+    return result;
 }
 
 const XlsxSheet::Cell *XlsxSheet::find(int row, int column) const
@@ -441,13 +473,25 @@ bool XlsxReader::readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxS
             row = ok && r >= 1 && r <= MAX_ROW ? r : row + 1;
             column = 0;
         } else if (name == QLatin1String("c")) {
-            const QXmlStreamAttributes attrs = xml.attributes();
-            const QStringRef ref = attrs.value(QLatin1String("r"));
             int r = qMax(row, 1);
             int c = column + 1;
-            const bool placed = ref.isEmpty() ? c <= MAX_COLUMN : parseCellReference(ref, &r, &c);
-            const CellType type = cellType(attrs.value(QLatin1String("t")));
-            const int style = attrs.value(QLatin1String("s")).toInt();
+            bool placed = c <= MAX_COLUMN;
+            CellType type = CellType::Number;
+            int style = 0;
+            {
+                // Dropped before the children are read: holding on to the
+                // reader's attributes would make it copy them at each child.
+                const QXmlStreamAttributes attrs = xml.attributes();
+                for (const QXmlStreamAttribute &a : attrs) {
+                    const QStringRef n = a.name();
+                    if (n == QLatin1String("r"))
+                        placed = parseCellReference(a.value(), &r, &c);
+                    else if (n == QLatin1String("t"))
+                        type = cellType(a.value());
+                    else if (n == QLatin1String("s"))
+                        style = a.value().toInt();
+                }
+            }
             QString value;
             while (xml.readNextStartElement()) {
                 if (xml.name() == QLatin1String("v"))
@@ -511,16 +555,27 @@ QString XlsxReader::cellText(int type, int style, const QString &value) const
     case CellType::Number:
         break;
     }
+    const quint8 kind = style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : quint8(PlainNumber);
+    if (kind == PlainNumber && isPlainInteger(value))
+        return value; // already the text a whole number is shown as
     bool ok = false;
     const double number = value.toDouble(&ok);
     if (!ok)
         return value;
-    const quint8 kind = style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : quint8(PlainNumber);
     if (kind != PlainNumber) {
         const QString date = serialDateText(number, m_date1904, kind == TimeFormat);
         if (!date.isEmpty())
             return date;
     }
+    return numberText(number);
+}
+
+QString XlsxReader::numberText(double number)
+{
+    // Whole numbers are written out in full, as a spreadsheet shows them:
+    // Qt's shortest form would print 1200000 as "1.2e+06" on a label.
+    if (std::isfinite(number) && std::fabs(number) < MAX_WHOLE_NUMBER && number == std::trunc(number))
+        return QString::number(qint64(number));
     return QString::number(number, 'g', QLocale::FloatingPointShortest);
 }
 

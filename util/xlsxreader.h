@@ -31,6 +31,10 @@ public:
 
     // The cell's text; empty when it holds no value.
     QString text(int row, int column) const;
+    // The texts of columns fromColumn..toColumn, each from fromRow to toRow
+    // (empty lists when fromRow > toRow); a cell without a value gives blank.
+    // One pass over the cells, however large the rectangle.
+    QVector<QStringList> columns(int fromRow, int toRow, int fromColumn, int toColumn, const QString &blank) const;
     bool hasValue(int row, int column) const { return !text(row, column).isEmpty(); }
 
 private:
@@ -79,6 +83,10 @@ public:
     // Largest row and column a workbook can address.
     static constexpr int MAX_ROW = 1048576;
     static constexpr int MAX_COLUMN = 16384;
+    // A number as a cell shows it: whole numbers below 10^15 in full
+    // ("1200000"), others in Qt's shortest form ("0.1", "1e+20").
+    static QString numberText(double number);
+    static constexpr double MAX_WHOLE_NUMBER = 1e15;
     // "B12" to (12, 2); false for anything else or beyond the limits above.
     static bool parseCellReference(const QStringRef &ref, int *row, int *column);
     // A serial day number as text: "yyyy-MM-dd", followed by " hh:mm:ss" when

@@ -371,19 +371,19 @@ bool saveImage(const QImage &image, const QString &path)
     return writer.write(image);
 }
 
-QJsonObject buildTemplate(const Settings &settings, const QJsonObject &spec, const Page &page, const QString &name,
+QJsonObject buildTemplate(const Settings &settings, const QJsonObject &table, const Page &page, const QString &name,
                           const QString &background, int spineCm, bool full, const QString &outDir)
 {
-    const QJsonObject pal = settings.palettes.value(spec.value(QLatin1String("palette")).toString()).toObject();
+    const QJsonObject pal = settings.palettes.value(table.value(QLatin1String("palette")).toString()).toObject();
     const Palette palette{color(pal, "spine"), color(pal, "fold"), color(pal, "cover"),
                           color(pal, "line"), color(pal, "caption"), color(pal, "field")};
     Painter painter(settings, page, palette);
     painter.drawStrips();
     TemplateBuilder builder(settings, page, painter,
-                            qint64(spec.value(QLatin1String("idBase")).toDouble()), spineCm);
-    for (const QJsonValue &l : spec.value(QLatin1String("labels")).toArray())
+                            qint64(table.value(QLatin1String("idBase")).toDouble()), spineCm);
+    for (const QJsonValue &l : table.value(QLatin1String("labels")).toArray())
         builder.addLabel(l.toObject(), 0, 0);
-    builder.addFields(spec.value(QLatin1String("fields")).toArray());
+    builder.addFields(table.value(QLatin1String("fields")).toArray());
 
     const QString imagePath = outDir + QStringLiteral("/background/") + background;
     if (!saveImage(painter.finish(), imagePath))
@@ -391,19 +391,19 @@ QJsonObject buildTemplate(const Settings &settings, const QJsonObject &spec, con
 
     QJsonObject t;
     t.insert(QStringLiteral("name"), name);
-    t.insert(QStringLiteral("type"), spec.value(QLatin1String("type")).toString());
+    t.insert(QStringLiteral("type"), table.value(QLatin1String("type")).toString());
     t.insert(QStringLiteral("background"), background);
     t.insert(QStringLiteral("printWidth"), page.width);
     t.insert(QStringLiteral("printHeight"), page.height);
-    t.insert(QStringLiteral("backLength"), full ? spec.value(QLatin1String("back")).toDouble() : page.spine);
+    t.insert(QStringLiteral("backLength"), full ? table.value(QLatin1String("back")).toDouble() : page.spine);
     t.insert(QStringLiteral("foldLength"), page.fold);
     t.insert(QStringLiteral("full"), full);
     if (full) {
         t.insert(QStringLiteral("offsetX"), 0);
         t.insert(QStringLiteral("offsetY"), 0);
     }
-    t.insert(QStringLiteral("createTime"), spec.value(QLatin1String("createTime")).toString());
-    t.insert(QStringLiteral("modifyTime"), spec.value(QLatin1String("modifyTime")).toString());
+    t.insert(QStringLiteral("createTime"), table.value(QLatin1String("createTime")).toString());
+    t.insert(QStringLiteral("modifyTime"), table.value(QLatin1String("modifyTime")).toString());
     t.insert(QStringLiteral("textModels"), builder.texts());
     for (const char *list : {"rectangleModels", "lineModels", "circleModels", "pictureModels", "qrcodeModels",
                              "barcodeModels", "rectBgModels"})

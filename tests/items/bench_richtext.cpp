@@ -1,6 +1,6 @@
 // Paint time of text fields: the built-in "档案袋" page (71 fields) at 300 dpi
-// with a cold and a warm layout cache, and one auto-fitting field of 200
-// characters.
+// with a cold and a warm layout cache, one auto-fitting field of 200
+// characters, and one field without wrap holding 5000 characters.
 //
 //   bench_richtext [templates.json]
 //
@@ -169,19 +169,27 @@ PageFigures benchPage(const TemplateModel &page, bool filled)
     return f;
 }
 
-void benchAutoFit(const QString &family)
+// A field holding `length` characters of a repeated archive sentence, its
+// font size and its size given in millimetres.
+TextLayoutInput sampleField(const QString &family, int length, float fontMm, float widthMm, float heightMm)
 {
     TextLayoutInput in;
     const QString sentence = QStringLiteral("档案的收集整理保管和利用必须遵守国家规定的各项制度以确保档案完整与安全");
-    while (in.text.size() < 200)
+    while (in.text.size() < length)
         in.text += sentence;
-    in.text.truncate(200);
+    in.text.truncate(length);
     in.font = QFont(family);
-    in.font.setPixelSize(TextUtil::mm2px(6.0f, DPI));
-    in.rect = QRectF(0, 0, TextUtil::mm2px(60.0f, DPI), TextUtil::mm2px(25.0f, DPI));
+    in.font.setPixelSize(TextUtil::mm2px(fontMm, DPI));
+    in.rect = QRectF(0, 0, TextUtil::mm2px(widthMm, DPI), TextUtil::mm2px(heightMm, DPI));
+    in.specialSymbols = SettingUtil::s_tempSpecialSymbol;
+    return in;
+}
+
+void benchAutoFit(const QString &family)
+{
+    TextLayoutInput in = sampleField(family, 200, 6.0f, 60.0f, 25.0f);
     in.adapted = true;
     in.adaptedMode = 1;
-    in.specialSymbols = SettingUtil::s_tempSpecialSymbol;
 
     const int rounds = 20;
     QElapsedTimer t;
@@ -222,6 +230,19 @@ void benchAutoFit(const QString &family)
     std::printf("  paint, warm cache %8.2f ms\n", warmPaint);
 }
 
+// A long data value in a field that does not wrap: one line however long.
+void benchLongOneLine(const QString &family)
+{
+    TextLayoutInput in = sampleField(family, 5000, 4.0f, 60.0f, 10.0f);
+    in.wrap = false;
+
+    QElapsedTimer t;
+    t.start();
+    const TextLayoutResult r = TextLayout::layout(in);
+    std::printf("one line of %d characters without wrap (%d line): layout %8.2f ms\n", int(in.text.size()),
+                int(r.lines.size()), msSince(t));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,5 +278,6 @@ int main(int argc, char **argv)
         std::printf("  layout only, warm             %8.3f ms\n", f.warmLayout);
     }
     benchAutoFit(TestSupport::zenHeiFamily());
+    benchLongOneLine(TestSupport::zenHeiFamily());
     return 0;
 }

@@ -2,6 +2,8 @@
 #include "support/testfonts.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -205,6 +207,24 @@ private slots:
         const TextLayoutResult r = TextLayout::layout(in);
         QCOMPARE(r.lines, QStringList{QStringLiteral("档案盒")});
         QCOMPARE(r.ops.at(0).origin.x(), std::trunc(6 + float(r.em * 2)));
+    }
+
+    void emOfASpacedFieldCarriesItsLetterSpacing()
+    {
+        // The em is the measure of the text "Ｍ" in the field's font, which
+        // holds the letter spacing: 5 pixels more than the bare glyph.
+        TextLayoutInput in = input(QStringLiteral("档案的收集整理和保管利用档案的收集整理"), 300, 200);
+        in.letterSpacing = 5;
+        in.font.setLetterSpacing(QFont::AbsoluteSpacing, 5);
+        in.indentation = 2;
+        const int bare = QFontMetrics(in.font).horizontalAdvance(QChar(0xFF2D));
+        const TextLayoutResult r = TextLayout::layout(in);
+        QCOMPARE(r.em, bare + 5);
+        QCOMPARE(r.ops.at(0).origin.x(), std::trunc(6 + float((bare + 5) * 2)));
+        // The wrap reserves the same em: the first line is one that still
+        // stays below the limit with two spaced ems in front of it.
+        QVERIFY(reachesLimit(in, r, r.lines.at(0), true));
+        QVERIFY(!reachesLimit(in, r, r.lines.at(0).chopped(1), true));
     }
 
     void verticalPlacementOfLines()
@@ -776,6 +796,59 @@ private slots:
         QCOMPARE(cells.at(2).text, EXT_B_2);
         const QFontMetrics fm(r.font);
         QCOMPARE(cells.at(1).origin.y() - cells.at(0).origin.y(), double(fm.tightBoundingRect(EXT_B_1).height()));
+    }
+
+    // --- absurd stored values ------------------------------------------------
+
+    // A template file may hold any number; lengths come clamped to the int
+    // range, scales as any finite float. The layout still ends, with no
+    // overflow, in both directions.
+    void absurdValuesLayOutWithoutOverflow_data()
+    {
+        QTest::addColumn<int>("rowSpacing");
+        QTest::addColumn<int>("letterSpacing");
+        QTest::addColumn<int>("indentation");
+        QTest::addColumn<float>("scale");
+        QTest::addColumn<bool>("adapted");
+        const int big = std::numeric_limits<int>::max();
+        for (bool adapted : {false, true}) {
+            const QByteArray a = adapted ? " auto-fit" : "";
+            QTest::newRow("row spacing" + a) << big << 0 << 0 << 1.0f << adapted;
+            QTest::newRow("letter spacing" + a) << 0 << big << 0 << 1.0f << adapted;
+            QTest::newRow("indentation" + a) << 0 << 0 << big << 1.0f << adapted;
+            QTest::newRow("negative spacings" + a) << -big << -big << -big << 1.0f << adapted;
+            QTest::newRow("scale" + a) << 0 << 0 << 2 << 1.0e30f << adapted;
+            QTest::newRow("everything" + a) << big << big << big << 1.0e30f << adapted;
+        }
+    }
+
+    void absurdValuesLayOutWithoutOverflow()
+    {
+        QFETCH(int, rowSpacing);
+        QFETCH(int, letterSpacing);
+        QFETCH(int, indentation);
+        QFETCH(float, scale);
+        QFETCH(bool, adapted);
+        TextLayoutInput in = input(QStringLiteral("档案ABC盒\n卷宗\n第12册（上）"), 200, 300);
+        in.rowSpacing = rowSpacing;
+        in.letterSpacing = letterSpacing;
+        in.font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+        in.indentation = indentation;
+        in.scaleX = scale;
+        in.scaleY = scale;
+        in.adapted = adapted;
+        for (int direction : {0, 1, 2}) {
+            in.direction = direction;
+            for (int align : {-1, 0, 1}) {
+                in.horizontalAlign = align;
+                in.verticalAlign = align;
+                const TextLayoutResult r = TextLayout::layout(in);
+                QVERIFY(!r.ops.isEmpty());
+                QImage image(50, 50, QImage::Format_RGB32);
+                QPainter painter(&image);
+                TextLayout::draw(&painter, r);
+            }
+        }
     }
 
     // --- cache ---------------------------------------------------------------

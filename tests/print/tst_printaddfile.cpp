@@ -48,8 +48,8 @@ class TestPrintAddFile : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_fixtures;
-    QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
+    TestSupport::WorkbookFixtures m_fixtures;
+    QString fixture(const QString &name) const { return m_fixtures.path(name); }
 
     QList<DialogCall> m_calls;
     QString m_answer;
@@ -79,8 +79,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_fixtures.isValid());
-        QVERIFY(TestSupport::makeWorkbookFixtures(m_fixtures.path()));
+        QVERIFY(m_fixtures.make());
         qRegisterMetaType<Data>("QMap<QString,QStringList>");
     }
 

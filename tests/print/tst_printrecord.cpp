@@ -204,40 +204,29 @@ private slots:
         const qint64 first = m_days.first();
         const qint64 last = m_days.last();
         QCOMPARE(PrintRecord::getTableDataCount(), qint64(400));
-        for (int d = 0; d < m_days.size(); ++d) {
-            const qint64 day = m_days.at(d);
-            QCOMPARE(PrintRecord::getTableDataCount(day),
-                     sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE print_time = %1").arg(day)));
-            // Ranges include both ends.
-            QCOMPARE(PrintRecord::getTableDataCount(day, last),
-                     sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE print_time BETWEEN %1 AND %2")
-                                     .arg(day)
-                                     .arg(last)));
+        const auto expected = [](const QString &where) {
+            return sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE ") + where);
+        };
+        const auto onDay = [](qint64 day) { return QStringLiteral("print_time = %1").arg(day); };
+        // Ranges include both ends.
+        const auto inRange = [](qint64 from, qint64 to) {
+            return QStringLiteral("print_time BETWEEN %1 AND %2").arg(from).arg(to);
+        };
+        const auto named = [](const QString &column, const QString &value) {
+            return QStringLiteral(" AND %1 = %2").arg(column, quoted(value));
+        };
+        for (const qint64 day : qAsConst(m_days)) {
+            QCOMPARE(PrintRecord::getTableDataCount(day), expected(onDay(day)));
+            QCOMPARE(PrintRecord::getTableDataCount(day, last), expected(inRange(day, last)));
             for (const QString &name : NAMES) {
-                QCOMPARE(PrintRecord::getDatacountByTemplateName(name, day),
-                         sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE template_name = %1 AND "
-                                                    "print_time = %2")
-                                         .arg(quoted(name))
-                                         .arg(day)));
-                QCOMPARE(PrintRecord::getDatacountByTemplateName(name, first, day),
-                         sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE template_name = %1 AND "
-                                                    "print_time BETWEEN %2 AND %3")
-                                         .arg(quoted(name))
-                                         .arg(first)
-                                         .arg(day)));
+                const QString is = named(QStringLiteral("template_name"), name);
+                QCOMPARE(PrintRecord::getDatacountByTemplateName(name, day), expected(onDay(day) + is));
+                QCOMPARE(PrintRecord::getDatacountByTemplateName(name, first, day), expected(inRange(first, day) + is));
             }
             for (const QString &type : TYPES) {
-                QCOMPARE(PrintRecord::getDatacountByTemplateType(type, day),
-                         sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE template_type = %1 AND "
-                                                    "print_time = %2")
-                                         .arg(quoted(type))
-                                         .arg(day)));
-                QCOMPARE(PrintRecord::getDatacountByTemplateType(type, day, last),
-                         sqliteCount(QStringLiteral("SELECT count(*) FROM t_printrecord WHERE template_type = %1 AND "
-                                                    "print_time BETWEEN %2 AND %3")
-                                         .arg(quoted(type))
-                                         .arg(day)
-                                         .arg(last)));
+                const QString is = named(QStringLiteral("template_type"), type);
+                QCOMPARE(PrintRecord::getDatacountByTemplateType(type, day), expected(onDay(day) + is));
+                QCOMPARE(PrintRecord::getDatacountByTemplateType(type, day, last), expected(inRange(day, last) + is));
             }
         }
         QVERIFY(PrintRecord::getTableDataCount(first, last) == 400);

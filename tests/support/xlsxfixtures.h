@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace TestSupport {
 
@@ -14,6 +15,18 @@ QString xlsxFixturesScript();
 int runXlsxFixtures(const QStringList &args, QByteArray *out = nullptr, int timeoutMs = 120000);
 // Writes every fixture workbook into dir (see the script for what each holds).
 bool makeWorkbookFixtures(const QString &dir);
+
+// The fixture workbooks in a temporary folder, for a test's lifetime.
+class WorkbookFixtures
+{
+public:
+    // Writes them; false when the folder or openpyxl failed.
+    bool make() { return m_dir.isValid() && makeWorkbookFixtures(m_dir.path()); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
 // {"sheets": [names], "cells": {name: [[row, column, value, type], ...]}} as
 // openpyxl reads the workbook; values that are not texts come as Python repr.
 QJsonObject openpyxlDump(const QString &path);

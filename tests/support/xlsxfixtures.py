@@ -6,6 +6,8 @@
   xlsxfixtures.py bench FILE ROWS COLS [FILL]
                                    writes a large workbook (FILL: share of cells with values)
   xlsxfixtures.py load FILE        times openpyxl's read-only load of every cell
+  xlsxfixtures.py numbers FILE V...
+                                   a sheet whose cells A1, A2, ... hold the literal number texts V...
 
 Most fixtures come from openpyxl; the ones openpyxl cannot write (inline
 strings, rich text, cached formula results, no dimension, cells without a
@@ -114,8 +116,8 @@ def make_openpyxl(directory):
     # Custom and built-in date formats on plain numbers.
     wb = openpyxl.Workbook()
     ws = wb.active
-    ws.append(["自定义", "内置", "文本格式", "科学计数", "中文"])
-    ws.append([45356, 45356.5, 45356, 12345.678, 45356])
+    ws.append(["自定义", "内置", "文本格式", "科学计数", "中文", "整数", "大数", "小数"])
+    ws.append([45356, 45356.5, 45356, 12345.678, 45356, 1200000, 1e20, 0.00001])
     ws["A2"].number_format = 'yyyy"年"m"月"d"日"'
     ws["B2"].number_format = "m/d/yy h:mm"
     ws["C2"].number_format = "@"
@@ -304,6 +306,19 @@ def make_by_hand(directory):
     })
 
 
+def make_numbers(path, literals):
+    rows = "".join('<row r="%d"><c r="A%d"><v>%s</v></c></row>' % (i + 1, i + 1, v) for i, v in enumerate(literals))
+    write_zip(path, {
+        "[Content_Types].xml": content_types(**{"xl/workbook.xml": "sheet.main", "xl/s.xml": "worksheet"}),
+        "_rels/.rels": ROOT_RELS.format(target="xl/workbook.xml"),
+        "xl/workbook.xml": f"""<workbook xmlns="{MAIN_NS}" xmlns:r="{REL_NS}"><sheets>
+<sheet name="s" sheetId="1" r:id="a"/></sheets></workbook>""",
+        "xl/_rels/workbook.xml.rels": """<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+{}</Relationships>""".format(REL.format(id="a", type="worksheet", target="s.xml")),
+        "xl/s.xml": f'<worksheet xmlns="{MAIN_NS}"><sheetData>{rows}</sheetData></worksheet>',
+    })
+
+
 # ------------------------------------------------------------------ tools
 
 def dump(path):
@@ -365,6 +380,8 @@ def main():
         bench(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]) if len(sys.argv) > 5 else 1.0)
     elif command == "load":
         load(sys.argv[2])
+    elif command == "numbers":
+        make_numbers(sys.argv[2], sys.argv[3:])
     else:
         sys.exit("unknown command " + command)
 

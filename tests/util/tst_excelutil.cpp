@@ -48,8 +48,8 @@ class TestExcelUtil : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_fixtures;
-    QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
+    TestSupport::WorkbookFixtures m_fixtures;
+    QString fixture(const QString &name) const { return m_fixtures.path(name); }
 
     static Data import(const QString &path, int sheet)
     {
@@ -73,8 +73,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_fixtures.isValid());
-        QVERIFY(TestSupport::makeWorkbookFixtures(m_fixtures.path()));
+        QVERIFY(m_fixtures.make());
     }
 
     void cleanup() { Seams::resetAll(); }

@@ -82,10 +82,23 @@ private slots:
     void aCommaInAValueIsKept()
     {
         TempProgramDir program;
-        QVERIFY(writeFile(ini(), "[Application]\ntitle=Labels,boxes\n[Template]\nspecialsymbol=(,)\n"));
+        QVERIFY(writeFile(ini(), "[Application]\ntitle=Labels, boxes\nname = A,  B \n[Company]\ncontact1=A, B\n"
+                                 "[Template]\nspecialsymbol=(,)\n"));
         SettingUtil::initSettings();
-        QCOMPARE(SettingUtil::s_appTitle, QStringLiteral("Labels,boxes"));
+        QCOMPARE(SettingUtil::s_appTitle, QStringLiteral("Labels, boxes"));
+        QCOMPARE(SettingUtil::s_appFullName, QStringLiteral("A,  B"));
+        QCOMPARE(SettingUtil::s_companyInfo.at(0), QStringLiteral("A, B"));
+        QCOMPARE(SettingUtil::getCompanyInfo().at(0), QStringLiteral("A, B"));
         QCOMPARE(SettingUtil::s_tempSpecialSymbol, (QVector<QChar>{'(', ',', ')'}));
+    }
+
+    void absolutePathsAreUsedAsTheyAre()
+    {
+        TempProgramDir program;
+        QVERIFY(writeFile(ini(), "[Application]\nlogo=/opt/brand/logo.png\nwelcome=splash.png\n"));
+        SettingUtil::initSettings();
+        QCOMPARE(SettingUtil::s_logoPath, QStringLiteral("/opt/brand/logo.png"));
+        QCOMPARE(SettingUtil::s_welcomeImgPath, program.path() + QStringLiteral("/splash.png"));
     }
 
     void callingTwiceDoesNotDuplicate()

@@ -14,8 +14,8 @@ class TestXlsxReader : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString fixture(const QString &name) const { return m_dir.filePath(name); }
+    TestSupport::WorkbookFixtures m_fixtures;
+    QString fixture(const QString &name) const { return m_fixtures.path(name); }
 
     static XlsxSheet sheetOf(const QString &path, int index)
     {
@@ -26,8 +26,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(TestSupport::makeWorkbookFixtures(m_dir.path()));
+        QVERIFY(m_fixtures.make());
     }
 
     void sheetNamesFollowTheWorkbookOrder()
@@ -227,6 +226,49 @@ private slots:
         QCOMPARE(f.text(2, 3), QStringLiteral("45356"));               // text format
         QCOMPARE(f.text(2, 4), QStringLiteral("12345.678"));           // scientific
         QCOMPARE(f.text(2, 5), QStringLiteral("2024-03-05"));          // [$-804]yyyy/mm/dd;@
+        QCOMPARE(f.text(2, 6), QStringLiteral("1200000"));             // not "1.2e+06"
+        QCOMPARE(f.text(2, 7), QStringLiteral("1e+20"));
+        QCOMPARE(f.text(2, 8), QStringLiteral("1e-05"));
+    }
+
+    void numbersAsText_data()
+    {
+        QTest::addColumn<double>("number");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "0";
+        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("hundred thousand") << 100000.0 << "100000";
+        QTest::newRow("round million") << 1200000.0 << "1200000";
+        QTest::newRow("phone number") << 13800000000.0 << "13800000000";
+        QTest::newRow("largest written out") << 999999999999999.0 << "999999999999999";
+        QTest::newRow("too large to write out") << 1e15 << "1e+15";
+        QTest::newRow("negative whole") << -3000000.0 << "-3000000";
+        QTest::newRow("tenth") << 0.1 << "0.1";
+        QTest::newRow("fraction") << 1234567.5 << "1234567.5";
+        QTest::newRow("small") << 0.00001 << "1e-05";
+        QTest::newRow("huge") << 1e20 << "1e+20";
+    }
+
+    void numbersAsText()
+    {
+        QFETCH(double, number);
+        QFETCH(QString, text);
+        QCOMPARE(XlsxReader::numberText(number), text);
+    }
+
+    void wholeNumbersReadWithoutConversion()
+    {
+        // Cells holding whole numbers skip the round trip through double;
+        // the texts must be exactly those the round trip gives.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ints.xlsx"));
+        QStringList literals{"0", "7", "-7", "10", "100000", "1200000", "999999999999999", "-999999999999999",
+                             "1000000000000000", "007", "-0", "1.0", "1e3", "+5", "12345678901234567890"};
+        QCOMPARE(TestSupport::runXlsxFixtures(QStringList{QStringLiteral("numbers"), path} + literals), 0);
+        const XlsxSheet sheet = sheetOf(path, 0);
+        QCOMPARE(sheet.cellCount(), literals.size());
+        for (int i = 0; i < literals.size(); ++i)
+            QCOMPARE(sheet.text(i + 1, 1), XlsxReader::numberText(literals.at(i).toDouble()));
     }
 
     void mergedCellsReadAsTheirTopLeftValue()
