@@ -6,6 +6,7 @@
 #include "items/pixmapitem.h"
 #include "items/richtextitem.h"
 #include "print/pagescene.h"
+#include "support/labelfixtures.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
 #include "util/seams.h"
@@ -23,20 +24,6 @@ int px(float mm)
     return TextUtil::mm2px(mm, DPI);
 }
 
-template <typename Model>
-Model element(float x, float y, float w, float h, int z = 0)
-{
-    Model m;
-    m.id = TextUtil::generateId();
-    m.startX = x;
-    m.startY = y;
-    m.width = w;
-    m.height = h;
-    m.border = 0.5f;
-    m.viewZ = z;
-    return m;
-}
-
 // Every kind of element on a 100 x 80 mm label.
 TemplateModel fieldTemplate()
 {
@@ -45,26 +32,27 @@ TemplateModel fieldTemplate()
     t.printWidth = 100;
     t.printHeight = 80;
     t.backLength = 30;
-    t.rectangleModels << element<RectangleModel>(2, 2, 96, 76);
-    LineModel line = element<LineModel>(2, 40, 60, 0.5f);
+    t.rectangleModels << TestSupport::placedElement<RectangleModel>(2, 2, 96, 76);
+    LineModel line = TestSupport::placedElement<LineModel>(2, 40, 60, 0.5f);
     line.direction = 0;
     t.lineModels << line;
-    t.circleModels << element<CircleModel>(70, 60, 10, 10);
-    TextModel text = element<TextModel>(5, 5, 60, 12);
-    text.font = TestSupport::zenHeiFamily();
-    text.fontSize = 6;
-    text.textTitle = QStringLiteral("姓名");
-    text.textContent = QStringLiteral("模板姓名");
-    t.textModels << text;
-    QrcodeModel qr = element<QrcodeModel>(65, 5, 30, 30, 3);
-    qr.title = QStringLiteral("编号");
-    qr.content = QStringLiteral("Q-0");
-    t.qrcodeModels << qr;
-    BarcodeModel bar = element<BarcodeModel>(5, 45, 60, 15, 2);
+    t.circleModels << TestSupport::placedElement<CircleModel>(70, 60, 10, 10);
+    t.textModels << TestSupport::textField(QStringLiteral("姓名"), QStringLiteral("模板姓名"), 5, 5, 60, 12, 6);
+    t.qrcodeModels << TestSupport::qrField(QStringLiteral("编号"), QStringLiteral("Q-0"), 65, 5, 30, 3);
+    BarcodeModel bar = TestSupport::placedElement<BarcodeModel>(5, 45, 60, 15, 2);
     bar.title = QStringLiteral("条码");
     bar.content = QStringLiteral("B-0");
     t.barcodeModels << bar;
-    t.rectBgModels << element<RectangleBgModel>(70, 40, 25, 15, 1);
+    t.rectBgModels << TestSupport::placedElement<RectangleBgModel>(70, 40, 25, 15, 1);
+    return t;
+}
+
+// The same on the built-in box face, the QR code below the picture.
+TemplateModel onBackground()
+{
+    TemplateModel t = fieldTemplate();
+    t.background = QStringLiteral("tongyong2CM.png");
+    t.qrcodeModels.first().viewZ = -1;
     return t;
 }
 
@@ -264,9 +252,7 @@ void TestPageScene::theRenderedPageIsWhiteWithoutThePlaceholder()
 
 void TestPageScene::aBackgroundPicturePrintsAndCoversLowerElements()
 {
-    TemplateModel t = fieldTemplate();
-    t.background = QStringLiteral("tongyong2CM.png");
-    t.qrcodeModels.first().viewZ = -1;
+    const TemplateModel t = onBackground();
     QGraphicsScene scene;
     PageScene page(&scene, t, DPI);
     page.rebuild(true);
@@ -285,9 +271,7 @@ void TestPageScene::aBackgroundPicturePrintsAndCoversLowerElements()
 
 void TestPageScene::rebuildingWithoutBackgroundLeavesAWhitePage()
 {
-    TemplateModel t = fieldTemplate();
-    t.background = QStringLiteral("tongyong2CM.png");
-    t.qrcodeModels.first().viewZ = -1;
+    const TemplateModel t = onBackground();
     QGraphicsScene scene;
     PageScene page(&scene, t, DPI);
     page.rebuild(true);
@@ -308,7 +292,7 @@ void TestPageScene::doubleRectanglesAreDrawnAtThePrinterResolution()
     TemplateModel t;
     t.printWidth = 60;
     t.printHeight = 40;
-    t.rectBgModels << element<RectangleBgModel>(10, 5, 40, 30);
+    t.rectBgModels << TestSupport::placedElement<RectangleBgModel>(10, 5, 40, 30);
     QGraphicsScene scene;
     PageScene page(&scene, t, DPI);
     page.rebuild(false);

@@ -6,6 +6,7 @@
 #include "print/printrecord.h"
 #include "printer/comanager.h"
 #include "support/fakeprinter.h"
+#include "support/labelfixtures.h"
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
@@ -39,33 +40,9 @@ const int CMD_STOP = 0x13;
 // A 40 x 30 mm label: a QR code top left, a text field below it.
 TemplateModel boxLabel()
 {
-    TemplateModel t;
-    t.name = NAME;
-    t.type = QStringLiteral("文书档案");
-    t.printWidth = 40;
-    t.printHeight = 30;
-    t.backLength = 20;
-    t.foldLength = 10;
-    QrcodeModel qr;
-    qr.id = TextUtil::generateId();
-    qr.title = CODE_TITLE;
-    qr.content = QStringLiteral("模板");
-    qr.startX = 4;
-    qr.startY = 3;
-    qr.width = 16;
-    qr.height = 16;
-    t.qrcodeModels << qr;
-    TextModel text;
-    text.id = TextUtil::generateId();
-    text.textTitle = TEXT_TITLE;
-    text.textContent = QStringLiteral("模板题名");
-    text.font = TestSupport::zenHeiFamily();
-    text.fontSize = 4;
-    text.startX = 4;
-    text.startY = 21;
-    text.width = 32;
-    text.height = 7;
-    t.textModels << text;
+    TemplateModel t = TestSupport::blankLabel(NAME);
+    t.qrcodeModels << TestSupport::qrField(CODE_TITLE, QStringLiteral("模板"), 4, 3, 16);
+    t.textModels << TestSupport::textField(TEXT_TITLE, QStringLiteral("模板题名"), 4, 21, 32, 7, 4);
     return t;
 }
 

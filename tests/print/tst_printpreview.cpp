@@ -7,6 +7,7 @@
 #include "print/printpreview.h"
 #include "print/printrecord.h"
 #include "support/fakeprinter.h"
+#include "support/labelfixtures.h"
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
@@ -51,22 +52,8 @@ Rows numberedRows(int count)
 
 TemplateModel labelTemplate(const QString &name)
 {
-    TemplateModel t;
-    t.name = name;
-    t.type = QStringLiteral("文书档案");
-    t.printWidth = 40;
-    t.printHeight = 30;
-    t.backLength = 20;
-    t.foldLength = 10;
-    QrcodeModel qr;
-    qr.id = TextUtil::generateId();
-    qr.title = TITLE;
-    qr.content = QStringLiteral("N-0");
-    qr.startX = 5;
-    qr.startY = 5;
-    qr.width = 20;
-    qr.height = 20;
-    t.qrcodeModels << qr;
+    TemplateModel t = TestSupport::blankLabel(name);
+    t.qrcodeModels << TestSupport::qrField(TITLE, QStringLiteral("N-0"), 5, 5, 20);
     return t;
 }
 

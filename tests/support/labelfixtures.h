@@ -1,0 +1,38 @@
+#pragma once
+
+// Label templates for the print tests, built in code: element models placed
+// and sized in millimetres with fresh element ids.
+
+#include "model/templatemodel.h"
+#include "util/textutil.h"
+
+#include <QString>
+
+namespace TestSupport {
+
+// An element of the given model type at (x, y), w by h millimetres, with a
+// 0.5 mm border and stacking value z.
+template <typename Model>
+Model placedElement(float x, float y, float w, float h, int z = 0)
+{
+    Model m;
+    m.id = TextUtil::generateId();
+    m.startX = x;
+    m.startY = y;
+    m.width = w;
+    m.height = h;
+    m.border = 0.5f;
+    m.viewZ = z;
+    return m;
+}
+
+// A 40 x 30 mm half-width label (20 mm spine, 10 mm fold) of the category
+// "文书档案", without elements.
+TemplateModel blankLabel(const QString &name);
+
+QrcodeModel qrField(const QString &title, const QString &content, float x, float y, float side, int z = 0);
+// Text in the pinned WenQuanYi Zen Hei (loadPinnedFonts() first).
+TextModel textField(const QString &title, const QString &content, float x, float y, float w, float h,
+                    float fontSize);
+
+} // namespace TestSupport
