@@ -90,6 +90,9 @@ private slots:
     void theTestPageButtonIsForAdministrators();
     void pagesTurnWithTheWheelAndTheEntry();
     void theWheelNeverChangesAControl();
+    void theRotatedPagePictureFollowsTheAngle();
+    void aStartUndoesTheZoom();
+    void theTitleBarDragsAndMaximises();
     void customRanges_data();
     void customRanges();
     void thePlacementIsStoredAndRestored();
@@ -292,6 +295,66 @@ void TestPrintPreview::theWheelNeverChangesAControl()
     }
     QCOMPARE(spin->value(), 5);
     QCOMPARE(angle->currentIndex(), 0);
+}
+
+void TestPrintPreview::theRotatedPagePictureFollowsTheAngle()
+{
+    preview = open(NAME, numberedRows(1));
+    auto *picture = child<QLabel>("lb_graphicsview");
+    // The 40 x 30 mm page lies on its side...
+    QPixmap shown = picture->pixmap(Qt::ReturnByValue);
+    QVERIFY(shown.width() > shown.height());
+    QVERIFY(shown.width() <= picture->width() && shown.height() <= picture->height());
+    // ...and stands up when turned a quarter; the offsets do not move it.
+    child<QComboBox>("combox_angle")->setCurrentText(QStringLiteral("90°"));
+    shown = picture->pixmap(Qt::ReturnByValue);
+    QVERIFY(shown.height() > shown.width());
+    const QImage turned = shown.toImage();
+    child<QSpinBox>("edit_offset_top")->setValue(9);
+    QCOMPARE(picture->pixmap(Qt::ReturnByValue).toImage(), turned);
+}
+
+void TestPrintPreview::aStartUndoesTheZoom()
+{
+    preview = open(NAME, numberedRows(1));
+    auto *view = preview->findChild<QWGraphicsView *>();
+    view->setTransform(QTransform(2.5, 0.1, 0, 0.2, 2.5, 0, 7, 9, 1));
+    click("btn_print");
+    const QTransform t = view->transform();
+    QCOMPARE(t.m11(), 1.0);
+    QCOMPARE(t.m22(), 1.0);
+    QCOMPARE(t.m12(), 0.1);
+    QCOMPARE(t.m21(), 0.2);
+}
+
+void TestPrintPreview::theTitleBarDragsAndMaximises()
+{
+    preview = open(NAME, numberedRows(1));
+    preview->setGeometry(100, 100, 900, 600);
+    preview->show();
+    QVERIFY(QTest::qWaitForWindowExposed(preview.get()));
+    auto *title = child<QWidget>("print_top_widget");
+    const QPoint before = preview->pos();
+    const QPoint grip = title->mapTo(preview.get(), QPoint(200, 10));
+    QTest::mousePress(preview.get(), Qt::LeftButton, Qt::NoModifier, grip);
+    QMouseEvent move(QEvent::MouseMove, grip + QPoint(30, 20), preview->mapToGlobal(grip + QPoint(30, 20)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(preview.get(), &move);
+    QTest::mouseRelease(preview.get(), Qt::LeftButton, Qt::NoModifier, grip + QPoint(30, 20));
+    QCOMPARE(preview->pos(), before + QPoint(30, 20));
+    // Below the title bar nothing drags.
+    const QPoint body(300, title->height() + 50);
+    QTest::mousePress(preview.get(), Qt::LeftButton, Qt::NoModifier, body);
+    QMouseEvent away(QEvent::MouseMove, body + QPoint(40, 0), preview->mapToGlobal(body + QPoint(40, 0)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(preview.get(), &away);
+    QTest::mouseRelease(preview.get(), Qt::LeftButton, Qt::NoModifier, body);
+    QCOMPARE(preview->pos(), before + QPoint(30, 20));
+
+    click("btn_max");
+    QTRY_VERIFY(preview->isMaximized());
+    click("btn_max");
+    QTRY_VERIFY(!preview->isMaximized());
 }
 
 void TestPrintPreview::customRanges_data()
