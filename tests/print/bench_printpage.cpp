@@ -2,9 +2,9 @@
 //
 //   bench_printpage [rows]          (rows of the long job, default 1000)
 //
-// Part 1 times the road of one page for a built-in template at 300 dpi: the
+// The first half times the road of one page for a built-in template at 300 dpi: the
 // row filled in, the page rendered, placed, turned and encoded, for each
-// printer type. Part 2 runs a whole job of that many rows through a real
+// printer type. The second half runs a whole job of that many rows through a real
 // print preview, the printer's replies answered at once and the pause
 // shortened, and samples the resident memory every hundred pages: one scene
 // is refilled per page, so it must stay flat.
