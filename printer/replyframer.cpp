@@ -117,7 +117,32 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
         const quint8 command = quint8(m_buffer.at(m_start + COMMAND_OFFSET));
         const int firstEnd = tailEnd(FIRST_TAIL_OFFSET, MAX_PENDING);
 
-        if (firstEnd > 0 && (knownLength(m_start, firstEnd) || checksumOk(m_start, firstEnd))) {
+        if (firstEnd > 0 && checksumOk(m_start, firstEnd)) {
+            *frame = take(firstEnd);
+            return true;
+        }
+        if (firstEnd > 0 && knownLength(m_start, firstEnd)) {
+            // The first tail fits a short layout of this command but does not
+            // add up: it may lie inside a longer reply of the same command (a
+            // network read whose address holds 60.35, a handshake whose serial
+            // holds "<#"). A longer layout that ends in a tail and adds up wins.
+            bool waiting = false;
+            for (int length : PrinterProtocol::replyFrameLengths(command)) {
+                if (length <= firstEnd)
+                    continue;
+                if (available < length) {
+                    waiting = true;
+                    break;
+                }
+                if (hasTailAt(m_start + length - 2) && checksumOk(m_start, length)) {
+                    *frame = take(length);
+                    return true;
+                }
+            }
+            if (waiting) {
+                compact();
+                return false;
+            }
             *frame = take(firstEnd);
             return true;
         }

@@ -5,9 +5,10 @@
 //
 // A frame runs from a head (A9 20) to a tail (3C 23). Because a payload may
 // itself hold 3C 23 (an ink amount, block data, a text), the first tail ends
-// the frame only when the command's known reply length or the checksum says
-// the frame is whole; otherwise the framer reads on to the command's known
-// length and falls back to the first tail only when no tail sits there.
+// the frame only when the checksum says the frame is whole, or when it fits a
+// known reply length of the command and no longer known length ends in a tail
+// that adds up; otherwise the framer reads on to the command's known length
+// and falls back to the first tail only when no tail sits there.
 // A frame that lost its own tail, or a stray generation-2 reply, gives way
 // to a sound frame that starts inside it. Bytes without a head are dropped
 // (a trailing A9 is kept, it may be half a head), and a head that finds no

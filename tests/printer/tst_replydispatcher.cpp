@@ -284,6 +284,29 @@ private slots:
         QCOMPARE(r.lines, QStringList{"inkbox 0 5 3c234141414141414141414141414141"});
     }
 
+    void payloadTailAtAShortLayoutLengthReadsOn()
+    {
+        // 10.60.35.100: the address bytes 3C 23 sit where a failed network
+        // read (status only) would end; a serial number holding "<#" at the
+        // end of the old handshake layout's length.
+        const QByteArray readIp = reply(0x71, hex("00 0A3C2364 FFFFFF00 0A3C2301 1FAF"));
+        QCOMPARE(readIp.indexOf(hex("3C23")), 6);
+        const QByteArray handshake
+            = currentHandshake(0, "V3.0", "KELO30-00000000000000000<#", 0x02, "INK3", hex("00000010"));
+        QCOMPARE(handshake.indexOf(hex("3C23")), 61);
+        const QByteArray stream = readIp + handshake + reply(0x11, hex("00"));
+        const QStringList expected{"readip 0 10.60.35.100 8111",
+                                   "handshake 0 V3.0 KELO30-00000000000000000<# 2 INK3 16", "print 0"};
+        for (int chunk : {stream.size(), 1, 7}) {
+            ReplyDispatcher d;
+            Recorder r(&d);
+            for (int at = 0; at < stream.size(); at += chunk)
+                d.processReceiceData(stream.mid(at, chunk));
+            QCOMPARE(r.lines, expected);
+            QCOMPARE(d.pendingBytes(), 0);
+        }
+    }
+
     void truncatedReplyFallsBackToItsFirstTail()
     {
         LogCapture log;
