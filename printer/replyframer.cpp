@@ -121,31 +121,6 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
             *frame = take(firstEnd);
             return true;
         }
-        if (firstEnd > 0 && knownLength(m_start, firstEnd)) {
-            // The first tail fits a short layout of this command but does not
-            // add up: it may lie inside a longer reply of the same command (a
-            // network read whose address holds 60.35, a handshake whose serial
-            // holds "<#"). A longer layout that ends in a tail and adds up wins.
-            bool waiting = false;
-            for (int length : PrinterProtocol::replyFrameLengths(command)) {
-                if (length <= firstEnd)
-                    continue;
-                if (available < length) {
-                    waiting = true;
-                    break;
-                }
-                if (hasTailAt(m_start + length - 2) && checksumOk(m_start, length)) {
-                    *frame = take(length);
-                    return true;
-                }
-            }
-            if (waiting) {
-                compact();
-                return false;
-            }
-            *frame = take(firstEnd);
-            return true;
-        }
 
         // A sound frame starting inside this one: this head lost its tail
         // or is not a generation-1 reply at all.
@@ -164,7 +139,11 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
         }
 
         // The first tail may lie inside the payload: read on to the
-        // command's known lengths.
+        // command's longer known lengths. When the first tail already fits a
+        // known length (a network read whose address holds 60.35 ends where a
+        // failed read would; a handshake whose serial holds "<#" where an old
+        // one would), only a longer frame that also adds up replaces it.
+        const bool fitsKnownLength = firstEnd > 0 && knownLength(m_start, firstEnd);
         bool waiting = false;
         for (int length : PrinterProtocol::replyFrameLengths(command)) {
             if (length <= firstEnd)
@@ -173,7 +152,7 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
                 waiting = true;
                 break;
             }
-            if (hasTailAt(m_start + length - 2)) {
+            if (hasTailAt(m_start + length - 2) && (!fitsKnownLength || checksumOk(m_start, length))) {
                 *frame = take(length);
                 return true;
             }

@@ -5,12 +5,12 @@
 //
 // A frame runs from a head (A9 20) to a tail (3C 23). Because a payload may
 // itself hold 3C 23 (an ink amount, block data, a text), the first tail ends
-// the frame only when the checksum says the frame is whole, or when it fits a
-// known reply length of the command and no longer known length ends in a tail
-// that adds up; otherwise the framer reads on to the command's known length
-// and falls back to the first tail only when no tail sits there.
-// A frame that lost its own tail, or a stray generation-2 reply, gives way
-// to a sound frame that starts inside it. Bytes without a head are dropped
+// the frame at once only when the checksum says the frame is whole. A frame
+// that lost its own tail, or a stray generation-2 reply, gives way to a
+// sound frame that starts inside it. Otherwise the framer reads on to the
+// command's longer known lengths (when the first tail already fits a known
+// length, a longer frame must also add up) and falls back to the first tail
+// only when none ends there. Bytes without a head are dropped
 // (a trailing A9 is kept, it may be half a head), and a head that finds no
 // tail within MAX_PENDING bytes is dropped with a warning, so the buffer
 // stays bounded.

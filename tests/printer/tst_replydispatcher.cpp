@@ -235,6 +235,19 @@ private slots:
         QVERIFY(!log.warnings().isEmpty());
     }
 
+    void lostTailAtAKnownLengthGivesWayToTheNext()
+    {
+        // A block read that lost its tail, merged with the next reply into
+        // exactly the 25 bytes a block reply has: the sound reply inside wins.
+        const QByteArray merged = hex("A92010A0") + QByteArray(13, '\x55') + reply(0x11, hex("00"));
+        QCOMPARE(merged.size(), 25);
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(merged);
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QCOMPARE(d.pendingBytes(), 0);
+    }
+
     void strayGenerationTwoReplyDoesNotSwallowTheNextFrame()
     {
         ReplyDispatcher d;
