@@ -67,14 +67,12 @@ struct stInkbox {
     quint8 data[16] = {};
 };
 
-// The reply to 0x51 and the argument of the write request 0x50, which does
-// not send the status; fields in the order of the reply. How the settings
-// page shows them: speed 1 low/2 medium/3 high; colorDepth 1 light/2 medium/
+// The print parameters as the printer keeps them. How the settings page
+// shows them: speed 1 low/2 medium/3 high; colorDepth 1 light/2 medium/
 // 3 deep; voltage and pulseWidth the shown value × 10; printMode 1 single/
 // 2 double; paperExit 1 front/2 back; washLevel 1 none/2 low/3 medium/4 high;
 // compensations the shown millimetres × 100; powerOnReset 1 reset/2 no reset.
-struct PrintParameterSettings {
-    quint8 status = 0;
+struct PrinterSettingInfo {
     quint8 speed = 0;
     quint8 colorDepth = 0;
     quint8 voltage = 0;
@@ -87,35 +85,15 @@ struct PrintParameterSettings {
     quint8 powerOnReset = 0;
 };
 
-// The print parameters as the printer keeps them: a PrintParameterSettings
-// without its status. Assigning a reply to it keeps the parameters and drops
-// the status.
-struct PrinterSettingInfo {
-    quint8 speed = 0;
-    quint8 colorDepth = 0;
-    quint8 voltage = 0;
-    quint8 pulseWidth = 0;
-    quint8 printMode = 0;
-    quint8 paperExit = 0;
-    quint8 washLevel = 0;
-    qint16 compensationX = 0;
-    qint16 compensationY = 0;
-    quint8 powerOnReset = 0;
+struct ParameterReplyStatus {
+    quint8 status = 0;
+};
 
-    PrinterSettingInfo &operator=(const PrintParameterSettings &reply)
-    {
-        speed = reply.speed;
-        colorDepth = reply.colorDepth;
-        voltage = reply.voltage;
-        pulseWidth = reply.pulseWidth;
-        printMode = reply.printMode;
-        paperExit = reply.paperExit;
-        washLevel = reply.washLevel;
-        compensationX = reply.compensationX;
-        compensationY = reply.compensationY;
-        powerOnReset = reply.powerOnReset;
-        return *this;
-    }
+// The reply to 0x51 (the status, then the parameters, in this order) and the
+// argument of the write request 0x50, which does not send the status.
+// Assigning it to a PrinterSettingInfo keeps the parameters and drops the
+// status.
+struct PrintParameterSettings : ParameterReplyStatus, PrinterSettingInfo {
 };
 
 Q_DECLARE_METATYPE(HandshakeReceiveModel)
