@@ -7,15 +7,17 @@
 // itself hold 3C 23 (an ink amount, block data, a text), the first tail ends
 // the frame at once only when the checksum says the frame is whole. A frame
 // that lost its own tail, or a stray generation-2 reply, gives way to a
-// sound frame that starts inside it. Otherwise the framer reads on to the
-// command's longer known lengths (when the first tail already fits a known
-// length, a longer frame must also add up) and falls back to the first tail
-// only when none ends there. Bytes without a head are dropped
+// sound frame that starts inside it. A first tail at a known reply length
+// of the command (its status considered) ends the frame unless a longer
+// known length, already received, ends in a tail and adds up. Otherwise the
+// framer reads on to the command's known lengths and falls back to the first
+// tail only when no tail sits there. Bytes without a head are dropped
 // (a trailing A9 is kept, it may be half a head), and a head that finds no
 // tail within MAX_PENDING bytes is dropped with a warning, so the buffer
 // stays bounded.
 
 #include <QByteArray>
+#include <QVector>
 
 class ReplyFramer
 {
@@ -35,6 +37,7 @@ private:
     int tailEnd(int from, int limit) const;
     bool hasTailAt(int index) const;
     bool checksumOk(int begin, int length) const;
+    QVector<int> knownLengths(int begin) const;
     bool knownLength(int begin, int length) const;
     bool sound(int begin, int length) const;
     QByteArray take(int length);
