@@ -68,9 +68,9 @@ struct stInkbox {
 };
 
 // The print parameters as the printer keeps them. How the settings page
-// shows them: speed 1 low/2 medium/3 high; colorDepth 1 light/2 medium/3 deep;
-// voltage and pulseWidth the shown value × 10; printMode 1 single/2 double;
-// paperExit 1 front/2 back; washLevel 1 none/2 low/3 medium/4 high;
+// shows them: speed 1 low/2 medium/3 high; colorDepth 1 light/2 medium/
+// 3 deep; voltage and pulseWidth the shown value × 10; printMode 1 single/
+// 2 double; paperExit 1 front/2 back; washLevel 1 none/2 low/3 medium/4 high;
 // compensations the shown millimetres × 100; powerOnReset 1 reset/2 no reset.
 struct PrinterSettingInfo {
     quint8 speed = 0;
@@ -85,11 +85,15 @@ struct PrinterSettingInfo {
     quint8 powerOnReset = 0;
 };
 
-// The reply to 0x51 (status, then the parameters) and the argument of the
-// write request 0x50, which does not send the status. Assigning it to a
-// PrinterSettingInfo keeps the parameters and drops the status.
-struct PrintParameterSettings : PrinterSettingInfo {
+struct ParameterReplyStatus {
     quint8 status = 0;
+};
+
+// The reply to 0x51 (the status, then the parameters, in this order) and the
+// argument of the write request 0x50, which does not send the status.
+// Assigning it to a PrinterSettingInfo keeps the parameters and drops the
+// status.
+struct PrintParameterSettings : ParameterReplyStatus, PrinterSettingInfo {
 };
 
 Q_DECLARE_METATYPE(HandshakeReceiveModel)

@@ -539,7 +539,7 @@ bool PrinterProtocol::checkData(const QByteArray &frame)
     return false;
 }
 
-QVector<int> PrinterProtocol::replyFrameLengths(quint8 command)
+QVector<int> PrinterProtocol::replyFrameLengths(quint8 command, int status)
 {
     switch (command) {
     case CMD_HANDSHAKE:
@@ -561,6 +561,8 @@ QVector<int> PrinterProtocol::replyFrameLengths(quint8 command)
     case CMD_READ_PARAMETER:
         return {20};
     case CMD_READ_IP:
+        if (status == 0)
+            return {22};
         return {8, 22}; // a failed read may stop after its status
     case CMD_READ_HARD_VERSION:
         return {88};

@@ -108,8 +108,10 @@ public:
     static bool checkData(const QByteArray &frame);
 
     // The whole lengths a reply to this command can have; empty when the
-    // command has no fixed layout.
-    static QVector<int> replyFrameLengths(quint8 command);
+    // command has no fixed layout. status is the reply's status byte, or -1
+    // when it is not known yet: a network read with status 0 carries the
+    // address, so only its full length fits it.
+    static QVector<int> replyFrameLengths(quint8 command, int status = -1);
 
     // The four octets of a dotted address text: each part a decimal number
     // (0 when it is not one), low 8 bits; missing parts are 0, with a warning.

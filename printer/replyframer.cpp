@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int COMMAND_OFFSET = 3;
+constexpr int STATUS_OFFSET = 4;
 // Head, the byte after it, the command: the earliest a tail may start.
 constexpr int FIRST_TAIL_OFFSET = 4;
 constexpr int MIN_CHECKED_LENGTH = 7;
@@ -78,9 +79,17 @@ bool ReplyFramer::checksumOk(int begin, int length) const
     return quint8(sum) == p[length - 3];
 }
 
+// The lengths a reply starting at begin can have, by its command and, once
+// received, its status.
+QVector<int> ReplyFramer::knownLengths(int begin) const
+{
+    const int status = begin + STATUS_OFFSET < m_buffer.size() ? quint8(m_buffer.at(begin + STATUS_OFFSET)) : -1;
+    return PrinterProtocol::replyFrameLengths(quint8(m_buffer.at(begin + COMMAND_OFFSET)), status);
+}
+
 bool ReplyFramer::knownLength(int begin, int length) const
 {
-    return PrinterProtocol::replyFrameLengths(quint8(m_buffer.at(begin + COMMAND_OFFSET))).contains(length);
+    return knownLengths(begin).contains(length);
 }
 
 // Stricter than the test for the frame at the front: a frame found inside
@@ -89,7 +98,7 @@ bool ReplyFramer::sound(int begin, int length) const
 {
     if (length < MIN_CHECKED_LENGTH || !checksumOk(begin, length))
         return false;
-    const QVector<int> lengths = PrinterProtocol::replyFrameLengths(quint8(m_buffer.at(begin + COMMAND_OFFSET)));
+    const QVector<int> lengths = knownLengths(begin);
     return lengths.isEmpty() || lengths.contains(length);
 }
 
@@ -114,10 +123,9 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
             compact();
             return false;
         }
-        const quint8 command = quint8(m_buffer.at(m_start + COMMAND_OFFSET));
         const int firstEnd = tailEnd(FIRST_TAIL_OFFSET, MAX_PENDING);
 
-        if (firstEnd > 0 && (knownLength(m_start, firstEnd) || checksumOk(m_start, firstEnd))) {
+        if (firstEnd > 0 && checksumOk(m_start, firstEnd)) {
             *frame = take(firstEnd);
             return true;
         }
@@ -139,16 +147,20 @@ bool ReplyFramer::takeFrame(QByteArray *frame)
         }
 
         // The first tail may lie inside the payload: read on to the
-        // command's known lengths.
+        // command's longer known lengths. When the first tail already fits a
+        // known length (a handshake whose serial holds "<#" where an old one
+        // ends), it stands unless a longer frame already here adds up: a
+        // reply that fits its layout is never held back.
+        const bool fitsKnownLength = firstEnd > 0 && knownLength(m_start, firstEnd);
         bool waiting = false;
-        for (int length : PrinterProtocol::replyFrameLengths(command)) {
+        for (int length : knownLengths(m_start)) {
             if (length <= firstEnd)
                 continue;
             if (available < length) {
-                waiting = true;
+                waiting = !fitsKnownLength;
                 break;
             }
-            if (hasTailAt(m_start + length - 2)) {
+            if (hasTailAt(m_start + length - 2) && (!fitsKnownLength || checksumOk(m_start, length))) {
                 *frame = take(length);
                 return true;
             }

@@ -5,16 +5,19 @@
 //
 // A frame runs from a head (A9 20) to a tail (3C 23). Because a payload may
 // itself hold 3C 23 (an ink amount, block data, a text), the first tail ends
-// the frame only when the command's known reply length or the checksum says
-// the frame is whole; otherwise the framer reads on to the command's known
-// length and falls back to the first tail only when no tail sits there.
-// A frame that lost its own tail, or a stray generation-2 reply, gives way
-// to a sound frame that starts inside it. Bytes without a head are dropped
+// the frame at once only when the checksum says the frame is whole. A frame
+// that lost its own tail, or a stray generation-2 reply, gives way to a
+// sound frame that starts inside it. A first tail at a known reply length
+// of the command (its status considered) ends the frame unless a longer
+// known length, already received, ends in a tail and adds up. Otherwise the
+// framer reads on to the command's known lengths and falls back to the first
+// tail only when no tail sits there. Bytes without a head are dropped
 // (a trailing A9 is kept, it may be half a head), and a head that finds no
 // tail within MAX_PENDING bytes is dropped with a warning, so the buffer
 // stays bounded.
 
 #include <QByteArray>
+#include <QVector>
 
 class ReplyFramer
 {
@@ -34,6 +37,7 @@ private:
     int tailEnd(int from, int limit) const;
     bool hasTailAt(int index) const;
     bool checksumOk(int begin, int length) const;
+    QVector<int> knownLengths(int begin) const;
     bool knownLength(int begin, int length) const;
     bool sound(int begin, int length) const;
     QByteArray take(int length);

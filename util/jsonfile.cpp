@@ -25,7 +25,13 @@ void setAside(const QString &path, const QString &why)
 
 QJsonDocument readDocument(const QString &path, Form form)
 {
-    const QByteArray bytes = readBytes(path);
+    bool readable = true;
+    const QByteArray bytes = readBytes(path, &readable);
+    if (!readable) {
+        // Reading it as empty would let the next write replace what it holds.
+        setAside(path, QStringLiteral("cannot be read"));
+        return QJsonDocument();
+    }
     if (bytes.isEmpty())
         return QJsonDocument();
 
@@ -53,13 +59,17 @@ QJsonDocument parse(const QByteArray &bytes, QJsonParseError *error)
     return QJsonDocument::fromJson(bytes, error);
 }
 
-QByteArray readBytes(const QString &path)
+QByteArray readBytes(const QString &path, bool *readable)
 {
+    if (readable)
+        *readable = true;
     QFile file(path);
     if (!file.exists())
         return QByteArray();
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "cannot read" << path << ":" << file.errorString();
+        if (readable)
+            *readable = false;
         return QByteArray();
     }
     return file.readAll();

@@ -7,19 +7,20 @@
 
 // Reading and writing the JSON stores under the attachment folder.
 //
-// A missing or zero-byte file reads as empty. A non-empty file that does not
-// hold the expected form is renamed to "<name>.bad-<yyyyMMddhhmmss>" with a
-// warning before it is treated as empty, so the next write loses nothing the
-// user had. Writes go through QSaveFile: a crash mid-write leaves the old
-// file whole, and a failed write is logged.
+// A missing or zero-byte file reads as empty. A file that exists but cannot
+// be read, or a non-empty file that does not hold the expected form, is
+// renamed to "<name>.bad-<yyyyMMddhhmmss>" with a warning before it is
+// treated as empty, so the next write loses nothing the user had. Writes go
+// through QSaveFile: a crash mid-write leaves the old file whole, and a
+// failed write is logged.
 namespace JsonFile {
 
 // Parses bytes that may begin with a UTF-8 byte-order mark.
 QJsonDocument parse(const QByteArray &bytes, QJsonParseError *error = nullptr);
 
 // The file's bytes: empty for a missing file, and with a warning for one that
-// cannot be read.
-QByteArray readBytes(const QString &path);
+// cannot be read (then `readable`, if given, is set to false).
+QByteArray readBytes(const QString &path, bool *readable = nullptr);
 
 QJsonObject readObject(const QString &path);
 QJsonArray readArray(const QString &path);

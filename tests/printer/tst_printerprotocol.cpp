@@ -372,6 +372,14 @@ private slots:
         copy.version = "X";
         QVERIFY(h.version.isEmpty());
 
+        // Fields in the order of the reply, the status first: a record
+        // written in that order sends its parameters in that order.
+        const PrintParameterSettings ordered{5, 1, 2, 120, 16, 2, 1, 3, -150, 200, 2};
+        QCOMPARE(ordered.status, quint8(5));
+        QCOMPARE(PrinterProtocol::packWritePrintParameter(ordered), gen1(0x50, hex("01 02 78 10 02 01 03 FF6A 00C8 02")));
+        PrinterUtil::s_printerSetting = ordered;
+        QCOMPARE(PrinterUtil::s_printerSetting.powerOnReset, quint8(2));
+
         // The shell keeps a parameter reply's fields without its status.
         PrintParameterSettings reply;
         reply.status = 0;

@@ -235,6 +235,19 @@ private slots:
         QVERIFY(!log.warnings().isEmpty());
     }
 
+    void lostTailAtAKnownLengthGivesWayToTheNext()
+    {
+        // A block read that lost its tail, merged with the next reply into
+        // exactly the 25 bytes a block reply has: the sound reply inside wins.
+        const QByteArray merged = hex("A92010A0") + QByteArray(13, '\x55') + reply(0x11, hex("00"));
+        QCOMPARE(merged.size(), 25);
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(merged);
+        QCOMPARE(r.lines, QStringList{"print 0"});
+        QCOMPARE(d.pendingBytes(), 0);
+    }
+
     void strayGenerationTwoReplyDoesNotSwallowTheNextFrame()
     {
         ReplyDispatcher d;
@@ -282,6 +295,48 @@ private slots:
         QVERIFY(r.lines.isEmpty());
         d.processReceiceData(f.mid(9));
         QCOMPARE(r.lines, QStringList{"inkbox 0 5 3c234141414141414141414141414141"});
+    }
+
+    void payloadTailAtAShortLayoutLengthReadsOn()
+    {
+        // 10.60.35.100: the address bytes 3C 23 sit where a failed network
+        // read (status only) would end, but a read with status 0 carries
+        // the address, so the framer waits for it in any chunking.
+        const QByteArray readIp = reply(0x71, hex("00 0A3C2364 FFFFFF00 0A3C2301 1FAF"));
+        QCOMPARE(readIp.indexOf(hex("3C23")), 6);
+        const QByteArray stream = readIp + reply(0x71, hex("05")) + reply(0x11, hex("00"));
+        for (int chunk : {stream.size(), 1, 7}) {
+            ReplyDispatcher d;
+            Recorder r(&d);
+            for (int at = 0; at < stream.size(); at += chunk)
+                d.processReceiceData(stream.mid(at, chunk));
+            QCOMPARE(r.lines, (QStringList{"readip 0 10.60.35.100 8111", "readip 5 0.0.0.0 0", "print 0"}));
+            QCOMPARE(d.pendingBytes(), 0);
+        }
+
+        // A serial number holding "<#" where the old handshake layout ends:
+        // the whole current reply, when it is there, adds up and wins.
+        const QByteArray handshake
+            = currentHandshake(0, "V3.0", "KELO30-00000000000000000<#", 0x02, "INK3", hex("00000010"));
+        QCOMPARE(handshake.indexOf(hex("3C23")), 61);
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(handshake + reply(0x11, hex("00")));
+        QCOMPARE(r.lines, (QStringList{"handshake 0 V3.0 KELO30-00000000000000000<# 2 INK3 16", "print 0"}));
+    }
+
+    void shortLayoutWithBadChecksumIsNotHeldBack()
+    {
+        // An old handshake whose checksum is off still fits its layout: it
+        // goes out at once rather than waiting for a current one's length.
+        LogCapture log;
+        QByteArray old = oldHandshake(0, "V1.0", "KELO10SERIAL", "INK");
+        old[old.size() - 3] = char(old.at(old.size() - 3) + 1);
+        ReplyDispatcher d;
+        Recorder r(&d);
+        d.processReceiceData(old);
+        QCOMPARE(r.lines, QStringList{"handshake 0 V1.0 KELO10SERIAL 0 INK 0"});
+        QVERIFY(log.contains("checksum"));
     }
 
     void truncatedReplyFallsBackToItsFirstTail()

@@ -3,11 +3,16 @@
 #include "util/jsonfile.h"
 #include "util/jsonutil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -193,6 +198,55 @@ private slots:
         QFile::setPermissions(program.file("/attachment"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(log.contains(QStringLiteral("cannot")));
         QCOMPARE(readFile(configFile(program)), before);
+    }
+
+    void aFileThatCannotBeReadIsKeptAsideNotReplaced()
+    {
+        // Read as empty and then rewritten, an unreadable store would lose
+        // everything it held. A socket cannot be opened, even by root; for
+        // other users a file without read permission is tried as well.
+        TempProgramDir program;
+        FileUtil::checkCustomDir();
+        const QString path = configFile(program);
+        const QByteArray socketPath = QFile::encodeName(path);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(socketPath.size()) < sizeof(address.sun_path));
+        memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+        close(fd);
+        QVERIFY(QFileInfo::exists(path));
+
+        LogCapture log;
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("com.mode"), QStringLiteral("d")), QStringLiteral("d"));
+        QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket")));
+        // the socket itself is what was kept aside
+        const QStringList files = QDir(program.file("/attachment"))
+                                      .entryList(QStringList{QStringLiteral("customConfig.json.bad-*")}, QDir::System);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(log.contains(QStringLiteral("cannot be read")));
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("com.mode"), QStringLiteral("d")), QStringLiteral("tcpSocket"));
+
+        if (geteuid() == 0)
+            return;
+        const QString store = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        const QByteArray kept("[{\"name\": \"kept\"}]");
+        QVERIFY(writeFile(store, kept));
+        QFile::setPermissions(store, QFile::WriteOwner);
+        TemplateModel model;
+        model.name = QStringLiteral("new");
+        QVERIFY(JsonUtil::saveTemplate(model, false));
+        bool found = false;
+        for (const QString &name : listFiles(program.file("/attachment"))) {
+            if (!name.startsWith(QStringLiteral("customTemplate.json.bad-")))
+                continue;
+            const QString aside = program.file("/attachment/") + name;
+            QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner);
+            found = readFile(aside) == kept;
+        }
+        QVERIFY(found);
     }
 
     void aFailedWriteOverADirectoryIsReported()
