@@ -221,7 +221,12 @@ QImage PrintPreview::renderPage()
 
 void PrintPreview::restorePlacement()
 {
-    const auto whole = [](float mm) { return qBound(0, int(std::trunc(std::fabs(mm))), 99); };
+    // Clamped before the cast: a stored value past the range of int has no
+    // whole number, and the spin boxes stop at 99 anyway.
+    const auto whole = [](float mm) {
+        const float magnitude = std::fabs(mm);
+        return magnitude < 99.0f ? int(magnitude) : 99;
+    };
     if (templateModel.offsetX <= 0)
         ui->edit_offset_left->setValue(whole(templateModel.offsetX));
     else

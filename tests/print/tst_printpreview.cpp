@@ -98,6 +98,7 @@ private slots:
     void thePlacementIsStoredAndRestored();
     void anUnchangedPlacementWritesNothing();
     void storedPlacementsAreShownInWholeMillimetres();
+    void storedPlacementsBeyondAnyWholeNumberShowTheLimit();
     void aTemplateThatWasNotFoundIsNeverStored();
     void aBuiltInTemplateGetsAUserCopy();
     void allPagesPrintInOrderAndAreRecorded();
@@ -449,6 +450,21 @@ void TestPrintPreview::storedPlacementsAreShownInWholeMillimetres()
     QCOMPARE(stored.offsetX, 2.0f);
     QCOMPARE(stored.offsetY, 99.0f);
     QCOMPARE(stored.angle, 0);
+}
+
+void TestPrintPreview::storedPlacementsBeyondAnyWholeNumberShowTheLimit()
+{
+    // A hand-edited template file may hold any float; past the range of int
+    // a cast before the clamp turns such a value into 0.
+    TemplateModel t = labelTemplate(NAME);
+    t.offsetX = -3.0e9f;
+    t.offsetY = 1.0e30f;
+    QVERIFY(JsonUtil::saveTemplate(t, false));
+    preview = open(NAME, numberedRows(1));
+    QCOMPARE(child<QSpinBox>("edit_offset_left")->value(), 99);
+    QCOMPARE(child<QSpinBox>("edit_offset_right")->value(), 0);
+    QCOMPARE(child<QSpinBox>("edit_offset_top")->value(), 99);
+    QCOMPARE(child<QSpinBox>("edit_offset_bottom")->value(), 0);
 }
 
 void TestPrintPreview::aTemplateThatWasNotFoundIsNeverStored()
