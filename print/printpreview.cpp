@@ -133,7 +133,14 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
     pauseTimer->setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the printer wants its full pause.
     pauseTimer->setTimerType(Qt::PreciseTimer);
-    connect(pauseTimer, &QTimer::timeout, this, &PrintPreview::printSignal);
+    connect(pauseTimer, &QTimer::timeout, this, [this] {
+        // The page scheduled goes, not one turned to after a cancel.
+        if (pageIndex != scheduledPageIndex) {
+            pageIndex = scheduledPageIndex;
+            setDynamicData();
+        }
+        printSignal();
+    });
 }
 
 PrintPreview::~PrintPreview()
@@ -489,6 +496,7 @@ void PrintPreview::receiveHandShake(HandshakeReceiveModel model)
 
 void PrintPreview::schedulePage()
 {
+    scheduledPageIndex = pageIndex;
     pauseTimer->start(Seams::jobPauseMs());
 }
 
@@ -532,6 +540,7 @@ void PrintPreview::printSignal()
         return;
     }
     pageOut = true;
+    pageOutIndex = pageIndex;
     pageOutDots = frame.dots;
     pageOutPosition = jobPosition;
     emit sigPrint(frame.bytes);
@@ -539,7 +548,7 @@ void PrintPreview::printSignal()
 
 void PrintPreview::receivePrint(PrintReceiveModel model)
 {
-    const int n = pageIndex + 1;
+    const int n = (pageOut ? pageOutIndex : pageIndex) + 1;
     if (model.status == 0)
         appendLog(text("第%1页打印开始...").arg(n));
     else
@@ -575,7 +584,7 @@ void PrintPreview::receivePrintNotify(PrintReceiveModel model)
         return;
     }
     pageOut = false;
-    const int n = pageIndex + 1;
+    const int n = pageOutIndex + 1;
     if (model.status != 0) {
         appendLog(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
     } else {
