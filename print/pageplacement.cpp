@@ -70,7 +70,8 @@ QPoint PagePlacement::gen1Position(int type, const TemplateModel &model, float d
     case 3:
         x = TextUtil::mm2px(adjX + dy, dpi);
         y = nearest(verticalMm(model, adjY, dx));
-        qDebug().noquote() << (model.full ? "全幅打印" : "半幅打印") << x << y;
+        // The same text for half-width labels: it marks the type-3 placement line.
+        qDebug().noquote() << "全幅打印" << x << y;
         break;
     default:
         return QPoint();

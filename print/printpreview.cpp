@@ -133,7 +133,14 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
     pauseTimer->setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the printer wants its full pause.
     pauseTimer->setTimerType(Qt::PreciseTimer);
-    connect(pauseTimer, &QTimer::timeout, this, &PrintPreview::printSignal);
+    connect(pauseTimer, &QTimer::timeout, this, [this] {
+        // The page scheduled goes, not one turned to after a cancel.
+        if (pageIndex != scheduledPageIndex) {
+            pageIndex = scheduledPageIndex;
+            setDynamicData();
+        }
+        printSignal();
+    });
 }
 
 PrintPreview::~PrintPreview()
@@ -221,7 +228,12 @@ QImage PrintPreview::renderPage()
 
 void PrintPreview::restorePlacement()
 {
-    const auto whole = [](float mm) { return qBound(0, int(std::trunc(std::fabs(mm))), 99); };
+    // Clamped before the cast: a stored value past the range of int has no
+    // whole number, and the spin boxes stop at 99 anyway.
+    const auto whole = [](float mm) {
+        const float magnitude = std::fabs(mm);
+        return magnitude < 99.0f ? int(magnitude) : 99;
+    };
     if (templateModel.offsetX <= 0)
         ui->edit_offset_left->setValue(whole(templateModel.offsetX));
     else
@@ -484,6 +496,7 @@ void PrintPreview::receiveHandShake(HandshakeReceiveModel model)
 
 void PrintPreview::schedulePage()
 {
+    scheduledPageIndex = pageIndex;
     pauseTimer->start(Seams::jobPauseMs());
 }
 
@@ -527,6 +540,7 @@ void PrintPreview::printSignal()
         return;
     }
     pageOut = true;
+    pageOutIndex = pageIndex;
     pageOutDots = frame.dots;
     pageOutPosition = jobPosition;
     emit sigPrint(frame.bytes);
@@ -534,7 +548,7 @@ void PrintPreview::printSignal()
 
 void PrintPreview::receivePrint(PrintReceiveModel model)
 {
-    const int n = pageIndex + 1;
+    const int n = (pageOut ? pageOutIndex : pageIndex) + 1;
     if (model.status == 0)
         appendLog(text("第%1页打印开始...").arg(n));
     else
@@ -570,7 +584,7 @@ void PrintPreview::receivePrintNotify(PrintReceiveModel model)
         return;
     }
     pageOut = false;
-    const int n = pageIndex + 1;
+    const int n = pageOutIndex + 1;
     if (model.status != 0) {
         appendLog(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
     } else {

@@ -156,6 +156,10 @@ private:
     bool pageOut = false;
     unsigned int pageOutDots = 0;
     int pageOutPosition = 0;
+    // The job's page that is scheduled, and the one that is out (0-based). A
+    // cancel unlocks the preview, so the page shown may move away from them.
+    int scheduledPageIndex = 0;
+    int pageOutIndex = 0;
     // Position of the current page within the job.
     int jobPosition = 0;
     // The pause before the next page (or the test page).

@@ -5,6 +5,7 @@
 #include "printer/printerprotocol3.h"
 #include "support/fakeprinter.h"
 #include "support/printedpage.h"
+#include "support/testsupport.h"
 #include "util/textutil.h"
 
 #include <QPainter>
@@ -67,6 +68,7 @@ private slots:
     void compensationComesFromTheDefaults();
     void positionsPerType_data();
     void positionsPerType();
+    void typeThreeLogsItsPlacementAsFullWidth();
     void quarterTurnsAreExact();
     void otherAnglesTurnOnWhite();
     void rowRecordPagesDecodeToThePage();
@@ -140,6 +142,18 @@ void TestPagePlacement::positionsPerType()
     QFETCH(float, dy);
     QFETCH(QPoint, expected);
     QCOMPARE(PagePlacement::gen1Position(type, boxLabel(240, 310, 38, full), dx, dy, DPI), expected);
+}
+
+void TestPagePlacement::typeThreeLogsItsPlacementAsFullWidth()
+{
+    // The line reads "全幅打印" for half-width labels too: the same text
+    // whichever way the vertical position was worked out.
+    for (bool full : {false, true}) {
+        TestSupport::LogCapture capture;
+        const QPoint at = PagePlacement::gen1Position(3, boxLabel(240, 310, 38, full), 0, 0, DPI);
+        QVERIFY(capture.messages(QtDebugMsg)
+                    .contains(QStringLiteral("全幅打印 %1 %2").arg(at.x()).arg(at.y())));
+    }
 }
 
 void TestPagePlacement::quarterTurnsAreExact()

@@ -98,12 +98,14 @@ private slots:
     void thePlacementIsStoredAndRestored();
     void anUnchangedPlacementWritesNothing();
     void storedPlacementsAreShownInWholeMillimetres();
+    void storedPlacementsBeyondAnyWholeNumberShowTheLimit();
     void aTemplateThatWasNotFoundIsNeverStored();
     void aBuiltInTemplateGetsAUserCopy();
     void allPagesPrintInOrderAndAreRecorded();
     void aStrayHandshakeSendsNothing();
     void aCancelledPauseStillSendsItsPage();
     void aCancelOnTheLastPageEndsTheJob();
+    void aPageTurnedAfterACancelIsNotThePagePrinted();
     void anEmergencyStopCancelsThePause();
     void aLinkLossEndsTheJobForGood();
     void anUnknownPrinterEndsTheJob();
@@ -451,6 +453,21 @@ void TestPrintPreview::storedPlacementsAreShownInWholeMillimetres()
     QCOMPARE(stored.angle, 0);
 }
 
+void TestPrintPreview::storedPlacementsBeyondAnyWholeNumberShowTheLimit()
+{
+    // A hand-edited template file may hold any float; past the range of int
+    // a cast before the clamp turns such a value into 0.
+    TemplateModel t = labelTemplate(NAME);
+    t.offsetX = -3.0e9f;
+    t.offsetY = 1.0e30f;
+    QVERIFY(JsonUtil::saveTemplate(t, false));
+    preview = open(NAME, numberedRows(1));
+    QCOMPARE(child<QSpinBox>("edit_offset_left")->value(), 99);
+    QCOMPARE(child<QSpinBox>("edit_offset_right")->value(), 0);
+    QCOMPARE(child<QSpinBox>("edit_offset_top")->value(), 99);
+    QCOMPARE(child<QSpinBox>("edit_offset_bottom")->value(), 0);
+}
+
 void TestPrintPreview::aTemplateThatWasNotFoundIsNeverStored()
 {
     const QString file = programDir->file(QStringLiteral("/attachment/customTemplate.json"));
@@ -600,6 +617,48 @@ void TestPrintPreview::aCancelOnTheLastPageEndsTheJob()
     preview->receivePrintNotify(status(0));
     QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
     QVERIFY(!preview->isBusy());
+}
+
+void TestPrintPreview::aPageTurnedAfterACancelIsNotThePagePrinted()
+{
+    // A cancel unlocks the preview while a page is still scheduled or out;
+    // turning to another page then must neither print that page nor put its
+    // number on the printer's replies.
+    Seams::setJobPauseMs(200);
+    preview = open(NAME, numberedRows(3));
+    auto *entry = child<QLineEdit>("edit_curPage");
+    const QSize size(TextUtil::mm2px(40, 300), TextUtil::mm2px(30, 300));
+    const int x = TextUtil::mm2px(221 - 15, 300);
+    QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    click("btn_cancel");
+    entry->setText(QStringLiteral("3"));
+    emit entry->editingFinished();
+    QCOMPARE(preview->currentPageIndex(), 2);
+    QVERIFY(prints.wait(2000));
+    const TestSupport::PrintedPage printed =
+        TestSupport::decodeFrame(*decoder, prints.last().at(0).toByteArray(), 2);
+    QVERIFY2(printed.valid, qPrintable(printed.error));
+    QCOMPARE(TestSupport::zbarDecode(printed.pageImage(x, size), 20), QStringList{QStringLiteral("N-1")});
+    QCOMPARE(entry->text(), QStringLiteral("1"));
+    preview->receivePrint(status(0));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印开始..."));
+    preview->receivePrintNotify(status(0));
+    QCOMPARE(log().mid(log().size() - 2), QStringList({QStringLiteral("第1页打印成功!"), QStringLiteral("打印取消!")}));
+
+    // Turned while the page is out.
+    click("btn_print");
+    preview->receiveHandShake(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    click("btn_cancel");
+    emit preview->findChild<QWGraphicsView *>()->wheelModified(-120);
+    QCOMPARE(preview->currentPageIndex(), 1);
+    preview->receivePrint(status(4));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印取消, 状态码4"));
+    preview->receivePrintNotify(status(6));
+    QCOMPARE(log().mid(log().size() - 2), QStringList({QStringLiteral("第1页打印失败, 状态码6"), QStringLiteral("打印取消!")}));
+    QCOMPARE(prints.count(), 2);
 }
 
 void TestPrintPreview::anEmergencyStopCancelsThePause()
