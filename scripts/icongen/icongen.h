@@ -1,0 +1,26 @@
+#pragma once
+
+// The pictures the windows show (icons, cursors, state images), each drawn
+// here from code. Every group of windows keeps its drawings in a file of its
+// own and lists them in one function; main.cpp writes them all.
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+struct IconSpec {
+    // Path under the resources folder, e.g. "icon/close.png"; the suffix
+    // picks the file format.
+    QString path;
+    std::function<QImage()> draw;
+};
+
+// The main window, its pages and the shell's dialogs.
+QList<IconSpec> shellIcons();
+// The template editor, its save dialog and the recycle bin.
+QList<IconSpec> editorIcons();
+
+// A transparent ARGB picture of the given size, for drawings to start from.
+QImage blankIcon(int width, int height);

@@ -1,0 +1,6 @@
+#include "icongen.h"
+
+QList<IconSpec> shellIcons()
+{
+    return {};
+}
