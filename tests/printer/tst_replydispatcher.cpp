@@ -284,19 +284,6 @@ private slots:
         QCOMPARE(r.lines, (QStringList{"print 0", "print 0"}));
     }
 
-    void payloadTailNeedsTheWholeLength()
-    {
-        // Block data whose bytes 3C 23 come early; sent in pieces so the
-        // framer sees the early tail first.
-        const QByteArray f = reply(0xA0, hex("0005") + hex("3C23") + QByteArray(14, 'A'));
-        ReplyDispatcher d;
-        Recorder r(&d);
-        d.processReceiceData(f.left(9));
-        QVERIFY(r.lines.isEmpty());
-        d.processReceiceData(f.mid(9));
-        QCOMPARE(r.lines, QStringList{"inkbox 0 5 3c234141414141414141414141414141"});
-    }
-
     void payloadTailAtAShortLayoutLengthReadsOn()
     {
         // 10.60.35.100: the address bytes 3C 23 sit where a failed network
