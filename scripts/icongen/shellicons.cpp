@@ -283,6 +283,16 @@ void arrowDown(QPainter &p)
     p.drawPolyline(poly({{6, 13.5}, {12, 19.5}, {18, 13.5}}));
 }
 
+void chevronDown(QPainter &p)
+{
+    p.drawPolyline(poly({{6, 9}, {12, 15}, {18, 9}}));
+}
+
+void chevronUp(QPainter &p)
+{
+    p.drawPolyline(poly({{6, 15}, {12, 9}, {18, 15}}));
+}
+
 void calendar(QPainter &p)
 {
     p.drawRoundedRect(QRectF(3.5, 5, 17, 15.5), 2, 2);
@@ -522,6 +532,9 @@ QList<IconSpec> shellIcons()
         picture("No2.png", [] { return rankMedal(2); }),
         picture("No3.png", [] { return rankMedal(3); }),
         picture("No.png", rankPlain),
+        // Drop-down and step arrows of the combo, date and spin boxes.
+        picture("chevron_down.png", [] { return lineIcon(24, 24, GREY, chevronDown, 0, 2.4); }),
+        picture("chevron_up.png", [] { return lineIcon(24, 24, GREY, chevronUp, 0, 2.4); }),
         // Template table and settings page.
         picture("checkbox_checked.png", [] { return checkbox(true); }),
         picture("checkbox_unchecked.png", [] { return checkbox(false); }),
