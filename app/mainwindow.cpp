@@ -192,6 +192,8 @@ void MainWindow::showAdminWidgets()
                                      ui->label_pos_reset, ui->btn_admin_set};
     for (QWidget *widget : adminOnly)
         widget->setVisible(adminMode);
+    // The reset choices' box would otherwise stay as an empty row.
+    ui->groupBox_7->setVisible(adminMode);
 }
 
 void MainWindow::initFactoryFields()
