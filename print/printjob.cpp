@@ -265,7 +265,7 @@ void PrintJob::end()
 // ---------------------------------------------------------------------------
 // Cancel, stop and link loss
 
-void PrintJob::cancel()
+void PrintJob::cancel(Canceller by)
 {
     switch (m_state) {
     case State::AwaitingHandshake:
@@ -282,6 +282,7 @@ void PrintJob::cancel()
         break;
     }
     emit pageEditable(true);
+    emit logged(by == Canceller::Api ? text("远程打印任务终止!") : text("取消打印"));
 }
 
 void PrintJob::stop()
@@ -290,10 +291,12 @@ void PrintJob::stop()
     m_pause.stop();
     m_pages.clear();
     end();
+    emit logged(text("紧急终止打印"));
 }
 
 void PrintJob::linkLost()
 {
+    emit logged(text("与打印机断开连接，请检查"));
     m_pause.stop();
     m_linked = false;
     end();

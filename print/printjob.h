@@ -61,8 +61,10 @@ public:
     bool startPrint(const QList<int> &pages);
     // The same for a test page, sent after the pause as the first page.
     bool startTestPage(const QList<int> &pages);
+    // Who cancelled, for the log.
+    enum class Canceller { User, Api };
     // The page scheduled or out still prints; its notice ends the job.
-    void cancel();
+    void cancel(Canceller by);
     // The printer is told to stop at once; nothing is out any more and
     // nothing scheduled goes.
     void stop();

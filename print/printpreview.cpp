@@ -462,14 +462,12 @@ void PrintPreview::receivePrintNotify(PrintReceiveModel model)
 
 void PrintPreview::on_btn_cancel_clicked()
 {
-    job->cancel();
-    appendLog(text("取消打印"));
+    job->cancel(PrintJob::Canceller::User);
 }
 
 void PrintPreview::onApiStopPrint()
 {
-    job->cancel();
-    appendLog(text("远程打印任务终止!"));
+    job->cancel(PrintJob::Canceller::Api);
 }
 
 void PrintPreview::on_btn_stop_clicked()
@@ -479,12 +477,10 @@ void PrintPreview::on_btn_stop_clicked()
         return;
     }
     job->stop();
-    appendLog(text("紧急终止打印"));
 }
 
 void PrintPreview::serialDisconnected()
 {
-    appendLog(text("与打印机断开连接，请检查"));
     job->linkLost();
 }
 
