@@ -68,7 +68,7 @@ public:
     // The printer is told to stop at once; nothing is out any more and
     // nothing scheduled goes.
     void stop();
-    // Ends every job now and refuses every later one.
+    // Ends every job now; isLinked() is false from then on.
     void linkLost();
 
     // The printer's replies.

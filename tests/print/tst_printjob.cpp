@@ -135,6 +135,8 @@ private slots:
     void aStrayHandshakeDoesNotDoubleAPage();
     void anApiJobClosesItsWindow();
 
+    void oneStateAtATime_data();
+    void oneStateAtATime();
     void aStrayHandshakeSendsNothing();
     void aCancelOnTheLastPageEndsTheJob();
     void anEmergencyStopCancelsThePause();
@@ -291,6 +293,68 @@ void TestPrintJob::click(const char *button)
 
 // ---------------------------------------------------------------------------
 // The printer's replies delivered straight
+
+void TestPrintJob::oneStateAtATime_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("state");
+    using S = PrintJob::State;
+    const auto row = [](const char *name, const QString &steps, S state) {
+        QTest::newRow(name) << steps.split(QLatin1Char(' ')) << int(state);
+    };
+    row("started", "print", S::AwaitingHandshake);
+    row("cancelled before the handshake", "print cancel", S::Idle);
+    row("pausing before a page", "print handshake", S::PagePending);
+    row("cancelled in the pause", "print handshake cancel", S::CancelledPending);
+    row("page out", "print handshake sent", S::PageOut);
+    row("cancelled with a page out", "print handshake sent cancel", S::CancelledOut);
+    row("the next page", "print handshake sent notice", S::PagePending);
+    row("a test-page reply is no notice", "print handshake sent testReply", S::PageOut);
+    row("no start while busy", "print handshake sent cancel refused", S::CancelledOut);
+    row("stopped", "print handshake sent stop", S::Idle);
+    row("link lost", "print handshake lost", S::Idle);
+    row("test page pausing", "test", S::TestPagePending);
+    row("test page out", "test sent", S::TestPageOut);
+    row("a cancel leaves the test page", "test sent cancel", S::TestPageOut);
+    row("a notice is no test-page reply", "test sent notice", S::TestPageOut);
+    row("test page answered", "test sent testReply", S::Idle);
+}
+
+void TestPrintJob::oneStateAtATime()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, state);
+    PrinterUtil::s_protocolType = 2;
+    openJob(NAME, numberedRows(3));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    for (const QString &step : qAsConst(steps)) {
+        if (step == QLatin1String("print"))
+            QVERIFY(job->startPrint({1, 2, 3}));
+        else if (step == QLatin1String("test"))
+            QVERIFY(job->startTestPage({1}));
+        else if (step == QLatin1String("refused"))
+            QVERIFY(!job->startPrint({1}));
+        else if (step == QLatin1String("handshake"))
+            job->handshakeReceived(TYPE_2);
+        else if (step == QLatin1String("sent"))
+            QVERIFY(prints.wait(2000));
+        else if (step == QLatin1String("notice"))
+            job->pageNoticed(printReply(0));
+        else if (step == QLatin1String("testReply"))
+            job->testPageReplied(printReply(0));
+        else if (step == QLatin1String("cancel"))
+            job->cancel(PrintJob::Canceller::User);
+        else if (step == QLatin1String("stop"))
+            job->stop();
+        else if (step == QLatin1String("lost"))
+            job->linkLost();
+        else
+            QFAIL(qPrintable(step));
+    }
+    QCOMPARE(int(job->state()), state);
+    QCOMPARE(job->isBusy(), PrintJob::State(state) != PrintJob::State::Idle);
+    QCOMPARE(job->isLinked(), !steps.contains(QStringLiteral("lost")));
+}
 
 void TestPrintJob::aStrayHandshakeSendsNothing()
 {
