@@ -327,11 +327,6 @@ QList<int> PrintPreview::remainingPages() const
     return job->remainingPages();
 }
 
-bool PrintPreview::checkPrinterVersion(QString version)
-{
-    return PrintJob::checkPrinterVersion(version);
-}
-
 void PrintPreview::showPage(int index)
 {
     pageIndex = index;

@@ -55,8 +55,6 @@ public:
     void setToolTip();
     using QWidget::setToolTip;
 
-    // Sets PrinterUtil::s_protocolType from a model code or version text.
-    bool checkPrinterVersion(QString text);
     // Appends the pages of the custom range; "" or the error text.
     QString parseCustomPage(QList<int> *pages) const;
     // Locks or unlocks the page and its controls; the buttons stay usable.
