@@ -8,6 +8,13 @@
 ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
 {
     registerReplyMetaTypes();
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(QUIET_TIME_MS);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this]() {
+        m_framer.streamWentQuiet();
+        if (!m_dispatching)
+            dispatchWholeFrames();
+    });
 }
 
 void ReplyDispatcher::processReceiceData(const QByteArray &input)
@@ -16,8 +23,12 @@ void ReplyDispatcher::processReceiceData(const QByteArray &input)
     // A receiver that re-entered the event loop brought us here again: the
     // bytes wait in the framer and the outer loop announces them once the
     // current frame has reached every receiver.
-    if (m_dispatching)
-        return;
+    if (!m_dispatching)
+        dispatchWholeFrames();
+}
+
+void ReplyDispatcher::dispatchWholeFrames()
+{
     m_dispatching = true;
     const QPointer<ReplyDispatcher> alive(this);
     QByteArray frame;
@@ -27,6 +38,10 @@ void ReplyDispatcher::processReceiceData(const QByteArray &input)
             return; // a receiver deleted us
     }
     m_dispatching = false;
+    if (m_framer.holdsFrame())
+        m_quietTimer.start();
+    else
+        m_quietTimer.stop();
 }
 
 void ReplyDispatcher::dispatchFrame(const QByteArray &frame)

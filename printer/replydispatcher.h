@@ -14,16 +14,23 @@
 // frame is being dispatched: those bytes wait in the framer and their frames
 // are announced after the current frame has reached every receiver, so each
 // frame is announced once and every receiver sees them in stream order.
+//
+// A frame the framer holds back because a longer layout of its command may
+// still be arriving is announced once the stream has been quiet for
+// QUIET_TIME_MS; each new chunk starts the quiet time again.
 
 #include "model/replymodels.h"
 #include "printer/replyframer.h"
 
 #include <QObject>
+#include <QTimer>
 
 class ReplyDispatcher : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int QUIET_TIME_MS = 100;
+
     explicit ReplyDispatcher(QObject *parent = nullptr);
 
     // Appends a chunk and announces every frame it completes.
@@ -49,6 +56,8 @@ public:
     }
     // Bytes waiting for the rest of a frame.
     int pendingBytes() const { return m_framer.pendingBytes(); }
+    // True while a frame waits for the quiet time.
+    bool holdsFrame() const { return m_framer.holdsFrame(); }
 
 signals:
     void onReceiveHandshake(HandshakeReceiveModel model);
@@ -71,6 +80,9 @@ private:
         return connect(this, mine, owner, theirs) ? 1 : 0;
     }
 
+    void dispatchWholeFrames();
+
     ReplyFramer m_framer;
+    QTimer m_quietTimer;
     bool m_dispatching = false;
 };

@@ -10,7 +10,7 @@ PACKAGES=(
     libqrencode-dev libquazip5-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
     # outside oracles used by the tests
-    zbar-tools qrencode zint python3 python3-openpyxl sqlite3
+    zbar-tools qrencode zint python3 python3-openpyxl python3-websockets sqlite3
 )
 
 missing=()
