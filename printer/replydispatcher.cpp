@@ -3,8 +3,6 @@
 #include "printer/printerprotocol.h"
 #include "util/printerutil.h"
 
-#include <QDebug>
-#include <QMetaMethod>
 #include <QPointer>
 
 ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
@@ -104,26 +102,4 @@ void ReplyDispatcher::dispatchFrame(const QByteArray &frame)
     default:
         break;
     }
-}
-
-int ReplyDispatcher::relaySignalsTo(QObject *owner)
-{
-    if (!owner)
-        return 0;
-    const QMetaObject *mine = &ReplyDispatcher::staticMetaObject;
-    const QMetaObject *theirs = owner->metaObject();
-    int connected = 0;
-    for (int i = mine->methodOffset(); i < mine->methodCount(); ++i) {
-        const QMetaMethod signal = mine->method(i);
-        if (signal.methodType() != QMetaMethod::Signal)
-            continue;
-        const int index = theirs->indexOfSignal(signal.methodSignature().constData());
-        if (index < 0) {
-            qWarning() << "relaySignalsTo:" << theirs->className() << "has no signal" << signal.methodSignature();
-            continue;
-        }
-        if (connect(this, signal, owner, theirs->method(index)))
-            ++connected;
-    }
-    return connected;
 }

@@ -26,13 +26,9 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray sha256Hex(const QByteArray &bytes)
 {

@@ -1,5 +1,6 @@
 #include "printer/replydispatcher.h"
 #include "printer/replyframer.h"
+#include "support/fakeprinter.h"
 #include "support/testsupport.h"
 #include "util/printerutil.h"
 
@@ -8,32 +9,21 @@
 #include <QTimer>
 #include <QtTest>
 
+using TestSupport::FakePrinter;
 using TestSupport::LogCapture;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text));
-}
 
 // Reply frames written from the protocol tables, independent of our code.
 QByteArray reply(quint8 command, const QByteArray &payload = QByteArray())
 {
-    QByteArray frame = hex("A92010");
-    frame.append(char(command));
-    frame.append(payload);
-    int sum = 0;
-    for (char c : frame)
-        sum += quint8(c);
-    frame.append(char(sum & 0xFF));
-    frame.append(hex("3C23"));
-    return frame;
+    return FakePrinter::frame(command, payload);
 }
 
 QByteArray field(const QByteArray &text, int width)
 {
-    return text.left(width) + QByteArray(width - qMin(width, text.size()), '\0');
+    return FakePrinter::textField(text, width);
 }
 
 QByteArray currentHandshake(quint8 status, const QByteArray &version, const QByteArray &sn, quint8 model,
@@ -506,11 +496,6 @@ void TestReplyDispatcher::ownerRelaysEverySignal()
     QCOMPARE(acks.at(2).at(0).value<uchar>(), uchar(3));
     QCOMPARE(inkbox.size(), 1);
     QCOMPARE(inkbox.at(0).at(0).value<stInkbox>().block, DataBlock(6));
-
-    LogCapture log;
-    QObject bare;
-    QCOMPARE(d.relaySignalsTo(&bare), 0);
-    QCOMPARE(log.warnings().size(), 11);
 }
 
 QTEST_GUILESS_MAIN(TestReplyDispatcher)
