@@ -74,20 +74,14 @@ TemplateModel named(const QString &name)
 {
     TemplateModel t;
     t.name = name;
-    t.type = QStringLiteral("其他");
-    TextModel text;
-    text.id = QStringLiteral("1");
-    text.textTitle = QStringLiteral("档号");
-    t.textModels.append(text);
     return t;
 }
 
-QString exportPath() { return Seams::programDir() + QStringLiteral("/导出.xlsx"); }
-
 bool exportTable()
 {
-    Seams::setSaveFileHandler(
-        [](QWidget *, const QString &, const QString &, const QString &) { return exportPath(); });
+    Seams::setSaveFileHandler([](QWidget *, const QString &, const QString &, const QString &) {
+        return Seams::programDir() + QStringLiteral("/导出.xlsx");
+    });
     return ExcelUtil::exportExcelFile(nullptr, {QStringLiteral("档号")}, {{QStringLiteral("A-001")}});
 }
 
@@ -118,11 +112,6 @@ private slots:
             return JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("10.0.0.9"));
         };
         QTest::newRow("saveTemplate") << save << templates << QByteArray() << nospace;
-        QTest::newRow("placement save") << Operation([] {
-            TemplateModel t = named(QStringLiteral("甲"));
-            t.offsetX = 3;
-            return JsonUtil::saveTemplate(t, true);
-        }) << templates << QByteArray() << nospace;
         QTest::newRow("deleteTemplate") << Operation([] { return JsonUtil::deleteTemplate(QStringLiteral("甲")); })
                                         << templates << QByteArray() << nospace;
         QTest::newRow("saveTemplateToTrash")
