@@ -28,6 +28,23 @@ bool fitsInMemory(const XlsxSheet &sheet, qint64 columns, qint64 rows)
     return false;
 }
 
+// A column or row as the debug log shows it, cut short: cells can share one
+// long text, and forty thousand cells of thirty thousand characters joined
+// whole would be larger than a text can be.
+QString logText(const QStringList &cells)
+{
+    const int maxCharacters = 10000;
+    QString text;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (text.size() > maxCharacters)
+            return text + QStringLiteral("... (%1 of %2 cells)").arg(i).arg(cells.size());
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += cells.at(i);
+    }
+    return text;
+}
+
 QString cellOrBlank(const XlsxSheet &sheet, int row, int column)
 {
     const QString text = sheet.text(row, column);
@@ -85,7 +102,7 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
     const QVector<QStringList> columns =
         sheet.columns(startRow + 1, sheet.lastRow(), kept, QString::fromLatin1(EMPTY_CELL));
     for (int i = 0; i < kept.size(); ++i) {
-        qDebug().noquote() << QStringLiteral("第%1列：").arg(kept.at(i)) + columns.at(i).join(QLatin1Char(','));
+        qDebug().noquote() << QStringLiteral("第%1列：").arg(kept.at(i)) + logText(columns.at(i));
         data.insert(sheet.text(startRow, kept.at(i)), columns.at(i));
     }
     return data;
@@ -145,7 +162,7 @@ QList<QStringList> ExcelUtil::importExcelFile(QWidget *parent)
         row.reserve(sheet.lastColumn() - startCol + 1);
         for (int n = startCol; n <= sheet.lastColumn(); ++n)
             row.append(cellOrBlank(sheet, r, n));
-        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + row.join(QLatin1Char(','));
+        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + logText(row);
         rows.append(row);
     }
     return rows;

@@ -10,6 +10,8 @@
                                    a sheet whose cells A1, A2, ... hold the literal number texts V...
   xlsxfixtures.py corners FILE     a sheet holding only A1 and XFD1048576
   xlsxfixtures.py blanks FILE MIB  a sheet whose first row holds MIB mebibytes of blanks between two cells
+  xlsxfixtures.py repeated FILE ROWS LENGTH
+                                   a column titled "长文" whose ROWS cells share one string of LENGTH characters
 
 Most fixtures come from openpyxl; the ones openpyxl cannot write (inline
 strings, rich text, cached formula results, no dimension, cells without a
@@ -357,6 +359,16 @@ def make_corners(path):
     wb.save(path)
 
 
+def make_repeated(path, rows, length):
+    cells = "".join('<row r="%d"><c r="A%d" t="s"><v>0</v></c></row>' % (r, r) for r in range(2, rows + 2))
+    parts = one_sheet_package("xl/s.xml", f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
+<row r="1"><c r="A1" t="inlineStr"><is><t>长文</t></is></c></row>{cells}</sheetData></worksheet>""")
+    parts["xl/_rels/workbook.xml.rels"] = parts["xl/_rels/workbook.xml.rels"].replace(
+        "</Relationships>", REL.format(id="b", type="sharedStrings", target="strings.xml") + "</Relationships>")
+    parts["xl/strings.xml"] = f'<sst xmlns="{MAIN_NS}"><si><t>{"档" * length}</t></si></sst>'
+    write_zip(path, parts)
+
+
 def make_blanks(path, mebibytes):
     # Streamed into the zip: a gibibyte of blanks compresses to about a megabyte.
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
@@ -438,6 +450,8 @@ def main():
         make_corners(sys.argv[2])
     elif command == "blanks":
         make_blanks(sys.argv[2], int(sys.argv[3]))
+    elif command == "repeated":
+        make_repeated(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
     else:
         sys.exit("unknown command " + command)
 

@@ -200,15 +200,19 @@ private slots:
     }
 
     // Small files that ask for gigabytes: a gibibyte of blanks inside a row,
-    // and one value in each far corner of the sheet. Both return with the
-    // right result; the process's peak memory is printed after each.
+    // one value in each far corner of the sheet, and one long string in
+    // forty thousand cells (a column logged whole would be 1.2 billion
+    // characters). All return with the right result; the process's peak
+    // memory is printed after each.
     void workbooksThatWouldFillTheMemory()
     {
         QTemporaryDir dir;
         const QString blanks = dir.filePath(QStringLiteral("blanks.xlsx"));
         const QString corners = dir.filePath(QStringLiteral("corners.xlsx"));
+        const QString repeated = dir.filePath(QStringLiteral("repeated.xlsx"));
         QCOMPARE(TestSupport::runXlsxFixtures({QStringLiteral("blanks"), blanks, QStringLiteral("1024")}), 0);
         QCOMPARE(TestSupport::runXlsxFixtures({QStringLiteral("corners"), corners}), 0);
+        QCOMPARE(TestSupport::runXlsxFixtures({"repeated", repeated, "40000", "30000"}), 0);
         QVERIFY(QFileInfo(blanks).size() < 2 * 1024 * 1024);
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // each column is logged whole
         const auto restoreLog = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
@@ -231,6 +235,11 @@ private slots:
         QCOMPARE(data.value(""), column);
         QCOMPARE(data.size(), 2);
         peak("A1 and XFD1048576");
+
+        const QStringList texts = ExcelUtil::importExcelFile(repeated, 0, err).value("长文");
+        QCOMPARE(texts.size(), 40000);
+        QCOMPARE(texts.count(QString(30000, QChar(0x6863))), 40000);
+        peak("40000 cells of 30000 characters");
 
         // As rows, every cell of the sheet would be built: refused.
         Seams::setOpenFileHandler(
