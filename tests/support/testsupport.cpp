@@ -136,6 +136,18 @@ QStringList listFiles(const QString &dir)
     return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+qint64 processStatusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 QString systemPython()
 {
     return QStringLiteral("/usr/bin/python3");

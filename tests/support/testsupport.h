@@ -84,6 +84,9 @@ QString systemPython();
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
                QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = 60000);
 
+// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
+qint64 processStatusKb(const char *key);
+
 // What zbarimg reads in the image laid on white with a margin of that many
 // pixels: one text per symbol found, sorted.
 QStringList zbarDecode(const QImage &image, int margin = 0);
