@@ -9,6 +9,8 @@
 // drawn for them come from the same table, so they always agree. The output is
 // committed; run this again after changing the table.
 
+#include "util/safesave.h"
+
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -368,18 +370,16 @@ QVector<QRgb> commonColors(const QImage &image)
 }
 
 // Replaces the file only once everything reached the disk. Qt 5.15's
-// QSaveFile::commit() misses a failed final flush (a full disk) and would
-// rename a short or empty file over the old one, so flush and check first.
+// Written through SafeSave, so a full disk leaves the old file in place.
 bool saveFile(const QString &path, const std::function<bool(QIODevice *)> &write)
 {
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && write(&file) && file.flush() && file.error() == QFileDevice::NoError) {
-        if (file.commit())
-            return true;
-    } else {
+    QString why;
+    if (file.open(QIODevice::WriteOnly) && write(&file) && SafeSave::commit(file, &why))
+        return true;
+    if (file.isOpen())
         file.cancelWriting();
-    }
-    QTextStream(stderr) << "cannot write " << path << ": " << file.errorString() << '\n';
+    QTextStream(stderr) << "cannot write " << path << ": " << (why.isEmpty() ? file.errorString() : why) << '\n';
     return false;
 }
 
