@@ -207,66 +207,51 @@ void TemplateDialog::initView()
         item->setPos(px(m.startX), px(m.startY));
         item->setRect(0, 0, px(m.width), px(m.height));
         item->setLockState(m.lockstate);
+        return item;
     };
     const auto outlined = [this, &place](BaseItem *item, const GraphicsModel &m) {
-        place(item, m);
         QPen pen;
         pen.setWidth(px(m.border));
         item->setPen(pen);
+        return place(item, m);
     };
-    const auto pictured = [this, &place](PixmapItem *item, const GraphicsModel &m, QPixmap *made) {
-        place(item, m);
+    const auto pictured = [this, &place](const GraphicsModel &m, QPixmap *made, const QVariant &title) {
+        auto *item = new PixmapItem;
         item->setPixmap(elementPixmap(made, px(m.width), px(m.height)));
+        item->setData(2, title);
+        return place(item, m);
     };
-
-    for (RectangleModel &m : templateModel.rectangleModels) {
-        auto *item = new RectItem;
-        outlined(item, m);
-        add(item, m);
-    }
-    for (LineModel &m : templateModel.lineModels) {
-        auto *item = new LineItem;
-        outlined(item, m);
+    // In this order: items of one stacking value stack by their kind.
+    const auto build = [&add](auto &list, auto make) {
+        for (auto &m : list)
+            add(make(m), m);
+    };
+    build(templateModel.rectangleModels, [&](const RectangleModel &m) { return outlined(new RectItem, m); });
+    build(templateModel.lineModels, [&](const LineModel &m) {
+        BaseItem *item = outlined(new LineItem, m);
         item->setData(2, m.direction);
-        add(item, m);
-    }
-    for (CircleModel &m : templateModel.circleModels) {
-        auto *item = new EllipseItem;
-        outlined(item, m);
-        add(item, m);
-    }
-    for (TextModel &m : templateModel.textModels) {
+        return item;
+    });
+    build(templateModel.circleModels, [&](const CircleModel &m) { return outlined(new EllipseItem, m); });
+    build(templateModel.textModels, [&](const TextModel &m) {
         auto *item = new RichTextItem;
         place(item, m);
         item->setData(2, m.textTitle);
         item->setText(m.textContent);
         item->applyTextModel(m, dpi());
-        add(item, m);
-    }
-    for (PictureModel &m : templateModel.pictureModels) {
-        auto *item = new PixmapItem;
-        pictured(item, m, FileUtil::getPicturePixmap(m.fileName, true));
-        add(item, m);
-    }
-    for (BarcodeModel &m : templateModel.barcodeModels) {
-        auto *item = new PixmapItem;
-        // Rebuilding the scene must not stop on a dialog; a rejected content
-        // is logged and shows no picture.
-        pictured(item, m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning));
-        item->setData(2, m.title);
-        add(item, m);
-    }
-    for (QrcodeModel &m : templateModel.qrcodeModels) {
-        auto *item = new PixmapItem;
-        pictured(item, m, FileUtil::getQrCodePixmap(m.content));
-        item->setData(2, m.title);
-        add(item, m);
-    }
-    for (RectangleBgModel &m : templateModel.rectBgModels) {
-        auto *item = new DoubleRectItem;
-        place(item, m);
-        add(item, m);
-    }
+        return item;
+    });
+    build(templateModel.pictureModels, [&](const PictureModel &m) {
+        return pictured(m, FileUtil::getPicturePixmap(m.fileName, true), QVariant());
+    });
+    // Rebuilding the scene must not stop on a dialog: a rejected barcode
+    // content is logged and shows no picture.
+    build(templateModel.barcodeModels, [&](const BarcodeModel &m) {
+        return pictured(m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning), m.title);
+    });
+    build(templateModel.qrcodeModels,
+          [&](const QrcodeModel &m) { return pictured(m, FileUtil::getQrCodePixmap(m.content), m.title); });
+    build(templateModel.rectBgModels, [&](const RectangleBgModel &m) { return place(new DoubleRectItem, m); });
     qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
 }
 
