@@ -19,7 +19,6 @@ const ushort LAST_HALF_WIDTH = 0x007E;
 // The frame around the content and the extra margin of the wrap limit.
 const int CONTENT_MARGIN = 6;
 const int WRAP_MARGIN = 12;
-const int CELL_WIDTH_MAX = std::numeric_limits<int>::max() / 2;
 // Compared in double: a scale of exactly 0.1f still lies above it.
 const double SCALE_STEP_FLOOR = 0.1;
 
@@ -196,6 +195,32 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     }
 }
 
+// How far each piece of vertical text reaches down its column, vertical
+// scale included: an upright character a cell of the line height plus the
+// letter spacing, a turned run its advance. The splitter and the drawing
+// both measure with it, so a column holds exactly what is drawn in it.
+class ColumnPitch
+{
+public:
+    ColumnPitch(const QFontMetrics &fm, int letterSpacing, float sy)
+        : m_fm(fm)
+        , m_cellHeight(qint64(fm.height()) + letterSpacing)
+        , m_sy(sy)
+    {
+    }
+
+    qint64 cellHeight() const { return m_cellHeight; }
+    float cell() const { return float(m_cellHeight) * m_sy; }
+    float run(const QString &text) const { return float(m_fm.horizontalAdvance(text)) * m_sy; }
+    // The room an indentation of that many cells keeps, whole pixels.
+    int indent(int cells) const { return toInt(float(qint64(cells) * m_cellHeight) * m_sy); }
+
+private:
+    const QFontMetrics &m_fm;
+    qint64 m_cellHeight;
+    float m_sy;
+};
+
 QList<stRowDataBlock> buildColumns(const TextLayoutInput &in, const QFont &font, const QStringList &paragraphs)
 {
     QList<stRowDataBlock> columns;
@@ -209,11 +234,18 @@ QList<stRowDataBlock> buildColumns(const TextLayoutInput &in, const QFont &font,
     return columns;
 }
 
+// A half-width run lies turned in the column with its line box centred
+// across it: the baseline stands this far right of the column's left edge,
+// before the horizontal scale.
+double turnedBaseline(const QFontMetrics &fm, int columnWidth)
+{
+    return (columnWidth - fm.height()) / 2.0 + fm.descent();
+}
+
 void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 {
     const QRectF content = TextLayout::contentRect(in.rect);
     const float sx = out.scaleX;
-    const int ls = in.letterSpacing;
     const int rs = in.rowSpacing;
     const QStringList paragraphs = in.text.split(LINE_FEED);
 
@@ -236,10 +268,10 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 
     out.font = font;
     out.columns = columns;
+    const ColumnPitch pitch(fm, in.letterSpacing, sy);
+    const double baseline = turnedBaseline(fm, mw);
+    const QRectF cell(0, 0, mw, double(pitch.cellHeight()));
     const int n = columns.size();
-    const int mh = fm.height();
-    const int maxWidth = fm.maxWidth();
-    const int leading = fm.leading();
     int i = 0;
     for (const stRowDataBlock &column : columns) {
         if (column.text.isEmpty())
@@ -254,7 +286,9 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             x = std::trunc(content.left() + (content.width() - float(qint64(n) * mw) * sx) / 2
                            + float(i * (qint64(mw) + rs)) * sx);
         }
-        float y = float(content.top()) + float(qint64(mh) + ls) * sy + float(column.indent);
+        // y is the top of the next cell; every piece moves it down by exactly
+        // what the splitter counted for it.
+        float y = float(content.top()) + float(column.indent);
         if (in.verticalAlign == 1)
             y += float(content.height() - column.length);
         else if (in.verticalAlign != -1)
@@ -264,19 +298,16 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         for (const QString &run : runs) {
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
-                    QRect cell = TextLayout::inkRect(fm, ch);
-                    const int width = toInt(float(qint64(cell.width()) + ls) * sx);
-                    // Half the int range at most, so that the cell's right
-                    // edge stays representable.
-                    cell.setWidth(width < 0.7 * maxWidth ? maxWidth : std::min(width, CELL_WIDTH_MAX));
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
-                    y += sy * float(qint64(cell.height()) + ls);
+                    y += pitch.cell();
                 }
             } else {
-                // The quarter turn swaps the axes the scales act on.
-                const QPointF origin(x + leading, y - float(qint64(mh) + ls) * sy + float(leading) * sy);
-                out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, QRect()});
-                y += sy * float(fm.horizontalAdvance(run));
+                // The quarter turn swaps the axes the scales act on, and
+                // the column's width lies along the turned run's height.
+                const QPointF origin(x + baseline * sx, y);
+                const QRectF room(0, baseline - mw, fm.horizontalAdvance(run), mw);
+                out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
+                y += pitch.run(run);
             }
         }
         ++i;
@@ -306,16 +337,6 @@ QRectF TextLayout::contentRect(const QRectF &rect)
 {
     return QRectF(rect.x() + CONTENT_MARGIN, rect.y() + CONTENT_MARGIN, rect.width() - 2 * CONTENT_MARGIN,
                   rect.height() - 2 * CONTENT_MARGIN);
-}
-
-QRect TextLayout::inkRect(const QFontMetrics &fm, const QString &ch)
-{
-    return ch.size() == 1 ? fm.boundingRect(ch.at(0)) : fm.tightBoundingRect(ch);
-}
-
-int TextLayout::charAdvance(const QFontMetrics &fm, const QString &ch)
-{
-    return ch.size() == 1 ? fm.horizontalAdvance(ch.at(0)) : fm.horizontalAdvance(ch);
 }
 
 QStringList TextLayout::characters(const QString &text)
@@ -383,79 +404,62 @@ QStringList TextLayout::splitTextBySymbol(const QString &text, bool uprightAscii
     return runs;
 }
 
-QList<stRowDataBlock> TextLayout::splitColumns(const TextLayoutInput &in, const QFontMetrics &fm,
-                                               const QString &paragraph, bool indent, bool exact)
+QList<stRowDataBlock> TextLayout::splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
+                                                            const QString &paragraph, bool indent)
 {
-    const float sy = usableScale(in.scaleY);
-    const float ls = float(in.letterSpacing);
+    const QFontMetrics fm(font);
+    const ColumnPitch pitch(fm, in.letterSpacing, usableScale(in.scaleY));
     const double limit = contentRect(in.rect).height();
-    // The splitter of the label format truncates its running length at
-    // every step; the exact variant keeps the fraction.
-    auto keep = [exact](float v) { return exact ? v : std::trunc(v); };
 
     QList<stRowDataBlock> columns;
     QString current;
-    float u = indent ? keep(float(qint64(in.indentation) * fm.height()) * sy) : 0.0f;
-    const int reserved = indent ? toInt(u) : 0;
+    const int reserved = indent ? pitch.indent(in.indentation) : 0;
+    float u = float(reserved);
     auto close = [&](float length) {
         stRowDataBlock column;
-        column.length = toInt(length);
+        column.length = toInt(std::ceil(length));
         column.text = current;
         column.indent = columns.isEmpty() ? reserved : 0;
         columns.append(column);
+        current.clear();
     };
 
     const QStringList runs = splitTextBySymbol(paragraph, in.uprightAscii, in.specialSymbols);
     for (const QString &run : runs) {
         if (isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
             for (const QString &ch : characters(run)) {
-                const float h = float(inkRect(fm, ch).height());
-                u = exact ? u + sy * (h + ls) : keep(u + sy * h);
-                if (double(u) > limit) {
-                    close(u - float(fm.height()) * sy);
-                    u = keep((h + ls) * sy);
-                    current = ch;
-                } else {
-                    if (!exact)
-                        u = keep(u + sy * ls);
-                    current += ch;
+                if (double(u + pitch.cell()) > limit) {
+                    close(u);
+                    u = 0;
                 }
+                u += pitch.cell();
+                current += ch;
             }
-        } else {
-            QString partial;
-            float v = u;
-            for (const QString &ch : characters(run)) {
-                partial += ch;
-                v = u + float(fm.horizontalAdvance(partial)) * sy;
-                if (double(v) > limit) {
-                    const float step = (float(charAdvance(fm, ch)) + ls) * sy;
-                    close(v - step);
-                    u = keep(step);
-                    current = ch;
-                    partial.clear();
-                } else {
-                    v += sy * ls;
-                    current += ch;
-                }
-            }
-            if (!partial.isEmpty())
-                u = keep(v);
+            continue;
         }
+        // A run broken over columns is drawn as one turned piece per column,
+        // so each piece is measured whole, as it is drawn.
+        float start = u;
+        QString piece;
+        for (const QString &ch : characters(run)) {
+            if (double(start + pitch.run(piece + ch)) > limit) {
+                close(start + pitch.run(piece));
+                start = 0;
+                piece.clear();
+            }
+            piece += ch;
+            current += ch;
+        }
+        u = start + pitch.run(piece);
     }
     close(u);
     return columns;
 }
 
-QList<stRowDataBlock> TextLayout::splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
-                                                            const QString &paragraph, bool indent)
-{
-    return splitColumns(in, QFontMetrics(font), paragraph, indent, false);
-}
-
 QStringList TextLayout::splitTextByLength(const TextLayoutInput &in, const QString &paragraph, bool indent)
 {
     QStringList texts;
-    for (const stRowDataBlock &column : splitColumns(in, QFontMetrics(in.font), paragraph, indent, true))
+    for (const stRowDataBlock &column : splitRowDataBlockByLength(in, in.font, paragraph, indent))
         texts.append(column.text);
     return texts;
 }

@@ -15,7 +15,8 @@ class QPainter;
 
 // One column of vertical text.
 struct stRowDataBlock {
-    // Pixels along the column taken by its content, vertical scale included.
+    // Pixels along the column taken by its content (the indentation's room
+    // included), vertical scale included, rounded up.
     int length = 0;
     QString text;
     // Room kept at the head of the column for the first-line indentation;
@@ -57,6 +58,8 @@ struct TextLayoutInput {
 // One piece of text to draw: the painter is translated to `origin`, turned a
 // quarter clockwise for a turned run, scaled by (scaleX, scaleY), and the
 // text drawn with its baseline at the origin, or centred in `cell`.
+// Vertical text gives every op its cell, in the op's own coordinates: the
+// room in the column that its ink stays inside.
 struct TextDrawOp {
     enum Kind {
         Line,      // a horizontal line
@@ -68,7 +71,7 @@ struct TextDrawOp {
     QPointF origin;
     qreal scaleX = 1.0;
     qreal scaleY = 1.0;
-    QRect cell;
+    QRectF cell;
 };
 
 struct TextLayoutResult {
@@ -105,11 +108,6 @@ public:
     // The text's characters in order; a surrogate pair is one character.
     static QStringList characters(const QString &text);
 
-    // The glyph box of one character around its baseline origin (a string's
-    // box would be at least a line high), and its advance.
-    static QRect inkRect(const QFontMetrics &fm, const QString &ch);
-    static int charAdvance(const QFontMetrics &fm, const QString &ch);
-
     // Vertical text: a character is full-width (it stands upright) when it
     // lies above ASCII, or when upright ASCII is on, and is not a special symbol.
     static bool isFullWidthChar(const QString &ch, bool uprightAscii, const QVector<QChar> &specialSymbols);
@@ -124,14 +122,8 @@ public:
     // for the indentation.
     static QList<stRowDataBlock> splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
                                                            const QString &paragraph, bool indent);
-    // The texts of the columns, measured with the field's own font, keeping
-    // the running length unrounded and testing a full-width character
-    // together with its letter spacing.
+    // The texts of the columns, measured with the field's own font.
     static QStringList splitTextByLength(const TextLayoutInput &in, const QString &paragraph, bool indent);
-
-private:
-    static QList<stRowDataBlock> splitColumns(const TextLayoutInput &in, const QFontMetrics &fm,
-                                              const QString &paragraph, bool indent, bool exact);
 };
 
 // Keeps the last layout of one field: views repaint continuously, and a

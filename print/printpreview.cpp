@@ -3,10 +3,9 @@
 #include "items/qwgraphicsview.h"
 #include "print/pageplacement.h"
 #include "print/pagescene.h"
-#include "print/printrecord.h"
+#include "print/printjob.h"
 #include "ui_printpreview.h"
 #include "util/jsonutil.h"
-#include "util/printerutil.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
 #include "util/textutil.h"
@@ -17,21 +16,17 @@
 #include <QGraphicsScene>
 #include <QIntValidator>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QScrollBar>
-#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTransform>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
 
 const char *const STYLE_SHEET = ":/resources/qss/printpreview.css";
 const int LOGO_SIDE = 37;
-const char *const CUSTOM_RANGE_PATTERN = "(\\d+,|\\d+-\\d+,)*(\\d+|\\d+-\\d+)";
 const char *const API_BUSY_CODE = "11001";
 
 const char *const RANGE_ALL = "所有页";
@@ -128,18 +123,19 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
                              static_cast<QObject *>(ui->edit_offset_bottom)})
         control->installEventFilter(this);
 
-    // Bound to the window: a pause still running when it is destroyed does nothing.
-    pauseTimer = new QTimer(this);
-    pauseTimer->setSingleShot(true);
-    // A coarse timer may fire up to 5 % early; the printer wants its full pause.
-    pauseTimer->setTimerType(Qt::PreciseTimer);
-    connect(pauseTimer, &QTimer::timeout, this, [this] {
-        // The page scheduled goes, not one turned to after a cancel.
-        if (pageIndex != scheduledPageIndex) {
-            pageIndex = scheduledPageIndex;
-            setDynamicData();
+    // A child of the window: a pause still running when it is destroyed does nothing.
+    job = new PrintJob(this, this);
+    connect(job, &PrintJob::handshakeRequested, this, &PrintPreview::sigHandShake);
+    connect(job, &PrintJob::frameReady, this, &PrintPreview::sigPrint);
+    connect(job, &PrintJob::stopRequested, this, &PrintPreview::sigStopPrint);
+    connect(job, &PrintJob::inkConsumed, this, &PrintPreview::sigConsumInkDots);
+    connect(job, &PrintJob::logged, this, &PrintPreview::appendLog);
+    connect(job, &PrintJob::pageEditable, this, &PrintPreview::setPrintEnAble);
+    connect(job, &PrintJob::lastPageDone, this, [this] {
+        if (closeAfterJob) {
+            closeAfterJob = false;
+            QTimer::singleShot(Seams::jobPauseMs(), this, &QWidget::close);
         }
-        printSignal();
     });
 }
 
@@ -309,11 +305,37 @@ void PrintPreview::savePrintCfg2TemplateModel()
 }
 
 // ---------------------------------------------------------------------------
-// Job start
+// The job
+
+bool PrintPreview::isPrinting() const
+{
+    return job->isPrinting();
+}
+
+bool PrintPreview::isTestPrinting() const
+{
+    return job->isTestPrinting();
+}
 
 bool PrintPreview::isBusy() const
 {
-    return printing || testPrinting || pageOut || pauseTimer->isActive();
+    return job->isBusy();
+}
+
+QList<int> PrintPreview::remainingPages() const
+{
+    return job->remainingPages();
+}
+
+void PrintPreview::showPage(int index)
+{
+    pageIndex = index;
+    setDynamicData();
+}
+
+PageSource::Printable PrintPreview::printablePage()
+{
+    return {renderPage(), templateModel, offsetXFromControls(), offsetYFromControls(), dpi()};
 }
 
 void PrintPreview::scrollToolsToBottom()
@@ -329,63 +351,31 @@ void PrintPreview::setPrintEnAble(bool on)
     view->setEnabled(on);
 }
 
-QString PrintPreview::parseCustomPage()
+QString PrintPreview::parseCustomPage(QList<int> *pages) const
 {
-    const QString range = ui->edit_custom_page->text().trimmed();
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QLatin1String(CUSTOM_RANGE_PATTERN)));
-    if (!pattern.match(range).hasMatch())
-        return text("打印范围格式不正确:") + range;
-    const int count = rows.size();
-    const auto inRange = [count](const QString &number, int *value) {
-        bool ok = false;
-        *value = number.toInt(&ok, 10);
-        return ok && *value >= 1 && *value <= count;
-    };
-    QSet<int> chosen;
-    const QStringList parts = range.split(QLatin1Char(','));
-    for (const QString &part : parts) {
-        const QStringList ends = part.split(QLatin1Char('-'));
-        int first = 0;
-        int last = 0;
-        if (!inRange(ends.first(), &first) || !inRange(ends.last(), &last))
-            return text("打印超出范围:") + range;
-        // A range runs upwards; "2-1" is a typing mistake, not an empty range.
-        if (first > last)
-            return text("打印范围格式不正确:") + range;
-        for (int n = first; n <= last; ++n)
-            chosen.insert(n);
-    }
-    for (int n : qAsConst(chosen))
-        pages.append(n);
-    std::sort(pages.begin(), pages.end());
-    return QString();
+    return PrintJob::parsePageRange(ui->edit_custom_page->text().trimmed(), rows.size(), pages);
 }
 
-bool PrintPreview::startJob()
+bool PrintPreview::prepareJob(QList<int> *pages)
 {
     setPrintEnAble(false);
     savePrintCfg2TemplateModel();
-    pages.clear();
-    jobPosition = 0;
 
     const QString range = ui->combox_page->currentText();
     if (range == text(RANGE_CURRENT)) {
-        pages.append(pageIndex + 1);
+        pages->append(pageIndex + 1);
         appendLog(text("打印任务开始:当前页") + QString::number(pageIndex + 1));
     } else if (range == text(RANGE_CUSTOM)) {
-        const QString error = parseCustomPage();
+        const QString error = parseCustomPage(pages);
         if (!error.isEmpty()) {
             TextUtil::showError(error);
-            printing = false;
-            testPrinting = false;
             setPrintEnAble(true);
             return false;
         }
         appendLog(text("打印任务开始:自定义范围") + ui->edit_custom_page->text());
     } else {
         for (int n = 1; n <= rows.size(); ++n)
-            pages.append(n);
+            pages->append(n);
         appendLog(text("打印任务开始:所有页") + QStringLiteral("1-") + QString::number(rows.size()));
     }
     // Undo a Ctrl+wheel zoom; shear and translation stay.
@@ -393,281 +383,100 @@ bool PrintPreview::startJob()
     const QTransform t = view->transform();
     view->setTransform(QTransform(1.0, t.m12(), t.m13(), t.m21(), 1.0, t.m23(), t.m31(), t.m32(), t.m33()));
 
-    pageIndex = pages.takeFirst() - 1;
     page->rebuild(ui->box_enbackground->isChecked());
-    setDynamicData();
     return true;
 }
 
 void PrintPreview::on_btn_print_clicked()
 {
-    if (!printerLinked) {
+    if (!job->isLinked()) {
         TextUtil::showError(text("未连接到打印机"));
         return;
     }
     scrollToolsToBottom();
-    if (isBusy()) {
+    if (job->isBusy()) {
         TextUtil::showError(text("打印正在进行中"));
         setPrintEnAble(false);
         return;
     }
-    printing = true;
-    if (!startJob())
-        return;
-    waitingHandshake = true;
-    emit sigHandShake();
+    QList<int> pages;
+    if (prepareJob(&pages))
+        job->startPrint(pages);
 }
 
 void PrintPreview::on_btn_write_test_page_clicked()
 {
-    if (!printerLinked) {
+    if (!job->isLinked()) {
         TextUtil::showError(text("未连接到打印机"));
         return;
     }
-    if (isBusy()) {
+    if (job->isBusy()) {
         TextUtil::showError(text("打印正在进行中"));
         return;
     }
-    testPrinting = true;
-    if (!startJob())
-        return;
-    // The test page does no handshake: the last one told the printer type.
-    schedulePage();
+    QList<int> pages;
+    if (prepareJob(&pages))
+        job->startTestPage(pages);
 }
 
 bool PrintPreview::onApiPrint(QString &code)
 {
-    if (isBusy()) {
+    if (job->isBusy()) {
         TextUtil::showError(text("打印正在进行中"));
         code = QLatin1String(API_BUSY_CODE);
         return false;
     }
     scrollToolsToBottom();
-    printing = true;
-    closeAfterJob = true;
-    if (!startJob()) {
-        closeAfterJob = false;
+    QList<int> pages;
+    if (!prepareJob(&pages))
         return false;
-    }
-    waitingHandshake = true;
-    emit sigHandShake();
+    closeAfterJob = true;
+    job->startPrint(pages);
     return true;
-}
-
-// ---------------------------------------------------------------------------
-// The printer's replies
-
-bool PrintPreview::checkPrinterVersion(QString version)
-{
-    static const struct {
-        const char *code;
-        int type;
-    } CODES[] = {{"10", 1}, {"Z1", 1}, {"B18", 1}, {"B28", 1}, {"20", 2}, {"30", 3}, {"40", 4}};
-    for (const auto &entry : CODES) {
-        if (version.contains(QLatin1String(entry.code), Qt::CaseSensitive)) {
-            PrinterUtil::s_protocolType = entry.type;
-            return true;
-        }
-    }
-    PrinterUtil::s_protocolType = 0;
-    return false;
 }
 
 void PrintPreview::receiveHandShake(HandshakeReceiveModel model)
 {
-    // A reply that nothing here asked for (one requested elsewhere) must not
-    // send a page twice.
-    if (!waitingHandshake) {
-        qInfo().noquote() << "handshake reply outside a job's start ignored";
-        return;
-    }
-    waitingHandshake = false;
-    const bool ok = checkPrinterVersion(model.sn.mid(4, 2)) || checkPrinterVersion(model.version);
-    if (!ok) {
-        appendLog(text("警告：未识别的版本"));
-        printing = false;
-        testPrinting = false;
-        setPrintEnAble(true);
-        return;
-    }
-    appendLog(text("打印机检测状态正常, 版本号:") + model.version);
-    schedulePage();
-}
-
-void PrintPreview::schedulePage()
-{
-    scheduledPageIndex = pageIndex;
-    pauseTimer->start(Seams::jobPauseMs());
-}
-
-void PrintPreview::printSignal()
-{
-    const int type = PrinterUtil::s_protocolType;
-    const QImage image = renderPage();
-    qInfo().noquote() << "printSignal" << type;
-    const float dx = offsetXFromControls();
-    const float dy = offsetYFromControls();
-
-    if (type == 4) {
-        PagePlacement::encodeBands(image, templateModel, dx, dy, dpi());
-        // The link has no road for these packages yet: the job ends here
-        // rather than wait for a notice that cannot come.
-        appendLog(text("该机型暂不支持发送打印数据，打印任务结束"));
-        pages.clear();
-        printing = false;
-        testPrinting = false;
-        setPrintEnAble(true);
-        return;
-    }
-    if (type < 1 || type > 3) {
-        appendLog(text("未识别到打印机型号"));
-        qWarning().noquote() << "undefined type" << type;
-        printing = false;
-        testPrinting = false;
-        setPrintEnAble(true);
-        return;
-    }
-
-    const bool test = testPrinting;
-    const PagePlacement::Frame frame =
-        PagePlacement::encodeGen1(type, image, templateModel, dx, dy, test, dpi());
-    if (frame.bytes.isEmpty()) {
-        appendLog(text("第%1页打印失败, 打印数据生成失败").arg(pageIndex + 1));
-        if (test)
-            endTestJob();
-        else
-            continueJob();
-        return;
-    }
-    pageOut = true;
-    pageOutIndex = pageIndex;
-    pageOutDots = frame.dots;
-    pageOutPosition = jobPosition;
-    emit sigPrint(frame.bytes);
+    job->handshakeReceived(model);
 }
 
 void PrintPreview::receivePrint(PrintReceiveModel model)
 {
-    const int n = (pageOut ? pageOutIndex : pageIndex) + 1;
-    if (model.status == 0)
-        appendLog(text("第%1页打印开始...").arg(n));
-    else
-        appendLog(text("第%1页打印取消, 状态码%2").arg(n).arg(model.status));
+    job->printAcknowledged(model);
 }
 
 void PrintPreview::receivePrintTest(PrintReceiveModel model)
 {
-    if (!testPrinting || !pageOut) {
-        qInfo().noquote() << "test page reply without a test page ignored";
-        return;
-    }
-    pageOut = false;
-    if (model.status == 0)
-        appendLog(text("写入测试页任务结束"));
-    else
-        appendLog(text("写入测试页任务取消，状态码%1").arg(model.status));
-    endTestJob();
-}
-
-void PrintPreview::endTestJob()
-{
-    testPrinting = false;
-    setPrintEnAble(true);
+    job->testPageReplied(model);
 }
 
 void PrintPreview::receivePrintNotify(PrintReceiveModel model)
 {
-    // Notices carry no page identity: one that finds no page out cannot be
-    // told apart from a late one of a stopped job, and counts for nothing.
-    if (!pageOut || testPrinting) {
-        qInfo().noquote() << "print notice without a page out ignored";
-        return;
-    }
-    pageOut = false;
-    const int n = pageOutIndex + 1;
-    if (model.status != 0) {
-        appendLog(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
-    } else {
-        appendLog(text("第%1页打印成功!").arg(n));
-        emit sigConsumInkDots(pageOutDots, pageOutPosition);
-        if (!PrintRecord::insertTable(templateModel.name, templateModel.type))
-            TextUtil::showError(text("打印记录失败"));
-    }
-    continueJob();
+    job->pageNoticed(model);
 }
-
-void PrintPreview::continueJob()
-{
-    if (pages.isEmpty()) {
-        printing = false;
-        appendLog(text("打印任务结束!"));
-        if (closeAfterJob) {
-            closeAfterJob = false;
-            QTimer::singleShot(Seams::jobPauseMs(), this, &QWidget::close);
-        }
-        setPrintEnAble(true);
-        return;
-    }
-    if (printing) {
-        pageIndex = pages.takeFirst() - 1;
-        ++jobPosition;
-        setDynamicData();
-        schedulePage();
-        return;
-    }
-    appendLog(text("打印取消!"));
-    setPrintEnAble(true);
-}
-
-// ---------------------------------------------------------------------------
-// Cancel, stop and link loss
 
 void PrintPreview::on_btn_cancel_clicked()
 {
-    // The page already scheduled or out still prints; its notice ends the job.
-    printing = false;
-    waitingHandshake = false;
-    setPrintEnAble(true);
-    appendLog(text("取消打印"));
+    job->cancel(PrintJob::Canceller::User);
 }
 
 void PrintPreview::onApiStopPrint()
 {
-    printing = false;
-    waitingHandshake = false;
-    setPrintEnAble(true);
-    appendLog(text("远程打印任务终止!"));
+    job->cancel(PrintJob::Canceller::Api);
 }
 
 void PrintPreview::on_btn_stop_clicked()
 {
-    if (!printerLinked) {
+    if (!job->isLinked()) {
         TextUtil::showError(text("未连接到打印机"));
         return;
     }
-    emit sigStopPrint();
-    // The printer stops at once: nothing is out any more, and nothing
-    // scheduled may go (a test page included).
-    pauseTimer->stop();
-    pages.clear();
-    printing = false;
-    testPrinting = false;
-    waitingHandshake = false;
-    pageOut = false;
-    setPrintEnAble(true);
-    appendLog(text("紧急终止打印"));
+    job->stop();
 }
 
 void PrintPreview::serialDisconnected()
 {
-    appendLog(text("与打印机断开连接，请检查"));
-    pauseTimer->stop();
-    printing = false;
-    testPrinting = false;
-    printerLinked = false;
-    waitingHandshake = false;
-    pageOut = false;
-    setPrintEnAble(true);
+    job->linkLost();
 }
 
 void PrintPreview::tcpDisconnected(QString host, int)

@@ -3,21 +3,18 @@
 // The window in which one template is printed over a list of data rows, one
 // row per page: the page scene at the printer's resolution, page turning, the
 // page range, background, placement and rotation controls, the template's
-// information and the operation log; and the print job that sends the pages
-// one by one, each paced by the printer's replies.
+// information and the operation log. It is the page source of its print job
+// (PrintJob), which sends the pages one by one, each paced by the printer's
+// replies; the window starts, cancels and stops the job, hands it the
+// replies and shows what it logs.
 //
 // The application shell connects the signals to the printer link and the
 // link's replies to the slots, shows the window and destroys it after
 // sigWidgetClosed().
-//
-// Job states: idle; waiting for the handshake reply; a page scheduled (the
-// pause before it runs); a page out (its frame sent, its print-finished
-// notice awaited); and the test page. Replies carry no job identity, so each
-// is taken only in the state that waits for it. No job starts while a page
-// is scheduled or out.
 
 #include "model/replymodels.h"
 #include "model/templatemodel.h"
+#include "print/pagesource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -28,15 +25,15 @@
 #include <QWidget>
 
 class PageScene;
+class PrintJob;
 class QGraphicsScene;
-class QTimer;
 class QWGraphicsView;
 
 namespace Ui {
 class PrintPreview;
 }
 
-class PrintPreview : public QWidget
+class PrintPreview : public QWidget, private PageSource
 {
     Q_OBJECT
 
@@ -58,14 +55,10 @@ public:
     void setToolTip();
     using QWidget::setToolTip;
 
-    // Sets PrinterUtil::s_protocolType from a model code or version text.
-    bool checkPrinterVersion(QString text);
-    // Fills the job's pages from the custom range; "" or the error text.
-    QString parseCustomPage();
+    // Appends the pages of the custom range; "" or the error text.
+    QString parseCustomPage(QList<int> *pages) const;
     // Locks or unlocks the page and its controls; the buttons stay usable.
     void setPrintEnAble(bool on);
-    // Renders, places and encodes the current page and sends it.
-    void printSignal();
     // Stores the placement controls in the template when they changed.
     void savePrintCfg2TemplateModel();
 
@@ -73,11 +66,11 @@ public:
     QImage renderPage();
 
     // State, as the shell and the tests see it.
-    bool isPrinting() const { return printing; }
-    bool isTestPrinting() const { return testPrinting; }
+    bool isPrinting() const;
+    bool isTestPrinting() const;
     bool isBusy() const;
     int currentPageIndex() const { return pageIndex; }
-    QList<int> remainingPages() const { return pages; }
+    QList<int> remainingPages() const;
     const TemplateModel &currentTemplate() const { return templateModel; }
     QGraphicsScene *pageScene() const { return scene; }
     int pageCount() const { return rows.size(); }
@@ -118,6 +111,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The page source of the job.
+    int shownPage() const override { return pageIndex; }
+    void showPage(int index) override;
+    Printable printablePage() override;
+
     int dpi() const;
     void showTemplateInfo();
     void restorePlacement();
@@ -127,13 +125,9 @@ private:
     float offsetYFromControls() const;
     void turnPage(int wheelDelta);
     void goToTypedPage();
-    // The steps every start shares; false when the range is wrong.
-    bool startJob();
-    void schedulePage();
-    // After a page is done with (printed, failed or refused by the encoder):
-    // the next page, the end of the job, or the end of a cancelled one.
-    void continueJob();
-    void endTestJob();
+    // The steps every start shares: the pages of the chosen range, the
+    // placement saved, the page rebuilt; false when the range is wrong.
+    bool prepareJob(QList<int> *pages);
     void scrollToolsToBottom();
 
     bool dragging = false;
@@ -141,30 +135,12 @@ private:
     TemplateModel templateModel;
     QList<QMap<QString, QVariant>> rows;
     int pageIndex = 0;
-    bool printing = false;
-    bool testPrinting = false;
-    QList<int> pages;
     QGraphicsScene *scene = nullptr;
     QWGraphicsView *view = nullptr;
+    // An API job closes the window after its last page.
     bool closeAfterJob = false;
-    bool printerLinked = true;
-
-    // The handshake reply is awaited.
-    bool waitingHandshake = false;
-    // A frame was sent whose print-finished notice (test page: its reply)
-    // has not come.
-    bool pageOut = false;
-    unsigned int pageOutDots = 0;
-    int pageOutPosition = 0;
-    // The job's page that is scheduled, and the one that is out (0-based). A
-    // cancel unlocks the preview, so the page shown may move away from them.
-    int scheduledPageIndex = 0;
-    int pageOutIndex = 0;
-    // Position of the current page within the job.
-    int jobPosition = 0;
-    // The pause before the next page (or the test page).
-    QTimer *pauseTimer = nullptr;
 
     PageScene *page = nullptr;
+    PrintJob *job = nullptr;
     Ui::PrintPreview *ui;
 };

@@ -3,13 +3,18 @@
 #include "printer/printerprotocol.h"
 #include "util/printerutil.h"
 
-#include <QDebug>
-#include <QMetaMethod>
 #include <QPointer>
 
 ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
 {
     registerReplyMetaTypes();
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(QUIET_TIME_MS);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this]() {
+        m_framer.streamWentQuiet();
+        if (!m_dispatching)
+            dispatchWholeFrames();
+    });
 }
 
 void ReplyDispatcher::processReceiceData(const QByteArray &input)
@@ -18,8 +23,12 @@ void ReplyDispatcher::processReceiceData(const QByteArray &input)
     // A receiver that re-entered the event loop brought us here again: the
     // bytes wait in the framer and the outer loop announces them once the
     // current frame has reached every receiver.
-    if (m_dispatching)
-        return;
+    if (!m_dispatching)
+        dispatchWholeFrames();
+}
+
+void ReplyDispatcher::dispatchWholeFrames()
+{
     m_dispatching = true;
     const QPointer<ReplyDispatcher> alive(this);
     QByteArray frame;
@@ -29,6 +38,10 @@ void ReplyDispatcher::processReceiceData(const QByteArray &input)
             return; // a receiver deleted us
     }
     m_dispatching = false;
+    if (m_framer.holdsFrame())
+        m_quietTimer.start();
+    else
+        m_quietTimer.stop();
 }
 
 void ReplyDispatcher::dispatchFrame(const QByteArray &frame)
@@ -89,26 +102,4 @@ void ReplyDispatcher::dispatchFrame(const QByteArray &frame)
     default:
         break;
     }
-}
-
-int ReplyDispatcher::relaySignalsTo(QObject *owner)
-{
-    if (!owner)
-        return 0;
-    const QMetaObject *mine = &ReplyDispatcher::staticMetaObject;
-    const QMetaObject *theirs = owner->metaObject();
-    int connected = 0;
-    for (int i = mine->methodOffset(); i < mine->methodCount(); ++i) {
-        const QMetaMethod signal = mine->method(i);
-        if (signal.methodType() != QMetaMethod::Signal)
-            continue;
-        const int index = theirs->indexOfSignal(signal.methodSignature().constData());
-        if (index < 0) {
-            qWarning() << "relaySignalsTo:" << theirs->className() << "has no signal" << signal.methodSignature();
-            continue;
-        }
-        if (connect(this, signal, owner, theirs->method(index)))
-            ++connected;
-    }
-    return connected;
 }

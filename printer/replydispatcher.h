@@ -7,34 +7,57 @@
 //
 // The link object owns one dispatcher, feeds it every chunk it reads
 // (processReceiceData) and re-emits its signals as its own: relaySignalsTo
-// connects each reply signal to the owner's signal of the same signature.
+// connects each reply signal to the owner's signal of the same name, and a
+// name or signature the owner lacks fails the build.
 //
 // A receiver may re-enter the event loop (and so feed more bytes) while a
 // frame is being dispatched: those bytes wait in the framer and their frames
 // are announced after the current frame has reached every receiver, so each
 // frame is announced once and every receiver sees them in stream order.
+//
+// A frame the framer holds back because a longer layout of its command may
+// still be arriving is announced once the stream has been quiet for
+// QUIET_TIME_MS; each new chunk starts the quiet time again.
 
 #include "model/replymodels.h"
 #include "printer/replyframer.h"
 
 #include <QObject>
+#include <QTimer>
 
 class ReplyDispatcher : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int QUIET_TIME_MS = 100;
+
     explicit ReplyDispatcher(QObject *parent = nullptr);
 
     // Appends a chunk and announces every frame it completes.
     void processReceiceData(const QByteArray &input);
     // Announces one whole frame.
     void dispatchFrame(const QByteArray &frame);
-    // Connects every reply signal of this class to the signal of the same
-    // signature on owner; returns how many were connected (each signal the
-    // owner lacks is reported with a warning).
-    int relaySignalsTo(QObject *owner);
+    // Connects every reply signal of this class to owner's signal of the same
+    // name and arguments; returns how many were connected.
+    template <typename Owner>
+    int relaySignalsTo(Owner *owner)
+    {
+        return relay(owner, &ReplyDispatcher::onReceiveHandshake, &Owner::onReceiveHandshake)
+            + relay(owner, &ReplyDispatcher::onReceivePrint, &Owner::onReceivePrint)
+            + relay(owner, &ReplyDispatcher::onReceivePrintTest, &Owner::onReceivePrintTest)
+            + relay(owner, &ReplyDispatcher::onReceivePrintNotify, &Owner::onReceivePrintNotify)
+            + relay(owner, &ReplyDispatcher::onReceiveWriteIP, &Owner::onReceiveWriteIP)
+            + relay(owner, &ReplyDispatcher::onReceiveUpdateStatus, &Owner::onReceiveUpdateStatus)
+            + relay(owner, &ReplyDispatcher::onReceiveAckStatus, &Owner::onReceiveAckStatus)
+            + relay(owner, &ReplyDispatcher::onReceiveReadInkbox, &Owner::onReceiveReadInkbox)
+            + relay(owner, &ReplyDispatcher::onReceivePrintPrameter, &Owner::onReceivePrintPrameter)
+            + relay(owner, &ReplyDispatcher::onReceiveReadIp, &Owner::onReceiveReadIp)
+            + relay(owner, &ReplyDispatcher::onReceiveHardVersion, &Owner::onReceiveHardVersion);
+    }
     // Bytes waiting for the rest of a frame.
     int pendingBytes() const { return m_framer.pendingBytes(); }
+    // True while a frame waits for the quiet time.
+    bool holdsFrame() const { return m_framer.holdsFrame(); }
 
 signals:
     void onReceiveHandshake(HandshakeReceiveModel model);
@@ -50,6 +73,16 @@ signals:
     void onReceiveHardVersion(PrintHardWareVersion model);
 
 private:
+    // Both signals take the same arguments, or the template does not match.
+    template <typename Owner, typename... Args>
+    int relay(Owner *owner, void (ReplyDispatcher::*mine)(Args...), void (Owner::*theirs)(Args...))
+    {
+        return connect(this, mine, owner, theirs) ? 1 : 0;
+    }
+
+    void dispatchWholeFrames();
+
     ReplyFramer m_framer;
+    QTimer m_quietTimer;
     bool m_dispatching = false;
 };

@@ -20,12 +20,21 @@ void ReplyFramer::append(const QByteArray &bytes)
 {
     compact();
     m_buffer.append(bytes);
+    if (!bytes.isEmpty())
+        m_hold = Hold::None;
 }
 
 void ReplyFramer::clear()
 {
     m_buffer.clear();
     m_start = 0;
+    m_hold = Hold::None;
+}
+
+void ReplyFramer::streamWentQuiet()
+{
+    if (m_hold == Hold::UntilQuiet)
+        m_hold = Hold::Released;
 }
 
 void ReplyFramer::compact()
@@ -62,10 +71,10 @@ int ReplyFramer::tailEnd(int from, int limit) const
     return index + 2 - m_start;
 }
 
-bool ReplyFramer::hasTailAt(int index) const
+bool ReplyFramer::pairAt(int index, const char *pair) const
 {
-    return index >= 0 && index + 2 <= m_buffer.size() && m_buffer.at(index) == PrinterProtocol::TAIL[0]
-        && m_buffer.at(index + 1) == PrinterProtocol::TAIL[1];
+    return index >= 0 && index + 2 <= m_buffer.size() && m_buffer.at(index) == pair[0]
+        && m_buffer.at(index + 1) == pair[1];
 }
 
 bool ReplyFramer::checksumOk(int begin, int length) const
@@ -87,11 +96,6 @@ QVector<int> ReplyFramer::knownLengths(int begin) const
     return PrinterProtocol::replyFrameLengths(quint8(m_buffer.at(begin + COMMAND_OFFSET)), status);
 }
 
-bool ReplyFramer::knownLength(int begin, int length) const
-{
-    return knownLengths(begin).contains(length);
-}
-
 // Stricter than the test for the frame at the front: a frame found inside
 // another must both add up and, where the command has a fixed layout, fit it.
 bool ReplyFramer::sound(int begin, int length) const
@@ -108,77 +112,88 @@ QByteArray ReplyFramer::take(int length)
     if (!checksumOk(m_start, length))
         qWarning() << "reply checksum does not add up:" << frame.toHex();
     m_start += length;
-    if (m_start >= m_buffer.size())
-        clear();
+    if (m_start >= m_buffer.size()) {
+        m_buffer.clear();
+        m_start = 0;
+    }
     return frame;
+}
+
+bool ReplyFramer::waitForBytes(Hold hold)
+{
+    m_hold = hold;
+    compact();
+    return false;
+}
+
+// A sound frame starting inside the one ended by the first tail: the head
+// at the front lost its tail or is not a generation-1 reply at all.
+bool ReplyFramer::skipToInnerFrame(int firstEnd)
+{
+    for (int inner = m_buffer.indexOf(PrinterProtocol::HEAD, m_start + 1);
+         inner >= 0 && inner - m_start + MIN_CHECKED_LENGTH <= firstEnd;
+         inner = m_buffer.indexOf(PrinterProtocol::HEAD, inner + 1)) {
+        if (sound(inner, firstEnd - (inner - m_start))) {
+            qWarning() << "dropped an incomplete reply:" << m_buffer.mid(m_start, inner - m_start).toHex();
+            m_start = inner;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ReplyFramer::takeFrame(QByteArray *frame)
 {
+    const bool quiet = m_hold == Hold::Released;
     for (;;) {
         if (!syncToHead())
-            return false;
+            return waitForBytes(Hold::None);
         const int available = m_buffer.size() - m_start;
-        if (available <= COMMAND_OFFSET) {
-            compact();
-            return false;
-        }
+        if (available <= COMMAND_OFFSET)
+            return waitForBytes(Hold::None);
         const int firstEnd = tailEnd(FIRST_TAIL_OFFSET, MAX_PENDING);
-
-        if (firstEnd > 0 && checksumOk(m_start, firstEnd)) {
-            *frame = take(firstEnd);
-            return true;
-        }
-
-        // A sound frame starting inside this one: this head lost its tail
-        // or is not a generation-1 reply at all.
-        if (firstEnd > 0) {
-            int inner = m_buffer.indexOf(PrinterProtocol::HEAD, m_start + 1);
-            while (inner >= 0 && inner - m_start + MIN_CHECKED_LENGTH <= firstEnd) {
-                if (sound(inner, firstEnd - (inner - m_start)))
-                    break;
-                inner = m_buffer.indexOf(PrinterProtocol::HEAD, inner + 1);
-            }
-            if (inner >= 0 && inner - m_start + MIN_CHECKED_LENGTH <= firstEnd) {
-                qWarning() << "dropped an incomplete reply:" << m_buffer.mid(m_start, inner - m_start).toHex();
-                m_start = inner;
-                continue;
-            }
-        }
-
-        // The first tail may lie inside the payload: read on to the
-        // command's longer known lengths. When the first tail already fits a
-        // known length (a handshake whose serial holds "<#" where an old one
-        // ends), it stands unless a longer frame already here adds up: a
-        // reply that fits its layout is never held back.
-        const bool fitsKnownLength = firstEnd > 0 && knownLength(m_start, firstEnd);
-        bool waiting = false;
-        for (int length : knownLengths(m_start)) {
-            if (length <= firstEnd)
-                continue;
-            if (available < length) {
-                waiting = !fitsKnownLength;
-                break;
-            }
-            if (hasTailAt(m_start + length - 2) && (!fitsKnownLength || checksumOk(m_start, length))) {
-                *frame = take(length);
-                return true;
-            }
-        }
-        if (waiting) {
-            compact();
-            return false;
-        }
-        if (firstEnd > 0) {
-            *frame = take(firstEnd);
-            return true;
-        }
-        if (available >= MAX_PENDING) {
+        if (firstEnd < 0) {
+            if (available < MAX_PENDING)
+                return waitForBytes(Hold::None);
             qWarning() << "no reply tail within" << MAX_PENDING << "bytes of a head; dropping it";
             m_start += 2;
             continue;
         }
-        compact();
-        return false;
+        const bool firstSound = checksumOk(m_start, firstEnd);
+        if (!firstSound && skipToInnerFrame(firstEnd))
+            continue;
+
+        const QVector<int> lengths = knownLengths(m_start);
+        bool longerMayCome = false;
+        for (int length : lengths) {
+            if (length <= firstEnd)
+                continue;
+            if (available < length) {
+                longerMayCome = true;
+                break;
+            }
+            if (pairAt(m_start + length - 2, PrinterProtocol::TAIL) && checksumOk(m_start, length)) {
+                *frame = take(length);
+                return true;
+            }
+        }
+        // A frame that fits a layout of its own and is followed by the next
+        // reply's head is whole; a shorter one may be a payload's 3C 23.
+        const bool fitsLayout = lengths.contains(firstEnd);
+        if (longerMayCome && !quiet && !(fitsLayout && pairAt(m_start + firstEnd, PrinterProtocol::HEAD)))
+            return waitForBytes(Hold::UntilQuiet);
+
+        // A damaged frame that holds 3C 23 early still ends at its layout's
+        // tail when there is one.
+        if (!firstSound && !fitsLayout) {
+            for (int length : lengths) {
+                if (length > firstEnd && length <= available && pairAt(m_start + length - 2, PrinterProtocol::TAIL)) {
+                    *frame = take(length);
+                    return true;
+                }
+            }
+        }
+        *frame = take(firstEnd);
+        return true;
     }
 }

@@ -9,8 +9,12 @@ PACKAGES=(
     libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
     libqrencode-dev libquazip5-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
+    # Qt's own Chinese texts for its standard dialogs
+    qttranslations5-l10n
+    # a display for the program where none is (scripts/run.sh)
+    xvfb xauth
     # outside oracles used by the tests
-    zbar-tools qrencode zint python3 python3-openpyxl sqlite3
+    zbar-tools qrencode zint python3 python3-openpyxl python3-websockets sqlite3
 )
 
 missing=()

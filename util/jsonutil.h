@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/apimodel.h"
 #include "model/templatemodel.h"
 
 #include <QJsonArray>
@@ -98,4 +99,14 @@ public:
     // an array of named templates. Returns whether the user file was written.
     static bool importTemplate(QWidget *parent);
     static bool importTemplateFromFile(const QString &path);
+
+    // ---- Local API messages (jsonutil_api.cpp) -----------------------------
+    // Pure functions of their arguments. The parser accepts any text: what is
+    // not a JSON object, or a field of the wrong type, leaves the defaults.
+    // Replies are compact JSON with keys in ascending order; the reply key of
+    // the request id is spelt "resquestId", as clients expect.
+    static APIModel parseAPIRequest(const QString &text);
+    static QString buildJsonstrByTemplateModel(const QList<TemplateModel> &templates, quint16 seq);
+    static QString buildJsonstrByTemplateFailds(const TemplateModel &model, quint16 seq);
+    static QString buildJsonstrByStatus(int requestId, quint16 seq, const QString &code);
 };

@@ -81,13 +81,16 @@ bool askQuestion(QWidget *parent, const QString &title, const QString &text)
     return box.clickedButton() == yes;
 }
 
-void showInformation(QWidget *parent, const QString &title, const QString &text)
+void showInformation(QWidget *parent, const QString &title, const QString &text, const QString &buttonText)
 {
     if (handlers().information) {
         handlers().information(parent, title, text);
         return;
     }
-    QMessageBox::information(parent, title, text);
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    if (!buttonText.isEmpty())
+        box.button(QMessageBox::Ok)->setText(buttonText);
+    box.exec();
 }
 
 void setQuestionHandler(QuestionHandler handler) { handlers().question = std::move(handler); }
@@ -97,7 +100,16 @@ QString getText(QWidget *parent, const QString &title, const QString &label, QLi
 {
     if (handlers().input)
         return handlers().input(parent, title, label, mode, ok);
-    return QInputDialog::getText(parent, title, label, mode, QString(), ok);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    dialog.setTextEchoMode(mode);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (ok)
+        *ok = accepted;
+    return accepted ? dialog.textValue() : QString();
 }
 
 void setInputHandler(InputHandler handler) { handlers().input = std::move(handler); }

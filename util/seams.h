@@ -41,11 +41,13 @@ void setSaveFileHandler(FileDialogHandler handler);
 using QuestionHandler = std::function<bool(QWidget *parent, const QString &title, const QString &text)>;
 using InformationHandler = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
 bool askQuestion(QWidget *parent, const QString &title, const QString &text);
-void showInformation(QWidget *parent, const QString &title, const QString &text);
+// The box's only button reads buttonText when one is given, else Qt's own Ok.
+void showInformation(QWidget *parent, const QString &title, const QString &text,
+                     const QString &buttonText = QString());
 void setQuestionHandler(QuestionHandler handler);
 void setInformationHandler(InformationHandler handler);
 
-// Text prompt; ok is false when the user cancels.
+// Text prompt with the buttons "确定" and "取消"; ok is false when the user cancels.
 using InputHandler = std::function<QString(QWidget *parent, const QString &title, const QString &label,
                                            QLineEdit::EchoMode mode, bool *ok)>;
 QString getText(QWidget *parent, const QString &title, const QString &label, QLineEdit::EchoMode mode, bool *ok);

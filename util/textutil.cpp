@@ -3,6 +3,7 @@
 #include "util/seams.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPropertyAnimation>
@@ -51,11 +52,12 @@ float TextUtil::px2mm(int px, int dpi)
 
 float TextUtil::screenDpi(int widthPx, double widthMm)
 {
-    if (!(widthMm > 0.0) || widthPx <= 0)
+    const double dpi = widthMm > 0.0 && widthPx > 0 ? double(widthPx) / (widthMm / 25.4) : 0.0;
+    if (!std::isfinite(dpi) || dpi < 50.0 || dpi > 600.0) {
+        qInfo().noquote() << "screen width" << widthPx << "px over" << widthMm << "mm gives no usable dpi; using"
+                          << FALLBACK_SCREEN_DPI;
         return FALLBACK_SCREEN_DPI;
-    const double dpi = double(widthPx) / (widthMm / 25.4);
-    if (!std::isfinite(dpi) || dpi < 50.0 || dpi > 600.0)
-        return FALLBACK_SCREEN_DPI;
+    }
     return float(dpi);
 }
 

@@ -25,10 +25,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRectF>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -281,7 +283,7 @@ public:
         o.insert(QStringLiteral("height"), round2(r.height()));
         o.insert(QStringLiteral("border"), m_settings.fieldBorder);
         o.insert(QStringLiteral("font"), m_settings.fieldFont);
-        o.insert(QStringLiteral("fontSize"), f.value(QLatin1String("fs")).toDouble(m_settings.fieldFontSize));
+        o.insert(QStringLiteral("fontSize"), fontSize(f));
         o.insert(QStringLiteral("bold"), false);
         o.insert(QStringLiteral("italic"), false);
         o.insert(QStringLiteral("horizontalAlign"), 0);
@@ -325,6 +327,16 @@ public:
     QJsonArray texts() const { return m_texts; }
 
 private:
+    // A field whose font grows with the spine is sized for the 20 mm spine;
+    // a wider spine has room for a larger font, up to the usual one.
+    double fontSize(const QJsonObject &f) const
+    {
+        const double size = f.value(QLatin1String("fs")).toDouble(m_settings.fieldFontSize);
+        if (!f.value(QLatin1String("fsGrows")).toBool())
+            return size;
+        return std::min(m_settings.fieldFontSize, round2(size * m_page.spine / m_settings.spineReference));
+    }
+
     const Settings &m_settings;
     const Page &m_page;
     Painter &m_painter;
@@ -355,9 +367,25 @@ QVector<QRgb> commonColors(const QImage &image)
     return table;
 }
 
-bool saveImage(const QImage &image, const QString &path)
+// Replaces the file only once everything reached the disk. Qt 5.15's
+// QSaveFile::commit() misses a failed final flush (a full disk) and would
+// rename a short or empty file over the old one, so flush and check first.
+bool saveFile(const QString &path, const std::function<bool(QIODevice *)> &write)
 {
-    QImageWriter writer(path);
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && write(&file) && file.flush() && file.error() == QFileDevice::NoError) {
+        if (file.commit())
+            return true;
+    } else {
+        file.cancelWriting();
+    }
+    QTextStream(stderr) << "cannot write " << path << ": " << file.errorString() << '\n';
+    return false;
+}
+
+bool writeImage(const QImage &image, QIODevice *device, const QString &path)
+{
+    QImageWriter writer(device, path.endsWith(QLatin1String(".png")) ? "png" : "jpeg");
     if (path.endsWith(QLatin1String(".png"))) {
         // Flat colours with antialiased edges: a palette image keeps them
         // exact enough and small.
@@ -371,8 +399,15 @@ bool saveImage(const QImage &image, const QString &path)
     return writer.write(image);
 }
 
-QJsonObject buildTemplate(const Settings &settings, const QJsonObject &table, const Page &page, const QString &name,
-                          const QString &background, int spineCm, bool full, const QString &outDir)
+bool saveImage(const QImage &image, const QString &path)
+{
+    return saveFile(path, [&](QIODevice *device) { return writeImage(image, device, path); });
+}
+
+// Draws the template's box face into the background folder and appends the
+// template; false when the picture cannot be written.
+bool buildTemplate(const Settings &settings, const QJsonObject &table, const Page &page, const QString &name,
+                   const QString &background, int spineCm, bool full, const QString &outDir, QJsonArray &templates)
 {
     const QJsonObject pal = settings.palettes.value(table.value(QLatin1String("palette")).toString()).toObject();
     const Palette palette{color(pal, "spine"), color(pal, "fold"), color(pal, "cover"),
@@ -385,9 +420,8 @@ QJsonObject buildTemplate(const Settings &settings, const QJsonObject &table, co
         builder.addLabel(l.toObject(), 0, 0);
     builder.addFields(table.value(QLatin1String("fields")).toArray());
 
-    const QString imagePath = outDir + QStringLiteral("/background/") + background;
-    if (!saveImage(painter.finish(), imagePath))
-        qFatal("cannot write %s", qPrintable(imagePath));
+    if (!saveImage(painter.finish(), outDir + QStringLiteral("/background/") + background))
+        return false;
 
     QJsonObject t;
     t.insert(QStringLiteral("name"), name);
@@ -408,12 +442,13 @@ QJsonObject buildTemplate(const Settings &settings, const QJsonObject &table, co
     for (const char *list : {"rectangleModels", "lineModels", "circleModels", "pictureModels", "qrcodeModels",
                              "barcodeModels", "rectBgModels"})
         t.insert(QLatin1String(list), QJsonArray());
-    return t;
+    templates.append(t);
+    return true;
 }
 
 // A printer seen from the front with a status badge: grey cross, green tick
 // or amber exclamation mark.
-void drawStatusIcon(const QString &path, const QColor &badge, int mark)
+bool drawStatusIcon(const QString &path, const QColor &badge, int mark)
 {
     const int size = 64;
     QImage image(size, size, QImage::Format_ARGB32);
@@ -450,8 +485,7 @@ void drawStatusIcon(const QString &path, const QColor &badge, int mark)
         p.drawPoint(c + QPointF(0, 7.5));
     }
     p.end();
-    if (!image.save(path))
-        qFatal("cannot write %s", qPrintable(path));
+    return saveFile(path, [&](QIODevice *device) { return image.save(device, "png"); });
 }
 
 } // namespace
@@ -510,7 +544,8 @@ int main(int argc, char **argv)
                            {QStringLiteral("cover"), page.spine + page.fold, page.width - page.spine - page.fold}};
             const QString name = family.value(QLatin1String("name")).toString().arg(cm);
             const QString background = family.value(QLatin1String("background")).toString().arg(cm);
-            templates.append(buildTemplate(settings, family, page, name, background, cm, false, outDir));
+            if (!buildTemplate(settings, family, page, name, background, cm, false, outDir, templates))
+                return 1;
         }
     }
     for (const QJsonValue &sv : layout.value(QLatin1String("singles")).toArray()) {
@@ -524,22 +559,20 @@ int main(int argc, char **argv)
             page.strips.append({o.value(QLatin1String("kind")).toString(), o.value(QLatin1String("x")).toDouble(),
                                 o.value(QLatin1String("w")).toDouble()});
         }
-        templates.append(buildTemplate(settings, single, page, single.value(QLatin1String("name")).toString(),
-                                       single.value(QLatin1String("background")).toString(), 0, true, outDir));
+        if (!buildTemplate(settings, single, page, single.value(QLatin1String("name")).toString(),
+                           single.value(QLatin1String("background")).toString(), 0, true, outDir, templates))
+            return 1;
     }
 
-    QFile out(outDir + QStringLiteral("/config/defaultTemplate.json"));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QTextStream(stderr) << "cannot write " << out.fileName() << '\n';
+    const QByteArray json = QByteArray("\xEF\xBB\xBF") + QJsonDocument(templates).toJson(QJsonDocument::Indented);
+    const bool written =
+        saveFile(outDir + QStringLiteral("/config/defaultTemplate.json"),
+                 [&](QIODevice *device) { return device->write(json) == json.size(); })
+        && drawStatusIcon(outDir + QStringLiteral("/icon/status_unconnected.png"), QColor(0x8A, 0x92, 0x9C), 0)
+        && drawStatusIcon(outDir + QStringLiteral("/icon/status_connected.png"), QColor(0x02, 0xB8, 0x7E), 1)
+        && drawStatusIcon(outDir + QStringLiteral("/icon/status_ink_err.png"), QColor(0xF0, 0x8C, 0x00), 2);
+    if (!written)
         return 1;
-    }
-    out.write("\xEF\xBB\xBF");
-    out.write(QJsonDocument(templates).toJson(QJsonDocument::Indented));
-    out.close();
-
-    drawStatusIcon(outDir + QStringLiteral("/icon/status_unconnected.png"), QColor(0x8A, 0x92, 0x9C), 0);
-    drawStatusIcon(outDir + QStringLiteral("/icon/status_connected.png"), QColor(0x02, 0xB8, 0x7E), 1);
-    drawStatusIcon(outDir + QStringLiteral("/icon/status_ink_err.png"), QColor(0xF0, 0x8C, 0x00), 2);
 
     QTextStream(stdout) << templates.size() << " templates written\n";
     return 0;

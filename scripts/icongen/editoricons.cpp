@@ -1,6 +1,6 @@
 // The template editor's pictures: the add tools and their cursors, the
 // context menu, the text layout buttons, switches, spin box arrows, the
-// background buttons, the title bar and the help button. Flat drawings in
+// background buttons and the title bar. Flat drawings in
 // the editor's colours, one stroke weight per size.
 
 #include "icongen.h"
@@ -17,7 +17,6 @@ const QColor ACCENT(0x18, 0x90, 0xFF);     // the editor's blue
 const QColor ACCENT_SOFT(0xD6, 0xEA, 0xFF); // light fills
 const QColor MUTED(0x8C, 0x8C, 0x8C);
 const QColor DANGER(0xE5, 0x48, 0x4D);
-const QColor TITLE_GREY(0x55, 0x55, 0x55);
 
 QPen strokePen(const QColor &color, qreal width)
 {
@@ -379,9 +378,11 @@ QImage clearBackgroundIcon()
     });
 }
 
-// ---- title bar and help
+// ---- title bar
 
-// The title bar's buttons: 0 minimise, 1 maximise, 2 close.
+// The editor's title bar buttons, white on its dark blue: 0 minimise, 1
+// maximise, 2 close. The window's form names the grey ones of the other
+// windows; the style sheet puts these in their place.
 QImage titleButtonIcon(int kind, const QColor &color)
 {
     return paintIcon(32, 32, [kind, color](QPainter &p) {
@@ -395,23 +396,6 @@ QImage titleButtonIcon(int kind, const QColor &color)
             p.drawLine(QPointF(10, 10), QPointF(22, 22));
             p.drawLine(QPointF(22, 10), QPointF(10, 22));
         }
-    });
-}
-
-QImage helpIcon()
-{
-    return paintIcon(32, 32, [](QPainter &p) {
-        p.setPen(strokePen(ACCENT, 2.4));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QRectF(3.5, 3.5, 25, 25));
-        QPainterPath hook;
-        hook.moveTo(12, 12.5);
-        hook.cubicTo(12, 8.5, 20, 8.5, 20, 12.5);
-        hook.cubicTo(20, 15.5, 16, 15.5, 16, 19);
-        p.drawPath(hook);
-        p.setPen(Qt::NoPen);
-        p.setBrush(ACCENT);
-        p.drawEllipse(QPointF(16, 23.2), 1.6, 1.6);
     });
 }
 
@@ -483,10 +467,6 @@ QList<IconSpec> editorIcons()
         spec(QStringLiteral("diy_bg"), customBackgroundIcon),
         spec(QStringLiteral("bg_clear"), clearBackgroundIcon),
         spec(QStringLiteral("logo_kwpl"), logoIcon),
-        spec(QStringLiteral("help"), helpIcon),
-        spec(QStringLiteral("min_2"), [] { return titleButtonIcon(0, TITLE_GREY); }),
-        spec(QStringLiteral("max_2"), [] { return titleButtonIcon(1, TITLE_GREY); }),
-        spec(QStringLiteral("close_2"), [] { return titleButtonIcon(2, TITLE_GREY); }),
         spec(QStringLiteral("min_2_light"), [] { return titleButtonIcon(0, Qt::white); }),
         spec(QStringLiteral("max_2_light"), [] { return titleButtonIcon(1, Qt::white); }),
         spec(QStringLiteral("close_2_light"), [] { return titleButtonIcon(2, Qt::white); }),

@@ -2,6 +2,7 @@
 // tables, over a raw TCP socket and a raw serial handle on its pseudo-terminal.
 
 #include "support/fakeprinter.h"
+#include "support/testsupport.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -13,13 +14,9 @@
 #include <QtTest>
 
 using TestSupport::FakePrinter;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // Reads n bytes, waiting for them at most timeoutMs; later bytes stay unread.
 QByteArray readBytes(QIODevice &device, int n, int timeoutMs = 3000)

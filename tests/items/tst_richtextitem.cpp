@@ -108,6 +108,23 @@ void verifyOpsInked(const QImage &image, const TextLayoutResult &r, int margin =
     }
 }
 
+// The ink of one op drawn alone, where the item draws it on an image like
+// the one paintItem makes.
+QRect opInk(const TextLayoutResult &r, const TextDrawOp &op, const QSize &size, int margin = MARGIN)
+{
+    TextLayoutResult alone = r;
+    alone.ops = {op};
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(BACKGROUND);
+    QPainter painter(&image);
+    painter.translate(margin, margin);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setPen(Qt::black);
+    TextLayout::draw(&painter, alone);
+    painter.end();
+    return inkBox(image);
+}
+
 } // namespace
 
 class TestRichTextItem : public QObject
@@ -458,6 +475,105 @@ private slots:
         keep(image, QStringLiteral("autofit-scale"));
         QVERIFY(scaled.currentLayout().scaleX < 1.0f);
         QVERIFY(QRect(MARGIN, MARGIN, 260, 60).contains(inkBox(image)));
+    }
+
+    // Vertical columns as they print, read from the image: every character's
+    // ink lies inside its own cell, no two cells' ink meet, and they follow
+    // in reading order down each column and from column to column.
+    void verticalCellsKeepTheirInkApart_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<bool>("upright");
+        QTest::addColumn<int>("indentation");
+        QTest::addColumn<int>("letterSpacing");
+        QTest::addColumn<QString>("family");
+        const QString numbers = QStringLiteral("第一卷二三四百五十");
+        const QString archiveNumber = QStringLiteral("A12-2024-0035");
+        const QString punctuation = QStringLiteral("档案，卷宗。编号：“甲”、乙");
+        const QString zen = zenHeiFamily();
+        QTest::newRow("numbers") << numbers << 2 << false << 0 << 0 << zen;
+        QTest::newRow("numbers indented") << numbers << 1 << false << 2 << 0 << zen;
+        QTest::newRow("archive number turned") << archiveNumber << 2 << false << 0 << 0 << zen;
+        QTest::newRow("archive number upright") << archiveNumber << 2 << true << 0 << 0 << zen;
+        QTest::newRow("archive number upright indented") << archiveNumber << 1 << true << 1 << 0 << zen;
+        QTest::newRow("punctuation indented") << punctuation << 1 << false << 2 << 0 << zen;
+        QTest::newRow("punctuation right to left") << punctuation << 2 << false << 2 << 0 << zen;
+        QTest::newRow("spaced paragraphs") << (QStringLiteral("第（一）卷A-1\n") + punctuation) << 2 << true << 1 << 9
+                                           << microHeiFamily();
+    }
+
+    void verticalCellsKeepTheirInkApart()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, direction);
+        QFETCH(bool, upright);
+        QFETCH(int, indentation);
+        QFETCH(int, letterSpacing);
+        QFETCH(QString, family);
+        RichTextItem item;
+        makeField(item, text, 200, 330, 40);
+        item.setFont(pinnedFont(family, 40));
+        item.setTextDirection(direction);
+        item.setVerRuler(upright);
+        item.setIndentation(indentation);
+        item.setLetterSpacing(letterSpacing);
+        item.setVerticalAlign(-1);
+        const QImage image = paintItem(item, false, MARGIN);
+        keep(image, QStringLiteral("vertical-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
+        const TextLayoutResult &r = item.currentLayout();
+
+        // Columns by their left edge, in reading order.
+        QMap<int, QList<int>> byLeft;
+        for (int i = 0; i < r.ops.size(); ++i)
+            byLeft[qRound(placed(r.ops.at(i), r.ops.at(i).cell).left())].append(i);
+        QList<QList<int>> columns = byLeft.values();
+        if (direction == 2)
+            std::reverse(columns.begin(), columns.end());
+        QVERIFY(columns.size() >= 2 || !indentation);
+
+        QVector<QRect> ink(r.ops.size());
+        QString read;
+        QRect previousColumn;
+        const QRectF content = TextLayout::contentRect(item.boundingRect()).translated(MARGIN, MARGIN);
+        const double cellHeight = placed(r.ops.first(), r.ops.first().cell).height();
+        for (int c = 0; c < columns.size(); ++c) {
+            QRectF previousCell;
+            QRect column;
+            for (int i : columns.at(c)) {
+                const TextDrawOp &op = r.ops.at(i);
+                read += op.text;
+                ink[i] = opInk(r, op, image.size());
+                const QRectF cell = placed(op, op.cell).translated(MARGIN, MARGIN);
+                QVERIFY2(!ink[i].isEmpty() && cell.contains(QRectF(ink[i])), qPrintable(op.text));
+                QVERIFY2(cell.top() >= content.top() && cell.bottom() <= content.bottom(), qPrintable(op.text));
+                if (op.kind == TextDrawOp::Cell)
+                    QCOMPARE(cell.height(), cellHeight);
+                // Each piece starts where the one above it ended, its ink below
+                // the ink above; the text's first column starts lower by the
+                // indentation, in cells.
+                if (!previousCell.isNull()) {
+                    QVERIFY2(qAbs(cell.top() - previousCell.bottom()) < 0.01, qPrintable(op.text));
+                    QVERIFY2(ink[i].top() > column.bottom(), qPrintable(op.text));
+                } else {
+                    QCOMPARE(cell.top(), content.top() + (c == 0 ? indentation * cellHeight : 0.0));
+                }
+                previousCell = cell;
+                column |= ink[i];
+            }
+            // Columns follow each other without their ink meeting.
+            if (c > 0)
+                QVERIFY(direction == 2 ? column.right() < previousColumn.left() : column.left() > previousColumn.right());
+            previousColumn = column;
+        }
+        QCOMPARE(read, QString(text).remove(QLatin1Char('\n')));
+        // Nothing is drawn outside the characters' own ink.
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (isInk(image.pixel(x, y)))
+                    QVERIFY(std::any_of(ink.begin(), ink.end(), [&](const QRect &box) { return box.contains(x, y); }));
+            }
+        }
     }
 
     // The print preview renders its scene with the items' flags cleared and

@@ -13,6 +13,7 @@
 #include "print/pagescene.h"
 #include "print/printpreview.h"
 #include "print/printrecord.h"
+#include "support/replyfixtures.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
 #include "util/jsonutil.h"
@@ -158,12 +159,9 @@ void longJob(const QString &name, int rowCount)
                 loop.quit();
         });
     });
-    HandshakeReceiveModel handshake;
-    handshake.sn = QStringLiteral("KELO2020260001");
-    handshake.version = QStringLiteral("V2.1.0");
     clock.start();
     QMetaObject::invokeMethod(&preview, "on_btn_print_clicked");
-    preview.receiveHandShake(handshake);
+    preview.receiveHandShake(TestSupport::typeTwoHandshake());
     loop.exec();
     std::printf("  %d pages in %.1f s; resident after the job: %ld kB; %lld records\n", sent,
                 clock.elapsed() / 1000.0, residentKb(), PrintRecord::getTableDataCount());

@@ -9,10 +9,15 @@
 #include "support/labelfixtures.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
+#include "util/fileutil.h"
+#include "util/jsonfile.h"
 #include "util/seams.h"
+#include "util/templatejson.h"
 #include "util/textutil.h"
 
 #include <QGraphicsScene>
+#include <QJsonArray>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -110,6 +115,7 @@ private slots:
     void aBackgroundPicturePrintsAndCoversLowerElements();
     void rebuildingWithoutBackgroundLeavesAWhitePage();
     void doubleRectanglesAreDrawnAtThePrinterResolution();
+    void builtInSpineFieldsHoldRealValues();
 
 private:
     QStringList informationBoxes;
@@ -304,6 +310,76 @@ void TestPageScene::doubleRectanglesAreDrawnAtThePrinterResolution()
     while (qGray(printed.pixel(x + run, y)) < 128)
         ++run;
     QVERIFY2(qAbs(run - px(2)) <= 2, qPrintable(QString::number(run)));
+}
+
+// The built-in spine fields printed with real values: an archive number stays
+// inside its narrow field, a spine title stands in the middle of its field,
+// and nothing runs over a caption or off the page. The built-ins ask for
+// "宋体", drawn with whatever this machine resolves it to.
+void TestPageScene::builtInSpineFieldsHoldRealValues()
+{
+    const QString archiveNumber = QStringLiteral("A12-2024-0035");
+    const QString title = QStringLiteral("二〇二四年度城建档案（第一卷）");
+    const QMap<QString, QString> values{{QStringLiteral("脊背档号"), archiveNumber},
+                                        {QStringLiteral("脊背总登记号"), archiveNumber},
+                                        {QStringLiteral("脊背归档号"), archiveNumber},
+                                        {QStringLiteral("脊背档案号"), archiveNumber},
+                                        {QStringLiteral("脊背案卷题名"), title},
+                                        {QStringLiteral("文本标题3"), title},
+                                        {QStringLiteral("脊背姓名"), QStringLiteral("欧阳建国")}};
+    QFile resource{QLatin1String(DEFAULT_TEMPLATE_PATH)};
+    QVERIFY(resource.open(QIODevice::ReadOnly));
+    int fields = 0;
+    for (const QJsonValue &v : JsonFile::parse(resource.readAll()).array()) {
+        const TemplateModel t = TemplateJson::readTemplate(v.toObject());
+        if (t.full)
+            continue;
+        QGraphicsScene scene;
+        PageScene page(&scene, t, DPI);
+        page.rebuild(false);
+        QMap<QString, QVariant> row;
+        QList<QRect> filled;
+        for (const TextModel &m : t.textModels) {
+            row.insert(m.textTitle, values.value(m.textTitle));
+            if (values.contains(m.textTitle))
+                filled.append(rectOf(m));
+        }
+        page.fill(row);
+
+        // The spine strip with a spine's width of room on either side.
+        const int spine = px(t.backLength);
+        const QRect area(-spine, -spine, 3 * spine, page.pageSize().height() + 2 * spine);
+        QImage image(area.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(area.size())), QRectF(area));
+        painter.end();
+
+        QVector<QRect> ink(filled.size());
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(line[x]) >= 128)
+                    continue;
+                const QPoint p = QPoint(x, y) + area.topLeft();
+                int owner = 0;
+                while (owner < filled.size() && !filled.at(owner).contains(p))
+                    ++owner;
+                QVERIFY2(owner < filled.size(),
+                         qPrintable(QStringLiteral("%1: ink at %2, %3").arg(t.name).arg(p.x()).arg(p.y())));
+                ink[owner] |= QRect(p, QSize(1, 1));
+            }
+        }
+        for (int i = 0; i < filled.size(); ++i) {
+            QVERIFY2(!ink.at(i).isEmpty(), qPrintable(t.name));
+            // Both ways centred: the ink's middle within a millimetre of the field's.
+            const QPointF offset = QRectF(ink.at(i)).center() - QRectF(filled.at(i)).center();
+            QVERIFY2(qAbs(offset.x()) <= px(1) && qAbs(offset.y()) <= px(1), qPrintable(t.name));
+            ++fields;
+        }
+    }
+    // Ten such fields on the five spine widths.
+    QCOMPARE(fields, 5 * 10);
 }
 
 QTEST_MAIN(TestPageScene)

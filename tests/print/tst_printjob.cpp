@@ -1,13 +1,19 @@
-// Print jobs end to end: a real preview and the real printer link over TCP on
-// 127.0.0.1 to the fake printer, which decodes every page it receives; the
-// print record in a temporary working directory.
+// Print jobs. The driver on its own, its pages from a page scene without a
+// window: with the printer's replies delivered straight, and end to end over
+// the real printer link on 127.0.0.1 to the fake printer. Jobs whose outcome
+// shows in the preview window run end to end through a real preview. The
+// fake printer decodes every page it receives; the print record lives in a
+// temporary working directory.
 
+#include "print/pagescene.h"
+#include "print/printjob.h"
 #include "print/printpreview.h"
 #include "print/printrecord.h"
 #include "printer/comanager.h"
 #include "support/fakeprinter.h"
 #include "support/labelfixtures.h"
 #include "support/printedpage.h"
+#include "support/replyfixtures.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
 #include "util/jsonutil.h"
@@ -16,6 +22,8 @@
 #include "util/textutil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QGraphicsScene>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -25,22 +33,29 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::handshakeReply;
+using TestSupport::numberedRows;
+using TestSupport::printReply;
 
 namespace {
 
+using Rows = QList<QMap<QString, QVariant>>;
+
 const int DPI = 300;
 const int PAUSE_MS = 60;
-const QString NAME = QStringLiteral("档案盒标签");
+const QString NAME = QStringLiteral("测试模板");
+const QString BOX_NAME = QStringLiteral("档案盒标签");
 const QString CODE_TITLE = QStringLiteral("档号");
 const QString TEXT_TITLE = QStringLiteral("题名");
 const int CMD_HANDSHAKE = 0x10;
 const int CMD_PRINT = 0x11;
 const int CMD_STOP = 0x13;
+const HandshakeReceiveModel TYPE_2 = TestSupport::typeTwoHandshake();
 
 // A 40 x 30 mm label: a QR code top left, a text field below it.
 TemplateModel boxLabel()
 {
-    TemplateModel t = TestSupport::blankLabel(NAME);
+    TemplateModel t = TestSupport::blankLabel(BOX_NAME);
     t.qrcodeModels << TestSupport::qrField(CODE_TITLE, QStringLiteral("模板"), 4, 3, 16);
     t.textModels << TestSupport::textField(TEXT_TITLE, QStringLiteral("模板题名"), 4, 21, 32, 7, 4);
     return t;
@@ -60,14 +75,46 @@ int blackIn(const QImage &image, const QRect &area)
     return n;
 }
 
-QList<QMap<QString, QVariant>> rows(int count)
+Rows boxRows(int count)
 {
-    QList<QMap<QString, QVariant>> list;
+    Rows list;
     for (int i = 1; i <= count; ++i)
         list.append({{CODE_TITLE, QStringLiteral("WS-2026-%1").arg(i, 4, 10, QLatin1Char('0'))},
                      {TEXT_TITLE, QStringLiteral("第%1卷").arg(i)}});
     return list;
 }
+
+// A job's pages without a window: the stored template's scene on white,
+// filled with one row at a time, as a job prints it.
+class ScenePages : public PageSource
+{
+public:
+    ScenePages(const QString &templateName, const Rows &rows)
+        : m_model(JsonUtil::parseTemplate(templateName))
+        , m_rows(rows)
+        , m_page(&m_scene, m_model, DPI)
+    {
+        m_page.rebuild(false);
+        m_page.fill(m_rows.at(0));
+    }
+
+    int shownPage() const override { return m_shown; }
+    void showPage(int index) override
+    {
+        m_shown = index;
+        m_page.fill(m_rows.at(index));
+    }
+    Printable printablePage() override { return {m_page.renderPage(), m_model, offsetX, 0, DPI}; }
+
+    float offsetX = 0;
+
+private:
+    TemplateModel m_model;
+    Rows m_rows;
+    QGraphicsScene m_scene;
+    PageScene m_page;
+    int m_shown = 0;
+};
 
 } // namespace
 
@@ -79,6 +126,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+
+    // First: its record count must lead the print record.
     void threeRowsPrintThreePagesWhereTheTemplatePutsThem();
     void aCancelLetsThePageOutFinish();
     void anEmergencyStopSendsTheStopAndNoMorePages();
@@ -86,9 +135,27 @@ private slots:
     void aStrayHandshakeDoesNotDoubleAPage();
     void anApiJobClosesItsWindow();
 
+    void oneStateAtATime_data();
+    void oneStateAtATime();
+    void aStrayHandshakeSendsNothing();
+    void aCancelOnTheLastPageEndsTheJob();
+    void anEmergencyStopCancelsThePause();
+    void anUnknownPrinterEndsTheJob();
+    void aFailedPageDoesNotStopTheJob();
+    void anEncoderRefusalFailsThePage();
+    void aTypeFourJobEndsCleanly();
+    void aTestPageWithoutAKnownPrinter();
+    void theRealPauseIsOneSecond();
+
 private:
-    // The connections the shell makes for a preview of the print page (or of
-    // an API job, which leaves out the test-page reply and the link losses).
+    void openJob(const QString &name, const Rows &rows);
+    // Starts a print job over every row, the page locked as a preview locks it.
+    void startAll();
+    bool startPrinter();
+    // The job wired to the link the way the shell wires a preview.
+    void connectJobToTheLink();
+    // The same for a preview of the print page (or of an API job, which
+    // leaves out the test-page reply and the link losses).
     void connectLikeTheShell(bool printPage);
     QStringList log() const;
     QList<int> commands();
@@ -100,10 +167,16 @@ private:
     std::unique_ptr<FakePrinter> printer;
     std::unique_ptr<ComManager> link;
     std::unique_ptr<PrintPreview> preview;
+    std::unique_ptr<ScenePages> pages;
+    std::unique_ptr<PrintJob> job;
+    QStringList lines;
+    bool editable = true;
+    int rowCount = 0;
 };
 
 void TestPrintJob::initTestCase()
 {
+    registerReplyMetaTypes();
     QVERIFY(TestSupport::loadPinnedFonts());
     QVERIFY(QDir::setCurrent(workDir.path()));
     QVERIFY(PrintRecord::initTable());
@@ -116,27 +189,67 @@ void TestPrintJob::init()
     Seams::setJobPauseMs(PAUSE_MS);
     TextUtil::PRINTER_DPI = DPI;
     PrinterUtil::s_protocolType = 0;
-    printer.reset(new FakePrinter(FakePrinter::Transport::Tcp,
-                                  {QStringLiteral("--sn"), QStringLiteral("KELO2020260001"),
-                                   QStringLiteral("--notify-delay-ms"), QStringLiteral("50")}));
-    QVERIFY(printer->isRunning());
-    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket")));
-    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1")));
-    QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(printer->port())));
+    QVERIFY(JsonUtil::saveTemplate(TestSupport::numberedLabel(NAME), false));
     QVERIFY(JsonUtil::saveTemplate(boxLabel(), false));
-    link.reset(new ComManager);
-    QVERIFY(link->initSocketTcp());
-    QVERIFY(printer->waitForConnected(true));
 }
 
 void TestPrintJob::cleanup()
 {
+    job.reset();
+    pages.reset();
+    lines.clear();
+    editable = true;
     preview.reset();
     link.reset();
     printer.reset();
     toasts.reset();
     programDir.reset();
     Seams::resetAll();
+}
+
+void TestPrintJob::openJob(const QString &name, const Rows &rows)
+{
+    job.reset();
+    pages.reset(new ScenePages(name, rows));
+    job.reset(new PrintJob(pages.get()));
+    rowCount = rows.size();
+    connect(job.get(), &PrintJob::logged, this, [this](const QString &line) { lines.append(line); });
+    connect(job.get(), &PrintJob::pageEditable, this, [this](bool on) { editable = on; });
+}
+
+void TestPrintJob::startAll()
+{
+    QList<int> all;
+    for (int n = 1; n <= rowCount; ++n)
+        all.append(n);
+    editable = false;
+    QVERIFY(job->startPrint(all));
+}
+
+bool TestPrintJob::startPrinter()
+{
+    printer.reset(new FakePrinter(FakePrinter::Transport::Tcp,
+                                  {QStringLiteral("--sn"), QStringLiteral("KELO2020260001"),
+                                   QStringLiteral("--notify-delay-ms"), QStringLiteral("50")}));
+    if (!printer->isRunning() || !JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
+        || !JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
+        || !JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(printer->port())))
+        return false;
+    link.reset(new ComManager);
+    return link->initSocketTcp() && printer->waitForConnected(true);
+}
+
+void TestPrintJob::connectJobToTheLink()
+{
+    PrintJob *j = job.get();
+    ComManager *m = link.get();
+    connect(j, &PrintJob::frameReady, m, &ComManager::sendOriginalMsg);
+    connect(j, &PrintJob::handshakeRequested, m, &ComManager::startHandHake);
+    connect(j, &PrintJob::stopRequested, m, &ComManager::stopPrint);
+    connect(m, &ComManager::onReceiveHandshake, j, &PrintJob::handshakeReceived);
+    connect(m, &ComManager::onReceivePrint, j, &PrintJob::printAcknowledged);
+    connect(m, &ComManager::onReceivePrintNotify, j, &PrintJob::pageNoticed);
+    connect(m, &ComManager::onReceivePrintTest, j, &PrintJob::testPageReplied);
 }
 
 void TestPrintJob::connectLikeTheShell(bool printPage)
@@ -158,6 +271,8 @@ void TestPrintJob::connectLikeTheShell(bool printPage)
 
 QStringList TestPrintJob::log() const
 {
+    if (!preview)
+        return lines;
     return preview->findChild<QTextBrowser *>(QStringLiteral("printerLogEdit"))
         ->toPlainText()
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -176,10 +291,274 @@ void TestPrintJob::click(const char *button)
     QTest::mouseClick(preview->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
 }
 
+// ---------------------------------------------------------------------------
+// The printer's replies delivered straight
+
+void TestPrintJob::oneStateAtATime_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("state");
+    using S = PrintJob::State;
+    const auto row = [](const char *name, const QString &steps, S state) {
+        QTest::newRow(name) << steps.split(QLatin1Char(' ')) << int(state);
+    };
+    row("started", "print", S::AwaitingHandshake);
+    row("cancelled before the handshake", "print cancel", S::Idle);
+    row("pausing before a page", "print handshake", S::PagePending);
+    row("cancelled in the pause", "print handshake cancel", S::CancelledPending);
+    row("page out", "print handshake sent", S::PageOut);
+    row("cancelled with a page out", "print handshake sent cancel", S::CancelledOut);
+    row("the next page", "print handshake sent notice", S::PagePending);
+    row("a test-page reply is no notice", "print handshake sent testReply", S::PageOut);
+    row("no start while busy", "print handshake sent cancel refused", S::CancelledOut);
+    row("stopped", "print handshake sent stop", S::Idle);
+    row("link lost", "print handshake lost", S::Idle);
+    row("test page pausing", "test", S::TestPagePending);
+    row("test page out", "test sent", S::TestPageOut);
+    row("a cancel leaves the test page", "test sent cancel", S::TestPageOut);
+    row("a notice is no test-page reply", "test sent notice", S::TestPageOut);
+    row("test page answered", "test sent testReply", S::Idle);
+}
+
+void TestPrintJob::oneStateAtATime()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, state);
+    PrinterUtil::s_protocolType = 2;
+    openJob(NAME, numberedRows(3));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    for (const QString &step : qAsConst(steps)) {
+        if (step == QLatin1String("print"))
+            QVERIFY(job->startPrint({1, 2, 3}));
+        else if (step == QLatin1String("test"))
+            QVERIFY(job->startTestPage({1}));
+        else if (step == QLatin1String("refused"))
+            QVERIFY(!job->startPrint({1}));
+        else if (step == QLatin1String("handshake"))
+            job->handshakeReceived(TYPE_2);
+        else if (step == QLatin1String("sent"))
+            QVERIFY(prints.wait(2000));
+        else if (step == QLatin1String("notice"))
+            job->pageNoticed(printReply(0));
+        else if (step == QLatin1String("testReply"))
+            job->testPageReplied(printReply(0));
+        else if (step == QLatin1String("cancel"))
+            job->cancel(PrintJob::Canceller::User);
+        else if (step == QLatin1String("stop"))
+            job->stop();
+        else if (step == QLatin1String("lost"))
+            job->linkLost();
+        else
+            QFAIL(qPrintable(step));
+    }
+    QCOMPARE(int(job->state()), state);
+    QCOMPARE(job->isBusy(), PrintJob::State(state) != PrintJob::State::Idle);
+    QCOMPARE(job->isLinked(), !steps.contains(QStringLiteral("lost")));
+}
+
+void TestPrintJob::aStrayHandshakeSendsNothing()
+{
+    openJob(NAME, numberedRows(2));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    // Before any job.
+    job->handshakeReceived(TYPE_2);
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 0);
+
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    // Page out; one requested elsewhere arrives.
+    job->handshakeReceived(TYPE_2);
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 1);
+    job->pageNoticed(printReply(0));
+    QVERIFY(prints.wait(2000));
+    job->handshakeReceived(TYPE_2); // during the last page too
+    job->pageNoticed(printReply(0));
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 2);
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+}
+
+void TestPrintJob::aCancelOnTheLastPageEndsTheJob()
+{
+    openJob(NAME, numberedRows(1));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    job->cancel(PrintJob::Canceller::User);
+    job->pageNoticed(printReply(0));
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+    QVERIFY(!job->isBusy());
+}
+
+void TestPrintJob::anEmergencyStopCancelsThePause()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    Seams::setJobPauseMs(100);
+    openJob(NAME, numberedRows(3));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    QSignalSpy stops(job.get(), &PrintJob::stopRequested);
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    job->pageNoticed(printReply(0)); // page 2 scheduled
+    job->stop();
+    QCOMPARE(stops.count(), 1);
+    QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
+    QVERIFY(!job->isBusy());
+    QVERIFY(job->remainingPages().isEmpty());
+    QTest::qWait(400);
+    QCOMPARE(prints.count(), 1);
+    // A late notice belongs to no page.
+    job->pageNoticed(printReply(0));
+    QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
+
+    // Stopped while a page is out: nothing is out any more.
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    job->stop();
+    QVERIFY(!job->isBusy());
+    QSignalSpy handshakes(job.get(), &PrintJob::handshakeRequested);
+    startAll();
+    QCOMPARE(handshakes.count(), 1);
+}
+
+void TestPrintJob::anUnknownPrinterEndsTheJob()
+{
+    openJob(NAME, numberedRows(2));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    startAll();
+    job->handshakeReceived(handshakeReply(QStringLiteral("KELO9920260001"), QStringLiteral("V9.9")));
+    QCOMPARE(log().last(), QStringLiteral("警告：未识别的版本"));
+    QCOMPARE(PrinterUtil::s_protocolType, 0);
+    QVERIFY(!job->isBusy());
+    QTest::qWait(5 * PAUSE_MS);
+    QCOMPARE(prints.count(), 0);
+
+    // The version text tells the type when the serial does not.
+    QVERIFY(PrintJob::checkPrinterVersion(QStringLiteral("B28-4.0")));
+    QCOMPARE(PrinterUtil::s_protocolType, 1);
+    QVERIFY(PrintJob::checkPrinterVersion(QStringLiteral("X20-10")));
+    QCOMPARE(PrinterUtil::s_protocolType, 1);
+    QVERIFY(PrintJob::checkPrinterVersion(QStringLiteral("40")));
+    QCOMPARE(PrinterUtil::s_protocolType, 4);
+    QVERIFY(!PrintJob::checkPrinterVersion(QStringLiteral("z1")));
+    QCOMPARE(PrinterUtil::s_protocolType, 0);
+}
+
+void TestPrintJob::aFailedPageDoesNotStopTheJob()
+{
+    const qint64 recordsBefore = PrintRecord::getTableDataCount();
+    openJob(NAME, numberedRows(2));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    QSignalSpy ink(job.get(), &PrintJob::inkConsumed);
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(2000));
+    job->printAcknowledged(printReply(3));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印取消, 状态码3"));
+    job->pageNoticed(printReply(7));
+    QCOMPARE(log().last(), QStringLiteral("第1页打印失败, 状态码7"));
+    QVERIFY(prints.wait(2000));
+    QCOMPARE(prints.count(), 2);
+    job->printAcknowledged(printReply(0));
+    job->pageNoticed(printReply(0));
+    QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
+    QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
+    QCOMPARE(ink.count(), 1);
+    QCOMPARE(ink.first().at(1).toInt(), 1);
+}
+
+void TestPrintJob::anEncoderRefusalFailsThePage()
+{
+    // A page whose every row is inked across 60 bands: more records than a
+    // row-record frame can count.
+    TemplateModel wide = TestSupport::numberedLabel(QStringLiteral("超宽"));
+    wide.qrcodeModels.clear();
+    wide.printWidth = 762;
+    wide.printHeight = 93.3f;
+    LineModel line;
+    line.id = TextUtil::generateId();
+    line.width = wide.printWidth;
+    line.height = wide.printHeight;
+    wide.lineModels << line;
+    QVERIFY(JsonUtil::saveTemplate(wide, false));
+    openJob(QStringLiteral("超宽"), numberedRows(2));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    startAll();
+    job->handshakeReceived(TYPE_2);
+    QTRY_COMPARE_WITH_TIMEOUT(log().last(), QStringLiteral("打印任务结束!"), 20000);
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(log().contains(QStringLiteral("第1页打印失败, 打印数据生成失败")));
+    QVERIFY(log().contains(QStringLiteral("第2页打印失败, 打印数据生成失败")));
+    QVERIFY(!job->isBusy());
+}
+
+void TestPrintJob::aTypeFourJobEndsCleanly()
+{
+    TestSupport::LogCapture messages;
+    openJob(NAME, numberedRows(2));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    // Far enough right that the -33 mm compensation cuts nothing off.
+    pages->offsetX = 40;
+    startAll();
+    job->handshakeReceived(handshakeReply(QStringLiteral("KELO4020260001")));
+    QCOMPARE(PrinterUtil::s_protocolType, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(log().last(), QStringLiteral("该机型暂不支持发送打印数据，打印任务结束"), 2000);
+    QVERIFY(messages.contains(QStringLiteral("发送打包。共计:")));
+    QVERIFY(messages.contains(QStringLiteral("正在发送[1/")));
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(!job->isBusy());
+    QVERIFY(editable);
+    QVERIFY(job->remainingPages().isEmpty());
+}
+
+void TestPrintJob::aTestPageWithoutAKnownPrinter()
+{
+    openJob(NAME, numberedRows(1));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    QVERIFY(job->startTestPage({1}));
+    QTRY_COMPARE_WITH_TIMEOUT(log().value(log().size() - 1), QStringLiteral("未识别到打印机型号"), 2000);
+    QCOMPARE(prints.count(), 0);
+    QVERIFY(!job->isBusy());
+
+    // An emergency stop before the test page goes cancels it.
+    PrinterUtil::s_protocolType = 2;
+    Seams::setJobPauseMs(100);
+    QVERIFY(job->startTestPage({1}));
+    job->stop();
+    QVERIFY(!job->isBusy());
+    QTest::qWait(300);
+    QCOMPARE(prints.count(), 0);
+}
+
+void TestPrintJob::theRealPauseIsOneSecond()
+{
+    Seams::setJobPauseMs(0);
+    QCOMPARE(Seams::jobPauseMs(), 1000);
+    openJob(NAME, numberedRows(1));
+    QSignalSpy prints(job.get(), &PrintJob::frameReady);
+    startAll();
+    QElapsedTimer clock;
+    clock.start();
+    job->handshakeReceived(TYPE_2);
+    QVERIFY(prints.wait(5000));
+    QVERIFY2(clock.elapsed() >= 990, qPrintable(QString::number(clock.elapsed())));
+}
+
+// ---------------------------------------------------------------------------
+// End to end over the link
+
 void TestPrintJob::threeRowsPrintThreePagesWhereTheTemplatePutsThem()
 {
+    QVERIFY(startPrinter());
     const qint64 before = PrintRecord::getTableDataCount();
-    preview.reset(new PrintPreview(NAME, rows(3), nullptr));
+    preview.reset(new PrintPreview(BOX_NAME, boxRows(3), nullptr));
     connectLikeTheShell(true);
     click("btn_print");
     QTRY_COMPARE_WITH_TIMEOUT(log().value(log().size() - 1), QStringLiteral("打印任务结束!"), 20000);
@@ -192,7 +571,7 @@ void TestPrintJob::threeRowsPrintThreePagesWhereTheTemplatePutsThem()
                                  QStringLiteral("第3页打印开始..."), QStringLiteral("第3页打印成功!"),
                                  QStringLiteral("打印任务结束!")}));
     QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(3));
-    QCOMPARE(PrintRecord::getDatacountGroupByTemplateName().value(0).first, NAME);
+    QCOMPARE(PrintRecord::getDatacountGroupByTemplateName().value(0).first, BOX_NAME);
 
     // Type 2, half width, no offsets: the bottom row at mm2px(221 - 15), the
     // vertical placement 25 + 40 + 10 mm in the header.
@@ -201,7 +580,7 @@ void TestPrintJob::threeRowsPrintThreePagesWhereTheTemplatePutsThem()
     const QRect codeArea = pxRect(4, 3, 16, 16);
     const QRect textArea = pxRect(4, 21, 32, 7);
     const QRect blankArea = pxRect(22, 2, 16, 17);
-    const QList<QMap<QString, QVariant>> data = rows(3);
+    const Rows data = boxRows(3);
     for (int i = 0; i < 3; ++i) {
         const TestSupport::PrintedPage printed = TestSupport::decodeRecordedPage(*printer, i + 1);
         QVERIFY2(printed.valid, qPrintable(printed.error));
@@ -224,43 +603,46 @@ void TestPrintJob::threeRowsPrintThreePagesWhereTheTemplatePutsThem()
 
 void TestPrintJob::aCancelLetsThePageOutFinish()
 {
+    QVERIFY(startPrinter());
     QVERIFY(printer->set({{QStringLiteral("notifyDelayMs"), 400}}));
     const qint64 before = PrintRecord::getTableDataCount();
-    preview.reset(new PrintPreview(NAME, rows(3), nullptr));
-    connectLikeTheShell(true);
-    click("btn_print");
+    openJob(BOX_NAME, boxRows(3));
+    connectJobToTheLink();
+    startAll();
     QVERIFY(printer->waitForRequests(2, 10000));
-    click("btn_cancel");
+    job->cancel(PrintJob::Canceller::User);
     QTRY_COMPARE_WITH_TIMEOUT(log().value(log().size() - 1), QStringLiteral("打印取消!"), 10000);
     QVERIFY(log().contains(QStringLiteral("取消打印")));
     QTest::qWait(3 * PAUSE_MS);
     QCOMPARE(commands(), QList<int>({CMD_HANDSHAKE, CMD_PRINT}));
     QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(1));
-    QVERIFY(!preview->isBusy());
+    QVERIFY(!job->isBusy());
 }
 
 void TestPrintJob::anEmergencyStopSendsTheStopAndNoMorePages()
 {
+    QVERIFY(startPrinter());
     Seams::setJobPauseMs(500);
-    preview.reset(new PrintPreview(NAME, rows(3), nullptr));
-    connectLikeTheShell(true);
-    click("btn_print");
+    openJob(BOX_NAME, boxRows(3));
+    connectJobToTheLink();
+    startAll();
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("第1页打印成功!")), 10000);
-    click("btn_stop");
+    job->stop();
     QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
     QVERIFY(printer->waitForRequests(3, 5000));
     QTest::qWait(800);
     QCOMPARE(commands(), QList<int>({CMD_HANDSHAKE, CMD_PRINT, CMD_STOP}));
-    QVERIFY(!preview->isBusy());
+    QVERIFY(!job->isBusy());
 }
 
 void TestPrintJob::aLinkLostMidJobEndsIt()
 {
+    QVERIFY(startPrinter());
     const qint64 before = PrintRecord::getTableDataCount();
     // The printer drops the line when the second page arrives.
     QVERIFY(printer->fault({{QStringLiteral("match"), CMD_PRINT}, {QStringLiteral("count"), 1}}));
     QVERIFY(printer->fault({{QStringLiteral("match"), CMD_PRINT}, {QStringLiteral("before"), QStringLiteral("close")}}));
-    preview.reset(new PrintPreview(NAME, rows(3), nullptr));
+    preview.reset(new PrintPreview(BOX_NAME, boxRows(3), nullptr));
     connectLikeTheShell(true);
     click("btn_print");
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("与打印机断开连接，请检查")), 10000);
@@ -273,11 +655,12 @@ void TestPrintJob::aLinkLostMidJobEndsIt()
 
 void TestPrintJob::aStrayHandshakeDoesNotDoubleAPage()
 {
+    QVERIFY(startPrinter());
     QVERIFY(printer->set({{QStringLiteral("notifyDelayMs"), 300}}));
-    preview.reset(new PrintPreview(NAME, rows(3), nullptr));
-    connectLikeTheShell(true);
+    openJob(BOX_NAME, boxRows(3));
+    connectJobToTheLink();
     QSignalSpy handshakes(link.get(), &ComManager::onReceiveHandshake);
-    click("btn_print");
+    startAll();
     QVERIFY(printer->waitForRequests(2, 10000));
     // Page 1 is out; a handshake reply nobody here asked for arrives.
     QVERIFY(printer->reply(CMD_HANDSHAKE));
@@ -289,8 +672,9 @@ void TestPrintJob::aStrayHandshakeDoesNotDoubleAPage()
 
 void TestPrintJob::anApiJobClosesItsWindow()
 {
+    QVERIFY(startPrinter());
     const qint64 before = PrintRecord::getTableDataCount();
-    preview.reset(new PrintPreview(NAME, rows(2), nullptr));
+    preview.reset(new PrintPreview(BOX_NAME, boxRows(2), nullptr));
     connectLikeTheShell(false);
     QSignalSpy closed(preview.get(), &PrintPreview::sigWidgetClosed);
     preview->show();

@@ -26,13 +26,9 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray sha256Hex(const QByteArray &bytes)
 {
@@ -538,12 +534,22 @@ private slots:
         QVERIFY(!log.contains(QStringLiteral("print err")));
     }
 
-    void repliesInAnyChunking_data() { addTransports(); }
+    void repliesInAnyChunking_data()
+    {
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<QString>("sn");
+        QTest::newRow("tcp") << "tcp" << "KELO3020260001";
+        QTest::newRow("pty") << "pty" << "KELO3020260001";
+        // "<#" where a handshake of the old layout would end.
+        QTest::newRow("tcp, tail bytes in the serial") << "tcp" << "KELO30-00000000000000000<#1";
+    }
 
     void repliesInAnyChunking()
     {
         QFETCH(QString, transport);
+        QFETCH(QString, sn);
         startTransport(transport);
+        QVERIFY(m_printer->set({{"sn", sn}}));
         QSignalSpy handshakes(m_com.get(), &ComManager::onReceiveHandshake);
         const int length = PrinterProtocol::HANDSHAKE_REPLY_LENGTH;
         int expected = 0;
@@ -556,7 +562,7 @@ private slots:
             ++expected;
             QTRY_COMPARE(handshakes.count(), expected);
             const HandshakeReceiveModel model = first<HandshakeReceiveModel>(handshakes, expected - 1);
-            QCOMPARE(model.sn, QStringLiteral("KELO3020260001"));
+            QCOMPARE(model.sn, sn);
             QCOMPARE(model.inkAmount, 880000);
         }
         // One byte at a time.

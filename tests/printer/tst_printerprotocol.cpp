@@ -1,39 +1,26 @@
 #include "model/replymodels.h"
 #include "printer/printerprotocol.h"
+#include "support/fakeprinter.h"
 #include "support/testsupport.h"
 #include "util/printerutil.h"
 
 #include <QtTest>
 
+using TestSupport::FakePrinter;
 using TestSupport::LogCapture;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text));
-}
 
 // A generation-1 frame written from the frame table, not by our packers.
 QByteArray gen1(quint8 command, const QByteArray &payload = QByteArray())
 {
-    QByteArray frame;
-    frame.append(char(0xA9)).append(char(0x20)).append(char(0x10)).append(char(command));
-    frame.append(payload);
-    int sum = 0;
-    for (char c : frame)
-        sum += quint8(c);
-    frame.append(char(sum % 256));
-    frame.append(char(0x3C)).append(char(0x23));
-    return frame;
+    return FakePrinter::frame(command, payload);
 }
 
-// A text field of the given width, NUL-padded.
 QByteArray field(const QByteArray &text, int width)
 {
-    QByteArray f = text.left(width);
-    f.append(QByteArray(width - f.size(), '\0'));
-    return f;
+    return FakePrinter::textField(text, width);
 }
 
 QByteArray be32(quint32 v)

@@ -9,13 +9,9 @@
 #include <QtTest>
 
 using TestSupport::LogCapture;
+using TestSupport::hex;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text));
-}
 
 // CRC-16/MODBUS from a lookup table, a different road than the code's.
 quint16 tableCrc(const QByteArray &data)

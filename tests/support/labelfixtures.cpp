@@ -4,6 +4,12 @@
 
 namespace TestSupport {
 
+namespace {
+
+const char *const NUMBER_TITLE = "编号";
+
+} // namespace
+
 TemplateModel blankLabel(const QString &name)
 {
     TemplateModel t;
@@ -33,6 +39,21 @@ TextModel textField(const QString &title, const QString &content, float x, float
     text.font = zenHeiFamily();
     text.fontSize = fontSize;
     return text;
+}
+
+TemplateModel numberedLabel(const QString &name)
+{
+    TemplateModel t = blankLabel(name);
+    t.qrcodeModels << qrField(QString::fromUtf8(NUMBER_TITLE), QStringLiteral("N-0"), 5, 5, 20);
+    return t;
+}
+
+QList<QMap<QString, QVariant>> numberedRows(int count)
+{
+    QList<QMap<QString, QVariant>> rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append({{QString::fromUtf8(NUMBER_TITLE), QStringLiteral("N-%1").arg(i)}});
+    return rows;
 }
 
 } // namespace TestSupport

@@ -6,7 +6,10 @@
 #include "model/templatemodel.h"
 #include "util/textutil.h"
 
+#include <QList>
+#include <QMap>
 #include <QString>
+#include <QVariant>
 
 namespace TestSupport {
 
@@ -34,5 +37,11 @@ QrcodeModel qrField(const QString &title, const QString &content, float x, float
 // Text in the pinned WenQuanYi Zen Hei (loadPinnedFonts() first).
 TextModel textField(const QString &title, const QString &content, float x, float y, float w, float h,
                     float fontSize);
+
+// The print jobs' label: blankLabel() with one QR code, 20 mm square at
+// (5, 5), titled "编号" and showing "N-0" of its own.
+TemplateModel numberedLabel(const QString &name);
+// Its data rows: row i (from 1) fills "编号" with "N-i".
+QList<QMap<QString, QVariant>> numberedRows(int count);
 
 } // namespace TestSupport

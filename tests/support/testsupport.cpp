@@ -110,6 +110,11 @@ void LogCapture::clear()
     g_log.clear();
 }
 
+QByteArray hex(const char *digits)
+{
+    return QByteArray::fromHex(QByteArray(digits));
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -68,6 +68,9 @@ public:
     void clear();
 };
 
+// Bytes written as hex digits ("A9 20 10": blanks are skipped).
+QByteArray hex(const char *digits);
+
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 // Files in a folder, sorted by name.

@@ -228,7 +228,8 @@ private slots:
                 QVERIFY2(QRegularExpression(QStringLiteral("^\\d{13}$")).match(m.id).hasMatch(), qPrintable(where));
                 QCOMPARE(m.font, QStringLiteral("宋体"));
                 QCOMPARE(m.border, 0.3f);
-                QVERIFY(m.fontSize >= 5.0f && m.fontSize <= 6.0f);
+                // Archive numbers on a narrow spine take a smaller font.
+                QVERIFY(m.fontSize >= 2.0f && m.fontSize <= 6.0f);
                 QVERIFY(!m.fixed && !m.bold && !m.italic);
                 QCOMPARE(m.indentation, 0.0f);
                 QCOMPARE(m.wordSpacing, 0.0f);
@@ -272,6 +273,25 @@ private slots:
             QCOMPARE(m.direction, 0);
             QCOMPARE(m.horizontalAlign, 0);
         }
+    }
+
+    // Vertical text is for the spine titles: right to left, centred both ways.
+    void spineTitlesStandRightToLeft()
+    {
+        const QSet<QString> spineTitles{"脊背案卷题名", "文本标题3", "脊背姓名", "脊背档案号"};
+        int vertical = 0;
+        for (const TemplateModel &t : m_templates) {
+            for (const TextModel &m : t.textModels) {
+                const QString where = t.name + QLatin1Char('/') + m.textTitle;
+                QCOMPARE(m.direction != 0, spineTitles.contains(m.textTitle));
+                if (m.direction == 0)
+                    continue;
+                ++vertical;
+                QVERIFY2(m.direction == 2 && m.horizontalAlign == 0 && m.verticalAlign == 0, qPrintable(where));
+                QVERIFY2(m.startX + m.width <= t.backLength + 0.05f, qPrintable(where));
+            }
+        }
+        QCOMPARE(vertical, 25);
     }
 
     // Every field lies inside its page, is large enough for one line of its

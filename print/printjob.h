@@ -1,0 +1,131 @@
+#pragma once
+
+// The driver of a print preview's jobs, without a window: it sends the pages
+// of a job one by one, each paced by the printer's replies, and says what it
+// does in log lines.
+//
+// A job asks for a handshake, learns the printer type from the reply, then
+// for every page pauses, has the page source render it, encodes it and hands
+// the frame to the link, and waits for the printer's print-finished notice
+// before the next page. A test page skips the handshake (the last one told
+// the printer type) and ends with the printer's test-page reply.
+//
+// Replies carry no job identity, so each is taken only in the state that
+// waits for it. A cancel lets the page scheduled or out finish; an emergency
+// stop and a lost link end everything at once, and after a lost link the job
+// is refused for good. A pause still running when the job is destroyed does
+// nothing.
+
+#include "model/replymodels.h"
+#include "print/pagesource.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class PrintJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Idle,
+        AwaitingHandshake,
+        // The pause before a page (the page is scheduled).
+        PagePending,
+        // A page's frame was sent; its print-finished notice is awaited.
+        PageOut,
+        // Cancelled while a page was scheduled or out: that page still
+        // prints, then the job ends.
+        CancelledPending,
+        CancelledOut,
+        TestPagePending,
+        // The test page was sent; the printer's test-page reply is awaited.
+        TestPageOut,
+    };
+
+    // The source must outlive the job.
+    explicit PrintJob(PageSource *source, QObject *parent = nullptr);
+
+    // Sets PrinterUtil::s_protocolType from a model code or version text;
+    // false (and type 0) when the text names no known model.
+    static bool checkPrinterVersion(const QString &text);
+    // The pages (1-based, ascending, each once) of a range such as "3,1-2"
+    // over pageCount pages: "" and the pages appended, or the error text.
+    static QString parsePageRange(const QString &range, int pageCount, QList<int> *pages);
+
+    // Starts a job over the given pages (1-based, ascending): the first is
+    // shown at once. False, and nothing done, while busy or without pages.
+    bool startPrint(const QList<int> &pages);
+    // The same for a test page, sent after the pause as the first page.
+    bool startTestPage(const QList<int> &pages);
+    // Who cancelled, for the log.
+    enum class Canceller { User, Api };
+    // The page scheduled or out still prints; its notice ends the job.
+    void cancel(Canceller by);
+    // The printer is told to stop at once; nothing is out any more and
+    // nothing scheduled goes.
+    void stop();
+    // Ends every job now; isLinked() is false from then on.
+    void linkLost();
+
+    // The printer's replies.
+    void handshakeReceived(const HandshakeReceiveModel &model);
+    void printAcknowledged(const PrintReceiveModel &model);
+    void testPageReplied(const PrintReceiveModel &model);
+    void pageNoticed(const PrintReceiveModel &model);
+
+    State state() const { return m_state; }
+    bool isBusy() const { return m_state != State::Idle; }
+    // A print job that has not been cancelled.
+    bool isPrinting() const;
+    bool isTestPrinting() const;
+    bool isLinked() const { return m_linked; }
+    // Pages still to print after the current one (1-based).
+    QList<int> remainingPages() const { return m_pages; }
+
+signals:
+    void handshakeRequested();
+    void frameReady(QByteArray frame);
+    void stopRequested();
+    // Once per page the printer reported printed: the page's dots and its
+    // position within the job (0 for the job's first page).
+    void inkConsumed(unsigned int dots, int position);
+    void logged(QString line);
+    // Whether the pages and their placement may be changed: not while a job
+    // holds them, again once it ends, is cancelled or stopped.
+    void pageEditable(bool editable);
+    // The job's last page is done with (a cancel during it included).
+    void lastPageDone();
+
+private:
+    bool start(State first, const QList<int> &pages);
+    void schedulePage();
+    void sendPage();
+    // After a page is done with (printed, failed or refused by the encoder):
+    // the next page, the end of the job, or the end of a cancelled one.
+    void continueJob();
+    // Back to idle with the page editable again.
+    void end();
+
+    PageSource *m_source;
+    State m_state = State::Idle;
+    bool m_linked = true;
+    // Pages still to print (1-based), the job's current page (0-based) and
+    // its position within the job.
+    QList<int> m_pages;
+    int m_page = 0;
+    int m_position = 0;
+    // The page out: a cancel unlocks the preview, so the page shown may move
+    // away from it.
+    struct PageOut {
+        int page = 0;
+        int position = 0;
+        unsigned int dots = 0;
+        QString templateName;
+        QString templateType;
+    } m_out;
+    QTimer m_pause;
+};

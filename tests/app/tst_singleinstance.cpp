@@ -1,0 +1,96 @@
+#include "app/singleinstance.h"
+#include "util/seams.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTextStream>
+#include <QUuid>
+#include <QtTest>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char HOLD_ARG[] = "--take-guard";
+
+// The child side: takes the guard as the program does at start-up, with the
+// "already running" box answered by printing it. A holder says "running" and
+// keeps the guard until its standard input closes.
+int takeGuard(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    Seams::setInformationHandler([](QWidget *, const QString &title, const QString &text) {
+        QTextStream(stdout) << "box:" << title << '|' << text << '\n';
+    });
+    SingleInstance guard(QString::fromLocal8Bit(argv[2]));
+    if (!guard.acquireOrTell())
+        return 0;
+    std::printf("running\n");
+    std::fflush(stdout);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private:
+    const QString m_key = QStringLiteral("kelo-test-") + QUuid::createUuid().toString(QUuid::Id128);
+
+    void start(QProcess &process)
+    {
+        process.start(QCoreApplication::applicationFilePath(), {QLatin1String(HOLD_ARG), m_key});
+        QVERIFY(process.waitForStarted());
+    }
+
+    void expectRunning(QProcess &process)
+    {
+        start(process);
+        QVERIFY(process.waitForReadyRead(20000));
+        QCOMPARE(process.readLine().trimmed(), QByteArray("running"));
+    }
+
+private slots:
+    void oneLiveInstance()
+    {
+        QProcess killed;
+        expectRunning(killed);
+        killed.kill(); // SIGKILL: the segment stays behind, unowned
+        QVERIFY(killed.waitForFinished());
+
+        QProcess holder;
+        expectRunning(holder);
+
+        QProcess second;
+        start(second);
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()), QStringLiteral("box:提示| 程序已运行！\n"));
+
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(20000));
+        QProcess after;
+        expectRunning(after);
+        after.closeWriteChannel();
+        QVERIFY(after.waitForFinished(20000));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], HOLD_ARG) == 0)
+        return takeGuard(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singleinstance.moc"

@@ -1,0 +1,4 @@
+#include "editor/canvas.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>

@@ -1,0 +1,3 @@
+#include "items/shape.h"
+#include "util/textutil.h"
+#  include   <print/pagescene.h>

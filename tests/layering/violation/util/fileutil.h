@@ -1,0 +1,4 @@
+#pragma once
+
+// The one include upwards that the check allows.
+#include "items/barcode.h"

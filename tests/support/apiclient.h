@@ -1,0 +1,66 @@
+#pragma once
+
+// Runs tests/support/apiclient.py, a websocket client of the local API written
+// from the message tables, and drives it over its JSON-lines control channel.
+// Every wait runs this process's event loop, so a server living in the test
+// itself keeps serving. The client ends with the object (and by itself after
+// its lifetime).
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+
+namespace TestSupport {
+
+class ApiClient
+{
+public:
+    // What arrived from the server, in order.
+    struct Event {
+        enum class Type { Text, Binary, Closed };
+        Type type = Type::Text;
+        QString text;       // Text
+        QByteArray binary;  // Binary
+        int closeCode = -1; // Closed: the code of the close frame, -1 when none came
+        QString closeReason;
+        bool byServer = false; // Closed: the server ended the connection
+    };
+
+    // Connects to ws://127.0.0.1:port; isConnected() tells whether it did.
+    explicit ApiClient(quint16 port, int lifetimeSeconds = 120);
+    ~ApiClient();
+    ApiClient(const ApiClient &) = delete;
+    ApiClient &operator=(const ApiClient &) = delete;
+
+    bool isConnected() const { return m_connected; }
+    // Why connecting failed.
+    QString error() const { return m_error; }
+
+    // One control command; the reply, or an empty object when none came.
+    QJsonObject command(const QJsonObject &cmd, int timeoutMs = 20000);
+
+    // One text frame holding text repeated `repeat` times.
+    bool sendText(const QString &text, int repeat = 1);
+    bool sendBinary(const QByteArray &bytes);
+    // The next count events; fewer (all that came, left queued) on timeout.
+    QList<Event> expect(int count = 1, int timeoutMs = 5000);
+    // The text of the next event, or a null text when it is not a text frame.
+    QString expectText(int timeoutMs = 5000);
+    // Every event that has arrived, without waiting.
+    QList<Event> events();
+    // Closes from the client side and waits for the server's answer.
+    bool close(int code = 1000, const QString &reason = QString());
+
+    static QString scriptPath();
+
+private:
+    bool waitForLine(int timeoutMs);
+
+    QProcess m_process;
+    bool m_connected = false;
+    QString m_error;
+};
+
+} // namespace TestSupport
