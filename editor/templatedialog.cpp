@@ -186,73 +186,112 @@ TemplateRuler *TemplateDialog::ruler(Qt::Orientation orientation) const
 
 void TemplateDialog::initView()
 {
-    const QRectF label = graphicsScene->sceneRect();
+    // In this order: items of one stacking value stack by their kind.
+    const auto build = [this](auto &list) {
+        for (auto &m : list)
+            addElementItem(createItem(m), m);
+    };
+    build(templateModel.rectangleModels);
+    build(templateModel.lineModels);
+    build(templateModel.circleModels);
+    build(templateModel.textModels);
+    build(templateModel.pictureModels);
+    build(templateModel.barcodeModels);
+    build(templateModel.qrcodeModels);
+    build(templateModel.rectBgModels);
+    qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
+}
+
+void TemplateDialog::addElementItem(BaseItem *item, GraphicsModel &m)
+{
+    graphicsScene->addItem(item);
     // An element that a smaller label no longer holds is moved back inside,
     // in the model too, so it can never be stored outside the label.
-    const auto add = [this, &label](BaseItem *item, GraphicsModel &m) {
-        graphicsScene->addItem(item);
-        const QRectF bounds = item->sceneBoundingRect();
-        if (label.contains(bounds) || bounds.width() > label.width() || bounds.height() > label.height())
-            return;
-        const qreal dx = qMax(0.0, label.left() - bounds.left()) + qMin(0.0, label.right() - bounds.right());
-        const qreal dy = qMax(0.0, label.top() - bounds.top()) + qMin(0.0, label.bottom() - bounds.bottom());
-        item->moveBy(dx, dy);
-        m.startX = TextUtil::px2mm(int(item->x()), dpi());
-        m.startY = TextUtil::px2mm(int(item->y()), dpi());
-    };
-    const auto place = [this](BaseItem *item, const GraphicsModel &m) {
-        item->setData(0, m.id);
-        item->setData(1, m.type);
-        item->setZValue(m.viewZ);
-        item->setPos(px(m.startX), px(m.startY));
-        item->setRect(0, 0, px(m.width), px(m.height));
-        item->setLockState(m.lockstate);
-        return item;
-    };
-    const auto outlined = [this, &place](BaseItem *item, const GraphicsModel &m) {
-        QPen pen;
-        pen.setWidth(px(m.border));
-        item->setPen(pen);
-        return place(item, m);
-    };
-    const auto pictured = [this, &place](const GraphicsModel &m, QPixmap *made, const QVariant &title) {
-        auto *item = new PixmapItem;
-        item->setPixmap(elementPixmap(made, px(m.width), px(m.height)));
-        item->setData(2, title);
-        return place(item, m);
-    };
-    // In this order: items of one stacking value stack by their kind.
-    const auto build = [&add](auto &list, auto make) {
-        for (auto &m : list)
-            add(make(m), m);
-    };
-    build(templateModel.rectangleModels, [&](const RectangleModel &m) { return outlined(new RectItem, m); });
-    build(templateModel.lineModels, [&](const LineModel &m) {
-        BaseItem *item = outlined(new LineItem, m);
-        item->setData(2, m.direction);
-        return item;
-    });
-    build(templateModel.circleModels, [&](const CircleModel &m) { return outlined(new EllipseItem, m); });
-    build(templateModel.textModels, [&](const TextModel &m) {
-        auto *item = new RichTextItem;
-        place(item, m);
-        item->setData(2, m.textTitle);
-        item->setText(m.textContent);
-        item->applyTextModel(m, dpi());
-        return item;
-    });
-    build(templateModel.pictureModels, [&](const PictureModel &m) {
-        return pictured(m, FileUtil::getPicturePixmap(m.fileName, true), QVariant());
-    });
-    // Rebuilding the scene must not stop on a dialog: a rejected barcode
-    // content is logged and shows no picture.
-    build(templateModel.barcodeModels, [&](const BarcodeModel &m) {
-        return pictured(m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning), m.title);
-    });
-    build(templateModel.qrcodeModels,
-          [&](const QrcodeModel &m) { return pictured(m, FileUtil::getQrCodePixmap(m.content), m.title); });
-    build(templateModel.rectBgModels, [&](const RectangleBgModel &m) { return place(new DoubleRectItem, m); });
-    qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
+    const QRectF label = graphicsScene->sceneRect();
+    const QRectF bounds = item->sceneBoundingRect();
+    if (label.contains(bounds) || bounds.width() > label.width() || bounds.height() > label.height())
+        return;
+    const qreal dx = qMax(0.0, label.left() - bounds.left()) + qMin(0.0, label.right() - bounds.right());
+    const qreal dy = qMax(0.0, label.top() - bounds.top()) + qMin(0.0, label.bottom() - bounds.bottom());
+    item->moveBy(dx, dy);
+    m.startX = TextUtil::px2mm(int(item->x()), dpi());
+    m.startY = TextUtil::px2mm(int(item->y()), dpi());
+}
+
+BaseItem *TemplateDialog::placeItem(BaseItem *item, const GraphicsModel &m) const
+{
+    item->setData(0, m.id);
+    item->setData(1, m.type);
+    item->setZValue(m.viewZ);
+    item->setPos(px(m.startX), px(m.startY));
+    item->setRect(0, 0, px(m.width), px(m.height));
+    item->setLockState(m.lockstate);
+    return item;
+}
+
+BaseItem *TemplateDialog::outlinedItem(BaseItem *item, const GraphicsModel &m) const
+{
+    QPen pen;
+    pen.setWidth(px(m.border));
+    item->setPen(pen);
+    return placeItem(item, m);
+}
+
+BaseItem *TemplateDialog::picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const
+{
+    auto *item = new PixmapItem;
+    item->setPixmap(elementPixmap(made, px(m.width), px(m.height)));
+    item->setData(2, title);
+    return placeItem(item, m);
+}
+
+BaseItem *TemplateDialog::createItem(const RectangleModel &m) const
+{
+    return outlinedItem(new RectItem, m);
+}
+
+BaseItem *TemplateDialog::createItem(const LineModel &m) const
+{
+    BaseItem *item = outlinedItem(new LineItem, m);
+    item->setData(2, m.direction);
+    return item;
+}
+
+BaseItem *TemplateDialog::createItem(const CircleModel &m) const
+{
+    return outlinedItem(new EllipseItem, m);
+}
+
+BaseItem *TemplateDialog::createItem(const TextModel &m) const
+{
+    auto *item = new RichTextItem;
+    placeItem(item, m);
+    item->setData(2, m.textTitle);
+    item->setText(m.textContent);
+    item->applyTextModel(m, dpi());
+    return item;
+}
+
+BaseItem *TemplateDialog::createItem(const PictureModel &m) const
+{
+    return picturedItem(m, FileUtil::getPicturePixmap(m.fileName, true), QVariant());
+}
+
+// Building items must not stop on a dialog: a rejected barcode content is
+// logged and shows no picture.
+BaseItem *TemplateDialog::createItem(const BarcodeModel &m) const
+{
+    return picturedItem(m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning), m.title);
+}
+
+BaseItem *TemplateDialog::createItem(const QrcodeModel &m) const
+{
+    return picturedItem(m, FileUtil::getQrCodePixmap(m.content), m.title);
+}
+
+BaseItem *TemplateDialog::createItem(const RectangleBgModel &m) const
+{
+    return placeItem(new DoubleRectItem, m);
 }
 
 void TemplateDialog::on_wheelModified(int)

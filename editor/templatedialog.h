@@ -20,7 +20,9 @@
 #include <QString>
 #include <QWidget>
 
+class BaseItem;
 class QGraphicsScene;
+class QPixmap;
 class QWGraphicsView;
 class TemplateRuler;
 
@@ -45,6 +47,19 @@ public:
 
     // Adds one item per element of the working model to the scene.
     void initView();
+    // One scene item for an element, placed, sized and styled as its model
+    // says (ids, type and title as item data); the caller adds it.
+    BaseItem *createItem(const RectangleModel &m) const;
+    BaseItem *createItem(const LineModel &m) const;
+    BaseItem *createItem(const CircleModel &m) const;
+    BaseItem *createItem(const TextModel &m) const;
+    BaseItem *createItem(const PictureModel &m) const;
+    BaseItem *createItem(const BarcodeModel &m) const;
+    BaseItem *createItem(const QrcodeModel &m) const;
+    BaseItem *createItem(const RectangleBgModel &m) const;
+    // Adds an element's item to the scene, moving it (and its model) back
+    // inside the label when it lies partly outside.
+    void addElementItem(BaseItem *item, GraphicsModel &m);
     // Gives the canvas, the view and the rulers the size of the zoomed label.
     // The argument is not used.
     void on_wheelModified(int scale);
@@ -117,6 +132,9 @@ private:
     void setBackground(const QString &text);
     QString picturePath(const QString &fileName) const;
     bool insideTitleBar(const QPoint &point) const;
+    BaseItem *placeItem(BaseItem *item, const GraphicsModel &m) const;
+    BaseItem *outlinedItem(BaseItem *item, const GraphicsModel &m) const;
+    BaseItem *picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const;
 
     bool isDragging = false;
     QPoint dragLastGlobalPos;
