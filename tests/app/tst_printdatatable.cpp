@@ -8,6 +8,16 @@
 
 namespace {
 
+template <typename Code>
+Code code(const QString &title, const QString &content, bool fixed)
+{
+    Code c;
+    c.title = title;
+    c.content = content;
+    c.fixed = fixed;
+    return c;
+}
+
 // "t:" text, "q:" QR code, "b:" barcode; a trailing "!" marks it fixed.
 TemplateModel templateOf(const QStringList &fields)
 {
@@ -16,24 +26,16 @@ TemplateModel templateOf(const QStringList &fields)
         const bool fixed = spec.endsWith(QLatin1Char('!'));
         const QString title = spec.mid(2).remove(QLatin1Char('!'));
         const QString content = spec + QStringLiteral(" content");
-        if (spec.startsWith(QLatin1String("t:"))) {
+        if (spec.startsWith(QLatin1String("q:"))) {
+            model.qrcodeModels << code<QrcodeModel>(title, content, fixed);
+        } else if (spec.startsWith(QLatin1String("b:"))) {
+            model.barcodeModels << code<BarcodeModel>(title, content, fixed);
+        } else {
             TextModel text;
             text.textTitle = title;
             text.textContent = content;
             text.fixed = fixed;
             model.textModels << text;
-        } else if (spec.startsWith(QLatin1String("q:"))) {
-            QrcodeModel code;
-            code.title = title;
-            code.content = content;
-            code.fixed = fixed;
-            model.qrcodeModels << code;
-        } else {
-            BarcodeModel code;
-            code.title = title;
-            code.content = content;
-            code.fixed = fixed;
-            model.barcodeModels << code;
         }
     }
     return model;
