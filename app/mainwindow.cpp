@@ -3,6 +3,8 @@
 #include "ui_mainwindow.h"
 
 #include "app/adminlogin.h"
+#include "app/templatefavourites.h"
+#include "editor/templatedialog.h"
 #include "print/printpreview.h"
 #include "util/constants.h"
 #include "util/jsonutil.h"
@@ -64,8 +66,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // The print page's preview is a window of its own, without a parent.
+    // The print page's preview and the template page's editor are windows
+    // of their own, without a parent.
     delete printPreview.data();
+    delete templateEditor.data();
     delete ui;
 }
 
@@ -213,9 +217,7 @@ void MainWindow::initFactoryFields()
 void MainWindow::loadTemplateNames()
 {
     sysTemplateNames = JsonUtil::getSysTemplateNames();
-    const QString favourites = JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString());
-    if (!favourites.isEmpty())
-        favouriteTemplates = favourites.split(QLatin1Char('|'));
+    favouriteTemplates = TemplateFavourites::load();
 }
 
 void MainWindow::showPage(QPushButton *navButton, QWidget *page)
@@ -235,6 +237,7 @@ void MainWindow::on_btn_nav_home_clicked()
 void MainWindow::on_btn_nav_template_clicked()
 {
     showPage(ui->btn_nav_template, ui->page_template);
+    refreshTemplateView();
 }
 
 void MainWindow::on_btn_nav_print_clicked()

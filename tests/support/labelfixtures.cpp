@@ -48,6 +48,15 @@ TemplateModel numberedLabel(const QString &name)
     return t;
 }
 
+TemplateModel bulkyLabel(const QString &name, const QString &type)
+{
+    TemplateModel t = blankLabel(name);
+    t.type = type;
+    for (int i = 0; i < 40; ++i)
+        t.textModels << placedElement<TextModel>(1, 1, 10, 5, i);
+    return t;
+}
+
 QList<QMap<QString, QVariant>> numberedRows(int count)
 {
     QList<QMap<QString, QVariant>> rows;

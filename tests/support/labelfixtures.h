@@ -41,6 +41,11 @@ TextModel textField(const QString &title, const QString &content, float x, float
 // The print jobs' label: blankLabel() with one QR code, 20 mm square at
 // (5, 5), titled "编号" and showing "N-0" of its own.
 TemplateModel numberedLabel(const QString &name);
+// blankLabel() of the category type with 40 text fields: stored, it takes
+// more than BULKY_LABEL_MIN_BYTES, where a blank label takes well under 2 KB.
+constexpr qint64 BULKY_LABEL_MIN_BYTES = 16 * 1024;
+TemplateModel bulkyLabel(const QString &name, const QString &type);
+
 // Its data rows: row i (from 1) fills "编号" with "N-i".
 QList<QMap<QString, QVariant>> numberedRows(int count);
 

@@ -9,6 +9,9 @@
 #include <QPainter>
 #include <QProcess>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace TestSupport {
 
 TempProgramDir::TempProgramDir()
@@ -20,6 +23,24 @@ TempProgramDir::TempProgramDir()
 TempProgramDir::~TempProgramDir()
 {
     Seams::setProgramDir(QString());
+}
+
+RefusedWrites::RefusedWrites(qint64 maxBytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_oldLimit = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(maxBytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+RefusedWrites::~RefusedWrites()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_oldLimit);
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 ToastRecorder::ToastRecorder()

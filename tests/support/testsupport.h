@@ -30,6 +30,21 @@ private:
     QTemporaryDir m_dir;
 };
 
+// For its lifetime no file of the process can grow past maxBytes, so
+// larger writes fail as on a full disk, root or not (a file-size limit:
+// writes fail with EFBIG, SIGXFSZ ignored). Reads are unaffected.
+class RefusedWrites
+{
+public:
+    explicit RefusedWrites(qint64 maxBytes = 1);
+    ~RefusedWrites();
+    RefusedWrites(const RefusedWrites &) = delete;
+    RefusedWrites &operator=(const RefusedWrites &) = delete;
+
+private:
+    unsigned long long m_oldLimit = 0;
+};
+
 // Records every toast instead of showing it, for its lifetime.
 class ToastRecorder
 {
