@@ -176,7 +176,6 @@ private slots:
 private:
     // The check box, the favourite switch and the row buttons of one row.
     void placeTemplateRow(int row);
-    void onTemplateTicked(const QString &name, int state);
     void onFavouriteSwitched(QPushButton *favourite, const QString &name, bool on);
     // A template left the store: renamed to `to`, or deleted when it is "".
     void followFavourite(const QString &from, const QString &to);

@@ -19,7 +19,6 @@
 #include "util/seams.h"
 #include "util/textutil.h"
 
-#include <QCheckBox>
 #include <QPushButton>
 #include <QStandardItemModel>
 
@@ -27,7 +26,7 @@
 
 namespace {
 
-enum Column { COL_TICK, COL_TYPE, COL_NAME, COL_BUILTIN, COL_FAVOURITE, COL_ACTIONS };
+enum Column { COL_BUILTIN = TemplateTableCells::NAME_COLUMN + 1, COL_FAVOURITE, COL_ACTIONS };
 
 const QList<int> COLUMN_WIDTHS{58, 200, 0, 200, 200, 360};
 
@@ -61,16 +60,13 @@ void MainWindow::refreshTemplateView()
     QTableView *view = ui->tableView_temp_list;
     if (!templateRowFiller)
         templateRowFiller = new VisibleRowFiller(view, [this](int row) { placeTemplateRow(row); });
-    QStandardItemModel *model = TemplateTableCells::replaceModel(view, tableHeaders(), shown.size());
+    QStandardItemModel *model = TemplateTableCells::replaceModel(view, tableHeaders(), shown);
     for (int row = 0; row < shown.size(); ++row) {
-        const TemplateModel &t = shown.at(row);
-        model->item(row, COL_TYPE)->setText(t.type);
-        model->item(row, COL_NAME)->setText(t.name);
-        model->item(row, COL_BUILTIN)->setText(sysTemplateNames.contains(t.name) ? QStringLiteral("是")
-                                                                                 : QStringLiteral("否"));
+        const bool builtIn = sysTemplateNames.contains(shown.at(row).name);
+        model->item(row, COL_BUILTIN)->setText(builtIn ? QStringLiteral("是") : QStringLiteral("否"));
     }
     selectedTemplates.clear();
-    TemplateTableCells::setUpTable(view, COLUMN_WIDTHS, COL_NAME);
+    TemplateTableCells::setUpTable(view, COLUMN_WIDTHS, TemplateTableCells::NAME_COLUMN);
     templateRowFiller->reset();
 }
 
@@ -78,11 +74,8 @@ void MainWindow::placeTemplateRow(int row)
 {
     QTableView *view = ui->tableView_temp_list;
     const QAbstractItemModel *model = view->model();
-    const QString name = model->index(row, COL_NAME).data().toString();
-
-    QCheckBox *tick = TemplateTableCells::placeCheckBox(view, model->index(row, COL_TICK), name);
-    connect(tick, &QCheckBox::stateChanged, this,
-            [this, tick](int state) { onTemplateTicked(TemplateTableCells::nameOf(tick), state); });
+    const QString name = TemplateTableCells::rowName(view, row);
+    TemplateTableCells::placeTick(view, row, &selectedTemplates);
 
     auto *favourite = new QPushButton;
     favourite->setCheckable(true);
@@ -116,14 +109,6 @@ void MainWindow::placeTemplateRow(int row)
         buttons.append(button);
     }
     TemplateTableCells::place(view, model->index(row, COL_ACTIONS), buttons, false);
-}
-
-void MainWindow::onTemplateTicked(const QString &name, int state)
-{
-    if (state > 0)
-        selectedTemplates.append(name);
-    else
-        selectedTemplates.removeOne(name);
 }
 
 void MainWindow::onFavouriteSwitched(QPushButton *favourite, const QString &name, bool on)

@@ -19,13 +19,21 @@ QString TemplateTableCells::nameOf(const QObject *widget)
     return widget->property(NAME_PROPERTY).toString();
 }
 
-QStandardItemModel *TemplateTableCells::replaceModel(QTableView *view, const QStringList &headers, int rows)
+QString TemplateTableCells::rowName(const QTableView *view, int row)
 {
-    auto *model = new QStandardItemModel(rows, headers.size(), view);
+    return view->model()->index(row, NAME_COLUMN).data().toString();
+}
+
+QStandardItemModel *TemplateTableCells::replaceModel(QTableView *view, const QStringList &headers,
+                                                     const QList<TemplateModel> &templates)
+{
+    auto *model = new QStandardItemModel(templates.size(), headers.size(), view);
     model->setHorizontalHeaderLabels(headers);
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < templates.size(); ++row) {
         for (int column = 0; column < headers.size(); ++column)
             model->setItem(row, column, new QStandardItem);
+        model->item(row, TYPE_COLUMN)->setText(templates.at(row).type);
+        model->item(row, NAME_COLUMN)->setText(templates.at(row).name);
     }
     QAbstractItemModel *old = view->model();
     view->setModel(model);
@@ -34,11 +42,17 @@ QStandardItemModel *TemplateTableCells::replaceModel(QTableView *view, const QSt
     return model;
 }
 
-QCheckBox *TemplateTableCells::placeCheckBox(QTableView *view, const QModelIndex &index, const QString &name)
+QCheckBox *TemplateTableCells::placeTick(QTableView *view, int row, QStringList *ticked)
 {
     auto *box = new QCheckBox;
-    box->setProperty(NAME_PROPERTY, name);
-    place(view, index, {box}, true);
+    box->setProperty(NAME_PROPERTY, rowName(view, row));
+    QObject::connect(box, &QCheckBox::stateChanged, box, [box, ticked](int state) {
+        if (state > 0)
+            ticked->append(nameOf(box));
+        else
+            ticked->removeOne(nameOf(box));
+    });
+    place(view, view->model()->index(row, TICK_COLUMN), {box}, true);
     return box;
 }
 

@@ -9,18 +9,16 @@
 #include "util/seams.h"
 #include "util/textutil.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QStyledItemDelegate>
 
 namespace {
 
 const char *const STYLE_SHEET = ":/resources/qss/templatetrashdialog.css";
 
-enum Column { COL_TICK, COL_TYPE, COL_NAME, COL_ACTIONS };
+constexpr int COL_ACTIONS = TemplateTableCells::NAME_COLUMN + 1;
 const QList<int> COLUMN_WIDTHS{58, 200, 0, 200};
 constexpr QSize ROW_BUTTON(58, 28);
 
@@ -59,33 +57,22 @@ void TemplateTrashDialog::refreshTableView()
         TemplateListFilter::apply(JsonUtil::parseTemplateListFromTrash(), templateTypeFilter, templateNameFilter);
     QTableView *view = ui->tableView_temp_list;
     const QStringList headers{QString(), QStringLiteral("模板类型"), QStringLiteral("模板名称"), QStringLiteral("操作")};
-    QStandardItemModel *model = TemplateTableCells::replaceModel(view, headers, shown.size());
-    for (int row = 0; row < shown.size(); ++row) {
-        model->item(row, COL_TYPE)->setText(shown.at(row).type);
-        model->item(row, COL_NAME)->setText(shown.at(row).name);
-    }
+    TemplateTableCells::replaceModel(view, headers, shown);
     selectedTemplateNames.clear();
-    TemplateTableCells::setUpTable(view, COLUMN_WIDTHS, COL_NAME);
+    TemplateTableCells::setUpTable(view, COLUMN_WIDTHS, TemplateTableCells::NAME_COLUMN);
     rowFiller->reset();
 }
 
 void TemplateTrashDialog::placeRow(int row)
 {
     QTableView *view = ui->tableView_temp_list;
-    const QAbstractItemModel *model = view->model();
-    const QString name = model->index(row, COL_NAME).data().toString();
-    QCheckBox *tick = TemplateTableCells::placeCheckBox(view, model->index(row, COL_TICK), name);
-    connect(tick, &QCheckBox::stateChanged, this, [this, tick](int state) {
-        if (state >= 1)
-            selectedTemplateNames.append(TemplateTableCells::nameOf(tick));
-        else
-            selectedTemplateNames.removeOne(TemplateTableCells::nameOf(tick));
-    });
+    const QString name = TemplateTableCells::rowName(view, row);
+    TemplateTableCells::placeTick(view, row, &selectedTemplateNames);
     QPushButton *restore = TemplateTableCells::button(QStringLiteral("还原"), ROW_BUTTON, "rgba(67,207,124,1)", name);
     connect(restore, &QPushButton::clicked, this, [this, restore] { restoreTemplate(TemplateTableCells::nameOf(restore)); });
     QPushButton *remove = TemplateTableCells::button(QStringLiteral("删除"), ROW_BUTTON, "rgba(222,0,7,1)", name);
     connect(remove, &QPushButton::clicked, this, [this, remove] { deleteTemplate(TemplateTableCells::nameOf(remove)); });
-    TemplateTableCells::place(view, model->index(row, COL_ACTIONS), {restore, remove}, false);
+    TemplateTableCells::place(view, view->model()->index(row, COL_ACTIONS), {restore, remove}, false);
 }
 
 void TemplateTrashDialog::restoreTemplate(const QString &name)

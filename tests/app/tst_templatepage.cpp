@@ -79,13 +79,7 @@ private:
     template <typename T = QWidget>
     T *child(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
 
-    QStringList shownNames() const
-    {
-        QStringList names;
-        for (int row = 0; row < table()->model()->rowCount(); ++row)
-            names.append(table()->model()->index(row, 2).data().toString());
-        return names;
-    }
+    QStringList shownNames() const { return columnTexts(table()->model(), 2); }
 
     // The widget a row shows in a column, scrolled into view as a user would.
     template <typename T>

@@ -70,13 +70,7 @@ private:
     T *child(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
     QTableView *table() const { return child<QTableView>("tableView_temp_list"); }
 
-    QStringList shownNames() const
-    {
-        QStringList names;
-        for (int row = 0; row < table()->model()->rowCount(); ++row)
-            names.append(table()->model()->index(row, 2).data().toString());
-        return names;
-    }
+    QStringList shownNames() const { return columnTexts(table()->model(), 2); }
 
     template <typename T>
     T *cellWidget(const QString &name, int column, int nth = 0) const

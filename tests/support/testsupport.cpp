@@ -2,6 +2,7 @@
 
 #include "util/seams.h"
 
+#include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
@@ -139,6 +140,14 @@ void LogCapture::clear()
 {
     QMutexLocker lock(&g_logMutex);
     g_log.clear();
+}
+
+QStringList columnTexts(const QAbstractItemModel *model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, column).data().toString());
+    return texts;
 }
 
 QByteArray hex(const char *digits)

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+class QAbstractItemModel;
+
 namespace TestSupport {
 
 // Points the program folder at a fresh temporary folder for its lifetime.
@@ -85,6 +87,9 @@ public:
     QStringList connectionWarnings() const;
     void clear();
 };
+
+// The display texts of one column of a table model, row by row.
+QStringList columnTexts(const QAbstractItemModel *model, int column);
 
 // Bytes written as hex digits ("A9 20 10": blanks are skipped).
 QByteArray hex(const char *digits);
