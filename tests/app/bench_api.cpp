@@ -76,9 +76,7 @@ int main(int argc, char **argv)
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 apiPort = probe.serverPort();
     probe.close();
-    JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
-    JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
-    JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(printer.port()));
+    printer.linkTerminal();
     JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"));
     JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(apiPort));
     MainWindow window;

@@ -75,14 +75,6 @@ qint64 liveHeapBytes()
 #endif
 }
 
-QStringList texts(const QList<ApiClient::Event> &events)
-{
-    QStringList list;
-    for (const ApiClient::Event &e : events)
-        list << (e.type == ApiClient::Event::Type::Text ? e.text : QStringLiteral("<closed %1>").arg(e.closeCode));
-    return list;
-}
-
 } // namespace
 
 class TestApiServer : public QObject
@@ -101,7 +93,7 @@ private:
         auto client = std::make_unique<ApiClient>(m_server->serverPort());
         if (!client->isConnected())
             qFatal("client: %s", qPrintable(client->error()));
-        const QStringList welcome = texts(client->expect(2));
+        const QStringList welcome = client->expectTexts(2);
         if (welcome != QStringList({WELCOME, WELCOME_STATUS}))
             qFatal("welcome: %s", qPrintable(welcome.join('|')));
         return client;
@@ -179,7 +171,7 @@ private slots:
 
         auto client = welcomed();
         QVERIFY(client->sendText(request));
-        QCOMPARE(texts(client->expect(replies.size())), replies);
+        QCOMPARE(client->expectTexts(replies.size()), replies);
         QVERIFY(client->expect(1, 200).isEmpty());
         QCOMPARE(m_host.opened, opened);
         QCOMPARE(m_host.stopped, request.startsWith(QLatin1String(R"({"requestId":14)")) ? 1 : 0);
@@ -199,11 +191,12 @@ private slots:
         auto first = welcomed();
         QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(LABEL), false));
         QVERIFY(first->sendText(R"({"requestId":12,"seq":3,"templateName":"档案盒标签","data":[{}]})"));
-        QCOMPARE(texts(first->expect()), QStringList{R"({"code":"00000","resquestId":12,"seq":3})"});
+        QCOMPARE(first->expectTexts(), QStringList{R"({"code":"00000","resquestId":12,"seq":3})"});
 
         auto second = welcomed();
         const QList<ApiClient::Event> end = first->expect();
-        QCOMPARE(texts(end), QStringList{"<closed 1000>"});
+        QCOMPARE(end.size(), 1);
+        QCOMPARE(end.first().closeCode, 1000);
         QVERIFY(end.first().byServer);
         QCOMPARE(m_host.closed, 1);
         QVERIFY(second->sendText(R"({"requestId":14,"seq":4})"));
@@ -235,7 +228,7 @@ private slots:
         const auto sendGarbage = [&] {
             for (int i = 0; i < 1000; ++i)
                 client->sendText(garbage);
-            const QStringList replies = texts(client->expect(1000, 60000));
+            const QStringList replies = client->expectTexts(1000, 60000);
             return replies.size() == 1000 && replies.join(QString()).isEmpty();
         };
         {
@@ -257,7 +250,7 @@ private slots:
         // Refused from its header, never held: the peak stays below the cap.
         const qint64 peak = TestSupport::processStatusKb("VmHWM:");
         client->sendText(QStringLiteral("x"), 20 * 1024 * 1024); // may find the connection closed midway
-        QCOMPARE(texts(client->expect()), QStringList{"<closed 1009>"});
+        QCOMPARE(client->expectTexts(), QStringList{"<closed 1009>"});
         const qint64 grown = TestSupport::processStatusKb("VmHWM:") - peak;
         QVERIFY2(grown < qint64(ApiServer::MAX_MESSAGE_BYTES / 1024), qPrintable(QStringLiteral("%1 kB").arg(grown)));
     }

@@ -1,6 +1,7 @@
 #include "support/fakeprinter.h"
 
 #include "support/testsupport.h"
+#include "util/jsonutil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -57,6 +58,18 @@ FakePrinter::~FakePrinter()
         m_process.kill();
         m_process.waitForFinished(2000);
     }
+}
+
+bool FakePrinter::linkTerminal() const
+{
+    return JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
+           && JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
+           && JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port));
+}
+
+QString FakePrinter::block(int number)
+{
+    return status()["settings"].toObject()["blocks"].toObject()[QString::number(number)].toString();
 }
 
 bool FakePrinter::isRunning() const
