@@ -191,6 +191,7 @@ private:
     QString pastedTitle(const QString &source, bool code) const;
 
     // ---- Moving, resizing and keys
+    static bool isTextItem(const QGraphicsItem *item);
     // The first model with that id, in any element list.
     GraphicsModel *elementModel(const QString &id);
     // Moves an item along one axis to a place in millimetres; its model

@@ -12,11 +12,6 @@ namespace {
 
 constexpr float NUDGE_MM = 1.0f;
 
-bool isText(const QGraphicsItem *item)
-{
-    return item->type() == QGraphicsItem::UserType + 1;
-}
-
 // Millimetres are rewritten from pixels only where the pixels changed, so
 // selecting or hovering leaves stored values as they are: 20 mm is 76
 // pixels at 96 dpi, which would read back as 20.11 mm.
@@ -27,6 +22,11 @@ void keepPixels(float &mm, int pixels, int dpi)
 }
 
 } // namespace
+
+bool TemplateDialog::isTextItem(const QGraphicsItem *item)
+{
+    return item->type() == RichTextItem::Type;
+}
 
 GraphicsModel *TemplateDialog::elementModel(const QString &id)
 {
@@ -92,7 +92,7 @@ void TemplateDialog::on_keyPress(QKeyEvent *event)
         const QList<QGraphicsItem *> items = graphicsScene->items(Qt::DescendingOrder);
         for (QGraphicsItem *item : items) {
             item->setSelected(true);
-            if (firstText.isEmpty() && isText(item))
+            if (firstText.isEmpty() && isTextItem(item))
                 firstText = item->data(0).toString();
         }
         updateToolView(firstText, ELEMENT_TEXT);
@@ -136,7 +136,7 @@ void TemplateDialog::nudgeSelection(int key)
             continue;
         const QString id = item->data(0).toString();
         GraphicsModel *m = elementModel(id);
-        if (m && isText(item)) {
+        if (m && isTextItem(item)) {
             moveElement(base, *m, horizontal ? Qt::Horizontal : Qt::Vertical,
                         (horizontal ? m->startX : m->startY) + step);
         }
@@ -167,7 +167,7 @@ void TemplateDialog::toggleTextStyle(int key)
 {
     const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
     for (QGraphicsItem *item : selected) {
-        if (!isText(item))
+        if (!isTextItem(item))
             continue;
         TextModel *m = textModel(item->data(0).toString());
         if (!m)

@@ -16,11 +16,6 @@ namespace {
 constexpr int QUARTER_TURN = 90;
 constexpr int ANGLES = 4;
 
-bool isText(const QGraphicsItem *item)
-{
-    return item->type() == QGraphicsItem::UserType + 1;
-}
-
 float defaultFontSize()
 {
     return JsonUtil::getDefaultConfig(QStringLiteral("textModel.fontSize")).toFloat();
@@ -44,7 +39,7 @@ void TemplateDialog::applyToSelectedTexts(Change change)
 {
     const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
     for (QGraphicsItem *item : selected) {
-        if (!isText(item))
+        if (!isTextItem(item))
             continue;
         if (TextModel *m = textModel(item->data(0).toString()))
             change(static_cast<RichTextItem *>(item), *m);
@@ -215,7 +210,7 @@ RichTextItem *TemplateDialog::currentTextItem() const
 {
     const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
     for (QGraphicsItem *item : selected) {
-        if (isText(item) && item->data(0).toString() == currentId)
+        if (isTextItem(item) && item->data(0).toString() == currentId)
             return static_cast<RichTextItem *>(item);
     }
     return nullptr;

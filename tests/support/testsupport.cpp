@@ -94,6 +94,16 @@ QStringList LogCapture::messages(QtMsgType type) const
     return list;
 }
 
+QStringList LogCapture::failedConnections() const
+{
+    QStringList failed;
+    for (const QString &w : warnings()) {
+        if (w.contains(QLatin1String("connectSlotsByName")) || w.contains(QLatin1String("QObject::connect")))
+            failed << w;
+    }
+    return failed;
+}
+
 bool LogCapture::contains(const QString &fragment) const
 {
     QMutexLocker lock(&g_logMutex);

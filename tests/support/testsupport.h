@@ -65,6 +65,9 @@ public:
     QStringList messages(QtMsgType type) const;
     QStringList warnings() const { return messages(QtWarningMsg); }
     bool contains(const QString &fragment) const;
+    // Warnings of connections that failed, or of slots a form names that
+    // its window lacks.
+    QStringList failedConnections() const;
     void clear();
 };
 
