@@ -131,7 +131,7 @@ private slots:
         row("spinbox_offset_y", "singleStep", 0.01);
         row("spinbox_print_voltage", "value", 12.0);
         row("spinbox_print_voltage", "singleStep", 0.2);
-        row("spinbox_print_voltage", "maximum", 100.0);
+        row("spinbox_print_voltage", "maximum", 25.5);
         row("spinbox_print_voltage", "decimals", 1);
         row("spinbox_print_voltage", "suffix", QStringLiteral("V"));
         row("edit_ip1", "maxLength", 3);
