@@ -4,11 +4,11 @@
 // out from the frame tables.
 
 #include "app/mainwindow.h"
-#include "app/networksettings.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
 #include "support/fakeprinter.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -30,6 +30,7 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::child;
 
 namespace {
 
@@ -42,15 +43,6 @@ const char *const NETWORK_EDITS[] = {"edit_ip1",      "edit_ip2",      "edit_ip3
                                      "edit_mask1",    "edit_mask2",    "edit_mask3",    "edit_mask4",
                                      "edit_gateway1", "edit_gateway2", "edit_gateway3", "edit_gateway4",
                                      "edit_network_port"};
-
-template <typename T = QWidget>
-T *child(const QWidget &window, const QString &name)
-{
-    T *widget = window.findChild<T *>(name);
-    if (!widget)
-        qFatal("no widget %s", qPrintable(name));
-    return widget;
-}
 
 void click(const QWidget &window, const char *button)
 {
@@ -181,7 +173,8 @@ private slots:
         for (const QString &radio : radios)
             child<QAbstractButton>(*window, radio)->setChecked(true);
         child<QDoubleSpinBox>(*window, "spinbox_print_voltage")->setValue(voltage);
-        child<QComboBox>(*window, "comboBox_print_pwm")->setCurrentText(pulse);
+        auto *pulseWidth = child<QComboBox>(*window, "comboBox_print_pwm");
+        pulseWidth->setCurrentText(pulse);
         auto *offsetX = child<QDoubleSpinBox>(*window, "spinbox_offset_x");
         offsetX->setValue(x);
         child<QDoubleSpinBox>(*window, "spinbox_offset_y")->setValue(y);
@@ -193,52 +186,10 @@ private slots:
         QTRY_COMPARE(m_toasts->texts(), QStringList{OK_TOAST});
         // Read back, the page shows what the printer now holds.
         offsetX->setValue(0);
+        pulseWidth->setCurrentText(QStringLiteral("2.0"));
         click(*window, "btn_print_argset_read");
         QTRY_COMPARE(offsetX->value(), x);
-    }
-
-    // The printer first answers with its defaults (speed medium, single
-    // row, pulse width 25); then the row's parameters are read.
-    void aReplyIsShown_data()
-    {
-        QTest::addColumn<QJsonObject>("params");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("shownSpeed");
-        QTest::addColumn<double>("x");
-        QTest::addColumn<QString>("pulse");
-        QTest::addColumn<int>("cachedPulse");
-        QTest::newRow("-150, 2.0") << QJsonObject{{"compensationX", -150}, {"pulseWidth", 20}} << 0
-                                   << "radio_speed_medium" << -1.5 << "2.0" << 20;
-        QTest::newRow("no item 1.7") << QJsonObject{{"pulseWidth", 17}} << 0 << "radio_speed_medium" << 0.0 << "1.6"
-                                     << 17;
-        QTest::newRow("double, deep") << QJsonObject{{"printMode", 2}, {"colorDepth", 3}, {"pulseWidth", 18}} << 0
-                                      << "radio_speed_low" << 0.0 << "1.8" << 18;
-        QTest::newRow("refused") << QJsonObject{{"speed", 3}, {"compensationX", 100}} << 1 << "radio_speed_medium"
-                                 << 0.0 << "1.6" << 25;
-    }
-
-    void aReplyIsShown()
-    {
-        QFETCH(QJsonObject, params);
-        QFETCH(int, status);
-        QFETCH(QString, shownSpeed);
-        QFETCH(double, x);
-        QFETCH(QString, pulse);
-        QFETCH(int, cachedPulse);
-        TestSupport::LogCapture log;
-        auto window = tcpWindow();
-        QVERIFY(m_printer->set({{"params", params}}));
-        if (status)
-            QVERIFY(m_printer->fault({{"match", 0x51}, {"status", status}}));
-        click(*window, "btn_print_argset_read");
-        if (status)
-            QTRY_VERIFY(log.contains(QStringLiteral("打印参数读取失败")));
-        QTRY_COMPARE(int(PrinterUtil::s_printerSetting.pulseWidth), cachedPulse);
-        QVERIFY(child<QAbstractButton>(*window, shownSpeed)->isChecked());
-        QCOMPARE(child<QDoubleSpinBox>(*window, "spinbox_offset_x")->value(), x);
-        QCOMPARE(child<QComboBox>(*window, "comboBox_print_pwm")->currentText(), pulse);
-        // The printer's own speed is kept, whatever the page shows.
-        QCOMPARE(int(PrinterUtil::s_printerSetting.speed), 2);
+        QCOMPARE(pulseWidth->currentText(), pulse);
     }
 
     void maintenanceCommands_data()
@@ -248,12 +199,14 @@ private slots:
         QTest::addColumn<QList<int>>("requests");
         QTest::addColumn<QString>("block6");
         QTest::addColumn<quint32>("held");
-        QTest::newRow("self-test") << "btn_nav_setting_2" << 5000000u << QList<int>{0x72} << "" << 5000000u;
-        QTest::newRow("test page") << "btn_nav_setting_3" << 5000000u << QList<int>{0x73} << "" << 5000000u;
+        QTest::addColumn<int>("acks");
+        QTest::newRow("self-test") << "btn_nav_setting_2" << 5000000u << QList<int>{0x72} << "" << 5000000u << 1;
+        QTest::newRow("test page") << "btn_nav_setting_3" << 5000000u << QList<int>{0x73} << "" << 5000000u << 1;
+        QTest::newRow("identity") << "btn_print_info_read" << 5000000u << QList<int>{0x10} << "" << 5000000u << 0;
         QTest::newRow("cleaning") << "btn_nav_setting_8" << 5000000u << QList<int>{0x60, 0xA1, 0xA006}
-                                  << "004BD610 FFB429EF 004BD610 06F906F9" << 4970000u;
+                                  << "004BD610 FFB429EF 004BD610 06F906F9" << 4970000u << 2;
         QTest::newRow("cleaning, low") << "btn_nav_setting_8" << 30000u << QList<int>{0x60, 0xA1, 0xA006}
-                                       << "00000000 FFFFFFFF 00000000 06F906F9" << 30000u;
+                                       << "00000000 FFFFFFFF 00000000 06F906F9" << 30000u << 2;
     }
 
     void maintenanceCommands()
@@ -263,15 +216,18 @@ private slots:
         QFETCH(QList<int>, requests);
         QFETCH(QString, block6);
         QFETCH(quint32, held);
+        QFETCH(int, acks);
         auto window = tcpWindow({{"blocks", QJsonObject{{"6", QString(InkAccount::encodeBlock(remain).toHex())}}}});
         QCOMPARE(PrinterUtil::s_printerSys.remainDots, remain);
+        auto *sn = child<QLineEdit>(*window, "line_edit_print_sn");
+        sn->clear();
         child<QAbstractButton>(*window, button)->click();
         QCOMPARE(PrinterUtil::s_printerSys.remainDots, held);
         QVERIFY(m_printer->waitForRequests(requests.size()));
         QCOMPARE(received(), requests);
-        const int acks = requests.size() > 1 ? 2 : 1;
         QTRY_COMPARE(m_toasts->texts().count(OK_TOAST), acks);
         QCOMPARE(m_toasts->texts().size(), acks);
+        QTRY_COMPARE(sn->text().isEmpty(), requests.first() != 0x10);
         if (block6.isEmpty())
             return;
         const QByteArray payload = QByteArray::fromHex("06" + block6.toLatin1());
@@ -350,34 +306,6 @@ private slots:
         QCOMPARE(m_printer->requestCount(), payload.isEmpty() ? 0 : saves);
     }
 
-    void networkInput_data()
-    {
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("parsed");
-        QTest::newRow("plain") << "192.168.1.30" << "8111" << "192.168.1.30:8111";
-        QTest::newRow("blanks, zeros") << " 010.0.0.255 " << " 65535" << "10.0.0.255:65535";
-        QTest::newRow("256") << "10.0.0.256" << "8111" << "";
-        QTest::newRow("not a number") << "10.0.x.1" << "8111" << "";
-        QTest::newRow("empty part") << "10.0..1" << "8111" << "";
-        QTest::newRow("negative") << "10.0.-1.1" << "8111" << "";
-        QTest::newRow("port 65536") << "10.0.0.1" << "65536" << "";
-        QTest::newRow("port 0") << "10.0.0.1" << "0" << "";
-    }
-
-    void networkInput()
-    {
-        QFETCH(QString, ip);
-        QFETCH(QString, port);
-        QFETCH(QString, parsed);
-        const QStringList parts = ip.split(QLatin1Char('.'));
-        NetworkSettings settings;
-        QString error;
-        const bool ok = NetworkSettings::parse(parts, {"255", "255", "0", "0"}, parts, port, &settings, &error);
-        QCOMPARE(ok ? settings.ip + ':' + QString::number(settings.port) : QString(), parsed);
-        QCOMPARE(error.isEmpty(), ok);
-    }
-
     void configurationPage()
     {
         const int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -389,7 +317,6 @@ private slots:
             return name == QLatin1String("ttyUSB0") ? QSerialPort::ResourceError : QSerialPort::NoError;
         });
         auto window = serialWindow({{"ttyS0", "/dev/null"}, {"ttyUSB0", "/dev/null"}, {"ttyACM0", freePort}});
-        QCOMPARE(PrinterUtil::s_printerSys.remainDots, 5000000u);
         tried.clear();
         click(*window, "btn_admin_set");
         click(*window, "btn_nav_setting");
