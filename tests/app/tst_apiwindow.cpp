@@ -12,6 +12,7 @@
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -100,7 +101,7 @@ private:
 
     QString indicator() const
     {
-        return m_window->findChild<QWidget *>(QStringLiteral("lb_title_status"))->toolTip();
+        return TestSupport::child(*m_window, QStringLiteral("lb_title_status"))->toolTip();
     }
 
     std::unique_ptr<ApiClient> welcomed()
@@ -261,7 +262,7 @@ private slots:
         QVERIFY(client->expectTexts().first().startsWith(QLatin1String("<closed")));
         QVERIFY(!ApiClient(m_apiPort).isConnected());
 
-        QTest::mousePress(m_window->findChild<QWidget *>(QStringLiteral("lb_title_status")), Qt::LeftButton);
+        QTest::mousePress(TestSupport::child(*m_window, QStringLiteral("lb_title_status")), Qt::LeftButton);
         QTRY_COMPARE(indicator(), CONNECTED);
         auto again = welcomed();
         QVERIFY(again->sendText(QStringLiteral(R"({"requestId":10,"seq":5})")));
@@ -272,8 +273,8 @@ private slots:
     void aFailedInkWriteStillReadsBack()
     {
         connectWindow(QStringLiteral("KELO2020260001"));
-        m_window->findChild<QAbstractButton *>(QStringLiteral("btn_nav_print"))->click();
-        m_window->findChild<QAbstractButton *>(QStringLiteral("btn_print"))->click();
+        TestSupport::child<QAbstractButton>(*m_window, QStringLiteral("btn_nav_print"))->click();
+        TestSupport::child<QAbstractButton>(*m_window, QStringLiteral("btn_print"))->click();
         QPointer<PrintPreview> preview = openPreview();
         QVERIFY(preview);
         m_printer.reset();

@@ -3,7 +3,6 @@
 // Fixtures shared by the tests: a temporary program folder, a recorder for
 // notification toasts, a log capture and small file helpers.
 
-#include <QApplication>
 #include <QByteArray>
 #include <QImage>
 #include <QList>
@@ -66,20 +65,11 @@ public:
     QStringList messages(QtMsgType type) const;
     QStringList warnings() const { return messages(QtWarningMsg); }
     bool contains(const QString &fragment) const;
+    // Warnings of failed connections: slots a form names but its window
+    // lacks, or connects that did not take.
+    QStringList connectionWarnings() const;
     void clear();
 };
-
-// The first top-level window of class T (a preview the window opened, say), or null.
-template <typename T>
-T *topLevel()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (T *window = qobject_cast<T *>(w))
-            return window;
-    }
-    return nullptr;
-}
 
 // Bytes written as hex digits ("A9 20 10": blanks are skipped).
 QByteArray hex(const char *digits);
