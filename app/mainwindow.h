@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPair>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -47,6 +49,25 @@ private slots:
     void on_btn_nav_template_clicked();
     void on_btn_nav_print_clicked();
     void on_btn_nav_setting_clicked();
+
+    // The home page, in mainwindow_home.cpp.
+private slots:
+    void on_btn_chart_year_clicked();
+    void on_btn_chart_month_clicked();
+    void on_btn_chart_week_clicked();
+    void on_edit_start_date_editingFinished();
+    void on_edit_end_date_editingFinished();
+
+private:
+    // Counters, ranking, then the chart, read afresh from the print record
+    // and the template store.
+    void refreshHomeView();
+    // The chart of pages per day and category between the two dates.
+    void refreshChartsView();
+    // Acts only when the click turned button on: the other period buttons
+    // go off, the dates take the period's and the chart is redrawn.
+    void choosePeriod(QPushButton *button);
+    void showRanking(const QList<QPair<QString, qint64>> &ranking);
 
 private:
     // Construction steps, called by the constructor in this order.
