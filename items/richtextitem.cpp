@@ -1,6 +1,7 @@
 #include "items/richtextitem.h"
 
 #include "util/settingutil.h"
+#include "util/textutil.h"
 
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
@@ -37,6 +38,33 @@ void RichTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opti
     painter->setPen(framePen);
     painter->setFont(m_props.font);
     TextLayout::draw(painter, currentLayout());
+}
+
+void RichTextItem::applyTextModel(const TextModel &m, int dpi)
+{
+    const auto px = [dpi](float mm) { return TextUtil::mm2px(mm, dpi); };
+    QFont font(m.font);
+    font.setPixelSize(qMax(1, px(m.fontSize)));
+    font.setWeight(m.bold ? QFont::Bold : QFont::Normal);
+    font.setItalic(m.italic);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, px(m.wordSpacing));
+    setHorizontalAlign(m.horizontalAlign);
+    setVerticalAlign(m.verticalAlign);
+    setTextDirection(m.direction);
+    setLetterSpacing(px(m.wordSpacing));
+    setRowSpacing(px(m.rowSpacing));
+    setIndentation(int(m.indentation));
+    setFont(font);
+    setBoundingBorder(px(m.border));
+    setElementScaleX(m.scaleX);
+    setElementScaleY(m.scaleY);
+    setTransformOriginPoint(boundingRect().center());
+    setRotation(m.rotate);
+    setAdapted(m.adapted);
+    setAdaptedMode(m.adaptedMode);
+    setLockState(m.lockstate);
+    setVerRuler(m.noVerRule);
+    setMutilWarp(m.mutiled);
 }
 
 void RichTextItem::setText(QString text) { m_props.text = text; }

@@ -2,6 +2,7 @@
 
 #include "items/baseitem.h"
 #include "items/textlayout.h"
+#include "model/graphicsmodel.h"
 
 #include <QColor>
 #include <QFont>
@@ -21,7 +22,8 @@ class RichTextItem : public BaseItem
 public:
     RichTextItem();
 
-    int type() const override { return UserType + 1; }
+    enum { Type = UserType + 1 };
+    int type() const override { return Type; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
     void setText(QString text);
@@ -57,6 +59,11 @@ public:
     void setBoundingBorder(int width);
     // Kept with the element; text is always drawn in black.
     void setColor(const QColor &color);
+
+    // The font, the layout properties, the lock state and the rotation of a
+    // text element, lengths at dpi. The rectangle must be set first: the
+    // element turns about its centre.
+    void applyTextModel(const TextModel &model, int dpi);
 
     // The vertical layout's character classes and splitters, with this
     // item's properties and the special symbols of the INI settings.

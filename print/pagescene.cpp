@@ -20,8 +20,6 @@ namespace {
 
 const char *const BUILTIN_BACKGROUND_DIR = ":/resources/background/";
 constexpr float FOLD_LINE_MM = 0.2f;
-constexpr int FONT_WEIGHT_BOLD = 75;
-constexpr int FONT_WEIGHT_NORMAL = 50;
 
 // The makers return heap pixmaps; this keeps their deletion in one place.
 using PixmapPtr = std::unique_ptr<QPixmap>;
@@ -174,27 +172,7 @@ void PageScene::addItems()
         item->setData(2, m.textTitle);
         item->setPos(px(m.startX), px(m.startY));
         item->setRect(QRectF(0, 0, px(m.width), px(m.height)));
-        QFont font(m.font);
-        font.setPixelSize(qMax(1, px(m.fontSize)));
-        font.setWeight(m.bold ? FONT_WEIGHT_BOLD : FONT_WEIGHT_NORMAL);
-        font.setItalic(m.italic);
-        font.setLetterSpacing(QFont::AbsoluteSpacing, px(m.wordSpacing));
-        item->setHorizontalAlign(m.horizontalAlign);
-        item->setVerticalAlign(m.verticalAlign);
-        item->setTextDirection(m.direction);
-        item->setLetterSpacing(px(m.wordSpacing));
-        item->setRowSpacing(px(m.rowSpacing));
-        item->setIndentation(int(m.indentation));
-        item->setFont(font);
-        item->setBoundingBorder(px(m.border));
-        item->setElementScaleX(m.scaleX);
-        item->setElementScaleY(m.scaleY);
-        item->setTransformOriginPoint(item->boundingRect().center());
-        item->setRotation(m.rotate);
-        item->setAdapted(m.adapted);
-        item->setAdaptedMode(m.adaptedMode);
-        item->setVerRuler(m.noVerRule);
-        item->setMutilWarp(m.mutiled);
+        item->applyTextModel(m, m_dpi);
         addField(item, ELEMENT_TEXT, m.textTitle, m.textContent);
         addToScene(item);
     }

@@ -34,7 +34,7 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
         // The page scheduled goes, not one turned to after a cancel.
         if (m_source->shownPage() != m_page)
             m_source->showPage(m_page);
-        sendPage();
+        printSignal();
     });
 }
 
@@ -153,7 +153,7 @@ void PrintJob::schedulePage()
     m_pause.start(Seams::jobPauseMs());
 }
 
-void PrintJob::sendPage()
+void PrintJob::printSignal()
 {
     const int type = PrinterUtil::s_protocolType;
     const PageSource::Printable page = m_source->printablePage();

@@ -103,7 +103,7 @@ signals:
 private:
     bool start(State first, const QList<int> &pages);
     void schedulePage();
-    void sendPage();
+    void printSignal();
     // After a page is done with (printed, failed or refused by the encoder):
     // the next page, the end of the job, or the end of a cancelled one.
     void continueJob();

@@ -351,6 +351,11 @@ void PrintPreview::setPrintEnAble(bool on)
     view->setEnabled(on);
 }
 
+bool PrintPreview::checkPrinterVersion(QString text)
+{
+    return PrintJob::checkPrinterVersion(text);
+}
+
 QString PrintPreview::parseCustomPage(QList<int> *pages) const
 {
     return PrintJob::parsePageRange(ui->edit_custom_page->text().trimmed(), rows.size(), pages);

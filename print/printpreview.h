@@ -55,6 +55,8 @@ public:
     void setToolTip();
     using QWidget::setToolTip;
 
+    // Sets PrinterUtil::s_protocolType from a model code or version text.
+    static bool checkPrinterVersion(QString text);
     // Appends the pages of the custom range; "" or the error text.
     QString parseCustomPage(QList<int> *pages) const;
     // Locks or unlocks the page and its controls; the buttons stay usable.

@@ -7,9 +7,43 @@
 #include <QDebug>
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 const QString IMPORT_CAPTION = QStringLiteral("导入文件");
+
+// The most cells one import builds. One value in a far corner stretches a
+// sheet over a million rows and thousands of columns; a result beyond this
+// is refused rather than left to exhaust memory. It still takes every row a
+// sheet can have in 16 columns.
+constexpr qint64 MAX_IMPORT_CELLS = qint64(1) << 24;
+
+bool fitsInMemory(const XlsxSheet &sheet, qint64 columns, qint64 rows)
+{
+    if (columns * rows <= MAX_IMPORT_CELLS)
+        return true;
+    qWarning().noquote() << "sheet" << sheet.name() << "would import" << columns << "columns of" << rows
+                         << "rows, more than" << MAX_IMPORT_CELLS << "cells; not imported";
+    return false;
+}
+
+// A column or row as the debug log shows it, cut short: cells can share one
+// long text, and forty thousand cells of thirty thousand characters joined
+// whole would be larger than a text can be.
+QString logText(const QStringList &cells)
+{
+    const int maxCharacters = 10000;
+    QString text;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (text.size() > maxCharacters)
+            return text + QStringLiteral("... (%1 of %2 cells)").arg(i).arg(cells.size());
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += cells.at(i);
+    }
+    return text;
+}
 
 QString cellOrBlank(const XlsxSheet &sheet, int row, int column)
 {
@@ -41,6 +75,10 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
         return {};
     }
     const XlsxSheet sheet = book.sheet(sheetIndex);
+    if (!sheet.isReadable()) {
+        err = QString::fromUtf8(ERROR_NO_SHEET);
+        return {};
+    }
     qDebug() << sheet.name() << sheet.rowCount() << sheet.columnCount();
     QMap<QString, QStringList> data;
     if (sheet.isEmpty())
@@ -50,16 +88,22 @@ QMap<QString, QStringList> ExcelUtil::importExcelFile(const QString &path, int s
     const int startCol = getStartColumnNum(sheet);
     qDebug() << "标题起始地址：" << startRow << startCol;
 
-    // Titles first, so that of two columns with one title the right-hand
-    // column's cells are the ones kept.
+    // Of two columns with one title the right-hand one is kept, so only
+    // the right-most column of each title is built.
+    QMap<QString, int> columnOfTitle;
     for (int n = startCol; n <= sheet.lastColumn(); ++n)
-        data.insert(sheet.text(startRow, n), QStringList());
-    const QVector<QStringList> columns = sheet.columns(startRow + 1, sheet.lastRow(), startCol, sheet.lastColumn(),
-                                                       QString::fromLatin1(EMPTY_CELL));
-    for (int n = startCol; n <= sheet.lastColumn(); ++n) {
-        const QStringList &cells = columns.at(n - startCol);
-        qDebug().noquote() << QStringLiteral("第%1列：").arg(n) + cells.join(QLatin1Char(','));
-        data.insert(sheet.text(startRow, n), cells);
+        columnOfTitle.insert(sheet.text(startRow, n), n);
+    QVector<int> kept = columnOfTitle.values().toVector();
+    std::sort(kept.begin(), kept.end());
+    if (!fitsInMemory(sheet, kept.size(), sheet.lastRow() - startRow)) {
+        err = QString::fromUtf8(ERROR_NO_SHEET);
+        return {};
+    }
+    const QVector<QStringList> columns =
+        sheet.columns(startRow + 1, sheet.lastRow(), kept, QString::fromLatin1(EMPTY_CELL));
+    for (int i = 0; i < kept.size(); ++i) {
+        qDebug().noquote() << QStringLiteral("第%1列：").arg(kept.at(i)) + logText(columns.at(i));
+        data.insert(sheet.text(startRow, kept.at(i)), columns.at(i));
     }
     return data;
 }
@@ -111,12 +155,14 @@ QList<QStringList> ExcelUtil::importExcelFile(QWidget *parent)
         return rows;
     const int startRow = getStartRowNum(sheet);
     const int startCol = getStartColumnNum(sheet);
+    if (!fitsInMemory(sheet, sheet.lastColumn() - startCol + 1, sheet.lastRow() - startRow + 1))
+        return rows;
     for (int r = startRow; r <= sheet.lastRow(); ++r) {
         QStringList row;
         row.reserve(sheet.lastColumn() - startCol + 1);
         for (int n = startCol; n <= sheet.lastColumn(); ++n)
             row.append(cellOrBlank(sheet, r, n));
-        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + row.join(QLatin1Char(','));
+        qDebug().noquote() << QStringLiteral("第%1行：").arg(r) + logText(row);
         rows.append(row);
     }
     return rows;

@@ -3,10 +3,11 @@
 // Spreadsheet import and export of print data.
 //
 // The imported data map: column title -> the texts of the cells below it,
-// one per row of the sheet's used range; a cell without a value is " ". The
-// title row is the sheet's first row that holds a value, the title column its
-// first column that holds one; every list stops at the last row that holds a
-// value anywhere in the sheet.
+// one per row of the sheet's used range; a cell without a value is " ", and
+// of a merged range only the top-left cell holds one. The title row is the
+// sheet's first row that holds a value, the title column its first column
+// that holds one; every list stops at the last row that holds a value
+// anywhere in the sheet.
 
 #include <QList>
 #include <QMap>
@@ -21,7 +22,8 @@ class ExcelUtil
 public:
     ExcelUtil() = delete;
 
-    // One sheet of a workbook (zero-based index). On failure an empty map
+    // One sheet of a workbook (zero-based index). On failure (no such sheet,
+    // one that cannot be read, or a table too large to hold) an empty map
     // and err = "输入的sheet页不存在"; err is only written on failure.
     static QMap<QString, QStringList> importExcelFile(const QString &path, int sheetIndex, QString &err);
     // Sheet names in workbook order; empty for anything that is no workbook.
@@ -36,7 +38,8 @@ public:
     static int getStartColumnNum(const XlsxSheet &sheet);
 
     // Asks for a workbook and returns the rows of its first sheet from the
-    // title row on, each from the title column; empty when cancelled.
+    // title row on, each from the title column; empty when cancelled or when
+    // the table cannot be read or is too large to hold.
     static QList<QStringList> importExcelFile(QWidget *parent);
     // Asks for a workbook, then imports it as importExcelFile(path, ...);
     // a cancelled dialog gives err = "导入取消".

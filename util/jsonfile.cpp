@@ -1,5 +1,7 @@
 #include "util/jsonfile.h"
 
+#include "util/safesave.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -98,8 +100,9 @@ bool write(const QString &path, const QJsonDocument &doc)
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        qWarning().noquote() << "cannot save" << path << ":" << file.errorString();
+    QString error;
+    if (!SafeSave::commit(file, &error)) {
+        qWarning().noquote() << "cannot save" << path << ":" << error;
         return false;
     }
     return true;

@@ -11,8 +11,8 @@
 // be read, or a non-empty file that does not hold the expected form, is
 // renamed to "<name>.bad-<yyyyMMddhhmmss>" with a warning before it is
 // treated as empty, so the next write loses nothing the user had. Writes go
-// through QSaveFile: a crash mid-write leaves the old file whole, and a
-// failed write is logged.
+// through QSaveFile and SafeSave: a crash or a full disk mid-write leaves the
+// old file whole, and a failed write is logged and returned.
 namespace JsonFile {
 
 // Parses bytes that may begin with a UTF-8 byte-order mark.

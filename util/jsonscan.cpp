@@ -1,5 +1,6 @@
 #include "util/jsonscan.h"
 
+#include <QBitArray>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -326,8 +327,10 @@ QByteArray keyText(const QByteArray &text, int begin, int end, bool escaped)
     return array.isEmpty() ? QByteArray() : array.at(0).toString().toUtf8();
 }
 
-// The wanted members of the object whose text lies at [begin, end), as a
-// JSON object text.
+// The first member of each wanted key of the object whose text lies at
+// [begin, end), as a JSON object text. Qt's parser keeps an arbitrary one of
+// duplicate keys (it depends on the other keys around them), so the first is
+// the only choice every reader of the text can agree on.
 class Picker
 {
 public:
@@ -335,14 +338,17 @@ public:
         : m_text(text)
         , m_wanted(wanted)
         , m_picked(picked)
+        , m_seen(wanted.size())
     {
         m_picked->append('{');
     }
 
     void operator()(int keyBegin, int keyEnd, bool escaped, int valueBegin, int valueEnd)
     {
-        if (!m_wanted.contains(keyText(m_text, keyBegin, keyEnd, escaped)))
+        const int wanted = m_wanted.indexOf(keyText(m_text, keyBegin, keyEnd, escaped));
+        if (wanted < 0 || m_seen.testBit(wanted))
             return;
+        m_seen.setBit(wanted);
         if (m_picked->size() > 1)
             m_picked->append(',');
         m_picked->append(m_text.constData() + keyBegin, keyEnd - keyBegin);
@@ -356,6 +362,7 @@ private:
     const QByteArray &m_text;
     const QByteArrayList &m_wanted;
     QByteArray *m_picked;
+    QBitArray m_seen;
 };
 
 } // namespace

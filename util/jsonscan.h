@@ -21,16 +21,17 @@ struct Element {
     int begin = 0;       // offset of the element's first byte in the text
     int length = 0;      // bytes up to and including its last byte
     bool isObject = false;
-    // For objects: a JSON object text holding only the wanted members, in
-    // the element's own order (duplicates included); "{}" otherwise.
+    // For objects: a JSON object text holding the first member of each
+    // wanted key, in the element's own order; "{}" otherwise.
     QByteArray picked;
 };
 
 // Splits a JSON text whose top level is an array (an optional UTF-8 byte-order
 // mark and surrounding blanks allowed) into its elements. For every element
 // that is an object, the members whose keys are among `wantedKeys` are copied
-// into Element::picked. Returns false, with `elements` unspecified, when the
-// text is not a well-formed JSON array.
+// into Element::picked; of a key given twice only the first member counts.
+// Returns false, with `elements` unspecified, when the text is not a
+// well-formed JSON array.
 bool splitArray(const QByteArray &text, const QByteArrayList &wantedKeys, QVector<Element> *elements);
 
 } // namespace JsonScan

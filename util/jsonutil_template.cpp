@@ -25,10 +25,15 @@ namespace {
 
 const QLatin1String KEY_NAME("name");
 
-// One stored template: its JSON text as stored and its header fields.
+// One stored template: its JSON text as stored, the first member of each
+// header key and the header fields read from those. An entry holding a key
+// twice reads as its first one everywhere: lists, lookups, loading, deleting
+// and rewriting the file.
 struct Entry {
     QByteArray raw;
+    QJsonObject firsts;
     TemplateModel header;
+    bool isObject = false;
 };
 using Entries = QVector<Entry>;
 
@@ -59,12 +64,16 @@ bool scanEntries(const QByteArray &bytes, Entries *entries)
     for (const JsonScan::Element &e : elements) {
         Entry entry;
         entry.raw = bytes.mid(e.begin, e.length);
-        entry.header = TemplateJson::readHeader(QJsonDocument::fromJson(e.picked).object());
+        entry.firsts = QJsonDocument::fromJson(e.picked).object();
+        entry.header = TemplateJson::readHeader(entry.firsts);
+        entry.isObject = e.isObject;
         entries->append(entry);
     }
     return true;
 }
 
+// Entries of an array Qt has parsed (the scanner refuses a few texts Qt
+// takes); Qt has already settled duplicate keys there.
 Entries entriesOf(const QJsonArray &array)
 {
     Entries entries;
@@ -74,21 +83,41 @@ Entries entriesOf(const QJsonArray &array)
         entry.raw = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
         entry.raw = entry.raw.mid(1, entry.raw.size() - 2);
         entry.header = TemplateJson::readHeader(value.toObject());
+        entry.isObject = value.isObject();
         entries.append(entry);
     }
     return entries;
 }
 
-// A store file read for lookups. Missing or empty files hold nothing; a file
-// the scanner refuses is handed to JsonFile, which has Qt decide and sets a
-// bad file aside.
+// The stored value, its header keys holding their first members.
+QJsonValue valueOf(const Entry &entry)
+{
+    const QJsonValue value = parseValue(entry.raw);
+    if (!value.isObject())
+        return value;
+    QJsonObject object = value.toObject();
+    for (auto it = entry.firsts.begin(); it != entry.firsts.end(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+QJsonArray arrayOf(const Entries &entries)
+{
+    QJsonArray array;
+    for (const Entry &entry : entries)
+        array.append(valueOf(entry));
+    return array;
+}
+
+// A store file. Missing or empty files hold nothing; a file that cannot be
+// read or that the scanner refuses is handed to JsonFile, which has Qt decide
+// and sets a bad file aside.
 Entries readEntries(const QString &path)
 {
-    const QByteArray bytes = JsonFile::readBytes(path);
-    if (bytes.isEmpty())
-        return Entries();
+    bool readable = true;
+    const QByteArray bytes = JsonFile::readBytes(path, &readable);
     Entries entries;
-    if (scanEntries(bytes, &entries))
+    if (readable && (bytes.isEmpty() || scanEntries(bytes, &entries)))
         return entries;
     return entriesOf(JsonFile::readArray(path));
 }
@@ -180,7 +209,7 @@ TemplateModel findTemplate(const Entries &entries, const QString &name)
     if (!name.isEmpty()) {
         for (const Entry &entry : entries) {
             if (entry.header.name == name) {
-                model = TemplateJson::readTemplate(parseValue(entry.raw).toObject());
+                model = TemplateJson::readTemplate(valueOf(entry).toObject());
                 break;
             }
         }
@@ -189,15 +218,10 @@ TemplateModel findTemplate(const Entries &entries, const QString &name)
     return model;
 }
 
-QString nameOf(const QJsonValue &entry)
+int indexOfName(const Entries &entries, const QString &name)
 {
-    return TemplateJson::toString(entry.toObject().value(KEY_NAME));
-}
-
-int indexOfName(const QJsonArray &array, const QString &name)
-{
-    for (int i = 0; i < array.size(); ++i) {
-        if (nameOf(array.at(i)) == name)
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).header.name == name)
             return i;
     }
     return -1;
@@ -219,12 +243,13 @@ bool putEntry(const QString &path, const QString &name,
         qWarning().noquote() << "a template without a name is not stored in" << path;
         return false;
     }
-    QJsonArray array = JsonFile::readArray(path);
-    const int index = indexOfName(array, name);
-    const QJsonObject stored = index >= 0 ? array.at(index).toObject() : QJsonObject();
+    Entries entries = readEntries(path);
+    const int index = indexOfName(entries, name);
+    const QJsonObject stored = index >= 0 ? valueOf(entries.at(index)).toObject() : QJsonObject();
     const QJsonObject object = make(index >= 0 ? &stored : nullptr);
     if (index >= 0)
-        array.removeAt(index);
+        entries.removeAt(index);
+    QJsonArray array = arrayOf(entries);
     array.append(object);
     return JsonFile::write(path, array);
 }
@@ -232,11 +257,11 @@ bool putEntry(const QString &path, const QString &name,
 // Removes the first entry of the name from a store file and rewrites it.
 bool removeEntry(const QString &path, const QString &name)
 {
-    QJsonArray array = JsonFile::readArray(path);
-    const int index = indexOfName(array, name);
+    Entries entries = readEntries(path);
+    const int index = indexOfName(entries, name);
     if (index >= 0)
-        array.removeAt(index);
-    return JsonFile::write(path, array);
+        entries.removeAt(index);
+    return JsonFile::write(path, arrayOf(entries));
 }
 
 } // namespace
@@ -249,10 +274,7 @@ void JsonUtil::checkTemplateFile(bool custom)
 
 QJsonArray JsonUtil::getTemplateJsonArray(bool withSystem, bool withCustom, bool customNotTrash)
 {
-    QJsonArray array;
-    for (const Entry &entry : mergedEntries(withSystem, withCustom, customNotTrash))
-        array.append(parseValue(entry.raw));
-    return array;
+    return arrayOf(mergedEntries(withSystem, withCustom, customNotTrash));
 }
 
 QList<TemplateModel> JsonUtil::parseTemplateList(bool withSystem, bool withCustom)
@@ -385,7 +407,7 @@ bool JsonUtil::exportTemplateToFile(const QString &path, const QList<QString> &n
     QJsonArray array;
     for (const Entry &entry : mergedEntries(true, true, true)) {
         if (wanted.contains(entry.header.name))
-            array.append(parseValue(entry.raw));
+            array.append(valueOf(entry));
     }
     return JsonFile::write(path, array);
 }
@@ -403,12 +425,16 @@ bool JsonUtil::importTemplateFromFile(const QString &path)
 {
     // The user's own file: read as it is, never set aside.
     const QByteArray bytes = JsonFile::readBytes(path);
-    QJsonParseError error;
-    const QJsonDocument doc = JsonFile::parse(bytes, &error);
-    const QJsonArray imported = doc.array();
-    bool wellFormed = error.error == QJsonParseError::NoError && doc.isArray();
+    Entries imported;
+    bool wellFormed = scanEntries(bytes, &imported);
+    if (!wellFormed) {
+        QJsonParseError error;
+        const QJsonDocument doc = JsonFile::parse(bytes, &error);
+        wellFormed = error.error == QJsonParseError::NoError && doc.isArray();
+        imported = entriesOf(doc.array());
+    }
     for (int i = 0; wellFormed && i < imported.size(); ++i)
-        wellFormed = imported.at(i).isObject() && !nameOf(imported.at(i)).isEmpty();
+        wellFormed = imported.at(i).isObject && !imported.at(i).header.name.isEmpty();
     if (!wellFormed) {
         qWarning().noquote() << "import file" << path << "is not an array of named templates";
         TextUtil::showError(QStringLiteral("导入文件格式不正确"));
@@ -423,10 +449,10 @@ bool JsonUtil::importTemplateFromFile(const QString &path)
     const QString suffix = QStringLiteral("-副本");
     const QString now = QDateTime::currentDateTime().toString(QLatin1String(TemplateJson::TIME_FORMAT));
 
-    QJsonArray array = JsonFile::readArray(userPath());
-    for (const QJsonValue &value : imported) {
-        QJsonObject object = value.toObject();
-        const QString name = nameOf(object);
+    QJsonArray array = arrayOf(readEntries(userPath()));
+    for (const Entry &entry : qAsConst(imported)) {
+        QJsonObject object = valueOf(entry).toObject();
+        const QString &name = entry.header.name;
         QString candidate = name;
         for (int k = 1; taken.contains(candidate); ++k)
             candidate = name + suffix + QString::number(k);

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QTime>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -53,22 +55,29 @@ struct Relationship {
     QString target; // resolved zip entry name
 };
 
-// Id -> relationship of a .rels part; external targets are left out.
-QHash<QString, Relationship> parseRelationships(QIODevice *device, const QString &sourceFolder)
+// A reader stops at an error too: when its device fails mid-way it reports
+// one without ever reaching the end.
+bool more(const QXmlStreamReader &xml)
 {
-    QHash<QString, Relationship> rels;
+    return !xml.atEnd() && !xml.hasError();
+}
+
+// Id -> relationship of a .rels part; external targets are left out. False
+// when the part is malformed.
+bool parseRelationships(QIODevice *device, const QString &sourceFolder, QHash<QString, Relationship> *rels)
+{
     QXmlStreamReader xml(device);
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship"))
             continue;
         const QXmlStreamAttributes attrs = xml.attributes();
         if (attrs.value(QLatin1String("TargetMode")).compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
             continue;
-        rels.insert(attrs.value(QLatin1String("Id")).toString(),
-                    {attrs.value(QLatin1String("Type")).toString(),
-                     resolveTarget(sourceFolder, attrs.value(QLatin1String("Target")).toString())});
+        rels->insert(attrs.value(QLatin1String("Id")).toString(),
+                     {attrs.value(QLatin1String("Type")).toString(),
+                      resolveTarget(sourceFolder, attrs.value(QLatin1String("Target")).toString())});
     }
-    return rels;
+    return !xml.hasError();
 }
 
 // Strings may carry characters XML cannot hold written as "_xHHHH_".
@@ -102,7 +111,7 @@ QString readStringItem(QXmlStreamReader &xml)
 {
     QString text;
     int depth = 1;
-    while (depth > 0 && !xml.atEnd()) {
+    while (depth > 0 && more(xml)) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement:
             if (xml.name() == QLatin1String("t"))
@@ -173,17 +182,30 @@ CellType cellType(const QStringRef &t)
     return CellType::Number;
 }
 
-// Opens one zip entry and hands it to a parser.
-bool withPart(QuaZip *zip, const QString &part, const std::function<bool(QIODevice *)> &parse)
+enum class Part { Missing, Unreadable, Read };
+
+// Opens one zip entry and hands it to a parser. Unreadable when the entry
+// cannot be opened, would inflate past the cap, fails the parser, or does not
+// match its checksum.
+Part withPart(QuaZip *zip, const QString &part, const std::function<bool(QIODevice *)> &parse)
 {
     if (!zip || part.isEmpty() || !zip->setCurrentFile(part, QuaZip::csInsensitive))
-        return false;
+        return Part::Missing;
     QuaZipFile file(zip);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const bool ok = parse(&file);
+        return Part::Unreadable;
+    // The size comes from the package's directory; the zip library never
+    // inflates more than that, whatever the data holds.
+    if (file.usize() < 0 || file.usize() > XlsxReader::MAX_PART_SIZE) {
+        qWarning() << "xlsx:" << part << "inflates to" << file.usize() << "bytes, more than is read";
+        file.close();
+        return Part::Unreadable;
+    }
+    const bool parsed = parse(&file);
     file.close();
-    return ok;
+    if (parsed && file.getZipError() != 0)
+        qWarning() << "xlsx:" << part << "is damaged, zip error" << file.getZipError();
+    return parsed && file.getZipError() == 0 ? Part::Read : Part::Unreadable;
 }
 
 // "0", "42" or "-7": a whole number of at most 15 digits, as numberText()
@@ -206,6 +228,70 @@ bool cellBefore(int row, int column, int otherRow, int otherColumn)
     return row < otherRow || (row == otherRow && column < otherColumn);
 }
 
+// Tells, for cells visited in row order, which lie inside a merged range
+// without being its top-left cell. Each range is entered at its first row and
+// left after its last; a Fenwick tree over the columns counts the ranges that
+// cover each column, so the cost follows the number of cells and ranges, not
+// the area the ranges span.
+class MergeSweep
+{
+public:
+    explicit MergeSweep(const QVector<XlsxSheet::Range> &ranges)
+    {
+        if (ranges.isEmpty())
+            return;
+        m_tree.fill(0, XlsxReader::MAX_COLUMN + 2);
+        for (const XlsxSheet::Range &r : ranges) {
+            m_events.append({r.firstRow, r.firstColumn, r.lastColumn, 1});
+            m_events.append({r.lastRow + 1, r.firstColumn, r.lastColumn, -1});
+            m_topLefts.insert(place(r.firstRow, r.firstColumn));
+        }
+        std::sort(m_events.begin(), m_events.end(), [](const Event &a, const Event &b) { return a.row < b.row; });
+    }
+
+    // Rows must not decrease from one call to the next.
+    bool hidesValueAt(int row, int column)
+    {
+        if (m_tree.isEmpty())
+            return false;
+        for (; m_next < m_events.size() && m_events.at(m_next).row <= row; ++m_next) {
+            const Event &e = m_events.at(m_next);
+            add(e.firstColumn, e.delta);
+            add(e.lastColumn + 1, -e.delta);
+        }
+        return coveringRanges(column) > 0 && !m_topLefts.contains(place(row, column));
+    }
+
+private:
+    struct Event {
+        int row;
+        int firstColumn;
+        int lastColumn;
+        int delta;
+    };
+
+    static qint64 place(int row, int column) { return qint64(row) << 16 | column; }
+
+    void add(int column, int delta)
+    {
+        for (; column < m_tree.size(); column += column & -column)
+            m_tree[column] += delta;
+    }
+
+    int coveringRanges(int column) const
+    {
+        int sum = 0;
+        for (; column > 0; column -= column & -column)
+            sum += m_tree.at(column);
+        return sum;
+    }
+
+    QVector<Event> m_events;
+    int m_next = 0;
+    QVector<int> m_tree;
+    QSet<qint64> m_topLefts;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- XlsxSheet
@@ -216,19 +302,26 @@ QString XlsxSheet::text(int row, int column) const
     return cell ? cell->text : QString();
 }
 
-QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, int fromColumn, int toColumn,
+QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, const QVector<int> &columnNumbers,
                                        const QString &blank) const
 {
-    QVector<QStringList> result(qMax(0, toColumn - fromColumn + 1));
+    QVector<QStringList> result(columnNumbers.size());
     const int rows = qMax(0, toRow - fromRow + 1);
-    for (QStringList &list : result) {
+    QHash<int, int> slot;
+    slot.reserve(columnNumbers.size());
+    for (int i = 0; i < columnNumbers.size(); ++i) {
+        slot.insert(columnNumbers.at(i), i);
+        QStringList &list = result[i];
         list.reserve(rows);
-        for (int i = 0; i < rows; ++i)
+        for (int r = 0; r < rows; ++r)
             list.append(blank);
     }
     for (const Cell &c : m_cells) {
-        if (c.row >= fromRow && c.row <= toRow && c.column >= fromColumn && c.column <= toColumn)
-            result[c.column - fromColumn][c.row - fromRow] = c.text;
+        if (c.row < fromRow || c.row > toRow)
+            continue;
+        const auto it = slot.constFind(c.column);
+        if (it != slot.constEnd())
+            result[it.value()][c.row - fromRow] = c.text;
     }
     return result;
 }
@@ -247,59 +340,35 @@ const XlsxSheet::Cell *XlsxSheet::find(int row, int column) const
 void XlsxSheet::finish(const QVector<Range> &merges)
 {
     // Cells normally arrive in order; later duplicates of one reference win,
-    // and empty texts are not values.
-    auto normalise = [this]() {
-        const auto before = [](const Cell &a, const Cell &b) { return cellBefore(a.row, a.column, b.row, b.column); };
-        if (!std::is_sorted(m_cells.cbegin(), m_cells.cend(), before))
-            std::stable_sort(m_cells.begin(), m_cells.end(), before);
-        int out = 0;
-        for (int i = 0; i < m_cells.size(); ++i) {
-            const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells[i + 1].row != m_cells[i].row
-                || m_cells[i + 1].column != m_cells[i].column;
-            if (lastOfItsPlace && !m_cells[i].text.isEmpty()) {
-                if (out != i)
-                    m_cells[out] = std::move(m_cells[i]);
-                ++out;
-            }
-        }
-        m_cells.resize(out);
-
-        m_firstRow = m_lastRow = m_firstColumn = m_lastColumn = 0;
-        if (m_cells.isEmpty())
-            return;
-        m_firstRow = m_cells.constFirst().row;
-        m_lastRow = m_cells.constLast().row;
-        m_firstColumn = m_lastColumn = m_cells.constFirst().column;
-        for (const Cell &c : qAsConst(m_cells)) {
-            m_firstColumn = qMin(m_firstColumn, c.column);
-            m_lastColumn = qMax(m_lastColumn, c.column);
-        }
-    };
-    normalise();
-    if (merges.isEmpty() || m_cells.isEmpty())
-        return;
-
-    // Every cell of a merged range reads as the range's top-left cell. Ranges
-    // are clipped to the cells that hold values, so a merge over whole rows or
-    // columns costs no more than the data it covers.
-    QVector<Cell> spread;
-    for (const Range &m : merges) {
-        const int top = qMax(m.firstRow, m_firstRow);
-        const int bottom = qMin(m.lastRow, m_lastRow);
-        const int left = qMax(m.firstColumn, m_firstColumn);
-        const int right = qMin(m.lastColumn, m_lastColumn);
-        if (top > bottom || left > right)
-            continue;
-        const QString value = text(m.firstRow, m.firstColumn);
-        for (int r = top; r <= bottom; ++r) {
-            for (int c = left; c <= right; ++c) {
-                if (r != m.firstRow || c != m.firstColumn)
-                    spread.append({r, c, value});
-            }
+    // empty texts are not values, and of a merged range only the top-left
+    // cell holds one.
+    const auto before = [](const Cell &a, const Cell &b) { return cellBefore(a.row, a.column, b.row, b.column); };
+    if (!std::is_sorted(m_cells.cbegin(), m_cells.cend(), before))
+        std::stable_sort(m_cells.begin(), m_cells.end(), before);
+    MergeSweep merged(merges);
+    int out = 0;
+    for (int i = 0; i < m_cells.size(); ++i) {
+        const Cell &cell = m_cells.at(i);
+        const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells.at(i + 1).row != cell.row
+            || m_cells.at(i + 1).column != cell.column;
+        if (lastOfItsPlace && !cell.text.isEmpty() && !merged.hidesValueAt(cell.row, cell.column)) {
+            if (out != i)
+                m_cells[out] = std::move(m_cells[i]);
+            ++out;
         }
     }
-    m_cells += spread;
-    normalise();
+    m_cells.resize(out);
+
+    m_firstRow = m_lastRow = m_firstColumn = m_lastColumn = 0;
+    if (m_cells.isEmpty())
+        return;
+    m_firstRow = m_cells.constFirst().row;
+    m_lastRow = m_cells.constLast().row;
+    m_firstColumn = m_lastColumn = m_cells.constFirst().column;
+    for (const Cell &c : qAsConst(m_cells)) {
+        m_firstColumn = qMin(m_firstColumn, c.column);
+        m_lastColumn = qMax(m_lastColumn, c.column);
+    }
 }
 
 // ---------------------------------------------------------------- XlsxReader
@@ -338,12 +407,13 @@ void XlsxReader::readWorkbook()
 {
     QString workbookPart;
     withPart(m_zip.data(), QStringLiteral("_rels/.rels"), [&](QIODevice *device) {
-        const QHash<QString, Relationship> rels = parseRelationships(device, QString());
-        for (const Relationship &r : rels) {
+        QHash<QString, Relationship> rels;
+        const bool parsed = parseRelationships(device, QString(), &rels);
+        for (const Relationship &r : qAsConst(rels)) {
             if (r.type.endsWith(REL_OFFICE_DOCUMENT))
                 workbookPart = r.target;
         }
-        return true;
+        return parsed;
     });
     if (workbookPart.isEmpty())
         workbookPart = QStringLiteral("xl/workbook.xml");
@@ -352,10 +422,15 @@ void XlsxReader::readWorkbook()
     const QString relsPart = (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + QStringLiteral("_rels/")
         + workbookPart.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
     QHash<QString, Relationship> rels;
-    withPart(m_zip.data(), relsPart, [&](QIODevice *device) {
-        rels = parseRelationships(device, folder);
-        return true;
+    const Part relsRead = withPart(m_zip.data(), relsPart, [&](QIODevice *device) {
+        return parseRelationships(device, folder, &rels);
     });
+    // Without relationships a workbook has no parts to read, but damaged ones
+    // could silently lose its strings or formats.
+    if (relsRead == Part::Unreadable) {
+        qWarning() << "xlsx: the workbook's relationships cannot be read";
+        return;
+    }
     for (const Relationship &r : qAsConst(rels)) {
         if (r.type.endsWith(REL_SHARED_STRINGS))
             m_sharedStringsPart = r.target;
@@ -364,9 +439,9 @@ void XlsxReader::readWorkbook()
     }
 
     QVector<SheetEntry> sheets;
-    const bool read = withPart(m_zip.data(), workbookPart, [&](QIODevice *device) {
+    const Part read = withPart(m_zip.data(), workbookPart, [&](QIODevice *device) {
         QXmlStreamReader xml(device);
-        while (!xml.atEnd()) {
+        while (more(xml)) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
             const QXmlStreamAttributes attrs = xml.attributes();
@@ -386,18 +461,19 @@ void XlsxReader::readWorkbook()
         }
         return !xml.hasError();
     });
-    if (read)
+    if (read == Part::Read)
         m_sheets = sheets;
 }
 
 void XlsxReader::loadSharedData()
 {
-    if (m_sharedLoaded)
+    if (m_shared != SharedData::Unread)
         return;
-    m_sharedLoaded = true;
-    withPart(m_zip.data(), m_sharedStringsPart, [this](QIODevice *device) {
+    // A part the workbook names but that cannot be read would leave every
+    // sheet with missing strings or dates shown as numbers.
+    const Part strings = withPart(m_zip.data(), m_sharedStringsPart, [this](QIODevice *device) {
         QXmlStreamReader xml(device);
-        while (!xml.atEnd()) {
+        while (more(xml)) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
             if (xml.name() == QLatin1String("si")) {
@@ -409,14 +485,14 @@ void XlsxReader::loadSharedData()
         }
         if (xml.hasError())
             qWarning() << "xlsx: shared strings:" << xml.errorString();
-        return true;
+        return !xml.hasError();
     });
-    withPart(m_zip.data(), m_stylesPart, [this](QIODevice *device) {
+    const Part styles = withPart(m_zip.data(), m_stylesPart, [this](QIODevice *device) {
         QHash<int, QString> codes;
         QVector<int> formatIds;
         bool inCellFormats = false;
         QXmlStreamReader xml(device);
-        while (!xml.atEnd()) {
+        while (more(xml)) {
             const QXmlStreamReader::TokenType token = xml.readNext();
             if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
                 inCellFormats = false;
@@ -434,8 +510,13 @@ void XlsxReader::loadSharedData()
         m_styleKinds.reserve(formatIds.size());
         for (int id : qAsConst(formatIds))
             m_styleKinds.append(numberFormatKind(id, codes.value(id)));
-        return true;
+        return !xml.hasError();
     });
+    const bool damaged = (!m_sharedStringsPart.isEmpty() && strings != Part::Read)
+        || (!m_stylesPart.isEmpty() && styles != Part::Read);
+    m_shared = damaged ? SharedData::Damaged : SharedData::Read;
+    if (damaged)
+        qWarning() << "xlsx: the shared strings or cell formats cannot be read";
 }
 
 XlsxSheet XlsxReader::sheet(int index)
@@ -446,10 +527,10 @@ XlsxSheet XlsxReader::sheet(int index)
     sheet.m_name = m_sheets.at(index).name;
     loadSharedData();
     QVector<XlsxSheet::Range> merges;
-    const bool read = withPart(m_zip.data(), m_sheets.at(index).part, [&](QIODevice *device) {
-        return readSheetXml(device, &sheet, &merges);
-    });
-    if (!read) {
+    const auto read = [&](QIODevice *device) { return readSheetXml(device, &sheet, &merges); };
+    sheet.m_readable =
+        m_shared == SharedData::Read && withPart(m_zip.data(), m_sheets.at(index).part, read) == Part::Read;
+    if (!sheet.m_readable) {
         qWarning() << "xlsx: cannot read sheet" << sheet.m_name;
         sheet.m_cells.clear();
         merges.clear();
@@ -463,7 +544,7 @@ bool XlsxReader::readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxS
     QXmlStreamReader xml(device);
     int row = 0;
     int column = 0;
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringRef name = xml.name();

@@ -13,11 +13,23 @@ class QIODevice;
 class QuaZip;
 
 // One sheet's cell texts. Rows and columns are numbered from 1, as in the
-// spreadsheet. A cell "holds a value" when its text is not empty.
+// spreadsheet. A cell "holds a value" when its text is not empty; of a merged
+// range only the top-left cell can hold one, as a spreadsheet shows it.
 class XlsxSheet
 {
 public:
+    // A merged range, corners included.
+    struct Range {
+        int firstRow;
+        int firstColumn;
+        int lastRow;
+        int lastColumn;
+    };
+
     QString name() const { return m_name; }
+    // False for a sheet that does not exist or could not be read whole
+    // (damaged, malformed or too large); such a sheet holds no cells.
+    bool isReadable() const { return m_readable; }
 
     bool isEmpty() const { return m_cells.isEmpty(); }
     // The rectangle of cells that hold values; all 0 for an empty sheet.
@@ -31,10 +43,11 @@ public:
 
     // The cell's text; empty when it holds no value.
     QString text(int row, int column) const;
-    // The texts of columns fromColumn..toColumn, each from fromRow to toRow
-    // (empty lists when fromRow > toRow); a cell without a value gives blank.
-    // One pass over the cells, however large the rectangle.
-    QVector<QStringList> columns(int fromRow, int toRow, int fromColumn, int toColumn, const QString &blank) const;
+    // The texts of the given columns, each from fromRow to toRow (empty lists
+    // when fromRow > toRow); a cell without a value gives blank. One pass
+    // over the cells, however far apart the columns lie.
+    QVector<QStringList> columns(int fromRow, int toRow, const QVector<int> &columnNumbers,
+                                 const QString &blank) const;
     bool hasValue(int row, int column) const { return !text(row, column).isEmpty(); }
 
 private:
@@ -44,18 +57,13 @@ private:
         int column;
         QString text;
     };
-    struct Range {
-        int firstRow;
-        int firstColumn;
-        int lastRow;
-        int lastColumn;
-    };
-    // Sorts the cells, keeps the last of duplicates, drops empty texts, finds
-    // the used range and spreads each merged range's top-left text over it.
+    // Sorts the cells, keeps the last of duplicates, drops empty texts and
+    // those a merged range hides, and finds the used range.
     void finish(const QVector<Range> &merges);
     const Cell *find(int row, int column) const;
 
     QString m_name;
+    bool m_readable = false;
     QVector<Cell> m_cells; // ordered by row, then column
     int m_firstRow = 0;
     int m_lastRow = 0;
@@ -76,13 +84,16 @@ public:
     int sheetCount() const { return m_sheets.size(); }
     // Sheet names in workbook order.
     QStringList sheetNames() const;
-    // The sheet at a zero-based index; an empty sheet when the index is out
-    // of range or the sheet cannot be read.
+    // The sheet at a zero-based index; an empty, unreadable sheet when the
+    // index is out of range or the sheet cannot be read.
     XlsxSheet sheet(int index);
 
     // Largest row and column a workbook can address.
     static constexpr int MAX_ROW = 1048576;
     static constexpr int MAX_COLUMN = 16384;
+    // A part of the package that inflates to more bytes than this is not
+    // read: a few compressed megabytes could otherwise take gigabytes.
+    static constexpr qint64 MAX_PART_SIZE = qint64(256) * 1024 * 1024;
     // A number as a cell shows it: whole numbers below 10^15 in full
     // ("1200000"), others in Qt's shortest form ("0.1", "1e+20").
     static QString numberText(double number);
@@ -116,7 +127,8 @@ private:
     QString m_sharedStringsPart;
     QString m_stylesPart;
     bool m_date1904 = false;
-    bool m_sharedLoaded = false;
+    enum class SharedData { Unread, Read, Damaged };
+    SharedData m_shared = SharedData::Unread;
     QVector<QString> m_sharedStrings;
     QVector<quint8> m_styleKinds; // NumberFormatKind per cell format index
 };

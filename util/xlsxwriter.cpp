@@ -1,5 +1,7 @@
 #include "util/xlsxwriter.h"
 
+#include "util/safesave.h"
+
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <quazip5/quazip.h>
@@ -258,11 +260,14 @@ bool XlsxWriter::save()
     written = written && zip.getZipError() == 0;
     if (!written) {
         m_error = QStringLiteral("cannot write the workbook %1 (zip error %2)").arg(m_path).arg(zip.getZipError());
+        if (file.error() != QFileDevice::NoError)
+            m_error += QStringLiteral(": ") + file.errorString();
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        m_error = QStringLiteral("cannot put the workbook in place at %1: %2").arg(m_path, file.errorString());
+    QString error;
+    if (!SafeSave::commit(file, &error)) {
+        m_error = QStringLiteral("cannot put the workbook in place at %1: %2").arg(m_path, error);
         return false;
     }
     return true;

@@ -99,6 +99,8 @@ private slots:
         QVERIFY(QDir::setCurrent(m_data->path()));
         QVERIFY(PrintRecord::initTable());
         Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508, 285.75)}; });
+        // No printer: the window's link finds no port to open.
+        Seams::setSerialPortListHandler([] { return QList<Seams::SerialPortEntry>(); });
     }
 
     void cleanup()

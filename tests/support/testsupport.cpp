@@ -104,6 +104,16 @@ bool LogCapture::contains(const QString &fragment) const
     return false;
 }
 
+QStringList LogCapture::connectionWarnings() const
+{
+    QStringList found;
+    for (const QString &w : warnings()) {
+        if (w.contains(QLatin1String("connectSlotsByName")) || w.contains(QLatin1String("QObject::connect")))
+            found.append(w);
+    }
+    return found;
+}
+
 void LogCapture::clear()
 {
     QMutexLocker lock(&g_logMutex);
@@ -134,6 +144,18 @@ QByteArray readFile(const QString &path)
 QStringList listFiles(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+qint64 processStatusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 QString systemPython()

@@ -65,6 +65,9 @@ public:
     QStringList messages(QtMsgType type) const;
     QStringList warnings() const { return messages(QtWarningMsg); }
     bool contains(const QString &fragment) const;
+    // Warnings of failed connections: slots a form names but its window
+    // lacks, or connects that did not take.
+    QStringList connectionWarnings() const;
     void clear();
 };
 
@@ -83,6 +86,9 @@ QString systemPython();
 // -1 when it could not run. Standard output and error are returned if asked.
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
                QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = 60000);
+
+// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
+qint64 processStatusKb(const char *key);
 
 // What zbarimg reads in the image laid on white with a margin of that many
 // pixels: one text per symbol found, sorted.

@@ -8,6 +8,10 @@
   xlsxfixtures.py load FILE        times openpyxl's read-only load of every cell
   xlsxfixtures.py numbers FILE V...
                                    a sheet whose cells A1, A2, ... hold the literal number texts V...
+  xlsxfixtures.py corners FILE     a sheet holding only A1 and XFD1048576
+  xlsxfixtures.py blanks FILE MIB  a sheet whose first row holds MIB mebibytes of blanks between two cells
+  xlsxfixtures.py repeated FILE ROWS LENGTH
+                                   a column titled "长文" whose ROWS cells share one string of LENGTH characters
 
 Most fixtures come from openpyxl; the ones openpyxl cannot write (inline
 strings, rich text, cached formula results, no dimension, cells without a
@@ -103,6 +107,14 @@ def make_openpyxl(directory):
     ws.merge_cells("A2:A4")
     ws.merge_cells("B1:C1")
     save(wb, directory, "merged.xlsx")
+
+    # A title merged over two columns beside a plain one.
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws["A1"], ws["C1"] = "合并标题", "T3"
+    ws.append(["v1", "v2", "v3"])
+    ws.merge_cells("A1:B1")
+    save(wb, directory, "merged_title.xlsx")
 
     # The 1904 date system.
     wb = openpyxl.Workbook()
@@ -295,6 +307,19 @@ def make_by_hand(directory):
 <row r="1"><c r="A1"><v>1</v></c></row><row r="2"><c r="A2"><v>2""",
     })
 
+    # Values stored inside merged ranges, which a spreadsheet does not show:
+    # a range given corner first, one given backwards, one a whole row long.
+    merged_values = f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
+<row r="1"><c r="A1" t="inlineStr"><is><t>甲</t></is></c><c r="B1" t="inlineStr"><is><t>藏</t></is></c><c r="C1" t="inlineStr"><is><t>丙</t></is></c></row>
+<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c></row>
+<row r="3"><c r="A3"><v>4</v></c><c r="B3"><v>5</v></c><c r="C3"><v>6</v></c></row>
+<row r="5"><c r="A5" t="inlineStr"><is><t>整行</t></is></c><c r="D5"><v>7</v></c></row>
+<row r="6"><c r="D6"><v>8</v></c></row>
+</sheetData>
+<mergeCells count="4"><mergeCell ref="A1:B1"/><mergeCell ref="C3:C2"/><mergeCell ref="A5:XFD5"/><mergeCell ref="B3:A3"/></mergeCells>
+</worksheet>"""
+    write_zip(os.path.join(directory, "merged_values.xlsx"), one_sheet_package("xl/s.xml", merged_values))
+
     # Things that are no workbook.
     with open(os.path.join(directory, "text.xlsx"), "w", encoding="utf-8") as f:
         f.write("这不是工作簿\n")
@@ -306,17 +331,56 @@ def make_by_hand(directory):
     })
 
 
-def make_numbers(path, literals):
-    rows = "".join('<row r="%d"><c r="A%d"><v>%s</v></c></row>' % (i + 1, i + 1, v) for i, v in enumerate(literals))
-    write_zip(path, {
-        "[Content_Types].xml": content_types(**{"xl/workbook.xml": "sheet.main", "xl/s.xml": "worksheet"}),
+def one_sheet_package(sheet_part, sheet_xml=None):
+    """The parts of a workbook with one sheet "s" at sheet_part (its text, if given, included)."""
+    parts = {
+        "[Content_Types].xml": content_types(**{"xl/workbook.xml": "sheet.main", sheet_part: "worksheet"}),
         "_rels/.rels": ROOT_RELS.format(target="xl/workbook.xml"),
         "xl/workbook.xml": f"""<workbook xmlns="{MAIN_NS}" xmlns:r="{REL_NS}"><sheets>
 <sheet name="s" sheetId="1" r:id="a"/></sheets></workbook>""",
         "xl/_rels/workbook.xml.rels": """<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
-{}</Relationships>""".format(REL.format(id="a", type="worksheet", target="s.xml")),
-        "xl/s.xml": f'<worksheet xmlns="{MAIN_NS}"><sheetData>{rows}</sheetData></worksheet>',
-    })
+{}</Relationships>""".format(REL.format(id="a", type="worksheet", target="/" + sheet_part)),
+    }
+    if sheet_xml is not None:
+        parts[sheet_part] = sheet_xml
+    return parts
+
+
+def make_numbers(path, literals):
+    rows = "".join('<row r="%d"><c r="A%d"><v>%s</v></c></row>' % (i + 1, i + 1, v) for i, v in enumerate(literals))
+    write_zip(path, one_sheet_package("xl/s.xml", f'<worksheet xmlns="{MAIN_NS}"><sheetData>{rows}</sheetData></worksheet>'))
+
+
+def make_corners(path):
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws["A1"] = "首"
+    ws["XFD1048576"] = "尾"
+    wb.save(path)
+
+
+def make_repeated(path, rows, length):
+    cells = "".join('<row r="%d"><c r="A%d" t="s"><v>0</v></c></row>' % (r, r) for r in range(2, rows + 2))
+    parts = one_sheet_package("xl/s.xml", f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
+<row r="1"><c r="A1" t="inlineStr"><is><t>长文</t></is></c></row>{cells}</sheetData></worksheet>""")
+    parts["xl/_rels/workbook.xml.rels"] = parts["xl/_rels/workbook.xml.rels"].replace(
+        "</Relationships>", REL.format(id="b", type="sharedStrings", target="strings.xml") + "</Relationships>")
+    parts["xl/strings.xml"] = f'<sst xmlns="{MAIN_NS}"><si><t>{"档" * length}</t></si></sst>'
+    write_zip(path, parts)
+
+
+def make_blanks(path, mebibytes):
+    # Streamed into the zip: a gibibyte of blanks compresses to about a megabyte.
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        for name, text in one_sheet_package("xl/s.xml").items():
+            z.writestr(name, text)
+        with z.open("xl/s.xml", "w") as f:
+            f.write(f'<worksheet xmlns="{MAIN_NS}"><sheetData><row r="1">'
+                    '<c r="A1" t="inlineStr"><is><t>题名</t></is></c>'.encode())
+            blanks = b" " * (1 << 20)
+            for _ in range(mebibytes):
+                f.write(blanks)
+            f.write(b'<c r="B1" t="inlineStr"><is><t>x</t></is></c></row></sheetData></worksheet>')
 
 
 # ------------------------------------------------------------------ tools
@@ -382,6 +446,12 @@ def main():
         load(sys.argv[2])
     elif command == "numbers":
         make_numbers(sys.argv[2], sys.argv[3:])
+    elif command == "corners":
+        make_corners(sys.argv[2])
+    elif command == "blanks":
+        make_blanks(sys.argv[2], int(sys.argv[3]))
+    elif command == "repeated":
+        make_repeated(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
     else:
         sys.exit("unknown command " + command)
 

@@ -1,8 +1,11 @@
 // Imports a large workbook written by openpyxl and times it beside openpyxl's
 // own read-only load of the same file; also shows the memory the reader
-// holds for a full and for a sparse sheet of the same extent.
+// holds for a full and for a sparse sheet of the same extent, and the peak
+// memory of importing small workbooks that ask for gigabytes, each in a
+// process of its own.
 //
 //   bench_xlsximport [ROWS [COLUMNS]]     (default 10000 x 20)
+//   bench_xlsximport --import FILE        imports one workbook, prints its result and peak memory
 
 #include "support/testsupport.h"
 #include "support/xlsxfixtures.h"
@@ -11,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -22,23 +24,49 @@ namespace {
 
 void silence(QtMsgType, const QMessageLogContext &, const QString &) {}
 
-// A line of /proc/self/status in kB ("VmRSS", "VmHWM").
-qint64 statusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 double median(QVector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.at(v.size() / 2);
+}
+
+int importOne(const QString &path)
+{
+    qInstallMessageHandler(silence);
+    const qint64 start = TestSupport::processStatusKb("VmHWM:");
+    QString err;
+    const QMap<QString, QStringList> data = ExcelUtil::importExcelFile(path, 0, err);
+    QTextStream(stdout) << data.size() << " columns x " << (data.isEmpty() ? 0 : data.first().size()) << " rows"
+                        << (err.isEmpty() ? QString() : QStringLiteral(", refused: ") + err) << "; peak memory "
+                        << TestSupport::processStatusKb("VmHWM:") / 1024 << " MiB (" << start / 1024
+                        << " MiB before the import)\n";
+    return 0;
+}
+
+// Workbooks of a few kilobytes or megabytes whose sheets would take
+// gigabytes, each imported by a fresh process.
+void pathological(QTextStream &out, const QString &dir)
+{
+    const struct {
+        QStringList args;
+        const char *what;
+    } cases[] = {{{QStringLiteral("corners"), dir + QStringLiteral("/corners.xlsx")}, "values in A1 and XFD1048576"},
+                 {{QStringLiteral("blanks"), dir + QStringLiteral("/cap.xlsx"), QStringLiteral("255")},
+                  "255 MiB of blanks inside a row, just under the cap"},
+                 {{QStringLiteral("blanks"), dir + QStringLiteral("/blanks.xlsx"), QStringLiteral("1024")},
+                  "1 GiB of blanks inside a row"}};
+    for (const auto &c : cases) {
+        QByteArray result;
+        if (TestSupport::runXlsxFixtures(c.args, nullptr, 600000) != 0
+            || TestSupport::runProgram(QCoreApplication::applicationFilePath(),
+                                       {QStringLiteral("--import"), c.args.at(1)}, &result, nullptr, QByteArray(),
+                                       600000)
+                != 0) {
+            out << c.what << ": failed\n";
+            continue;
+        }
+        out << c.what << ", " << QFileInfo(c.args.at(1)).size() / 1024 << " KiB: " << result;
+    }
 }
 
 } // namespace
@@ -46,6 +74,8 @@ double median(QVector<double> v)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 2 && QByteArray(argv[1]) == "--import")
+        return importOne(QString::fromLocal8Bit(argv[2]));
     QTextStream out(stdout);
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
     const int columns = argc > 2 ? QByteArray(argv[2]).toInt() : 20;
@@ -69,10 +99,10 @@ int main(int argc, char **argv)
 
     // Memory first, while the process is still small: sparse, then full.
     for (const QString &path : {sparse, full}) {
-        const qint64 before = statusKb("VmRSS:");
+        const qint64 before = TestSupport::processStatusKb("VmRSS:");
         XlsxReader book(path);
         const XlsxSheet sheet = book.sheet(0);
-        const qint64 peak = statusKb("VmHWM:");
+        const qint64 peak = TestSupport::processStatusKb("VmHWM:");
         out << "reader memory, " << QFileInfo(path).completeBaseName() << ": " << sheet.cellCount()
             << " cells with values, used range " << sheet.rowCount() << " x " << sheet.columnCount()
             << ", peak RSS growth " << (peak - before) << " kB\n";
@@ -111,5 +141,7 @@ int main(int argc, char **argv)
     const double theirs = median(openpyxlTimes);
     out << "openpyxl read-only load of every cell: " << theirs << " ms (median of 3)\n";
     out << "ratio openpyxl / ExcelUtil::importExcelFile: " << theirs / median(importTimes) << "x\n";
+    out.flush();
+    pathological(out, dir.path());
     return 0;
 }

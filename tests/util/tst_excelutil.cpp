@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QJsonArray>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -164,11 +166,14 @@ private slots:
         QCOMPARE(rich.value("富 文本"), (QStringList{"  两端空格  ", " ", " ", " ", " "}));
         QCOMPARE(rich.value("日期"), (QStringList{"2024-03-05", "2024-03-05 18:00:00", " ", " ", "12:00:00"}));
 
+        // Only the top-left cell of a merged range holds its value.
         const Data merged = import(fixture("merged.xlsx"), 0);
-        QCOMPARE(merged.value("类别"), (QStringList{"文书档案", "文书档案", "文书档案", "科技档案"}));
-        // The title merged over B1:C1 names both columns; the right one wins.
-        QCOMPARE(merged.keys(), (QStringList{"类别", "题名"}));
-        QCOMPARE(merged.value("题名"), (QStringList{"x", "y", "z", "w"}));
+        QCOMPARE(merged.value("类别"), (QStringList{"文书档案", " ", " ", "科技档案"}));
+        QCOMPARE(merged.keys(), (QStringList{"", "类别", "题名"}));
+        QCOMPARE(merged.value("题名"), (QStringList{"一", "二", "三", "四"}));
+        QCOMPARE(merged.value(""), (QStringList{"x", "y", "z", "w"}));
+        QCOMPARE(import(fixture("merged_title.xlsx"), 0),
+                 (Data{{"", {"v2"}}, {"T3", {"v3"}}, {"合并标题", {"v1"}}}));
     }
 
     void missingSheetsAreErrors_data()
@@ -180,6 +185,7 @@ private slots:
         QTest::newRow("not a workbook") << "text.xlsx" << 0;
         QTest::newRow("missing file") << "nowhere.xlsx" << 0;
         QTest::newRow("no path") << "" << 0;
+        QTest::newRow("unreadable sheet") << "badsheet.xlsx" << 1;
     }
 
     void missingSheetsAreErrors()
@@ -191,6 +197,54 @@ private slots:
         QVERIFY(data.isEmpty());
         QCOMPARE(err, QStringLiteral("输入的sheet页不存在"));
         QVERIFY(ExcelUtil::getExceSheetNames(fixture("text.xlsx")).isEmpty());
+    }
+
+    // Small files that ask for gigabytes: a gibibyte of blanks inside a row,
+    // one value in each far corner of the sheet, and one long string in
+    // forty thousand cells (a column logged whole would be 1.2 billion
+    // characters). All return with the right result; the process's peak
+    // memory is printed after each.
+    void workbooksThatWouldFillTheMemory()
+    {
+        QTemporaryDir dir;
+        const QString blanks = dir.filePath(QStringLiteral("blanks.xlsx"));
+        const QString corners = dir.filePath(QStringLiteral("corners.xlsx"));
+        const QString repeated = dir.filePath(QStringLiteral("repeated.xlsx"));
+        QCOMPARE(TestSupport::runXlsxFixtures({QStringLiteral("blanks"), blanks, QStringLiteral("1024")}), 0);
+        QCOMPARE(TestSupport::runXlsxFixtures({QStringLiteral("corners"), corners}), 0);
+        QCOMPARE(TestSupport::runXlsxFixtures({"repeated", repeated, "40000", "30000"}), 0);
+        QVERIFY(QFileInfo(blanks).size() < 2 * 1024 * 1024);
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // each column is logged whole
+        const auto restoreLog = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        auto peak = [](const char *after) {
+            qInfo("peak memory after %s: %lld kB", after, TestSupport::processStatusKb("VmHWM:"));
+        };
+        peak("start");
+
+        QString err;
+        QVERIFY(ExcelUtil::importExcelFile(blanks, 0, err).isEmpty());
+        QCOMPARE(err, QStringLiteral("输入的sheet页不存在"));
+        peak("1 GiB of blanks");
+
+        err.clear();
+        const Data data = ExcelUtil::importExcelFile(corners, 0, err);
+        QVERIFY(err.isEmpty());
+        QStringList column = QVector<QString>(XlsxReader::MAX_ROW - 1, QStringLiteral(" ")).toList();
+        QCOMPARE(data.value("首"), column);
+        column.last() = QStringLiteral("尾");
+        QCOMPARE(data.value(""), column);
+        QCOMPARE(data.size(), 2);
+        peak("A1 and XFD1048576");
+
+        const QStringList texts = ExcelUtil::importExcelFile(repeated, 0, err).value("长文");
+        QCOMPARE(texts.size(), 40000);
+        QCOMPARE(texts.count(QString(30000, QChar(0x6863))), 40000);
+        peak("40000 cells of 30000 characters");
+
+        // As rows, every cell of the sheet would be built: refused.
+        Seams::setOpenFileHandler(
+            [&](QWidget *, const QString &, const QString &, const QString &) { return corners; });
+        QVERIFY(ExcelUtil::importExcelFile(static_cast<QWidget *>(nullptr)).isEmpty());
     }
 
     void importThroughTheOpenDialog()

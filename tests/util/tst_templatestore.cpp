@@ -331,6 +331,42 @@ private slots:
         QCOMPARE(array.at(0).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("城建档案"));
     }
 
+    void aNameGivenTwiceReadsAsItsFirst_data()
+    {
+        // Qt's parser keeps the first of these two names in one layout and
+        // the second in the other; the store takes the first in both.
+        const QByteArray stored = QJsonDocument(TemplateJson::writeTemplate(makeTemplate(QStringLiteral("X"))))
+                                      .toJson(QJsonDocument::Compact)
+                                      .replace("\"name\":\"X\",", "");
+        QTest::addColumn<QByteArray>("entry");
+        QTest::newRow("names side by side") << "{\"name\":\"甲\",\"name\":\"乙\"," + stored.mid(1);
+        QTest::newRow("names apart") << "{\"name\":\"甲\"," + stored.mid(1, stored.size() - 2) + ",\"name\":\"乙\"}";
+    }
+
+    void aNameGivenTwiceReadsAsItsFirst()
+    {
+        QFETCH(QByteArray, entry);
+        TempProgramDir dir;
+        writeUser(dir, "[" + entry + "]");
+        QCOMPARE(namesOf(JsonUtil::parseTemplateList(false, true)), QStringList{QStringLiteral("甲")});
+        QCOMPARE(JsonUtil::getAllTemplateNames().first(), QStringLiteral("甲"));
+        const TemplateModel loaded = JsonUtil::parseTemplate(QStringLiteral("甲"));
+        QCOMPARE(loaded.name, QStringLiteral("甲"));
+        QCOMPARE(loaded.textModels.size(), 1);
+        QVERIFY(JsonUtil::parseTemplate(QStringLiteral("乙")).textModels.isEmpty());
+        QCOMPARE(JsonUtil::getTemplateJsonArray(false, true, true).at(0).toObject().value(QStringLiteral("name")),
+                 QJsonValue(QStringLiteral("甲")));
+
+        // Rewriting the file for another template keeps the entry's name.
+        QVERIFY(JsonUtil::saveTemplate(makeTemplate(QStringLiteral("丙")), false));
+        QCOMPARE(pythonNames(userFile(dir)), (QStringList{QStringLiteral("甲"), QStringLiteral("丙")}));
+        writeUser(dir, "[" + entry + "]");
+        QVERIFY(JsonUtil::deleteTemplate(QStringLiteral("乙")));
+        QCOMPARE(namesOf(JsonUtil::parseTemplateList(false, true)), QStringList{QStringLiteral("甲")});
+        QVERIFY(JsonUtil::deleteTemplate(QStringLiteral("甲")));
+        QVERIFY(JsonUtil::parseTemplateList(false, true).isEmpty());
+    }
+
     void deletes()
     {
         TempProgramDir dir;

@@ -75,9 +75,57 @@ private slots:
         // References beyond the last column or before row 1 are dropped.
         QCOMPARE(good.cellCount(), 1);
         QCOMPARE(good.text(1, 1), QStringLiteral("好"));
-        QVERIFY(book.sheet(1).isEmpty()); // cut off mid-way
-        QVERIFY(book.sheet(2).isEmpty()); // points at a missing part
-        QVERIFY(book.sheet(3).isEmpty());
+        QVERIFY(good.isReadable());
+        for (int index : {1, 2, 3}) { // cut off mid-way, a missing part, no such sheet
+            QVERIFY(book.sheet(index).isEmpty());
+            QVERIFY(!book.sheet(index).isReadable());
+        }
+    }
+
+    // Any byte of a real workbook damaged: every read returns, and a sheet
+    // reads either whole and unchanged or as unreadable.
+    void damagedCopiesReadWholeOrNotAtAll_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("stride");
+        QTest::newRow("one sheet, every byte") << "basic.xlsx" << 1;
+        QTest::newRow("three sheets") << "sheets.xlsx" << 3;
+    }
+
+    void damagedCopiesReadWholeOrNotAtAll()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, stride);
+        const QByteArray original = TestSupport::readFile(fixture(name));
+        XlsxReader book(fixture(name));
+        QVector<XlsxSheet> intact;
+        for (int i = 0; i < book.sheetCount(); ++i)
+            intact.append(book.sheet(i));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("damaged.xlsx"));
+        int unreadable = 0;
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}); // a warning each
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(nullptr); });
+        for (int offset = 0; offset < original.size(); offset += stride) {
+            QByteArray damaged = original;
+            damaged[offset] = char(damaged.at(offset) ^ 0x5A);
+            QVERIFY(TestSupport::writeFile(path, damaged));
+            XlsxReader copy(path);
+            QVERIFY(copy.sheetCount() == 0 || copy.sheetNames() == book.sheetNames());
+            for (int i = 0; i < copy.sheetCount(); ++i) {
+                const XlsxSheet sheet = copy.sheet(i);
+                unreadable += sheet.isReadable() ? 0 : 1;
+                if (!sheet.isReadable())
+                    continue;
+                const XlsxSheet &expected = intact.at(i);
+                QCOMPARE(sheet.cellCount(), expected.cellCount());
+                for (int r = expected.firstRow(); r <= expected.lastRow(); ++r) {
+                    for (int c = expected.firstColumn(); c <= expected.lastColumn(); ++c)
+                        QCOMPARE(sheet.text(r, c), expected.text(r, c));
+                }
+            }
+        }
+        QVERIFY(unreadable > original.size() / stride / 4);
     }
 
     void usedRangeComesFromCellsWithValues()
@@ -271,17 +319,28 @@ private slots:
             QCOMPARE(sheet.text(i + 1, 1), XlsxReader::numberText(literals.at(i).toDouble()));
     }
 
-    void mergedCellsReadAsTheirTopLeftValue()
+    void onlyTheTopLeftCellOfAMergeHoldsAValue()
     {
         const XlsxSheet s = sheetOf(fixture("merged.xlsx"), 0);
         QCOMPARE(s.text(2, 1), QStringLiteral("文书档案"));
-        QCOMPARE(s.text(3, 1), QStringLiteral("文书档案"));
-        QCOMPARE(s.text(4, 1), QStringLiteral("文书档案"));
+        QVERIFY(!s.hasValue(3, 1));
+        QVERIFY(!s.hasValue(4, 1));
         QCOMPARE(s.text(5, 1), QStringLiteral("科技档案"));
         QCOMPARE(s.text(1, 2), QStringLiteral("题名"));
-        QCOMPARE(s.text(1, 3), QStringLiteral("题名"));
+        QVERIFY(!s.hasValue(1, 3));
         QCOMPARE(s.lastRow(), 5);
         QCOMPARE(s.lastColumn(), 3);
+
+        // Values a workbook stores inside a range are dropped, wherever the
+        // range runs.
+        const XlsxSheet v = sheetOf(fixture("merged_values.xlsx"), 0);
+        const QStringList texts{"甲", "", "丙", "1", "2", "3", "4", "", ""};
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(v.text(1 + i / 3, 1 + i % 3), texts.at(i));
+        QCOMPARE(v.text(5, 1), QStringLiteral("整行"));
+        QVERIFY(!v.hasValue(5, 4));
+        QCOMPARE(v.text(6, 4), QStringLiteral("8"));
+        QCOMPARE(v.cellCount(), 8);
     }
 
     void cellReferences_data()

@@ -1,0 +1,67 @@
+#include "editor/backgroundpicture.h"
+
+#include "print/pagescene.h"
+#include "util/fileutil.h"
+#include "util/textutil.h"
+
+#include <QImageReader>
+#include <QPainter>
+
+namespace {
+
+const char *const BUILTIN_BACKGROUND_DIR = ":/resources/background/";
+constexpr float SPINE_LINE_MM = 0.2f;
+
+QString picturePath(const QString &background)
+{
+    if (background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
+        return FileUtil::getFilePathFromCustomPixmap(background.mid(background.lastIndexOf(QLatin1Char(':')) + 1));
+    if (background.isEmpty())
+        return QString();
+    return QLatin1String(BUILTIN_BACKGROUND_DIR) + background;
+}
+
+} // namespace
+
+QPixmap BackgroundPicture::face(const TemplateModel &model, int dpi)
+{
+    const int w = TextUtil::mm2px(model.printWidth, dpi);
+    const int h = TextUtil::mm2px(model.printHeight, dpi);
+    const QImage &source = picture(model.background);
+    plain = source.isNull() || w <= 0 || h <= 0;
+    if (plain)
+        return plainFace(w, h, TextUtil::mm2px(model.backLength, dpi), TextUtil::mm2px(SPINE_LINE_MM, dpi));
+    return QPixmap::fromImage(source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+QPixmap BackgroundPicture::plainFace(int width, int height, int spineX, int lineWidth)
+{
+    QPixmap face(qMax(width, 1), qMax(height, 1));
+    face.fill(PageScene::PLAIN_PAGE_COLOR);
+    QPainter painter(&face);
+    QPen spine(Qt::red);
+    spine.setWidth(lineWidth);
+    painter.setPen(spine);
+    painter.drawLine(spineX, 0, spineX, height);
+    return face;
+}
+
+const QImage &BackgroundPicture::picture(const QString &background)
+{
+    if (background == pictureKey)
+        return pictureImage;
+    pictureKey = background;
+    pictureImage = QImage();
+    const QString path = picturePath(background);
+    if (path.isEmpty())
+        return pictureImage;
+    QImageReader reader(path);
+    const QSize full = reader.size();
+    // Reduced while decoding where the format allows it (JPEG does), which
+    // spares most of the work on a camera picture.
+    if (full.isValid() && qMax(full.width(), full.height()) > MAX_KEPT_SIDE)
+        reader.setScaledSize(full.scaled(MAX_KEPT_SIDE, MAX_KEPT_SIDE, Qt::KeepAspectRatio));
+    pictureImage = reader.read();
+    ++decodes;
+    return pictureImage;
+}

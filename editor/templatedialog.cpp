@@ -1,0 +1,428 @@
+#include "editor/templatedialog.h"
+#include "ui_templatedialog.h"
+
+#include "editor/fontsizetext.h"
+#include "editor/templateruler.h"
+#include "items/doublerectitem.h"
+#include "items/ellipseitem.h"
+#include "items/lineitem.h"
+#include "items/pixmapitem.h"
+#include "items/qwgraphicsview.h"
+#include "items/rectitem.h"
+#include "items/richtextitem.h"
+#include "util/constants.h"
+#include "util/fileutil.h"
+#include "util/jsonutil.h"
+#include "util/settingutil.h"
+#include "util/textutil.h"
+
+#include <QAbstractSpinBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGraphicsScene>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QtDebug>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const char *const STYLE_SHEET = ":/resources/qss/templatestyle.css";
+constexpr int RULER_THICKNESS = 30;
+constexpr int LOGO_SIDE = 37;
+const char *const FONT_SIZE_EDIT_STYLE = "font-size: 16px;color: rgba(187, 187, 187, 1);border: 0px solid #7B7B7B;";
+
+using PixmapPtr = std::unique_ptr<QPixmap>;
+
+// A pixmap made by FileUtil (which may give none) at exactly the element's size.
+QPixmap elementPixmap(QPixmap *made, int width, int height)
+{
+    const PixmapPtr owned(made);
+    if (!owned || owned->isNull())
+        return QPixmap();
+    return owned->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::TemplateDialog)
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::FramelessWindowHint);
+    ui->lb_line_bord->hide();
+    ui->edit_line_bord_mm->hide();
+    ui->edit_line_bord_px->hide();
+    setUpLogo();
+    TextUtil::SCREEN_DPI = TextUtil::screenDpi();
+    insertEvent();
+    applyStyleSheet();
+    setToolTip();
+
+    templateModel = JsonUtil::parseTemplate(templateName);
+    const int w = px(templateModel.printWidth);
+    const int h = px(templateModel.printHeight);
+    // The scene belongs to the editor: it goes with the window.
+    graphicsScene = new QGraphicsScene(this);
+    graphicsScene->setBackgroundBrush(Qt::white);
+    graphicsScene->setSceneRect(0, 0, w, h);
+    qDebug() << "template background:" << templateModel.background;
+    addBackgroundItem();
+    createCanvas(w, h);
+
+    auto *delegate = new QStyledItemDelegate(this);
+    for (QComboBox *box : {ui->box_backgroundImg, ui->box_fontFamily, ui->box_fontSize, ui->box_text_angle})
+        box->setItemDelegate(delegate);
+    fillFontBoxes();
+
+    initView();
+    connectViewProperty();
+    connectRectProperty();
+    connectRectBgProperty();
+    connectLineProperty();
+    connectCircleProperty();
+    connectPicutreProperty();
+    connectQrcodeProperty();
+    connectBarcodeProperty();
+    connectTextProperty();
+    updateToolView(QString(), 0);
+    ui->stackedWidget->setCurrentWidget(ui->page_base_set);
+    initGraphicsViewMenu();
+    applyLockState(templateModel.lockstate);
+}
+
+TemplateDialog::~TemplateDialog()
+{
+    delete ui;
+}
+
+void TemplateDialog::setUpLogo()
+{
+    if (!SettingUtil::s_isConfiged || !QFileInfo::exists(SettingUtil::s_logoPath)) {
+        ui->lab_logo->hide();
+        return;
+    }
+    QPixmap logo;
+    if (logo.load(SettingUtil::s_logoPath))
+        ui->lab_logo->setPixmap(logo.scaled(LOGO_SIDE, LOGO_SIDE, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+}
+
+void TemplateDialog::applyStyleSheet()
+{
+    QFile file{QLatin1String(STYLE_SHEET)};
+    if (file.open(QIODevice::ReadOnly))
+        setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void TemplateDialog::createCanvas(int width, int height)
+{
+    canvasWidget = new QWidget(ui->viewScrollArea);
+    graphicsView = new QWGraphicsView();
+    graphicsView->setCursor(Qt::ArrowCursor);
+    graphicsView->setMouseTracking(true);
+    graphicsView->setDragMode(QGraphicsView::RubberBandDrag);
+    graphicsView->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    graphicsView->setContextMenuPolicy(Qt::CustomContextMenu);
+    graphicsView->setScene(graphicsScene);
+    graphicsView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    graphicsView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    graphicsView->setSceneRect(0, 0, width, height);
+    graphicsView->setFixedSize(width, height);
+    graphicsView->centerOn(0, 0);
+    graphicsView->zoomEnabled = true;
+    connect(graphicsView, &QWGraphicsView::wheelModified, this, &TemplateDialog::on_wheelModified);
+    connect(graphicsView, &QWGraphicsView::mouseClicked, this, &TemplateDialog::on_mouseClicked);
+    connect(graphicsView, &QWGraphicsView::mouseMovePoint, this, &TemplateDialog::on_mouseMovePoint);
+    connect(graphicsView, &QWGraphicsView::mouseRightClicked, this, &TemplateDialog::on_mouseRightClicked);
+    connect(graphicsView, &QWGraphicsView::keyPress, this, &TemplateDialog::on_keyPress);
+    connect(graphicsView, &QWGraphicsView::mouseReleasePoint, this, &TemplateDialog::on_mouseRelease);
+    qDebug() << "viewWidth:" << width << "viewHeight" << height << graphicsView->width() << graphicsView->height()
+             << graphicsScene->sceneRect().width() << graphicsScene->sceneRect().height();
+
+    horizontalRuler = new TemplateRuler(true, templateModel.printWidth, canvasWidget);
+    horizontalRuler->setObjectName(QStringLiteral("horizontalRuler"));
+    horizontalRuler->setFixedSize(width, RULER_THICKNESS);
+    verticalRuler = new TemplateRuler(false, templateModel.printHeight, canvasWidget);
+    verticalRuler->setObjectName(QStringLiteral("verticalRuler"));
+    verticalRuler->setFixedSize(RULER_THICKNESS, height);
+
+    auto *grid = new QGridLayout(canvasWidget);
+    grid->setSpacing(0);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(horizontalRuler, 0, 1, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(verticalRuler, 1, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(graphicsView, 1, 1);
+    ui->viewScrollArea->setWidgetResizable(false);
+    ui->viewScrollArea->setWidget(canvasWidget);
+    ui->viewScrollArea->viewport()->installEventFilter(this);
+    on_wheelModified(0);
+}
+
+void TemplateDialog::fillFontBoxes()
+{
+    ui->box_fontFamily->clear();
+    QStringList families = JsonUtil::getCustomConfigList(QStringLiteral("font.use"));
+    if (families.isEmpty())
+        families = QFontDatabase().families();
+    ui->box_fontFamily->addItems(families);
+
+    ui->box_fontSize->setEditable(true);
+    ui->box_fontSize->lineEdit()->setStyleSheet(QLatin1String(FONT_SIZE_EDIT_STYLE));
+    // Sizes are typed as millimetres with decimals, "mm" optional; a typed
+    // size is never added to the list of names.
+    ui->box_fontSize->setValidator(new QRegularExpressionValidator(FontSizeText::pattern(), ui->box_fontSize));
+    ui->box_fontSize->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto &pair : fontSizePairs)
+        ui->box_fontSize->addItem(pair.first);
+}
+
+int TemplateDialog::dpi()
+{
+    return TextUtil::dpiToInt(TextUtil::SCREEN_DPI);
+}
+
+int TemplateDialog::px(float mm) const
+{
+    return TextUtil::mm2px(mm, dpi());
+}
+
+TemplateRuler *TemplateDialog::ruler(Qt::Orientation orientation) const
+{
+    return orientation == Qt::Horizontal ? horizontalRuler : verticalRuler;
+}
+
+void TemplateDialog::initView()
+{
+    // In list order: items of one stacking value stack by their kind.
+    templateModel.forEachElementList([this](auto &list) {
+        for (auto &m : list)
+            addElementItem(createItem(m), m);
+    });
+    qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
+}
+
+void TemplateDialog::addElementItem(BaseItem *item, GraphicsModel &m)
+{
+    graphicsScene->addItem(item);
+    // An element that a smaller label no longer holds is moved back inside,
+    // in the model too, so it can never be stored outside the label.
+    const QRectF label = graphicsScene->sceneRect();
+    const QRectF bounds = item->sceneBoundingRect();
+    if (label.contains(bounds) || bounds.width() > label.width() || bounds.height() > label.height())
+        return;
+    const qreal dx = qMax(0.0, label.left() - bounds.left()) + qMin(0.0, label.right() - bounds.right());
+    const qreal dy = qMax(0.0, label.top() - bounds.top()) + qMin(0.0, label.bottom() - bounds.bottom());
+    item->moveBy(dx, dy);
+    m.startX = TextUtil::px2mm(int(item->x()), dpi());
+    m.startY = TextUtil::px2mm(int(item->y()), dpi());
+}
+
+BaseItem *TemplateDialog::placeItem(BaseItem *item, const GraphicsModel &m) const
+{
+    item->setData(0, m.id);
+    item->setData(1, m.type);
+    item->setZValue(m.viewZ);
+    item->setPos(px(m.startX), px(m.startY));
+    item->setRect(0, 0, px(m.width), px(m.height));
+    item->setLockState(m.lockstate);
+    return item;
+}
+
+BaseItem *TemplateDialog::outlinedItem(BaseItem *item, const GraphicsModel &m) const
+{
+    QPen pen;
+    pen.setWidth(px(m.border));
+    item->setPen(pen);
+    return placeItem(item, m);
+}
+
+BaseItem *TemplateDialog::picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const
+{
+    auto *item = new PixmapItem;
+    item->setPixmap(elementPixmap(made, px(m.width), px(m.height)));
+    item->setData(2, title);
+    return placeItem(item, m);
+}
+
+BaseItem *TemplateDialog::createItem(const RectangleModel &m) const
+{
+    return outlinedItem(new RectItem, m);
+}
+
+BaseItem *TemplateDialog::createItem(const LineModel &m) const
+{
+    BaseItem *item = outlinedItem(new LineItem, m);
+    item->setData(2, m.direction);
+    return item;
+}
+
+BaseItem *TemplateDialog::createItem(const CircleModel &m) const
+{
+    return outlinedItem(new EllipseItem, m);
+}
+
+BaseItem *TemplateDialog::createItem(const TextModel &m) const
+{
+    auto *item = new RichTextItem;
+    placeItem(item, m);
+    item->setData(2, m.textTitle);
+    item->setText(m.textContent);
+    item->applyTextModel(m, dpi());
+    return item;
+}
+
+BaseItem *TemplateDialog::createItem(const PictureModel &m) const
+{
+    return picturedItem(m, FileUtil::getPicturePixmap(m.fileName, true), QVariant());
+}
+
+// Building items must not stop on a dialog: a rejected barcode content is
+// logged and shows no picture.
+BaseItem *TemplateDialog::createItem(const BarcodeModel &m) const
+{
+    return picturedItem(m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning), m.title);
+}
+
+BaseItem *TemplateDialog::createItem(const QrcodeModel &m) const
+{
+    return picturedItem(m, FileUtil::getQrCodePixmap(m.content), m.title);
+}
+
+BaseItem *TemplateDialog::createItem(const RectangleBgModel &m) const
+{
+    return placeItem(new DoubleRectItem, m);
+}
+
+void TemplateDialog::on_wheelModified(int)
+{
+    // The view, and with it the canvas, takes the zoomed label's size, so the
+    // scene's origin stays at the view's top left and lines up with ruler 0.
+    const qreal m = graphicsView->transform().m11();
+    const qreal w = px(templateModel.printWidth) * m;
+    const qreal h = px(templateModel.printHeight) * m;
+    horizontalRuler->setFixedWidth(int(w));
+    verticalRuler->setFixedHeight(int(h));
+    // Rounded up: a view a fraction smaller than the label could scroll.
+    graphicsView->setFixedSize(int(std::ceil(w)), int(std::ceil(h)));
+    graphicsView->horizontalScrollBar()->setValue(graphicsView->horizontalScrollBar()->minimum());
+    graphicsView->verticalScrollBar()->setValue(graphicsView->verticalScrollBar()->minimum());
+    canvasWidget->resize(int(std::ceil(w)) + RULER_THICKNESS, int(std::ceil(h)) + RULER_THICKNESS);
+    horizontalRuler->update();
+    verticalRuler->update();
+}
+
+void TemplateDialog::setTextSelectMode(bool enabled)
+{
+    for (QWidget *w : {static_cast<QWidget *>(ui->frame_text_border), static_cast<QWidget *>(ui->lb_text_title),
+                       static_cast<QWidget *>(ui->edit_text_title), static_cast<QWidget *>(ui->lb_text_content),
+                       static_cast<QWidget *>(ui->edit_text_content)})
+        w->setEnabled(enabled);
+}
+
+void TemplateDialog::insertEvent()
+{
+    const QList<QWidget *> widgets = findChildren<QWidget *>();
+    for (QWidget *w : widgets) {
+        if (qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QComboBox *>(w))
+            w->installEventFilter(this);
+    }
+}
+
+bool TemplateDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel
+        && (watched->inherits("QAbstractSpinBox") || watched->inherits("QComboBox")
+            || watched == ui->viewScrollArea->viewport())) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TemplateDialog::setToolTip()
+{
+    ui->btn_help_bg->setToolTip(QStringLiteral("可扫描盒面\n进行背景插入"));
+    ui->btn_help_font2->setToolTip(QStringLiteral("标题需与实体档案\n标题内容一致\n(不能重复)"));
+    ui->btn_help_temp->setToolTip(QStringLiteral("模板宽高指实际档案盒\n需要打印范围的宽高"));
+    ui->btn_help_fix->setToolTip(QStringLiteral("对打印内容\n进行固定"));
+    for (QWidget *w : {ui->btn_help_Vline, ui->btn_help_Hline, ui->btn_help_cir, ui->btn_help_font,
+                       ui->btn_help_rect, ui->btn_help_qrcode})
+        w->hide();
+}
+
+void TemplateDialog::applyLockState(bool locked)
+{
+    graphicsView->setInteractive(!locked);
+    ui->stackedWidget->setEnabled(!locked);
+    ui->template_left_frame->setEnabled(!locked);
+}
+
+void TemplateDialog::on_btn_hide_clicked()
+{
+    showMinimized();
+}
+
+void TemplateDialog::on_btn_max_clicked()
+{
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void TemplateDialog::on_btn_close_clicked()
+{
+    close();
+}
+
+bool TemplateDialog::insideTitleBar(const QPoint &point) const
+{
+    return QRect(QPoint(0, 0), ui->template_top_widget->size()).contains(point);
+}
+
+void TemplateDialog::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && insideTitleBar(event->pos())) {
+        isDragging = true;
+        dragLastGlobalPos = event->globalPos();
+    }
+    event->ignore();
+}
+
+void TemplateDialog::mouseMoveEvent(QMouseEvent *event)
+{
+    if (isDragging && !isMaximized()) {
+        dragCurrentGlobalPos = event->globalPos();
+        move(pos() + dragCurrentGlobalPos - dragLastGlobalPos);
+        dragLastGlobalPos = dragCurrentGlobalPos;
+    }
+    event->ignore();
+}
+
+void TemplateDialog::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        isDragging = false;
+    event->ignore();
+}
+
+void TemplateDialog::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint p(event->globalX() - frameGeometry().x() - ui->lab_logo->width(),
+                   event->globalY() - frameGeometry().y());
+    if (insideTitleBar(p))
+        on_btn_max_clicked();
+}

@@ -1,0 +1,124 @@
+#include "editor/templatedialog.h"
+#include "ui_templatedialog.h"
+
+#include "editor/templateruler.h"
+#include "items/qwgraphicsview.h"
+#include "util/fileutil.h"
+#include "util/textutil.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+
+namespace {
+
+const char *const BACKGROUND_ID = "bg";
+constexpr int BACKGROUND_Z = -999;
+
+QString customFileName(const QString &background)
+{
+    if (!background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
+        return QString();
+    return background.mid(background.lastIndexOf(QLatin1Char(':')) + 1);
+}
+
+} // namespace
+
+void TemplateDialog::addBackgroundItem()
+{
+    QGraphicsPixmapItem *item = graphicsScene->addPixmap(background.face(templateModel, dpi()));
+    item->setFlags({});
+    item->setData(0, QLatin1String(BACKGROUND_ID));
+    item->setPos(0, 0);
+    item->setZValue(BACKGROUND_Z);
+}
+
+void TemplateDialog::refreshGraphicsBackground()
+{
+    const int w = px(templateModel.printWidth);
+    const int h = px(templateModel.printHeight);
+    graphicsScene->clear();
+    graphicsScene->setBackgroundBrush(Qt::white);
+    // Set on every rebuild: items clamp to the scene rectangle, so a label
+    // that shrank holds its elements inside its new size.
+    graphicsScene->setSceneRect(0, 0, w, h);
+    addBackgroundItem();
+    graphicsView->setSceneRect(0, 0, w, h);
+    horizontalRuler->setMM(templateModel.printWidth);
+    verticalRuler->setMM(templateModel.printHeight);
+    initView();
+    updateToolView(QString(), 0);
+    on_wheelModified(0);
+}
+
+QString TemplateDialog::picturePath(const QString &fileName) const
+{
+    return FileUtil::getFilePathFromCustomPixmap(fileName);
+}
+
+void TemplateDialog::setBackground(const QString &text)
+{
+    const QString dropped = customFileName(templateModel.background);
+    if (!dropped.isEmpty() && templateModel.background != text)
+        recordImgOperate(IMG_REMOVED, picturePath(dropped));
+    templateModel.background = text;
+}
+
+void TemplateDialog::on_btn_diy_bg_clicked()
+{
+    const QString source = askPictureFile();
+    if (source.isEmpty())
+        return;
+    // QFile::copy has finished when it returns: one look at the copy tells
+    // whether it is whole.
+    const QString name = FileUtil::copyPictureFile(source);
+    const QString copy = picturePath(name);
+    if (name.isEmpty() || QFileInfo(copy).size() != QFileInfo(source).size()) {
+        if (!copy.isEmpty())
+            deleteImageFile(copy);
+        TextUtil::showError(QStringLiteral("背景图片复制失败"));
+        return;
+    }
+    setBackground(QLatin1String(BACKGROUND_OUT_PREFIX) + name);
+    recordImgOperate(IMG_ADDED, copy);
+    refreshGraphicsBackground();
+}
+
+void TemplateDialog::on_btn_bg_clear_clicked()
+{
+    const QList<QGraphicsItem *> items = graphicsScene->items();
+    for (QGraphicsItem *item : items) {
+        if (item->data(0).toString() == QLatin1String(BACKGROUND_ID)) {
+            delete item;
+            setBackground(QString());
+            refreshGraphicsBackground();
+            return;
+        }
+    }
+}
+
+void TemplateDialog::recordImgOperate(IMG_OPT opt, QString path)
+{
+    if (opt == IMG_ADDED)
+        pictureBook.recordAdded(path);
+    else if (opt == IMG_REMOVED)
+        pictureBook.recordRemoved(path);
+}
+
+void TemplateDialog::processRecordImg(bool saved)
+{
+    pictureBook.settle(saved ? &templateModel : nullptr);
+}
+
+void TemplateDialog::deleteImageFile(QString path)
+{
+    PictureFileBook::deleteFile(path);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent *event)
+{
+    processRecordImg(false);
+    emit dialogClosed();
+    QWidget::closeEvent(event);
+}
