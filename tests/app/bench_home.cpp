@@ -18,25 +18,11 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <algorithm>
-#include <functional>
+using TestSupport::medianMs;
 
 namespace {
 
 void silence(QtMsgType, const QMessageLogContext &, const QString &) {}
-
-double medianMs(const std::function<void()> &work, int runs = 5)
-{
-    QVector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
 
 // Rows over the last 365 days, 6 categories and 30 template names; the
 // day key is the local midnight as sqlite computes it.

@@ -22,6 +22,8 @@
 
 QT_CHARTS_USE_NAMESPACE
 
+using TestSupport::child;
+
 namespace {
 
 // The built-in templates' categories, sorted.
@@ -51,15 +53,6 @@ void addRecords(const QString &name, const QString &type, const QDate &day, int 
                           "SELECT '%2','%3',%4,'x' FROM n;")
                .arg(count)
                .arg(name, type, dayKeySql(day)));
-}
-
-template <typename T = QWidget>
-T *child(const QWidget &window, const char *name)
-{
-    T *widget = window.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
 }
 
 QList<QLineSeries *> chartLines(const QWidget &window)
