@@ -3,6 +3,7 @@
 #include "print/printrecord.h"
 #include "support/labelfixtures.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 #include "util/sqlitetool.h"

@@ -13,6 +13,7 @@
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "support/xlsxfixtures.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
@@ -30,7 +31,6 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
-
 using TestSupport::child;
 
 namespace {

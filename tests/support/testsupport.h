@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QWidget>
 #include <QtGlobal>
 
 #include <functional>
@@ -99,16 +98,5 @@ double medianMs(const std::function<void()> &work, int runs = 5);
 // What zbarimg reads in the image laid on white with a margin of that many
 // pixels: one text per symbol found, sorted.
 QStringList zbarDecode(const QImage &image, int margin = 0);
-
-// The named widget under window; a missing one ends the test program, so a
-// renamed widget fails loudly.
-template <typename T = QWidget>
-T *child(const QWidget &window, const char *name)
-{
-    T *widget = window.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
 
 } // namespace TestSupport
