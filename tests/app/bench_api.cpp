@@ -22,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QWebSocket>
@@ -72,13 +71,8 @@ int main(int argc, char **argv)
 
     TestSupport::FakePrinter printer(TestSupport::FakePrinter::Transport::Tcp,
                                      {"--sn", "KELO2020260001", "--notify-delay-ms", "0"});
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 apiPort = probe.serverPort();
-    probe.close();
     printer.linkTerminal();
-    JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"));
-    JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(apiPort));
+    const quint16 apiPort = JsonUtil::getApiPort();
     MainWindow window;
     if (!waitFor([] { return PrinterUtil::s_printerSys.remainDots != 0; }, 10000)) {
         out << "the printer did not connect\n";

@@ -21,7 +21,6 @@
 #include <QAbstractButton>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -58,13 +57,6 @@ QString block6(quint32 v)
     return QString::asprintf("%08x%08x%08x06f906f9", v, ~v, v);
 }
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 PrintPreview *openPreview()
 {
     return TestSupport::topLevel<PrintPreview>();
@@ -90,10 +82,8 @@ private:
     void connectWindow(const QString &sn)
     {
         m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp, QStringList{"--sn", sn});
-        m_apiPort = freePort();
-        m_printer->linkTerminal();
-        JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"));
-        JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(m_apiPort));
+        QVERIFY(m_printer->linkTerminal());
+        m_apiPort = JsonUtil::getApiPort();
         m_window = std::make_unique<MainWindow>();
         QTRY_COMPARE(indicator(), CONNECTED);
         QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, INK_AT_START);

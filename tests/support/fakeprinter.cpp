@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpServer>
 #include <QThread>
 
 namespace TestSupport {
@@ -62,9 +63,13 @@ FakePrinter::~FakePrinter()
 
 bool FakePrinter::linkTerminal() const
 {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
     return JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
            && JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
-           && JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port));
+           && JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port))
+           && JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
+           && JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(probe.serverPort()));
 }
 
 QString FakePrinter::block(int number)

@@ -38,7 +38,9 @@ public:
 
     bool isRunning() const;
     // Points the terminal's link at this printer (TCP on 127.0.0.1) in the
-    // user configuration; false when the configuration was not written.
+    // user configuration, and the local API it serves once connected at a
+    // free loopback port, so terminals of tests running side by side never
+    // compete for one. False when the configuration was not written.
     bool linkTerminal() const;
     Transport transport() const { return m_transport; }
     quint16 port() const { return m_port; }
