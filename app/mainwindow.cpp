@@ -65,6 +65,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The API server asks the window for what it needs: it goes first.
+    delete apiServer.data();
     // The print page's preview is a window of its own, without a parent.
     delete printPreview.data();
     delete ui;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/apiserver.h"
 #include "app/fontselection.h"
 #include "app/networksettings.h"
 #include "model/replymodels.h"
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class ComManager;
@@ -32,7 +34,7 @@ class MainWindow;
 // The program's only top-level window: frameless, with its own title strip,
 // a navigation column and a stack of pages (home, templates, print,
 // settings). Its form names every widget the pages reach.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, private ApiServer::Host
 {
     Q_OBJECT
 
@@ -227,4 +229,29 @@ private:
     // go off, the dates take the period's and the chart is redrawn.
     void choosePeriod(QPushButton *button);
     void showRanking(const QList<QPair<QString, qint64>> &ranking);
+
+    // ---- The local API server and API print jobs (mainwindow_api.cpp) ----
+private:
+    // Creates the server and listens, unless one exists (listening or not).
+    void initWebSocketServer();
+    void connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed);
+    // A closed preview (of the print page or the API) is let go: its
+    // connections to the link and the window are cut, it is deleted later,
+    // and the window is free for the next one.
+    void releasePreview(PrintPreview *preview);
+    void onApiPageInkConsumed(unsigned int inkDots);
+
+    bool apiDialogBusy() const override;
+    uchar apiPrinterState() const override;
+    bool apiCheckPrinter() override;
+    QList<TemplateModel> apiTemplates() override;
+    void openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows, QString *code,
+                        std::function<void()> jobClosed) override;
+    void stopApiJob() override;
+    void closeApiPreview() override;
+
+    // Present while the printer is connected (state 1, and 2 after it).
+    QPointer<ApiServer> apiServer;
+    // The preview of the API print job, while it is open.
+    QPointer<PrintPreview> apiPreview;
 };

@@ -148,11 +148,5 @@ void MainWindow::connectPrintPreview(PrintPreview *preview)
     connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
     connect(comManager, &ComManager::onReceivePrintTest, preview, &PrintPreview::receivePrintTest);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onPrintPageInkConsumed);
-    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] {
-        // Still inside the preview's signal: it goes once control is back in
-        // the event loop, and the connections to it with it.
-        preview->disconnect();
-        preview->deleteLater();
-        dialogBusy = false;
-    });
+    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview); });
 }

@@ -112,14 +112,6 @@ void MainWindow::setPrinterState(uchar state)
     }
 }
 
-// The local API server's hooks. The server listens while a printer is
-// connected: it is created on entering state 1 when none exists and closed
-// and deleted on entering state 0. Until the server is part of the program
-// there is nothing to start or stop.
-void MainWindow::startApiServer() {}
-
-void MainWindow::stopApiServer() {}
-
 bool MainWindow::checkPrinterStatus()
 {
     switch (printerState) {

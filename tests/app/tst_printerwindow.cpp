@@ -50,12 +50,7 @@ QString indicator(const MainWindow &window)
 
 PrintPreview *openPreview()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *preview = qobject_cast<PrintPreview *>(w))
-            return preview;
-    }
-    return nullptr;
+    return TestSupport::topLevel<PrintPreview>();
 }
 
 } // namespace
@@ -74,9 +69,7 @@ private:
     std::unique_ptr<MainWindow> connectedWindow(const QStringList &args = QStringList())
     {
         m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp, args);
-        JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_printer->port()));
+        m_printer->linkTerminal();
         return std::make_unique<MainWindow>();
     }
 
@@ -338,7 +331,7 @@ private slots:
         QCOMPARE(received().mid(0, 4), (QList<int>{0x10, 0x11, 0xA1, 0xA006}));
         const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*m_printer, 1);
         QVERIFY(page.valid && page.dots > 0);
-        const QString block6 = m_printer->status()["settings"].toObject()["blocks"].toObject()["6"].toString();
+        const QString block6 = m_printer->block(6);
         const quint32 remain = 5000000u - (quint32(page.dots) * 2 * 3 + 24000);
         QCOMPARE(block6, QString::fromLatin1(InkAccount::encodeBlock(remain).toHex()));
         QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, remain);

@@ -73,9 +73,7 @@ private:
     std::unique_ptr<MainWindow> tcpWindow(const QJsonObject &printerSettings = QJsonObject())
     {
         m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp);
-        JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_printer->port()));
+        m_printer->linkTerminal();
         auto window = std::make_unique<MainWindow>();
         if (!printerSettings.isEmpty() && !m_printer->set(printerSettings))
             qFatal("the fake printer refused its settings");

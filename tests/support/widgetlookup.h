@@ -1,7 +1,9 @@
 #pragma once
 
-// Reaching a window's widgets by their object names, as its form names them.
+// Reaching a window's widgets by their object names, as its form names them,
+// and the windows it opened.
 
+#include <QApplication>
 #include <QObject>
 #include <QString>
 #include <QWidget>
@@ -17,6 +19,18 @@ T *child(const QObject &parent, const QString &name)
     if (!found)
         qFatal("no widget %s", qPrintable(name));
     return found;
+}
+
+// The first top-level window of class T (a preview the window opened, say), or null.
+template <typename T>
+T *topLevel()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (T *window = qobject_cast<T *>(w))
+            return window;
+    }
+    return nullptr;
 }
 
 } // namespace TestSupport
