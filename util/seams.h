@@ -1,8 +1,8 @@
 #pragma once
 
 // The few places where the program meets its surroundings: the program's
-// folder, modal dialogs, the screen, the serial devices and the notification
-// toast. Production code
+// folder, modal dialogs, the screen, the serial devices, the notification
+// toast and the desktop's URL opener. Production code
 // calls these functions, which do the real thing; tests install handlers to
 // answer dialogs, pin the screen or record toasts. Nothing else in the code base
 // is replaceable from outside.
@@ -13,6 +13,7 @@
 #include <QSize>
 #include <QSizeF>
 #include <QString>
+#include <QUrl>
 #include <functional>
 
 class QWidget;
@@ -87,6 +88,12 @@ void setSerialOpenHandler(SerialOpenHandler handler);
 constexpr int JOB_PAUSE_MS = 1000;
 int jobPauseMs();
 void setJobPauseMs(int ms);
+
+// Opens url with the desktop's default program (the user manual in a PDF
+// viewer); true when the desktop took it. Tests record the URL instead.
+using UrlOpenerHandler = std::function<bool(const QUrl &url)>;
+bool openUrl(const QUrl &url);
+void setUrlOpenerHandler(UrlOpenerHandler handler);
 
 // Drops every handler and override, back to the real thing.
 void resetAll();

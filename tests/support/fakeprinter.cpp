@@ -1,6 +1,7 @@
 #include "support/fakeprinter.h"
 
 #include "support/testsupport.h"
+#include "util/jsonutil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -91,6 +92,14 @@ bool FakePrinter::fault(const QJsonObject &rule)
     QJsonObject cmd = rule;
     cmd.insert(QStringLiteral("cmd"), QStringLiteral("fault"));
     return ok(command(cmd));
+}
+
+void FakePrinter::configureLink() const
+{
+    Q_ASSERT(m_transport == Transport::Tcp);
+    JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
+    JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
+    JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port));
 }
 
 bool FakePrinter::send(const QByteArray &bytes)

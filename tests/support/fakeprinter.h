@@ -37,6 +37,9 @@ public:
     FakePrinter &operator=(const FakePrinter &) = delete;
 
     bool isRunning() const;
+    // Points the terminal's link configuration at this printer: TCP to
+    // 127.0.0.1 and its port (a TCP printer only).
+    void configureLink() const;
     Transport transport() const { return m_transport; }
     quint16 port() const { return m_port; }
     QString ptyPath() const { return m_ptyPath; }
