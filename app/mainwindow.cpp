@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/adminlogin.h"
+#include "print/printpreview.h"
 #include "util/constants.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
@@ -43,6 +44,7 @@ MainWindow::MainWindow(QWidget *parent)
     applyBranding();
     initInkGauge();
     showProductLine();
+    setPrinterState(0);
     initHomeChart();
     applyStyleSheet();
     ui->stackedWidget->setCurrentIndex(0);
@@ -56,11 +58,14 @@ MainWindow::MainWindow(QWidget *parent)
     initFactoryFields();
     ui->frame_printer_type->hide();
     loadTemplateNames();
+    initCommunication();
     on_btn_nav_home_clicked();
 }
 
 MainWindow::~MainWindow()
 {
+    // The print page's preview is a window of its own, without a parent.
+    delete printPreview.data();
     delete ui;
 }
 
@@ -76,6 +81,7 @@ void MainWindow::initFrame()
 void MainWindow::initTitleStatus()
 {
     ui->lb_title_status->setStyleSheet(QLatin1String(TITLE_STYLE_UNCONNECTED));
+    ui->lb_title_status->installEventFilter(this);
 }
 
 void MainWindow::applyBranding()
@@ -234,6 +240,7 @@ void MainWindow::on_btn_nav_template_clicked()
 void MainWindow::on_btn_nav_print_clicked()
 {
     showPage(ui->btn_nav_print, ui->page_print);
+    refreshPrinterView();
 }
 
 void MainWindow::on_btn_nav_setting_clicked()

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "model/replymodels.h"
+
 #include <QMainWindow>
+#include <QMap>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+class ComManager;
+class PrintPreview;
 class QAction;
 class QMenu;
 class QPushButton;
@@ -83,4 +89,62 @@ private:
     Ui::MainWindow *ui;
     QStringList sysTemplateNames;
     bool adminMode = false;
+
+    // ---- Printer supervision (mainwindow_printer.cpp) and the print page
+    // (mainwindow_print.cpp) ----
+public:
+    // The printer states held in printerState.
+    static constexpr uchar PRINTER_UNCONNECTED = 0;
+    static constexpr uchar PRINTER_CONNECTED = 1;
+    static constexpr uchar PRINTER_INK_ERROR = 2;
+
+    // True when a printer action may go ahead (the printer is connected and
+    // its ink box is in order); otherwise tells the user why and is false.
+    bool checkPrinterStatus();
+
+protected:
+    // Presses on the title-bar printer indicator reconnect or re-read.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void on_comboBox_print_currentTextChanged(const QString &name);
+    void on_btn_search_clicked();
+    void on_btn_import_data_clicked();
+    void on_btn_export_data_clicked();
+    void on_btn_print_clicked();
+
+private:
+    // Creates the printer link, wires its signals and opens it.
+    bool initCommunication();
+    // The only writer of printerState: indicator, tool tip and API server.
+    void setPrinterState(uchar state);
+    void startApiServer();
+    void stopApiServer();
+    // The first requests after the link opened, once the handshake went out.
+    void requestPrinterInfo();
+    void setDeviceButtonsEnabled(bool on);
+    void onHandshake(const HandshakeReceiveModel &model);
+    void onInkBoxRead(const stInkbox &reply);
+    void onSerialLinkLost();
+    void onTcpLinkState(const QString &host, int port);
+    void onAckStatus(uchar status);
+    void onTitleStatusPressed();
+    void offerPermissionElevation(const QString &portName);
+    void improveSerialPort(const QString &portName);
+    // Writes the ink quantity into ink-box block 6 and reads it back.
+    void writeInkAmount(quint32 value);
+    void onPrintPageInkConsumed(unsigned int inkDots, int pageIndex);
+    void set_combobox_placeholdertext();
+
+    void refreshPrinterView();
+    void showPrintTable(const QString &templateName);
+    void onImportExcelFinished(const QMap<QString, QStringList> &data);
+    void openPrintPreview();
+    void connectPrintPreview(PrintPreview *preview);
+
+    ComManager *comManager = nullptr;
+    uchar printerState = 0;
+    bool dialogBusy = false;
+    // The preview opened from the print page, while it is open.
+    QPointer<PrintPreview> printPreview;
 };

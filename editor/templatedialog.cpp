@@ -86,6 +86,13 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
 
     initView();
     connectViewProperty();
+    connectRectProperty();
+    connectRectBgProperty();
+    connectLineProperty();
+    connectCircleProperty();
+    connectPicutreProperty();
+    connectQrcodeProperty();
+    connectBarcodeProperty();
     updateToolView(QString(), 0);
     ui->stackedWidget->setCurrentWidget(ui->page_base_set);
     applyLockState(templateModel.lockstate);
@@ -131,6 +138,7 @@ void TemplateDialog::createCanvas(int width, int height)
     graphicsView->centerOn(0, 0);
     graphicsView->zoomEnabled = true;
     connect(graphicsView, &QWGraphicsView::wheelModified, this, &TemplateDialog::on_wheelModified);
+    connect(graphicsView, &QWGraphicsView::mouseClicked, this, &TemplateDialog::on_mouseClicked);
     qDebug() << "viewWidth:" << width << "viewHeight" << height << graphicsView->width() << graphicsView->height()
              << graphicsScene->sceneRect().width() << graphicsScene->sceneRect().height();
 

@@ -10,19 +10,24 @@
 //
 // The implementation is split by concern: templatedialog.cpp holds the
 // window, the scene and the zoom; templatedialog_background.cpp the box face
-// and the picture files; templatedialog_panels.cpp the property pages.
+// and the picture files; templatedialog_add.cpp the add tools;
+// templatedialog_panels.cpp the base and shape pages; templatedialog_codes.cpp
+// the picture, QR code and barcode pages; templatedialog_save.cpp saving.
 
 #include "editor/backgroundpicture.h"
 #include "editor/picturefilebook.h"
 #include "model/templatemodel.h"
 
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
 
 class BaseItem;
+class QDoubleSpinBox;
 class QGraphicsScene;
 class QPixmap;
+class QPushButton;
 class QWGraphicsView;
 class TemplateRuler;
 
@@ -79,6 +84,44 @@ public:
     // The base page: background presets, sizes and the full-width flag.
     void connectViewProperty();
 
+    // ---- Adding elements (templatedialog_add.cpp) ---------------------------
+    // The add tools in the order of their codes; None when no tool is armed.
+    enum class AddTool { None = 0, HLine, VLine, Rect, Circle, Text, Picture, Qrcode, RectBg, Barcode };
+    AddTool armedTool() const { return addOp; }
+    // The canvas cursor and the scene's "OPT_ADD" from the armed tool.
+    void updateCursorShape();
+    // A left press on the canvas, in view coordinates: adds with an armed
+    // tool, otherwise shows the page of the element under the mouse.
+    void on_mouseClicked(QPoint point);
+    // Makes the armed tool's element at a scene point. A picture asks for its
+    // file only after the event in hand has been handled.
+    void addItem(const QPointF &point);
+    void addRectItem(const QPointF &point);
+    void addHLineItem(const QPointF &point);
+    void addVLineItem(const QPointF &point);
+    void addCircleItem(const QPointF &point);
+    void addTextItem(const QPointF &point);
+    void addPixmapItem(const QPointF &point);
+    void addQrcodeItem(const QPointF &point);
+    void addRectBgItem(const QPointF &point);
+    void addBarcodeItem(const QPointF &point);
+    // A text title no text element uses yet: prefix, or prefix and a number.
+    QString createDefaultTextTitle(QString prefix) const;
+
+    // ---- Shape, picture and code pages (templatedialog_panels.cpp, _codes.cpp)
+    void connectRectProperty();
+    void connectRectBgProperty();
+    void connectLineProperty();
+    void connectCircleProperty();
+    void connectPicutreProperty();
+    void connectQrcodeProperty();
+    void connectBarcodeProperty();
+    const QString &currentElementId() const { return currentId; }
+
+    // ---- Text page hook (defined by the text page's own file) ---------------
+    // Fills the text page with the text element id.
+    void fillTextPage(const QString &id);
+
     // Builds the scene anew from the working model, box face first.
     void refreshGraphicsBackground();
     // Books a picture file copied in (IMG_ADDED) or dropped (IMG_REMOVED).
@@ -114,6 +157,19 @@ private slots:
     void on_btn_diy_bg_clicked();
     void on_btn_bg_clear_clicked();
 
+    // ---- Add tools and saving (templatedialog_add.cpp, _save.cpp) -----------
+    void on_btn_add_rect_clicked();
+    void on_btn_add_Hline_clicked();
+    void on_btn_add_Vline_clicked();
+    void on_btn_add_cir_clicked();
+    void on_btn_add_font_clicked();
+    void on_btn_add_pic_clicked();
+    void on_btn_add_qr_clicked();
+    void on_btn_add_rect_bg_clicked();
+    void on_btn_add_bar_clicked();
+    void on_btn_save_as_template_clicked();
+    void on_btn_save_template_clicked();
+
 private:
     void setUpLogo();
     void applyStyleSheet();
@@ -136,6 +192,57 @@ private:
     BaseItem *outlinedItem(BaseItem *item, const GraphicsModel &m) const;
     BaseItem *picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const;
 
+    // ---- Adding elements (templatedialog_add.cpp) ---------------------------
+    QList<QPushButton *> toolButtons() const;
+    // Asks for a picture to copy into the picture folder (which then exists);
+    // empty when the user cancelled.
+    QString askPictureFile();
+    // Arms tool (checked) or disarms every tool, keeping one button checked at most.
+    void armTool(AddTool tool, bool checked);
+    QWidget *pageOf(int type) const;
+    // Id and start at the scene point (whole pixels) of a new element; its
+    // size and border from the default configuration's "<sizes>.width",
+    // "<sizes>.height" and "<border>.border".
+    void initNewElement(GraphicsModel &m, const QPointF &point, const char *sizes, const char *border) const;
+    // Appends the model, adds its item exactly at the point and selects it.
+    template <typename Model>
+    void appendElement(QList<Model> &list, const Model &m, const QPointF &point);
+
+    // ---- Property pages (templatedialog_panels.cpp, _codes.cpp) ------------
+    // The geometry boxes of an element type's page; border boxes may be null.
+    struct PageBoxes {
+        QDoubleSpinBox *x = nullptr;
+        QDoubleSpinBox *y = nullptr;
+        QDoubleSpinBox *width = nullptr;
+        QDoubleSpinBox *height = nullptr;
+        QDoubleSpinBox *borderPx = nullptr;
+        QDoubleSpinBox *borderMm = nullptr;
+    };
+    PageBoxes pageBoxes(int type) const;
+    // The model of element id in the list of its type; null when none.
+    GraphicsModel *elementModel(const QString &id, int type);
+    // The scene item of element id and type, selected or not; null when none.
+    BaseItem *elementItem(const QString &id, int type) const;
+    void connectGeometry(int type);
+    void showGeometry(int type, const GraphicsModel &m);
+    void moveElement(int type, Qt::Orientation axis, double value);
+    void resizeElement(int type, Qt::Orientation side, double value);
+    void setElementBorder(int type, float border);
+    // The start follows the item when the label held it back.
+    void followItemPosition(GraphicsModel &m, const BaseItem &item) const;
+    void fillCodePage(const QString &id, int type);
+    void connectCodeContent(int type);
+    void changeCodeContent(int type, const QString &content);
+    // A picture, QR code or barcode item's pixmap made again at its size; the
+    // old one stays when none can be made.
+    void remakeElementPicture(BaseItem *item, const GraphicsModel &m) const;
+
+    // ---- Saving (templatedialog_save.cpp) -----------------------------------
+    // The size boxes' values where they differ from what they show of the model.
+    void takeSizeBoxes();
+    void openSaveDialog(const QString &title);
+    void templateSaved();
+
     bool isDragging = false;
     QPoint dragLastGlobalPos;
     QPoint dragCurrentGlobalPos;
@@ -149,4 +256,6 @@ private:
     TemplateRuler *verticalRuler = nullptr;
     PictureFileBook pictureBook;
     BackgroundPicture background;
+    // ---- Adding elements ----
+    AddTool addOp = AddTool::None;
 };

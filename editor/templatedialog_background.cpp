@@ -4,11 +4,9 @@
 #include "editor/templateruler.h"
 #include "items/qwgraphicsview.h"
 #include "util/fileutil.h"
-#include "util/seams.h"
 #include "util/textutil.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileInfo>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
@@ -69,11 +67,9 @@ void TemplateDialog::setBackground(const QString &text)
 
 void TemplateDialog::on_btn_diy_bg_clicked()
 {
-    const QString source = Seams::getOpenFileName(this, QStringLiteral("选择图片"), QDir::homePath(),
-                                                  QStringLiteral("image files(*.jpg *.png *.bmp)"));
+    const QString source = askPictureFile();
     if (source.isEmpty())
         return;
-    FileUtil::checkCustomDir();
     // QFile::copy has finished when it returns: one look at the copy tells
     // whether it is whole.
     const QString name = FileUtil::copyPictureFile(source);

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSerialPortInfo>
@@ -25,6 +26,7 @@ struct Handlers {
     ScreenHandler screen;
     SerialPortListHandler serialPorts;
     SerialOpenHandler serialOpen;
+    PrivilegedHandler privileged;
     UrlOpenerHandler urlOpener;
     int jobPauseMs = 0;
 };
@@ -166,6 +168,33 @@ bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode 
 }
 
 void setSerialOpenHandler(SerialOpenHandler handler) { handlers().serialOpen = std::move(handler); }
+
+PrivilegedResult runPrivileged(const QString &program, const QStringList &arguments, const QByteArray &input,
+                               int timeoutMs)
+{
+    if (handlers().privileged)
+        return handlers().privileged(program, arguments, input, timeoutMs);
+    PrivilegedResult result;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments, QIODevice::ReadWrite);
+    if (!process.waitForStarted(timeoutMs))
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(timeoutMs);
+        result.output = process.readAll();
+        return result;
+    }
+    result.output = process.readAll();
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    return result;
+}
+
+void setPrivilegedHandler(PrivilegedHandler handler) { handlers().privileged = std::move(handler); }
 
 int jobPauseMs()
 {

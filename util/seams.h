@@ -1,18 +1,20 @@
 #pragma once
 
 // The few places where the program meets its surroundings: the program's
-// folder, modal dialogs, the screen, the serial devices, the notification
-// toast and the desktop's URL opener. Production code
-// calls these functions, which do the real thing; tests install handlers to
-// answer dialogs, pin the screen or record toasts. Nothing else in the code base
-// is replaceable from outside.
+// folder, modal dialogs, the screen, the serial devices, commands run with
+// raised privileges, the notification toast and the desktop's URL opener.
+// Production code calls these functions, which do the real thing; tests
+// install handlers to answer dialogs, pin the screen or record toasts.
+// Nothing else in the code base is replaceable from outside.
 
+#include <QByteArray>
 #include <QLineEdit>
 #include <QList>
 #include <QSerialPort>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -81,6 +83,21 @@ using SerialOpenHandler = std::function<QSerialPort::SerialPortError(const QStri
 bool openSerialPort(QSerialPort &port, const QString &name, QIODevice::OpenMode mode,
                     QSerialPort::SerialPortError *error, QString *errorText);
 void setSerialOpenHandler(SerialOpenHandler handler);
+
+// A command run with raised privileges (sudo): program and argument list as
+// they are, input written to its standard input and then closed, at most
+// timeoutMs of waiting. exitCode is -1 when it did not start, crashed or was
+// stopped at the bound; output holds what it wrote to its standard output and
+// error. Tests record the call instead of running anything.
+struct PrivilegedResult {
+    int exitCode = -1;
+    QByteArray output;
+};
+using PrivilegedHandler = std::function<PrivilegedResult(const QString &program, const QStringList &arguments,
+                                                         const QByteArray &input, int timeoutMs)>;
+PrivilegedResult runPrivileged(const QString &program, const QStringList &arguments, const QByteArray &input,
+                               int timeoutMs);
+void setPrivilegedHandler(PrivilegedHandler handler);
 
 // The pause a print job makes between its steps: after the handshake reply,
 // between pages, before a test page and before an API preview closes. Tests

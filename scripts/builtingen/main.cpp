@@ -3,11 +3,10 @@
 //   kelo-builtin-gen scripts/builtingen/layout.json resources
 //
 // Reads the layout table and writes, under the resources folder,
-// config/defaultTemplate.json (the 38 templates), background/<name> (one
-// box-face picture per template, PNG or JPEG by the name's suffix) and
-// icon/status_*.png (the title-bar printer state icons). Fields and the boxes
-// drawn for them come from the same table, so they always agree. The output is
-// committed; run this again after changing the table.
+// config/defaultTemplate.json (the 38 templates) and background/<name> (one
+// box-face picture per template, PNG or JPEG by the name's suffix). Fields
+// and the boxes drawn for them come from the same table, so they always
+// agree. The output is committed; run this again after changing the table.
 
 #include "util/safesave.h"
 
@@ -446,48 +445,6 @@ bool buildTemplate(const Settings &settings, const QJsonObject &table, const Pag
     return true;
 }
 
-// A printer seen from the front with a status badge: grey cross, green tick
-// or amber exclamation mark.
-bool drawStatusIcon(const QString &path, const QColor &badge, int mark)
-{
-    const int size = 64;
-    QImage image(size, size, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QColor body(0xF2, 0xF4, 0xF7);
-    p.setPen(QPen(body, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(17, 8, 26, 14), 2, 2);   // paper tray
-    p.drawRoundedRect(QRectF(7, 21, 46, 22), 5, 5);   // body
-    p.drawRect(QRectF(17, 36, 26, 16));               // sheet out
-    p.drawLine(QPointF(22, 42), QPointF(38, 42));
-    p.drawLine(QPointF(22, 47), QPointF(33, 47));
-
-    const QRectF circle(34, 34, 28, 28);
-    p.setPen(Qt::NoPen);
-    p.setBrush(badge);
-    p.drawEllipse(circle);
-    p.setPen(QPen(Qt::white, 3.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    const QPointF c = circle.center();
-    if (mark == 0) {
-        p.drawLine(c + QPointF(-6, -6), c + QPointF(6, 6));
-        p.drawLine(c + QPointF(6, -6), c + QPointF(-6, 6));
-    } else if (mark == 1) {
-        QPainterPath tick;
-        tick.moveTo(c + QPointF(-7, 0));
-        tick.lineTo(c + QPointF(-2, 5));
-        tick.lineTo(c + QPointF(7, -5));
-        p.drawPath(tick);
-    } else {
-        p.drawLine(c + QPointF(0, -8), c + QPointF(0, 2));
-        p.drawPoint(c + QPointF(0, 7.5));
-    }
-    p.end();
-    return saveFile(path, [&](QIODevice *device) { return image.save(device, "png"); });
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -567,10 +524,7 @@ int main(int argc, char **argv)
     const QByteArray json = QByteArray("\xEF\xBB\xBF") + QJsonDocument(templates).toJson(QJsonDocument::Indented);
     const bool written =
         saveFile(outDir + QStringLiteral("/config/defaultTemplate.json"),
-                 [&](QIODevice *device) { return device->write(json) == json.size(); })
-        && drawStatusIcon(outDir + QStringLiteral("/icon/status_unconnected.png"), QColor(0x8A, 0x92, 0x9C), 0)
-        && drawStatusIcon(outDir + QStringLiteral("/icon/status_connected.png"), QColor(0x02, 0xB8, 0x7E), 1)
-        && drawStatusIcon(outDir + QStringLiteral("/icon/status_ink_err.png"), QColor(0xF0, 0x8C, 0x00), 2);
+                 [&](QIODevice *device) { return device->write(json) == json.size(); });
     if (!written)
         return 1;
 

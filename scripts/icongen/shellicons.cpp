@@ -397,6 +397,52 @@ QImage rankPlain()
     return image;
 }
 
+// The title strip's printer indicator, shown unscaled in an 80 x 30 label: a
+// pill tinted in the state's colour holding a printer and a badge whose mark
+// tells the state.
+enum class PrinterMark { Cross, Tick, Exclamation };
+
+QImage printerStatus(const QColor &color, PrinterMark mark)
+{
+    QImage image = blankIcon(80, 30);
+    QPainter p(&image);
+    beginPainting(p);
+    QColor tint = color;
+    tint.setAlpha(28);
+    p.setPen(QPen(color, 1));
+    p.setBrush(tint);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 79, 29), 14.5, 14.5);
+
+    p.save();
+    p.translate(17, 4);
+    p.scale(22 / GRID, 22 / GRID);
+    p.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    printerShape(p);
+    p.restore();
+
+    const QPointF centre(54, 15);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(centre, 8.5, 8.5);
+    p.setPen(QPen(WHITE, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    switch (mark) {
+    case PrinterMark::Cross:
+        p.drawLine(centre + QPointF(-3.2, -3.2), centre + QPointF(3.2, 3.2));
+        p.drawLine(centre + QPointF(3.2, -3.2), centre + QPointF(-3.2, 3.2));
+        break;
+    case PrinterMark::Tick:
+        p.drawPolyline(poly({centre + QPointF(-4, 0.2), centre + QPointF(-1.2, 3), centre + QPointF(4, -2.8)}));
+        break;
+    case PrinterMark::Exclamation:
+        p.drawLine(centre + QPointF(0, -4.5), centre + QPointF(0, 1));
+        dot(p, centre + QPointF(0, 4.2), 1.2);
+        break;
+    }
+    return image;
+}
+
 // The chip beside the welcome text: a blue pill with a tick and two bars,
 // shown stretched over a 170 x 22 label.
 QImage welcomeChip()
@@ -521,6 +567,9 @@ QList<IconSpec> shellIcons()
         line("max.png", 48, GREY, maximiseBox),
         line("close.png", 48, GREY, cross),
         picture("ico_ink_blue.png", [] { return inkDrop(60); }),
+        picture("status_unconnected.png", [] { return printerStatus(QColor(0x8A, 0x92, 0x9C), PrinterMark::Cross); }),
+        picture("status_connected.png", [] { return printerStatus(QColor(0x02, 0xB8, 0x7E), PrinterMark::Tick); }),
+        picture("status_ink_err.png", [] { return printerStatus(QColor(0xF0, 0x8C, 0x00), PrinterMark::Exclamation); }),
         // Home page.
         picture("bg_home.png", welcomeBand),
         picture("title_rc_msg.png", welcomeChip),

@@ -104,6 +104,16 @@ bool LogCapture::contains(const QString &fragment) const
     return false;
 }
 
+QStringList LogCapture::connectionWarnings() const
+{
+    QStringList found;
+    for (const QString &w : warnings()) {
+        if (w.contains(QLatin1String("connectSlotsByName")) || w.contains(QLatin1String("QObject::connect")))
+            found.append(w);
+    }
+    return found;
+}
+
 void LogCapture::clear()
 {
     QMutexLocker lock(&g_logMutex);

@@ -65,6 +65,9 @@ public:
     QStringList messages(QtMsgType type) const;
     QStringList warnings() const { return messages(QtWarningMsg); }
     bool contains(const QString &fragment) const;
+    // Warnings of failed connections: slots a form names but its window
+    // lacks, or connects that did not take.
+    QStringList connectionWarnings() const;
     void clear();
 };
 

@@ -51,8 +51,7 @@ private slots:
 
         const QString dir = mountPoint.path();
         const QStringList old{QStringLiteral("/config/defaultTemplate.json"),
-                              QStringLiteral("/background/xinwenshu2CM.png"),
-                              QStringLiteral("/icon/status_connected.png")};
+                              QStringLiteral("/background/xinwenshu2CM.png")};
         for (const QString &name : old) {
             QVERIFY(QDir().mkpath(QFileInfo(dir + name).path()));
             QVERIFY(writeFile(dir + name, "old " + name.toUtf8()));

@@ -1,0 +1,69 @@
+#include "editor/templatedialog.h"
+#include "ui_templatedialog.h"
+
+#include "editor/templatesave.h"
+#include "util/jsonutil.h"
+#include "util/textutil.h"
+
+namespace {
+
+// A box whose value is what it shows of the model leaves the model's
+// fractions alone.
+void takeBox(const QSpinBox *box, float &mm)
+{
+    if (box->value() != int(mm))
+        mm = box->value();
+}
+
+} // namespace
+
+void TemplateDialog::takeSizeBoxes()
+{
+    takeBox(ui->edit_print_width, templateModel.printWidth);
+    takeBox(ui->edit_print_height, templateModel.printHeight);
+    takeBox(ui->edit_back_length, templateModel.backLength);
+    takeBox(ui->edit_fold_length, templateModel.foldLength);
+}
+
+void TemplateDialog::on_btn_save_template_clicked()
+{
+    takeSizeBoxes();
+    if (templateModel.name.isEmpty()) {
+        openSaveDialog(QStringLiteral("保存模版"));
+        return;
+    }
+    if (!JsonUtil::saveTemplate(templateModel, false)) {
+        TextUtil::showError(QStringLiteral("保存失败"));
+        return;
+    }
+    templateSaved();
+}
+
+void TemplateDialog::on_btn_save_as_template_clicked()
+{
+    takeSizeBoxes();
+    openSaveDialog(QStringLiteral("另存为模版"));
+}
+
+void TemplateDialog::openSaveDialog(const QString &title)
+{
+    auto *dialog = new TemplateSave(&templateModel, this);
+    dialog->setWindowTitleMsg(title);
+    connect(dialog, &TemplateSave::refreshTemplateView, this, [this, dialog] {
+        dialog->close();
+        dialog->deleteLater();
+        templateSaved();
+    });
+    // Window-modal without a nested event loop: the answer comes as a signal.
+    dialog->open();
+}
+
+// The stored template now owns the pictures copied in since the last store;
+// the files it dropped go once nothing stored uses them (a template saved
+// under a new name still shares its files with the one it was made from).
+void TemplateDialog::templateSaved()
+{
+    emit refreshTemplateView();
+    TextUtil::showSuccess(QStringLiteral("保存成功"));
+    processRecordImg(true);
+}
