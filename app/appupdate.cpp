@@ -25,6 +25,7 @@ AppUpdate::AppUpdate(QWidget *parent)
     ui->lb_update_mode->hide();
     ui->checkBox_com->hide();
     ui->checkBox_net->hide();
+    ui->groupBox->hide();
 }
 
 AppUpdate::~AppUpdate()
