@@ -7,11 +7,14 @@
 // starts a chapter listed in the contents on the cover. The build runs this,
 // so the manual lies beside the program; the PDF is never committed.
 
+#include "util/safesave.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -326,27 +329,24 @@ int main(int argc, char **argv)
         QTextStream(stderr) << error << '\n';
         return 1;
     }
-    // Written beside the target and renamed over it, so a failed run never
-    // leaves half a manual where the program looks for it.
-    const QString target = args.at(2);
-    const QString partial = target + QStringLiteral(".part");
-    {
-        QPdfWriter writer(partial);
+    // Through SafeSave, so a failed run never leaves half a manual where the
+    // program looks for it.
+    QSaveFile file(args.at(2));
+    QString why;
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        QPdfWriter writer(&file);
         writer.setResolution(DPI);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setTitle(source.title);
         writer.setCreator(QStringLiteral("kelo-manual-gen"));
-        ManualWriter manual(source, writer);
-        if (!manual.write()) {
-            QTextStream(stderr) << "cannot write " << partial << '\n';
-            QFile::remove(partial);
-            return 1;
-        }
+        written = ManualWriter(source, writer).write();
     }
-    QFile::remove(target);
-    if (!QFile::rename(partial, target)) {
-        QTextStream(stderr) << "cannot move " << partial << " to " << target << '\n';
+    if (!written || !SafeSave::commit(file, &why)) {
+        file.cancelWriting();
+        QTextStream(stderr) << "cannot write " << args.at(2) << ": " << (why.isEmpty() ? file.errorString() : why)
+                            << '\n';
         return 1;
     }
     return 0;

@@ -49,7 +49,7 @@ private:
     std::unique_ptr<AppUpdate> m_dialog;
     QStringList m_chosen;
 
-    QAbstractButton *button(const char *name) { return m_dialog->findChild<QAbstractButton *>(name); }
+    QAbstractButton *button(const char *name) { return child<QAbstractButton>(*m_dialog, name); }
 
     // Chooses path through the file dialog, as the user does.
     void choose(const QString &path)
@@ -118,10 +118,10 @@ private slots:
         }
         QCOMPARE(dialog.size(), QSize(590, 398));
         QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(dialog.findChild<QLabel *>("label")->text(), QStringLiteral("添加材料"));
-        QVERIFY(dialog.findChild<QAbstractButton *>("checkBox_master")->isChecked());
+        QCOMPARE(child<QLabel>(dialog, "label")->text(), QStringLiteral("添加材料"));
+        QVERIFY(child<QAbstractButton>(dialog, "checkBox_master")->isChecked());
         for (const char *hidden : {"lb_update_mode", "checkBox_com", "checkBox_net"})
-            QVERIFY2(dialog.findChild<QWidget *>(hidden)->isHidden(), hidden);
+            QVERIFY2(child(dialog, hidden)->isHidden(), hidden);
     }
 
     void sendsTheWholeImageToTheChosenProgram_data()
@@ -181,9 +181,9 @@ private slots:
             QFile out(path);
             QVERIFY(out.open(QIODevice::WriteOnly) && out.resize(size));
         }
-        m_dialog->findChild<QLineEdit *>("edit_filepath")->setText(QStringLiteral("left from before"));
+        child<QLineEdit>(*m_dialog, "edit_filepath")->setText(QStringLiteral("left from before"));
         choose(path);
-        QCOMPARE(m_dialog->findChild<QLineEdit *>("edit_filepath")->text(), path);
+        QCOMPARE(child<QLineEdit>(*m_dialog, "edit_filepath")->text(), path);
         button("btn_update")->click();
 
         QCOMPARE(toasts.texts(), QStringList{QStringLiteral("升级文件读取失败")});

@@ -14,6 +14,7 @@
 #include "util/settingutil.h"
 
 #include <QAbstractButton>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
@@ -45,6 +46,27 @@ class TestHelpDocDlg : public QObject
 
 private:
     std::unique_ptr<TempProgramDir> m_dir;
+    std::unique_ptr<FakePrinter> m_printer;
+    std::unique_ptr<ComManager> m_link;
+    std::unique_ptr<HardVersionQuery> m_query;
+    std::unique_ptr<QSignalSpy> m_ready;
+
+    // Sends a version query to a printer that answers it by rule (a fault
+    // rule of the stand-in printer) and waits until the query is ready.
+    bool startQuery(QJsonObject rule)
+    {
+        m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp);
+        if (!m_printer->isRunning())
+            return false;
+        m_printer->configureLink();
+        rule.insert(QStringLiteral("match"), CMD_HARD_VERSION);
+        if (!m_printer->set({{"masterVersion", "MC-7.0.1"}, {"motionVersion", "MOT-2"}}) || !m_printer->fault(rule))
+            return false;
+        m_link = std::make_unique<ComManager>();
+        m_query = std::make_unique<HardVersionQuery>(m_link.get());
+        m_ready = std::make_unique<QSignalSpy>(m_query.get(), &HardVersionQuery::ready);
+        return m_query->start() && m_ready->wait(5000);
+    }
 
 private slots:
     void init()
@@ -55,6 +77,10 @@ private slots:
 
     void cleanup()
     {
+        m_ready.reset();
+        m_query.reset();
+        m_link.reset();
+        m_printer.reset();
         Seams::resetAll();
         m_dir.reset();
     }
@@ -122,76 +148,58 @@ private slots:
         for (const QString &message : log.warnings())
             QVERIFY2(!message.contains(QLatin1String("connect")), qPrintable(message));
         QCOMPARE(dialog->size(), QSize(590, 398));
-        QCOMPARE(dialog->findChild<QLabel *>("label")->text(), title);
-        const QString shown = dialog->findChild<QTextBrowser *>("text_help")->toPlainText();
+        QCOMPARE(child<QLabel>(*dialog, "label")->text(), title);
+        const QString shown = child<QTextBrowser>(*dialog, "text_help")->toPlainText();
         QStringList shownLines = shown.split(QLatin1Char('\n'));
         shownLines.removeAll(QString());
         lines.removeAll(QString());
         QCOMPARE(shownLines, lines);
 
         dialog->show();
-        dialog->findChild<QAbstractButton *>("btn_close")->click();
+        child<QAbstractButton>(*dialog, "btn_close")->click();
         QVERIFY(dialog->isHidden());
         QTRY_VERIFY(dialog.isNull());
     }
 
     void versionQuery_data()
     {
-        QTest::addColumn<int>("status");
+        QTest::addColumn<QJsonObject>("reply");
         QTest::addColumn<QString>("master");
         QTest::addColumn<QStringList>("toasts");
-        QTest::newRow("answered") << 0 << "MC-7.0.1" << QStringList();
-        QTest::newRow("refused") << 3 << "" << QStringList{"硬件版本号获取失败"};
+        QTest::newRow("answered") << QJsonObject{{"status", 0}} << "MC-7.0.1" << QStringList();
+        QTest::newRow("refused") << QJsonObject{{"status", 3}} << "" << QStringList{"硬件版本号获取失败"};
+        QTest::newRow("never answered") << QJsonObject{{"noReply", true}} << "" << QStringList();
     }
 
     void versionQuery()
     {
-        QFETCH(int, status);
+        QFETCH(QJsonObject, reply);
         QFETCH(QString, master);
         QFETCH(QStringList, toasts);
         ToastRecorder toast;
-        FakePrinter printer(FakePrinter::Transport::Tcp);
-        QVERIFY(printer.isRunning());
-        printer.configureLink();
-        QVERIFY(printer.set({{"masterVersion", "MC-7.0.1"}, {"motionVersion", "MOT-2"}}));
-        QVERIFY(printer.fault({{"match", CMD_HARD_VERSION}, {"status", status}}));
-        ComManager link;
-        HardVersionQuery query(&link);
-        QSignalSpy ready(&query, &HardVersionQuery::ready);
-        QVERIFY(query.start());
-        QVERIFY(ready.wait(5000));
+        QVERIFY(startQuery(reply));
         QCOMPARE(PrinterUtil::s_printerHardVersion.masterVersion, master);
         QCOMPARE(toast.texts(), toasts);
-        QCOMPARE(ready.count(), 1);
+        QCOMPARE(m_ready->count(), 1);
     }
 
-    // No answer within the wait: the page opens with empty versions. A reply
-    // arriving later is still taken in until the page closes, then no more.
+    // A reply arriving after the wait is still taken in until the page
+    // closes (finish), then no more.
     void aLateReplyCountsOnlyWhileThePageIsOpen()
     {
-        FakePrinter printer(FakePrinter::Transport::Tcp);
-        QVERIFY(printer.isRunning());
-        printer.configureLink();
-        QVERIFY(printer.fault({{"match", CMD_HARD_VERSION}, {"noReply", true}}));
-        ComManager link;
-        HardVersionQuery query(&link);
-        QSignalSpy ready(&query, &HardVersionQuery::ready);
-        QVERIFY(query.start());
-        QVERIFY(ready.wait(5000));
-        QVERIFY(PrinterUtil::s_printerHardVersion.masterVersion.isEmpty());
+        QVERIFY(startQuery({{"noReply", true}}));
+        QVERIFY(m_printer->reply(CMD_HARD_VERSION, 0));
+        QTRY_COMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-7.0.1"));
+        QCOMPARE(m_ready->count(), 1);
 
-        QVERIFY(printer.reply(CMD_HARD_VERSION, 0));
-        QTRY_COMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-1.2.3"));
-        QCOMPARE(ready.count(), 1);
-
-        query.finish();
-        QVERIFY(printer.set({{"masterVersion", "MC-9"}}));
-        QVERIFY(printer.reply(CMD_HARD_VERSION, 0));
+        m_query->finish();
+        QVERIFY(m_printer->set({{"masterVersion", "MC-9"}}));
+        QVERIFY(m_printer->reply(CMD_HARD_VERSION, 0));
         // A handshake answered after that reply shows it has been read.
-        QSignalSpy handshake(&link, &ComManager::onReceiveHandshake);
-        QVERIFY(link.handshake());
+        QSignalSpy handshake(m_link.get(), &ComManager::onReceiveHandshake);
+        QVERIFY(m_link->handshake());
         QVERIFY(handshake.wait(5000));
-        QCOMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-1.2.3"));
+        QCOMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-7.0.1"));
     }
 
     void aRequestThatCannotBeWrittenAwaitsNothing()

@@ -32,15 +32,6 @@ namespace {
 const QString CONNECTED = QStringLiteral("打印机已连接");
 const QString NOT_CONNECTED = QStringLiteral("打印机连接异常，请先检查打印机");
 
-template <typename T = QWidget>
-T *child(const QObject &parent, const char *name)
-{
-    T *widget = parent.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
-
 template <typename T>
 T *openWindow()
 {
