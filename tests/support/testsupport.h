@@ -6,13 +6,10 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtGlobal>
-
-class QWidget;
 
 namespace TestSupport {
 
@@ -73,17 +70,6 @@ public:
     QStringList connectionWarnings() const;
     void clear();
 };
-
-// The descendant of parent with that object name and type; the test program
-// stops when there is none, so a renamed widget fails loudly.
-template <typename T = QWidget>
-T *child(const QObject &parent, const char *name)
-{
-    T *found = parent.findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no %s named %s", T::staticMetaObject.className(), name);
-    return found;
-}
 
 // Bytes written as hex digits ("A9 20 10": blanks are skipped).
 QByteArray hex(const char *digits);
