@@ -54,6 +54,7 @@ MainWindow::MainWindow(QWidget *parent)
     initResolutions();
     fillPrinterTypes();
     adminMode = AdminLogin::login(this);
+    initPrintParameterGroups();
     showAdminWidgets();
     initFactoryFields();
     ui->frame_printer_type->hide();
@@ -241,11 +242,6 @@ void MainWindow::on_btn_nav_print_clicked()
 {
     showPage(ui->btn_nav_print, ui->page_print);
     refreshPrinterView();
-}
-
-void MainWindow::on_btn_nav_setting_clicked()
-{
-    showPage(ui->btn_nav_setting, ui->page_setting);
 }
 
 void MainWindow::on_btn_close_clicked()

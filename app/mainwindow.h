@@ -1,20 +1,27 @@
 #pragma once
 
+#include "app/fontselection.h"
+#include "app/networksettings.h"
 #include "model/replymodels.h"
 
 #include <QMainWindow>
 #include <QMap>
+#include <QModelIndex>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class AppUpdate;
 class ComManager;
 class HardVersionQuery;
 class HelpDocDlg;
 class PrintPreview;
+struct PrintParameterChoices;
 class QAction;
+class QButtonGroup;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
@@ -150,6 +157,58 @@ private:
     bool dialogBusy = false;
     // The preview opened from the print page, while it is open.
     QPointer<PrintPreview> printPreview;
+
+    // ---- Printer settings pages: print parameters and maintenance
+    // commands (mainwindow_settings.cpp), the printer's network settings
+    // (mainwindow_network.cpp), the configuration page and the settings
+    // sub-pages (mainwindow_config.cpp) ----
+private slots:
+    void on_btn_print_argset_read_clicked();
+    void on_btn_print_argset_save_clicked();
+    void on_btn_print_argset_reset_clicked();
+    void on_btn_print_info_read_clicked();
+    void on_btn_nav_setting_2_clicked();
+    void on_btn_nav_setting_3_clicked();
+    void on_btn_nav_setting_8_clicked();
+    void on_btn_network_read_clicked();
+    void on_btn_network_save_clicked();
+    void on_btn_printer_set_clicked();
+    void on_btn_admin_set_clicked();
+    void on_btn_cfg_save_clicked();
+    void on_btn_font_use_clicked();
+    void on_btn_font_unuse_clicked();
+    void on_font_list_view1_clicked(const QModelIndex &index);
+    void on_font_list_view2_clicked(const QModelIndex &index);
+
+private:
+    // The six print-parameter choices, their first values and the
+    // double-row speed rule; a construction step.
+    void initPrintParameterGroups();
+    // Handlers of the parameter and network replies; part of initCommunication.
+    void connectSettingsReplies();
+    void updatePrintParameter2UI(const PrintParameterSettings &settings);
+    void showPrintParameterChoices(const PrintParameterChoices &choices);
+    PrintParameterChoices printParameterChoices() const;
+    void applyDoubleRowSpeedRule();
+    void onPrintParameterRead(const PrintParameterSettings &settings);
+    // Sends a maintenance command once the printer is ready for it.
+    void runMaintenanceCommand(bool (ComManager::*command)());
+
+    void onNetworkRead(const ReadIPReceiveModel &reply);
+    void onNetworkWritten(const WriteIPReceiveModel &reply);
+
+    void refreshConfigSettings();
+    void showFontLists();
+
+    QButtonGroup *speedGroup = nullptr;
+    QButtonGroup *modeGroup = nullptr;
+    QButtonGroup *colorGroup = nullptr;
+    QButtonGroup *paperGroup = nullptr;
+    QButtonGroup *washGroup = nullptr;
+    QButtonGroup *resetGroup = nullptr;
+    // What the last network write sent; stored once the printer accepts it.
+    std::optional<NetworkSettings> sentNetworkSettings;
+    FontSelection fontSelection;
 
     // ---- Firmware update, device information and help (mainwindow_help.cpp) ----
 private slots:

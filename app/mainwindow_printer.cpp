@@ -50,6 +50,7 @@ bool MainWindow::initCommunication()
     connect(comManager, &ComManager::serialPortDisconnectError, this, &MainWindow::onSerialLinkLost);
     connect(comManager, &ComManager::tcpSocketReceiveConnectState, this, &MainWindow::onTcpLinkState);
     connect(comManager, &ComManager::onReceiveHandshake, this, &MainWindow::onHandshake);
+    connectSettingsReplies();
     connect(comManager, &ComManager::onReceiveReadInkbox, this, &MainWindow::onInkBoxRead);
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
     // Queued: the offer's dialogs must not run inside the link's own search

@@ -9,6 +9,7 @@
 #include "print/printrecord.h"
 #include "support/fakeprinter.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"

@@ -13,6 +13,7 @@
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "support/xlsxfixtures.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
@@ -30,6 +31,7 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::child;
 
 namespace {
 
@@ -40,15 +42,6 @@ const QString LABEL = QStringLiteral("档案盒标签");
 // Handshake, then the reads; 0xA005 / 0xA006 are reads of ink-box blocks 5 and 6.
 const QList<int> START_REQUESTS{0x10, 0x71, 0x51, 0xA005, 0xA006};
 const QList<int> PRESS_REQUESTS{0x10, 0xA005, 0xA006, 0x51, 0x71};
-
-template <typename T = QWidget>
-T *child(const QWidget &window, const char *name)
-{
-    T *widget = window.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
 
 QString indicator(const MainWindow &window)
 {
