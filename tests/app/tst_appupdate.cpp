@@ -195,7 +195,6 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("read");
-        QTest::newRow("one byte") << qint64(1) << true;
         QTest::newRow("exactly 32 MiB") << AppUpdate::MAX_FIRMWARE_BYTES << true;
         QTest::newRow("32 MiB and one byte") << AppUpdate::MAX_FIRMWARE_BYTES + 1 << false;
     }

@@ -9,7 +9,6 @@
 #include "support/fakeprinter.h"
 #include "support/testsupport.h"
 #include "support/widgetlookup.h"
-#include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
@@ -124,8 +123,6 @@ private slots:
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("API") << int(HelpPage::API) << "API接口"
-                             << QStringList{"接口类型：websocket", "URL：ws://203.0.113.5:9100"};
         // Company lines are plain text, empty ones kept.
         QTest::newRow("about") << int(HelpPage::ABOUT) << "关于我们"
                                << QStringList{"Kelo <b>Labels</b>", "", "电话：010-1234"};
@@ -139,8 +136,6 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, title);
         QFETCH(QStringList, lines);
-        JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("203.0.113.5"));
-        JsonUtil::setCustomConfig(QStringLiteral("api.port"), QStringLiteral("9100"));
         SettingUtil::s_companyInfo = QStringList{"Kelo <b>Labels</b>", "", "电话：010-1234", ""};
         PrinterUtil::s_printerHardVersion = {QStringLiteral("MC-1.2.3"), QStringLiteral("MOT-4.5.6")};
 
