@@ -122,12 +122,6 @@ void MainWindow::showProductLine()
     qInfo().noquote() << text;
 }
 
-void MainWindow::initHomeChart()
-{
-    ui->btn_chart_week->setChecked(true);
-    ui->btn_temp_query->hide();
-}
-
 void MainWindow::applyStyleSheet()
 {
     QFile file{QLatin1String(STYLE_SHEET)};
@@ -226,11 +220,6 @@ void MainWindow::showPage(QPushButton *navButton, QWidget *page)
     for (QPushButton *button : navButtons)
         button->setChecked(button == navButton);
     ui->stackedWidget->setCurrentWidget(page);
-}
-
-void MainWindow::on_btn_nav_home_clicked()
-{
-    showPage(ui->btn_nav_home, ui->page_home);
 }
 
 void MainWindow::on_btn_nav_template_clicked()

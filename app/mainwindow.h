@@ -4,9 +4,11 @@
 #include "app/networksettings.h"
 #include "model/replymodels.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QMap>
 #include <QModelIndex>
+#include <QPair>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -209,6 +211,25 @@ private:
     // What the last network write sent; stored once the printer accepts it.
     std::optional<NetworkSettings> sentNetworkSettings;
     FontSelection fontSelection;
+
+    // ---- The home page (mainwindow_home.cpp) ----
+private slots:
+    void on_btn_chart_year_clicked();
+    void on_btn_chart_month_clicked();
+    void on_btn_chart_week_clicked();
+    void on_edit_start_date_editingFinished();
+    void on_edit_end_date_editingFinished();
+
+private:
+    // Counters, ranking, then the chart, read afresh from the print record
+    // and the template store.
+    void refreshHomeView();
+    // The chart of pages per day and category between the two dates.
+    void refreshChartsView();
+    // Acts only when the click turned button on: the other period buttons
+    // go off, the dates take the period's and the chart is redrawn.
+    void choosePeriod(QPushButton *button);
+    void showRanking(const QList<QPair<QString, qint64>> &ranking);
 
     // ---- Firmware update, device information and help (mainwindow_help.cpp) ----
 private slots:

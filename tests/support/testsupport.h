@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace TestSupport {
 
 // Points the program folder at a fresh temporary folder for its lifetime.
@@ -89,6 +91,9 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out 
 
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
 qint64 processStatusKb(const char *key);
+
+// For benchmarks: the median of `runs` timings of work, in milliseconds.
+double medianMs(const std::function<void()> &work, int runs = 5);
 
 // What zbarimg reads in the image laid on white with a margin of that many
 // pixels: one text per symbol found, sorted.
