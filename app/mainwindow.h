@@ -18,7 +18,10 @@
 #include <functional>
 #include <optional>
 
+class AppUpdate;
 class ComManager;
+class HardVersionQuery;
+class HelpDocDlg;
 class PrintPreview;
 struct PrintParameterChoices;
 class QAction;
@@ -254,4 +257,24 @@ private:
     QPointer<ApiServer> apiServer;
     // The preview of the API print job, while it is open.
     QPointer<PrintPreview> apiPreview;
+
+    // ---- Firmware update, device information and help (mainwindow_help.cpp) ----
+private slots:
+    void on_btn_nav_setting_1_clicked();
+    void on_btn_nav_setting_4_clicked();
+    void on_btn_nav_setting_5_clicked();
+    void on_btn_nav_setting_6_clicked();
+    void on_btn_nav_setting_7_clicked();
+
+private:
+    void onUpdateStatus(const UpdateStatusModel &model);
+    // Opens a help page over the window; it deletes itself when it closes.
+    HelpDocDlg *openHelpPage(int page);
+
+    // The update-status handler: one at a time, so each reply is shown once,
+    // and kept after the dialog closes, so a late reply is still shown.
+    QMetaObject::Connection updateStatusConnection;
+    QPointer<AppUpdate> updateDialog;
+    // The hardware-version request awaiting its reply or its page's closing.
+    QPointer<HardVersionQuery> versionQuery;
 };
