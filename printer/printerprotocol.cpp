@@ -198,7 +198,13 @@ QByteArray PrinterProtocol::packUpdateProgramer(const QByteArray &image, bool ma
     appendU32(frame, quint32(image.size()));
     frame.append(image);
     frame = frameEnd(frame);
-    qDebug().noquote() << "packUpdateProgramer" << frame.toHex(' ') + ' ';
+    // A firmware image runs to megabytes: its hex would swell the day's log
+    // threefold, so only the frame's head is written out.
+    constexpr int LOGGED_BYTES = 512;
+    QByteArray logged = frame.left(LOGGED_BYTES).toHex(' ') + ' ';
+    if (frame.size() > LOGGED_BYTES)
+        logged += "... (" + QByteArray::number(frame.size()) + " bytes)";
+    qDebug().noquote() << "packUpdateProgramer" << logged;
     return frame;
 }
 
