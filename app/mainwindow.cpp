@@ -56,6 +56,7 @@ MainWindow::MainWindow(QWidget *parent)
     initResolutions();
     fillPrinterTypes();
     adminMode = AdminLogin::login(this);
+    initPrintParameterGroups();
     showAdminWidgets();
     initFactoryFields();
     ui->frame_printer_type->hide();
@@ -66,6 +67,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The API server asks the window for what it needs: it goes first.
+    delete apiServer.data();
     // The print page's preview and the template page's editor are windows
     // of their own, without a parent.
     delete printPreview.data();
@@ -123,12 +126,6 @@ void MainWindow::showProductLine()
     const QString text = SettingUtil::s_appFullName + QStringLiteral("v%1").arg(QLatin1String(PRODUCT_VERSION));
     ui->label_pro_info->setText(text);
     qInfo().noquote() << text;
-}
-
-void MainWindow::initHomeChart()
-{
-    ui->btn_chart_week->setChecked(true);
-    ui->btn_temp_query->hide();
 }
 
 void MainWindow::applyStyleSheet()
@@ -229,11 +226,6 @@ void MainWindow::showPage(QPushButton *navButton, QWidget *page)
     ui->stackedWidget->setCurrentWidget(page);
 }
 
-void MainWindow::on_btn_nav_home_clicked()
-{
-    showPage(ui->btn_nav_home, ui->page_home);
-}
-
 void MainWindow::on_btn_nav_template_clicked()
 {
     showPage(ui->btn_nav_template, ui->page_template);
@@ -244,11 +236,6 @@ void MainWindow::on_btn_nav_print_clicked()
 {
     showPage(ui->btn_nav_print, ui->page_print);
     refreshPrinterView();
-}
-
-void MainWindow::on_btn_nav_setting_clicked()
-{
-    showPage(ui->btn_nav_setting, ui->page_setting);
 }
 
 void MainWindow::on_btn_close_clicked()

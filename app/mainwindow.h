@@ -1,19 +1,32 @@
 #pragma once
 
+#include "app/apiserver.h"
+#include "app/fontselection.h"
+#include "app/networksettings.h"
 #include "model/replymodels.h"
 #include "model/templatemodel.h"
 
-#include <QMainWindow>
 #include <QList>
+#include <QMainWindow>
 #include <QMap>
+#include <QModelIndex>
+#include <QPair>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
+class AppUpdate;
 class ComManager;
+class HardVersionQuery;
+class HelpDocDlg;
 class PrintPreview;
+struct PrintParameterChoices;
 class QAction;
+class QButtonGroup;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
@@ -27,7 +40,7 @@ class MainWindow;
 // The program's only top-level window: frameless, with its own title strip,
 // a navigation column and a stack of pages (home, templates, print,
 // settings). Its form names every widget the pages reach.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, private ApiServer::Host
 {
     Q_OBJECT
 
@@ -152,11 +165,127 @@ private:
     // The preview opened from the print page, while it is open.
     QPointer<PrintPreview> printPreview;
 
+    // ---- Printer settings pages: print parameters and maintenance
+    // commands (mainwindow_settings.cpp), the printer's network settings
+    // (mainwindow_network.cpp), the configuration page and the settings
+    // sub-pages (mainwindow_config.cpp) ----
+private slots:
+    void on_btn_print_argset_read_clicked();
+    void on_btn_print_argset_save_clicked();
+    void on_btn_print_argset_reset_clicked();
+    void on_btn_print_info_read_clicked();
+    void on_btn_nav_setting_2_clicked();
+    void on_btn_nav_setting_3_clicked();
+    void on_btn_nav_setting_8_clicked();
+    void on_btn_network_read_clicked();
+    void on_btn_network_save_clicked();
+    void on_btn_printer_set_clicked();
+    void on_btn_admin_set_clicked();
+    void on_btn_cfg_save_clicked();
+    void on_btn_font_use_clicked();
+    void on_btn_font_unuse_clicked();
+    void on_font_list_view1_clicked(const QModelIndex &index);
+    void on_font_list_view2_clicked(const QModelIndex &index);
+
+private:
+    // The six print-parameter choices, their first values and the
+    // double-row speed rule; a construction step.
+    void initPrintParameterGroups();
+    // Handlers of the parameter and network replies; part of initCommunication.
+    void connectSettingsReplies();
+    void updatePrintParameter2UI(const PrintParameterSettings &settings);
+    void showPrintParameterChoices(const PrintParameterChoices &choices);
+    PrintParameterChoices printParameterChoices() const;
+    void applyDoubleRowSpeedRule();
+    void onPrintParameterRead(const PrintParameterSettings &settings);
+    // Sends a maintenance command once the printer is ready for it.
+    void runMaintenanceCommand(bool (ComManager::*command)());
+
+    void onNetworkRead(const ReadIPReceiveModel &reply);
+    void onNetworkWritten(const WriteIPReceiveModel &reply);
+
+    void refreshConfigSettings();
+    void showFontLists();
+
+    QButtonGroup *speedGroup = nullptr;
+    QButtonGroup *modeGroup = nullptr;
+    QButtonGroup *colorGroup = nullptr;
+    QButtonGroup *paperGroup = nullptr;
+    QButtonGroup *washGroup = nullptr;
+    QButtonGroup *resetGroup = nullptr;
+    // What the last network write sent; stored once the printer accepts it.
+    std::optional<NetworkSettings> sentNetworkSettings;
+    FontSelection fontSelection;
+
+    // ---- The home page (mainwindow_home.cpp) ----
+private slots:
+    void on_btn_chart_year_clicked();
+    void on_btn_chart_month_clicked();
+    void on_btn_chart_week_clicked();
+    void on_edit_start_date_editingFinished();
+    void on_edit_end_date_editingFinished();
+
+private:
+    // Counters, ranking, then the chart, read afresh from the print record
+    // and the template store.
+    void refreshHomeView();
+    // The chart of pages per day and category between the two dates.
+    void refreshChartsView();
+    // Acts only when the click turned button on: the other period buttons
+    // go off, the dates take the period's and the chart is redrawn.
+    void choosePeriod(QPushButton *button);
+    void showRanking(const QList<QPair<QString, qint64>> &ranking);
+
+    // ---- The local API server and API print jobs (mainwindow_api.cpp) ----
+private:
+    // Creates the server and listens, unless one exists (listening or not).
+    void initWebSocketServer();
+    void connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed);
+    // A closed preview (of the print page or the API) is let go: its
+    // connections to the link and the window are cut, it is deleted later,
+    // and the window is free for the next one.
+    void releasePreview(PrintPreview *preview);
+    void onApiPageInkConsumed(unsigned int inkDots);
+
+    bool apiDialogBusy() const override;
+    uchar apiPrinterState() const override;
+    bool apiCheckPrinter() override;
+    QList<TemplateModel> apiTemplates() override;
+    void openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows, QString *code,
+                        std::function<void()> jobClosed) override;
+    void stopApiJob() override;
+    void closeApiPreview() override;
+
+    // Present while the printer is connected (state 1, and 2 after it).
+    QPointer<ApiServer> apiServer;
+    // The preview of the API print job, while it is open.
+    QPointer<PrintPreview> apiPreview;
+
+    // ---- Firmware update, device information and help (mainwindow_help.cpp) ----
+private slots:
+    void on_btn_nav_setting_1_clicked();
+    void on_btn_nav_setting_4_clicked();
+    void on_btn_nav_setting_5_clicked();
+    void on_btn_nav_setting_6_clicked();
+    void on_btn_nav_setting_7_clicked();
+
+private:
+    void onUpdateStatus(const UpdateStatusModel &model);
+    // Opens a help page over the window; it deletes itself when it closes.
+    HelpDocDlg *openHelpPage(int page);
+
+    // The update-status handler: one at a time, so each reply is shown once,
+    // and kept after the dialog closes, so a late reply is still shown.
+    QMetaObject::Connection updateStatusConnection;
+    QPointer<AppUpdate> updateDialog;
+    // The hardware-version request awaiting its reply or its page's closing.
+    QPointer<HardVersionQuery> versionQuery;
+
     // ---- Template list page (mainwindow_templates.cpp) ----
 public:
-    // The local API's template list: every template, unfiltered, as of the
-    // page's last rebuild; empty until the page was first shown.
-    const QList<TemplateModel> &apiTemplates() const { return apiTemplateList; }
+    // Every template, unfiltered, as of the page's last rebuild (the list
+    // kept for the local API); empty until the page was first shown.
+    const QList<TemplateModel> &pageTemplateList() const { return apiTemplateList; }
 
 public slots:
     // Rebuilds the template table from the store with the page's filters,

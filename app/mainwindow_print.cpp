@@ -9,6 +9,7 @@
 #include "print/printaddfile.h"
 #include "print/printpreview.h"
 #include "printer/comanager.h"
+#include "util/constants.h"
 #include "util/excelutil.h"
 #include "util/jsonutil.h"
 #include "util/textutil.h"
@@ -116,7 +117,7 @@ void MainWindow::on_btn_export_data_clicked()
 void MainWindow::on_btn_print_clicked()
 {
     if (dialogBusy) {
-        TextUtil::showError(QStringLiteral("当前已打开弹窗, 不能再打开了"));
+        TextUtil::showError(QString::fromUtf8(DIALOG_BUSY_TIP));
         return;
     }
     if (!checkPrinterStatus())
@@ -148,11 +149,5 @@ void MainWindow::connectPrintPreview(PrintPreview *preview)
     connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
     connect(comManager, &ComManager::onReceivePrintTest, preview, &PrintPreview::receivePrintTest);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onPrintPageInkConsumed);
-    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] {
-        // Still inside the preview's signal: it goes once control is back in
-        // the event loop, and the connections to it with it.
-        preview->disconnect();
-        preview->deleteLater();
-        dialogBusy = false;
-    });
+    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview); });
 }

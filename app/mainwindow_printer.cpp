@@ -50,6 +50,7 @@ bool MainWindow::initCommunication()
     connect(comManager, &ComManager::serialPortDisconnectError, this, &MainWindow::onSerialLinkLost);
     connect(comManager, &ComManager::tcpSocketReceiveConnectState, this, &MainWindow::onTcpLinkState);
     connect(comManager, &ComManager::onReceiveHandshake, this, &MainWindow::onHandshake);
+    connectSettingsReplies();
     connect(comManager, &ComManager::onReceiveReadInkbox, this, &MainWindow::onInkBoxRead);
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
     // Queued: the offer's dialogs must not run inside the link's own search
@@ -110,14 +111,6 @@ void MainWindow::setPrinterState(uchar state)
         break;
     }
 }
-
-// The local API server's hooks. The server listens while a printer is
-// connected: it is created on entering state 1 when none exists and closed
-// and deleted on entering state 0. Until the server is part of the program
-// there is nothing to start or stop.
-void MainWindow::startApiServer() {}
-
-void MainWindow::stopApiServer() {}
 
 bool MainWindow::checkPrinterStatus()
 {

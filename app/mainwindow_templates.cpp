@@ -15,6 +15,7 @@
 #include "editor/templatetrash.h"
 #include "editor/templatetrashdialog.h"
 #include "editor/visiblerowfiller.h"
+#include "util/constants.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 #include "util/textutil.h"
@@ -37,7 +38,6 @@ constexpr QSize FAVOURITE_SIZE(44, 22);
 constexpr QSize NARROW_BUTTON(58, 28);
 constexpr QSize WIDE_BUTTON(68, 28);
 
-QString busyTip() { return QStringLiteral("当前已打开弹窗, 不能再打开了"); }
 QString builtInTip() { return QStringLiteral("不能删除系统内置的模板"); }
 QString nothingTickedTip() { return QStringLiteral("请选择需要删除的模板"); }
 QString deleteFailedTip() { return QStringLiteral("删除失败"); }
@@ -163,7 +163,7 @@ void MainWindow::on_btn_create_temp_clicked()
 void MainWindow::openTemplateEditor(const QString &name)
 {
     if (dialogBusy) {
-        TextUtil::showError(busyTip());
+        TextUtil::showError(QString::fromUtf8(DIALOG_BUSY_TIP));
         return;
     }
     dialogBusy = true;

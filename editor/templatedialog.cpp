@@ -1,6 +1,7 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
+#include "editor/fontsizetext.h"
 #include "editor/templateruler.h"
 #include "items/doublerectitem.h"
 #include "items/ellipseitem.h"
@@ -23,9 +24,9 @@
 #include <QFontDatabase>
 #include <QGraphicsScene>
 #include <QGridLayout>
-#include <QIntValidator>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QtDebug>
@@ -93,8 +94,10 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     connectPicutreProperty();
     connectQrcodeProperty();
     connectBarcodeProperty();
+    connectTextProperty();
     updateToolView(QString(), 0);
     ui->stackedWidget->setCurrentWidget(ui->page_base_set);
+    initGraphicsViewMenu();
     applyLockState(templateModel.lockstate);
 }
 
@@ -139,6 +142,10 @@ void TemplateDialog::createCanvas(int width, int height)
     graphicsView->zoomEnabled = true;
     connect(graphicsView, &QWGraphicsView::wheelModified, this, &TemplateDialog::on_wheelModified);
     connect(graphicsView, &QWGraphicsView::mouseClicked, this, &TemplateDialog::on_mouseClicked);
+    connect(graphicsView, &QWGraphicsView::mouseMovePoint, this, &TemplateDialog::on_mouseMovePoint);
+    connect(graphicsView, &QWGraphicsView::mouseRightClicked, this, &TemplateDialog::on_mouseRightClicked);
+    connect(graphicsView, &QWGraphicsView::keyPress, this, &TemplateDialog::on_keyPress);
+    connect(graphicsView, &QWGraphicsView::mouseReleasePoint, this, &TemplateDialog::on_mouseRelease);
     qDebug() << "viewWidth:" << width << "viewHeight" << height << graphicsView->width() << graphicsView->height()
              << graphicsScene->sceneRect().width() << graphicsScene->sceneRect().height();
 
@@ -172,7 +179,10 @@ void TemplateDialog::fillFontBoxes()
 
     ui->box_fontSize->setEditable(true);
     ui->box_fontSize->lineEdit()->setStyleSheet(QLatin1String(FONT_SIZE_EDIT_STYLE));
-    ui->box_fontSize->setValidator(new QIntValidator(ui->box_fontSize));
+    // Sizes are typed as millimetres with decimals, "mm" optional; a typed
+    // size is never added to the list of names.
+    ui->box_fontSize->setValidator(new QRegularExpressionValidator(FontSizeText::pattern(), ui->box_fontSize));
+    ui->box_fontSize->setInsertPolicy(QComboBox::NoInsert);
     for (const auto &pair : fontSizePairs)
         ui->box_fontSize->addItem(pair.first);
 }
@@ -194,19 +204,11 @@ TemplateRuler *TemplateDialog::ruler(Qt::Orientation orientation) const
 
 void TemplateDialog::initView()
 {
-    // In this order: items of one stacking value stack by their kind.
-    const auto build = [this](auto &list) {
+    // In list order: items of one stacking value stack by their kind.
+    templateModel.forEachElementList([this](auto &list) {
         for (auto &m : list)
             addElementItem(createItem(m), m);
-    };
-    build(templateModel.rectangleModels);
-    build(templateModel.lineModels);
-    build(templateModel.circleModels);
-    build(templateModel.textModels);
-    build(templateModel.pictureModels);
-    build(templateModel.barcodeModels);
-    build(templateModel.qrcodeModels);
-    build(templateModel.rectBgModels);
+    });
     qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
 }
 

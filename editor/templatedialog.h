@@ -12,22 +12,32 @@
 // window, the scene and the zoom; templatedialog_background.cpp the box face
 // and the picture files; templatedialog_add.cpp the add tools;
 // templatedialog_panels.cpp the base and shape pages; templatedialog_codes.cpp
-// the picture, QR code and barcode pages; templatedialog_save.cpp saving.
+// the picture, QR code and barcode pages; templatedialog_text.cpp the text
+// page; templatedialog_menu.cpp the context menu, the clipboard and the
+// stacking order; templatedialog_mouse.cpp what moving, resizing and keys
+// write back; templatedialog_save.cpp saving.
 
 #include "editor/backgroundpicture.h"
 #include "editor/picturefilebook.h"
 #include "model/templatemodel.h"
 
 #include <QList>
+#include <QMetaObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class BaseItem;
+class QAction;
 class QDoubleSpinBox;
+class QGraphicsItem;
 class QGraphicsScene;
+class QKeyEvent;
+class QMenu;
 class QPixmap;
 class QPushButton;
+class RichTextItem;
 class QWGraphicsView;
 class TemplateRuler;
 
@@ -118,10 +128,6 @@ public:
     void connectBarcodeProperty();
     const QString &currentElementId() const { return currentId; }
 
-    // ---- Text page hook (defined by the text page's own file) ---------------
-    // Fills the text page with the text element id.
-    void fillTextPage(const QString &id);
-
     // Builds the scene anew from the working model, box face first.
     void refreshGraphicsBackground();
     // Books a picture file copied in (IMG_ADDED) or dropped (IMG_REMOVED).
@@ -129,6 +135,39 @@ public:
     // Settles the books after a store (true) or when the editor closes (false).
     void processRecordImg(bool saved);
     void deleteImageFile(QString path);
+
+    // ---- Context menu, clipboard and stacking order (templatedialog_menu.cpp)
+    void initGraphicsViewMenu();
+    // Shows the menu for the selection at a view point, the paste position.
+    void on_mouseRightClicked(QPoint point);
+    void updateGraphicsViewMenu();
+    // The clipboard keeps element ids: a paste makes copies of the elements
+    // still in the template and never reaches a scene item.
+    void operateCopy();
+    void operatePaste();
+    // Removes every selected element, items and models.
+    void operateDelete();
+    // Raise the element whose page is shown above, or put it below, the
+    // elements it overlaps; those go back to 0.
+    void bringToTop();
+    void sendToBottom();
+    void updateZValue2Model(QGraphicsItem *item, QStringList collidedIds);
+    const QStringList &clipboard() const { return copyIds; }
+
+    // ---- Moving, resizing and keys (templatedialog_mouse.cpp)
+    // Write positions (moves) and geometry (releases) of the selected items
+    // back into their models, where the whole pixels differ from the model.
+    void on_mouseMovePoint(QPoint point);
+    void on_mouseRelease(QPoint point);
+    void on_keyPress(QKeyEvent *event);
+
+    // ---- Text page (templatedialog_text.cpp)
+    // Connect (again) and disconnect the page's handlers: only the
+    // connections the page made itself, never piling up.
+    void connectTextProperty();
+    void disconnectTextProperty();
+    // Shows the text element with that id on the text page; runs no handler.
+    void fillTextPage(const QString &id);
 
     const TemplateModel &model() const { return templateModel; }
     QGraphicsScene *scene() const { return graphicsScene; }
@@ -243,6 +282,37 @@ private:
     void openSaveDialog(const QString &title);
     void templateSaved();
 
+    // ---- Context menu, clipboard and stacking order
+    void setViewLock(bool checked);
+    void setPositionLock(bool checked);
+    // The selected item whose page is shown; none when it is not selected.
+    BaseItem *stackingChoice() const;
+    void collideToZero(BaseItem *chosen, qreal z);
+    template <typename M>
+    void pasteFrom(QList<M> &list, const QStringList &ids, const QPointF &at);
+    QString pastedTitle(const QString &source, bool code) const;
+
+    // ---- Moving, resizing and keys
+    static bool isTextItem(const QGraphicsItem *item);
+    // The first model with that id, in any element list.
+    GraphicsModel *elementModel(const QString &id);
+    // Moves an item along one axis to a place in millimetres; its model
+    // takes the place, or where the scene's edge stopped the item.
+    void moveElement(BaseItem *item, GraphicsModel &m, Qt::Orientation axis, float mm);
+    void nudgeSelection(int key);
+    void toggleTextStyle(int key);
+
+    // ---- Text page
+    // Calls change(item, model) for every selected text, then repaints.
+    template <typename Change>
+    void applyToSelectedTexts(Change change);
+    // The first text model with that id.
+    TextModel *textModel(const QString &id);
+    RichTextItem *currentTextItem() const;
+    void applyFontSize(const QString &text);
+    void applyTextDirection(int direction);
+    void fillTextButtons(const TextModel &m);
+
     bool isDragging = false;
     QPoint dragLastGlobalPos;
     QPoint dragCurrentGlobalPos;
@@ -258,4 +328,20 @@ private:
     BackgroundPicture background;
     // ---- Adding elements ----
     AddTool addOp = AddTool::None;
+
+
+    // ---- Context menu, clipboard and stacking order
+    QMenu *graphicsViewMenu = nullptr;
+    QAction *actionViewLock = nullptr;
+    QAction *actionPositionLock = nullptr;
+    QAction *actionCopy = nullptr;
+    QAction *actionPaste = nullptr;
+    QAction *actionDelete = nullptr;
+    QAction *actionToTop = nullptr;
+    QAction *actionToBottom = nullptr;
+    QStringList copyIds;
+    QPoint rightClickPoint;
+
+    // ---- Text page
+    QList<QMetaObject::Connection> textConnections;
 };

@@ -1,4 +1,6 @@
 #include "editor/templatedialog.h"
+
+#include "editor/defaulttitle.h"
 #include "ui_templatedialog.h"
 
 #include "items/baseitem.h"
@@ -284,15 +286,8 @@ QString TemplateDialog::askPictureFile()
 
 QString TemplateDialog::createDefaultTextTitle(QString prefix) const
 {
-    QSet<QString> used;
-    for (const TextModel &text : templateModel.textModels) {
-        if (text.textTitle.startsWith(prefix))
-            used.insert(text.textTitle);
-    }
-    for (int n = 1; n <= templateModel.textModels.size(); ++n) {
-        const QString candidate = prefix + QString::number(n);
-        if (!used.contains(candidate))
-            return candidate;
-    }
-    return prefix;
+    QStringList taken;
+    for (const TextModel &text : templateModel.textModels)
+        taken << text.textTitle;
+    return DefaultTitle::firstFree(prefix, taken, templateModel.textModels.size());
 }

@@ -235,15 +235,12 @@ void TemplateDialog::followItemPosition(GraphicsModel &m, const BaseItem &item) 
 void TemplateDialog::moveElement(int type, Qt::Orientation axis, double value)
 {
     if (GraphicsModel *m = elementModel(currentId, type)) {
-        (axis == Qt::Horizontal ? m->startX : m->startY) = float(value);
         if (BaseItem *item = elementItem(currentId, type)) {
-            if (axis == Qt::Horizontal)
-                item->setX(px(m->startX));
-            else
-                item->setY(px(m->startY));
-            // An unlocked item stays on the label, and so does its model.
-            followItemPosition(*m, *item);
+            // The item stays on the label, and so does its model.
+            moveElement(item, *m, axis, float(value));
             showGeometry(type, *m);
+        } else {
+            (axis == Qt::Horizontal ? m->startX : m->startY) = float(value);
         }
     }
     graphicsView->viewport()->update();

@@ -22,7 +22,8 @@ class RichTextItem : public BaseItem
 public:
     RichTextItem();
 
-    int type() const override { return UserType + 1; }
+    enum { Type = UserType + 1 };
+    int type() const override { return Type; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
     void setText(QString text);

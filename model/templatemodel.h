@@ -32,6 +32,20 @@ public:
     QList<QrcodeModel> qrcodeModels;
     QList<BarcodeModel> barcodeModels;
     QList<RectangleBgModel> rectBgModels;
+
+    // Calls f with each element list, in the order the editor stacks kinds.
+    template <typename F>
+    void forEachElementList(F &&f)
+    {
+        f(rectangleModels);
+        f(lineModels);
+        f(circleModels);
+        f(textModels);
+        f(pictureModels);
+        f(barcodeModels);
+        f(qrcodeModels);
+        f(rectBgModels);
+    }
 };
 
 // Prefix of a background that is a picture copy of the user's own.

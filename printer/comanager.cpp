@@ -18,11 +18,6 @@ const char *const DEFAULT_PRINTER_PORT = "8111";
 constexpr int TCP_CONNECT_WAIT_MS = 800;
 constexpr int TCP_CLOSE_WAIT_MS = 30000;
 
-bool isCandidate(const QString &name)
-{
-    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
-}
-
 } // namespace
 
 ComManager::ComManager(QObject *parent)
@@ -69,7 +64,7 @@ bool ComManager::initSerialPort()
     QList<Seams::SerialPortEntry> candidates;
     const QList<Seams::SerialPortEntry> ports = Seams::availableSerialPorts();
     for (const Seams::SerialPortEntry &entry : ports) {
-        if (isCandidate(entry.name))
+        if (isPrinterPortName(entry.name))
             candidates.append(entry);
     }
 
@@ -115,6 +110,11 @@ bool ComManager::tryOpenSerial(const QString &name, const QString &location, boo
             emit serialPortPermissionError(name);
     }
     return false;
+}
+
+bool ComManager::isPrinterPortName(const QString &name)
+{
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
 }
 
 QString ComManager::getOpenedSerialPortName() const

@@ -52,6 +52,10 @@ public:
     bool printTestPage();
     bool writeUpdateProgramer(const QByteArray &image, bool mainController);
 
+    // Whether a serial device may be the printer: a USB serial or modem
+    // device, its name beginning with "ttyUSB" or "ttyACM".
+    static bool isPrinterPortName(const QString &name);
+
     // The device name ("ttyUSB0") while the serial port is open, else "".
     QString getOpenedSerialPortName() const;
     void closeSerialPort();

@@ -198,7 +198,13 @@ QByteArray PrinterProtocol::packUpdateProgramer(const QByteArray &image, bool ma
     appendU32(frame, quint32(image.size()));
     frame.append(image);
     frame = frameEnd(frame);
-    qDebug().noquote() << "packUpdateProgramer" << frame.toHex(' ') + ' ';
+    // A firmware image runs to megabytes: its hex would swell the day's log
+    // threefold, so only the frame's head is written out.
+    constexpr int LOGGED_BYTES = 512;
+    QByteArray logged = frame.left(LOGGED_BYTES).toHex(' ') + ' ';
+    if (frame.size() > LOGGED_BYTES)
+        logged += "... (" + QByteArray::number(frame.size()) + " bytes)";
+    qDebug().noquote() << "packUpdateProgramer" << logged;
     return frame;
 }
 
@@ -232,7 +238,9 @@ QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int off
     qInfo() << "packPrintV10";
     qDebug() << "start packPrint" << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     qDebug() << "offsetX is" << offsetX << "offsetY is" << offsetY;
+    // Counted as the records are built; told only for a page that is sent.
     dots = 0;
+    unsigned int sent = 0;
 
     // Page row r is image row r + offsetY; rows above the image are white.
     const int w = image.width();
@@ -269,7 +277,7 @@ QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int off
                 if (isV10Dot(pixels[x])) {
                     bits[x * RECORD_BITS_BYTES] |= mask;
                     flags[x] = 1;
-                    ++dots;
+                    ++sent;
                     anyDot = true;
                 }
             }
@@ -293,6 +301,7 @@ QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int off
     frame[4] = char((count >> 8) & 0xFF);
     frame[5] = char(count & 0xFF);
     frame = frameEnd(frame);
+    dots = sent;
     qDebug() << "packPrint" << frame.size() * 2;
     qDebug() << "end packPrint" << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return frame;
@@ -307,7 +316,9 @@ QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offset
 QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offsetX, int offsetY,
                                       unsigned int &dots)
 {
+    // Counted as the records are built; told only for a page that is sent.
     dots = 0;
+    unsigned int sent = 0;
     const int w = image.width();
     const int h = image.height();
     const int bandCount = (w + BAND_DOTS - 1) / BAND_DOTS;
@@ -330,7 +341,6 @@ QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offset
                     // Column 150k + 149 - i is bit i of the group, MSB first.
                     const int bit = BAND_DOTS - 1 - (x - first);
                     group[bit >> 3] |= uchar(0x80 >> (bit & 7));
-                    ++dots;
                     anyDot = true;
                 }
             }
@@ -356,14 +366,19 @@ QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offset
                 return refusePage("packPrint", "band index above 255");
             if (++count > MAX_RECORDS)
                 return refusePage("packPrint", "more than 65535 records");
+            const char *group = groups.constData() + (qsizetype(y) * bandCount + band) * RECORD_BITS_BYTES;
             appendU16(frame, quint32(position) & 0xFFFF);
             frame.append(char(band));
-            frame.append(groups.constData() + (qsizetype(y) * bandCount + band) * RECORD_BITS_BYTES,
-                         RECORD_BITS_BYTES);
+            frame.append(group, RECORD_BITS_BYTES);
+            // Only what is sent is printed: rows placed before position 0 are
+            // left out and cost no ink.
+            for (int i = 0; i < RECORD_BITS_BYTES; ++i)
+                sent += qPopulationCount(quint8(group[i]));
         }
     }
     frame[6] = char((count >> 8) & 0xFF);
     frame[7] = char(count & 0xFF);
+    dots = sent;
     return frameEnd(frame);
 }
 

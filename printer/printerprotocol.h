@@ -79,7 +79,8 @@ public:
     // rows above the image). packPrint (types 2 and 3): one record per inked
     // row of each 150-column band, in serpentine order; offsetX is the position
     // of the bottom image row, offsetY travels unchanged in the header.
-    // dots receives the number of dots set in the image. A page that would
+    // dots receives the number of dots the frame carries, which is what the
+    // page costs in ink (0 for a refused page). A page that would
     // need more than 65535 records or a band index above 255 is refused with a
     // warning and an empty result.
     static QByteArray packPrintV10(bool test, const QImage &image, int offsetX, int offsetY);

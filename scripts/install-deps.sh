@@ -15,6 +15,8 @@ PACKAGES=(
     xvfb xauth
     # outside oracles used by the tests
     zbar-tools qrencode zint python3 python3-openpyxl python3-websockets sqlite3
+    # reads the user manual back (pdfinfo, pdftotext) and renders its pages
+    poppler-utils
 )
 
 missing=()

@@ -56,6 +56,7 @@ fi
 folder="$build/fake-printer"
 mkdir -p "$folder/attachment"
 cp -f "$build/kelo-printer" "$folder/kelo-printer"
+cp -f "$build/Tarnwick用户手册.pdf" "$folder/"
 if [ -d "$build/translations" ]; then
     ln -sfn "$build/translations" "$folder/translations"
 fi

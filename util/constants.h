@@ -22,3 +22,7 @@ inline constexpr const char TITLE_STYLE_CONNECTED[] =
     "#lb_title_status{border-image: url(:/resources/icon/status_connected.png);}";
 inline constexpr const char TITLE_STYLE_INK_ERR[] =
     "#lb_title_status{border-image: url(:/resources/icon/status_ink_err.png);}";
+
+// The refusal shown while a print preview or template editor opened from the
+// main window is open (and an action needs it closed first).
+inline constexpr const char DIALOG_BUSY_TIP[] = "当前已打开弹窗, 不能再打开了";

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -26,6 +27,7 @@ struct Handlers {
     SerialPortListHandler serialPorts;
     SerialOpenHandler serialOpen;
     PrivilegedHandler privileged;
+    UrlOpenerHandler urlOpener;
     int jobPauseMs = 0;
 };
 
@@ -200,6 +202,15 @@ int jobPauseMs()
 }
 
 void setJobPauseMs(int ms) { handlers().jobPauseMs = ms; }
+
+bool openUrl(const QUrl &url)
+{
+    if (handlers().urlOpener)
+        return handlers().urlOpener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void setUrlOpenerHandler(UrlOpenerHandler handler) { handlers().urlOpener = std::move(handler); }
 
 void resetAll() { handlers() = Handlers(); }
 

@@ -2,10 +2,10 @@
 
 // The few places where the program meets its surroundings: the program's
 // folder, modal dialogs, the screen, the serial devices, commands run with
-// raised privileges and the notification toast. Production code
-// calls these functions, which do the real thing; tests install handlers to
-// answer dialogs, pin the screen or record toasts. Nothing else in the code base
-// is replaceable from outside.
+// raised privileges, the notification toast and the desktop's URL opener.
+// Production code calls these functions, which do the real thing; tests
+// install handlers to answer dialogs, pin the screen or record toasts.
+// Nothing else in the code base is replaceable from outside.
 
 #include <QByteArray>
 #include <QLineEdit>
@@ -15,6 +15,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 class QWidget;
@@ -104,6 +105,12 @@ void setPrivilegedHandler(PrivilegedHandler handler);
 constexpr int JOB_PAUSE_MS = 1000;
 int jobPauseMs();
 void setJobPauseMs(int ms);
+
+// Opens url with the desktop's default program (the user manual in a PDF
+// viewer); true when the desktop took it. Tests record the URL instead.
+using UrlOpenerHandler = std::function<bool(const QUrl &url)>;
+bool openUrl(const QUrl &url);
+void setUrlOpenerHandler(UrlOpenerHandler handler);
 
 // Drops every handler and override, back to the real thing.
 void resetAll();

@@ -21,9 +21,9 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextStream>
+#include <QVector>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -50,29 +50,6 @@ void writeUserTemplates(const TestSupport::TempProgramDir &dir)
     JsonFile::write(dir.file(QStringLiteral("/attachment/customTemplate.json")), array);
 }
 
-// Milliseconds of the step alone, and of the step, the table's paint and
-// the events it left (the old widgets' deletion).
-QPair<double, double> median(const std::function<void()> &step, QTableView *table,
-                             const std::function<void()> &before = [] {})
-{
-    QVector<double> alone;
-    QVector<double> painted;
-    QElapsedTimer timer;
-    for (int i = 0; i < RUNS; ++i) {
-        before();
-        QApplication::processEvents();
-        timer.start();
-        step();
-        alone.append(timer.nsecsElapsed() / 1e6);
-        table->repaint();
-        QApplication::processEvents();
-        painted.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(alone.begin(), alone.end());
-    std::sort(painted.begin(), painted.end());
-    return {alone.at(RUNS / 2), painted.at(RUNS / 2)};
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -96,19 +73,41 @@ int main(int argc, char **argv)
 
     QTextStream out(stdout);
     const int rows = table->model()->rowCount();
-    const auto rebuild = median([&] { window.refreshTemplateView(); }, table);
-    out << "rebuild of " << rows << " rows: median " << rebuild.first << " ms, with the paint "
-        << rebuild.second << " ms\n";
+    // The paint and the events it leaves (the old rows' widgets going).
+    const auto shown = [&] {
+        table->repaint();
+        QApplication::processEvents();
+    };
+    QApplication::processEvents();
+    const double rebuild = TestSupport::medianMs([&] { window.refreshTemplateView(); }, RUNS);
+    const double rebuildShown = TestSupport::medianMs([&] {
+        window.refreshTemplateView();
+        shown();
+    }, RUNS);
+    out << "rebuild of " << rows << " rows: median " << rebuild << " ms, painted and the old rows gone "
+        << rebuildShown << " ms\n";
 
     edit->setText(QStringLiteral("用户模板012"));
-    const auto filtered = median([&] { search->click(); }, table);
-    out << "search leaving " << table->model()->rowCount() << " rows: median " << filtered.first
-        << " ms, with the paint " << filtered.second << " ms\n";
+    const double filtered = TestSupport::medianMs([&] {
+        search->click();
+        shown();
+    }, RUNS);
+    out << "search leaving " << table->model()->rowCount() << " rows, painted: median " << filtered << " ms\n";
 
     edit->clear();
     search->click();
-    const auto jump = median([&] { table->scrollToBottom(); }, table, [&] { window.refreshTemplateView(); });
-    out << "jump from the top to the end of " << table->model()->rowCount() << " rows: median " << jump.first
-        << " ms, with the paint " << jump.second << " ms\n";
+    QVector<double> jumps;
+    for (int i = 0; i < RUNS; ++i) {
+        window.refreshTemplateView();
+        shown();
+        QElapsedTimer timer;
+        timer.start();
+        table->scrollToBottom();
+        shown();
+        jumps.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(jumps.begin(), jumps.end());
+    out << "jump to the end of " << table->model()->rowCount() << " rows, new rows placed and painted: median "
+        << jumps.at(RUNS / 2) << " ms\n";
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
@@ -26,6 +27,7 @@
 using TestSupport::LogCapture;
 using TestSupport::TempProgramDir;
 using TestSupport::ToastRecorder;
+using TestSupport::child;
 
 namespace {
 
@@ -35,15 +37,6 @@ struct Prompt {
     QString answer;
     bool accept = true;
 };
-
-template <typename T = QWidget>
-T *child(const QWidget &window, const QString &name)
-{
-    T *widget = window.findChild<T *>(name);
-    if (!widget)
-        qFatal("no widget %s", qPrintable(name));
-    return widget;
-}
 
 } // namespace
 
@@ -131,7 +124,7 @@ private slots:
         row("spinbox_offset_y", "singleStep", 0.01);
         row("spinbox_print_voltage", "value", 12.0);
         row("spinbox_print_voltage", "singleStep", 0.2);
-        row("spinbox_print_voltage", "maximum", 100.0);
+        row("spinbox_print_voltage", "maximum", 25.5);
         row("spinbox_print_voltage", "decimals", 1);
         row("spinbox_print_voltage", "suffix", QStringLiteral("V"));
         row("edit_ip1", "maxLength", 3);

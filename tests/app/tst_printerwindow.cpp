@@ -13,6 +13,7 @@
 #include "support/printedpage.h"
 #include "support/testfonts.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "support/xlsxfixtures.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
@@ -30,6 +31,7 @@
 #include <memory>
 
 using TestSupport::FakePrinter;
+using TestSupport::child;
 
 namespace {
 
@@ -41,15 +43,6 @@ const QString LABEL = QStringLiteral("档案盒标签");
 const QList<int> START_REQUESTS{0x10, 0x71, 0x51, 0xA005, 0xA006};
 const QList<int> PRESS_REQUESTS{0x10, 0xA005, 0xA006, 0x51, 0x71};
 
-template <typename T = QWidget>
-T *child(const QWidget &window, const char *name)
-{
-    T *widget = window.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
-
 QString indicator(const MainWindow &window)
 {
     return child(window, "lb_title_status")->toolTip();
@@ -57,12 +50,7 @@ QString indicator(const MainWindow &window)
 
 PrintPreview *openPreview()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *preview = qobject_cast<PrintPreview *>(w))
-            return preview;
-    }
-    return nullptr;
+    return TestSupport::topLevel<PrintPreview>();
 }
 
 } // namespace
@@ -81,9 +69,7 @@ private:
     std::unique_ptr<MainWindow> connectedWindow(const QStringList &args = QStringList())
     {
         m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp, args);
-        JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_printer->port()));
+        m_printer->linkTerminal();
         return std::make_unique<MainWindow>();
     }
 
@@ -345,7 +331,7 @@ private slots:
         QCOMPARE(received().mid(0, 4), (QList<int>{0x10, 0x11, 0xA1, 0xA006}));
         const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*m_printer, 1);
         QVERIFY(page.valid && page.dots > 0);
-        const QString block6 = m_printer->status()["settings"].toObject()["blocks"].toObject()["6"].toString();
+        const QString block6 = m_printer->block(6);
         const quint32 remain = 5000000u - (quint32(page.dots) * 2 * 3 + 24000);
         QCOMPARE(block6, QString::fromLatin1(InkAccount::encodeBlock(remain).toHex()));
         QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, remain);

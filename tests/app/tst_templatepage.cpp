@@ -8,6 +8,7 @@
 #include "editor/templatetrashdialog.h"
 #include "support/labelfixtures.h"
 #include "support/testsupport.h"
+#include "support/widgetlookup.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 
@@ -51,17 +52,6 @@ QStringList namesOf(const QList<TemplateModel> &list)
     return names;
 }
 
-template <typename T>
-T *topLevel()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class TestTemplatePage : public QObject
@@ -77,7 +67,7 @@ private:
 
     QTableView *table() const { return window->findChild<QTableView *>(QStringLiteral("tableView_temp_list")); }
     template <typename T = QWidget>
-    T *child(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
+    T *child(const char *name) const { return TestSupport::child<T>(*window, QLatin1String(name)); }
 
     QStringList shownNames() const { return columnTexts(table()->model(), 2); }
 
@@ -108,7 +98,7 @@ private:
         window->resize(1600, 1000);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(window->apiTemplates().isEmpty());
+        QVERIFY(window->pageTemplateList().isEmpty());
         child<QPushButton>("btn_nav_template")->click();
         toasts->clear();
     }
@@ -175,7 +165,7 @@ private slots:
         child<QLineEdit>("edt_template_name")->setText(QStringLiteral("不在用"));
         child<QComboBox>("cmb_template_list")->setCurrentText(type);
         QCOMPARE(shownNames(), shown);
-        QCOMPARE(namesOf(window->apiTemplates()), all);
+        QCOMPARE(namesOf(window->pageTemplateList()), all);
         child<QPushButton>("btn_nav_home")->click();
         child<QPushButton>("btn_nav_template")->click();
         QCOMPARE(shownNames(), shown);

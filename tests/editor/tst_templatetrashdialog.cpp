@@ -5,6 +5,7 @@
 #include "editor/templatetrashdialog.h"
 #include "support/editorground.h"
 #include "support/labelfixtures.h"
+#include "support/widgetlookup.h"
 #include "util/jsonfile.h"
 #include "util/jsonutil.h"
 #include "util/templatejson.h"
@@ -67,7 +68,7 @@ private:
     }
 
     template <typename T = QWidget>
-    T *child(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
+    T *child(const char *name) const { return TestSupport::child<T>(*dialog, QLatin1String(name)); }
     QTableView *table() const { return child<QTableView>("tableView_temp_list"); }
 
     QStringList shownNames() const { return columnTexts(table()->model(), 2); }

@@ -4,6 +4,7 @@
 //   bench_printrecord [ROWS]     (default 1000000)
 
 #include "print/printrecord.h"
+#include "support/testsupport.h"
 #include "util/sqlitetool.h"
 
 #include <QCoreApplication>
@@ -13,8 +14,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <algorithm>
-#include <functional>
+using TestSupport::medianMs;
 
 namespace {
 
@@ -22,19 +22,6 @@ void silence(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 const QStringList TYPES{QStringLiteral("城建档案"), QStringLiteral("科技档案"), QStringLiteral("文书档案"),
                         QStringLiteral("业务档案"), QStringLiteral("会计档案"), QStringLiteral("其他")};
-
-double medianMs(const std::function<void()> &work, int runs = 5)
-{
-    QVector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
 
 } // namespace
 

@@ -231,9 +231,7 @@ bool TestPrintJob::startPrinter()
     printer.reset(new FakePrinter(FakePrinter::Transport::Tcp,
                                   {QStringLiteral("--sn"), QStringLiteral("KELO2020260001"),
                                    QStringLiteral("--notify-delay-ms"), QStringLiteral("50")}));
-    if (!printer->isRunning() || !JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
-        || !JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
-        || !JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(printer->port())))
+    if (!printer->isRunning() || !printer->linkTerminal())
         return false;
     link.reset(new ComManager);
     return link->initSocketTcp() && printer->waitForConnected(true);

@@ -138,6 +138,19 @@ private slots:
         QVERIFY(!PrintRecord::createTable());
     }
 
+    void olderFilesGetTheLookupIndexes()
+    {
+        // A file as earlier versions made it: the table and its rows only.
+        sqlite(CREATE_TABLE_PRINT_RECORD
+               + QStringLiteral("INSERT INTO t_printrecord VALUES(7,'甲','文书档案',86400,'x');"));
+        for (int start = 0; start < 2; ++start)
+            QVERIFY(PrintRecord::initTable());
+        QCOMPARE(sqlite("SELECT name FROM sqlite_master WHERE type='index' AND tbl_name='t_printrecord' "
+                        "AND sql IS NOT NULL ORDER BY name"),
+                 (QStringList{"idx_printrecord_name", "idx_printrecord_time", "idx_printrecord_type_time"}));
+        QCOMPARE(sqlite("SELECT * FROM t_printrecord"), QStringList{QStringLiteral("7|甲|文书档案|86400|x")});
+    }
+
     void insertStoresTheDayOfPrinting()
     {
         QVERIFY(PrintRecord::initTable());

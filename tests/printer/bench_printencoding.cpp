@@ -5,16 +5,15 @@
 
 #include "printer/printerprotocol.h"
 #include "printer/printerprotocol3.h"
+#include "support/testsupport.h"
 #include "util/pictureutils.h"
 
-#include <QElapsedTimer>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTextStream>
 
-#include <algorithm>
 #include <functional>
 
 namespace {
@@ -75,15 +74,7 @@ QImage densePage()
 
 double medianMs(const std::function<void()> &work)
 {
-    QVector<double> times;
-    for (int i = 0; i < RUNS; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(RUNS / 2);
+    return TestSupport::medianMs(work, RUNS);
 }
 
 void benchPage(QTextStream &out, const QString &name, const QImage &page)

@@ -135,9 +135,7 @@ private:
         m_printer.reset(new FakePrinter(FakePrinter::Transport::Tcp, args));
         if (!m_printer->isRunning())
             return false;
-        JsonUtil::setCustomConfig("com.mode", "tcpSocket");
-        JsonUtil::setCustomConfig("socket.ip", "127.0.0.1");
-        JsonUtil::setCustomConfig("socket.port", QString::number(m_printer->port()));
+        m_printer->linkTerminal();
         m_com.reset(new ComManager);
         return true;
     }

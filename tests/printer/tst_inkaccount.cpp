@@ -145,9 +145,7 @@ private slots:
         ToastRecorder toasts;
         FakePrinter printer(FakePrinter::Transport::Tcp);
         QVERIFY(printer.isRunning());
-        JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"));
-        JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(printer.port()));
+        QVERIFY(printer.linkTerminal());
         ComManager link;
         QVERIFY(link.initSocketTcp());
         QSignalSpy blocks(&link, &ComManager::onReceiveReadInkbox);
@@ -163,8 +161,7 @@ private slots:
         QVERIFY(link.writeInkBox(DATA_BLOCK_INK_AMOUNT, InkAccount::encodeBlock(charge.value)));
         QVERIFY(link.readInkBox(DATA_BLOCK_INK_AMOUNT));
         QTRY_COMPARE(blocks.count(), 1);
-        QCOMPARE(printer.status().value("settings").toObject().value("blocks").toObject().value("6").toString(),
-                 QStringLiteral("00000005fffffffa0000000506f906f9"));
+        QCOMPARE(printer.block(6), QStringLiteral("00000005fffffffa0000000506f906f9"));
         quint32 readBack = 0;
         QVERIFY(InkAccount::decodeBlock(blocks.takeFirst().at(0).value<stInkbox>(), &readBack));
         QCOMPARE(readBack, 5u);

@@ -1,10 +1,14 @@
 #include "printer/printerprotocol.h"
+#include "support/fakeprinter.h"
+#include "support/printedpage.h"
 #include "support/testsupport.h"
 
 #include <QColor>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
+
+#include <memory>
 
 using TestSupport::LogCapture;
 
@@ -160,7 +164,12 @@ class TestPrintEncoding : public QObject
 {
     Q_OBJECT
 
+private:
+    std::unique_ptr<TestSupport::FakePrinter> m_decoder;
+
 private slots:
+    void cleanupTestCase() { m_decoder.reset(); }
+
     void decodedFramesMatchThePage_data()
     {
         QTest::addColumn<QImage>("image");
@@ -208,6 +217,40 @@ private slots:
             QCOMPARE(dots, unsigned(expected.size()));
             QCOMPARE(PrinterProtocol::packPrint(true, image, x, 303), f);
         }
+    }
+
+    // A page costs the ink of what the printer receives, as the printer
+    // itself counts it: rows and columns left out are not charged.
+    void dotsAreTheDotsSent_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<int>("offsetX");
+        QTest::addColumn<int>("offsetY");
+        QTest::newRow("type 1") << 1 << 40 << 0;
+        QTest::newRow("type 1, rows cropped") << 1 << 40 << 100;
+        QTest::newRow("type 1, white rows above") << 1 << 0 << -30;
+        QTest::newRow("type 1, columns before 0") << 1 << -50 << 0;
+        QTest::newRow("types 2 and 3") << 2 << 500 << 303;
+        QTest::newRow("types 2 and 3, rows before 0") << 2 << -100 << 0;
+        QTest::newRow("types 2 and 3, all before 0") << 2 << -317 << 0;
+    }
+
+    void dotsAreTheDotsSent()
+    {
+        QFETCH(int, layout);
+        QFETCH(int, offsetX);
+        QFETCH(int, offsetY);
+        if (!m_decoder)
+            m_decoder = std::make_unique<TestSupport::FakePrinter>(TestSupport::FakePrinter::Transport::Tcp);
+        TestSupport::FakePrinter &decoder = *m_decoder;
+        QVERIFY(decoder.isRunning());
+        const QImage image = randomPage(331, 317, 11);
+        unsigned int dots = 12345;
+        const QByteArray frame = layout == 1 ? PrinterProtocol::packPrintV10(false, image, offsetX, offsetY, dots)
+                                             : PrinterProtocol::packPrint(false, image, offsetX, offsetY, dots);
+        const TestSupport::PrintedPage page = TestSupport::decodeFrame(decoder, frame, layout);
+        QVERIFY2(page.valid, qPrintable(page.error));
+        QCOMPARE(dots, unsigned(page.dots));
     }
 
     void whitePageHasNoRecords()
@@ -312,7 +355,7 @@ private slots:
         const QByteArray f = PrinterProtocol::packPrint(false, image, -5, 0, dots);
         QCOMPARE(u16(f, 6), 5); // rows 0..4 have positions 4..0
         QCOMPARE(f.size(), 11 + 5 * 22);
-        QCOMPARE(dots, 10u);
+        QCOMPARE(dots, 5u); // only the dots sent cost ink
         const Decoded d = decodeType23(f, -5, 10);
         QVERIFY2(d.valid, qPrintable(d.error));
         QCOMPARE(d.dots.size(), 5);

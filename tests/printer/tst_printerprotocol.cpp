@@ -146,6 +146,12 @@ private slots:
         QVERIFY(debug.contains("packStopPrint a9201013ec3c23"));
         QVERIFY(debug.contains("packUpdateProgramer a9 20 10 80 00 00 00 02 01 02 5e 3c 23 "));
         QCOMPARE(debug.size(), 3); // packReadData logs nothing
+        // A firmware image is logged by its head and size only.
+        log.clear();
+        PrinterProtocol::packUpdateProgramer(QByteArray(4 << 20, '\x5a'), true);
+        const QString line = log.messages(QtDebugMsg).value(0);
+        QVERIFY(line.endsWith(QStringLiteral("... (4194315 bytes)")));
+        QVERIFY(line.size() < 2000);
     }
 
     void handshakeCurrentLayout()

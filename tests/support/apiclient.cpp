@@ -137,6 +137,20 @@ QList<ApiClient::Event> ApiClient::expect(int count, int timeoutMs)
                             timeoutMs + 10000));
 }
 
+QStringList ApiClient::expectTexts(int count, int timeoutMs)
+{
+    QStringList texts;
+    for (const Event &e : expect(count, timeoutMs)) {
+        if (e.type == Event::Type::Closed)
+            texts << QStringLiteral("<closed %1>").arg(e.closeCode);
+        else if (e.type == Event::Type::Binary)
+            texts << QStringLiteral("<binary %1>").arg(QString::fromLatin1(e.binary.toHex()));
+        else
+            texts << e.text;
+    }
+    return texts;
+}
+
 QString ApiClient::expectText(int timeoutMs)
 {
     const QList<Event> list = expect(1, timeoutMs);

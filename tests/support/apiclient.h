@@ -11,6 +11,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace TestSupport {
 
@@ -46,6 +47,9 @@ public:
     bool sendBinary(const QByteArray &bytes);
     // The next count events; fewer (all that came, left queued) on timeout.
     QList<Event> expect(int count = 1, int timeoutMs = 5000);
+    // The next count events as texts: a text frame as itself, the end of the
+    // connection as "<closed CODE>", a binary frame as "<binary HEX>".
+    QStringList expectTexts(int count = 1, int timeoutMs = 5000);
     // The text of the next event, or a null text when it is not a text frame.
     QString expectText(int timeoutMs = 5000);
     // Every event that has arrived, without waiting.

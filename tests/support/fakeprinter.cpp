@@ -1,12 +1,14 @@
 #include "support/fakeprinter.h"
 
 #include "support/testsupport.h"
+#include "util/jsonutil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpServer>
 #include <QThread>
 
 namespace TestSupport {
@@ -57,6 +59,22 @@ FakePrinter::~FakePrinter()
         m_process.kill();
         m_process.waitForFinished(2000);
     }
+}
+
+bool FakePrinter::linkTerminal() const
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
+           && JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
+           && JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port))
+           && JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
+           && JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(probe.serverPort()));
+}
+
+QString FakePrinter::block(int number)
+{
+    return status()["settings"].toObject()["blocks"].toObject()[QString::number(number)].toString();
 }
 
 bool FakePrinter::isRunning() const

@@ -37,6 +37,11 @@ public:
     FakePrinter &operator=(const FakePrinter &) = delete;
 
     bool isRunning() const;
+    // Points the terminal's link at this printer (TCP on 127.0.0.1) in the
+    // user configuration, and the local API it serves once connected at a
+    // free loopback port, so terminals of tests running side by side never
+    // compete for one. False when the configuration was not written.
+    bool linkTerminal() const;
     Transport transport() const { return m_transport; }
     quint16 port() const { return m_port; }
     QString ptyPath() const { return m_ptyPath; }
@@ -57,6 +62,8 @@ public:
     bool clear();
     QJsonObject status();
     bool isConnected();
+    // The ink-box data block it holds now, as lower-case hex.
+    QString block(int number);
     int connections();
 
     QList<Request> requests(bool withBytes = false);

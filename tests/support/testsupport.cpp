@@ -4,11 +4,15 @@
 
 #include <QAbstractItemModel>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QProcess>
+#include <QVector>
+
+#include <algorithm>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -231,6 +235,19 @@ QStringList zbarDecode(const QImage &image, int margin)
     QStringList texts = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     texts.sort();
     return texts;
+}
+
+double medianMs(const std::function<void()> &work, int runs)
+{
+    QVector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times.at(times.size() / 2);
 }
 
 } // namespace TestSupport

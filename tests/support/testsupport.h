@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include <functional>
+
 class QAbstractItemModel;
 
 namespace TestSupport {
@@ -109,6 +111,9 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out 
 
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
 qint64 processStatusKb(const char *key);
+
+// For benchmarks: the median of `runs` timings of work, in milliseconds.
+double medianMs(const std::function<void()> &work, int runs = 5);
 
 // What zbarimg reads in the image laid on white with a margin of that many
 // pixels: one text per symbol found, sorted.

@@ -11,13 +11,11 @@
 #include "util/templatejson.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
 
-#include <algorithm>
 #include <functional>
 
 namespace {
@@ -25,15 +23,7 @@ namespace {
 // Median milliseconds of `rounds` runs.
 double timeIt(int rounds, const std::function<void()> &work)
 {
-    QVector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        ms.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms.at(ms.size() / 2);
+    return TestSupport::medianMs(work, rounds);
 }
 
 } // namespace

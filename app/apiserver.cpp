@@ -1,0 +1,220 @@
+#include "app/apiserver.h"
+
+#include "util/jsonutil.h"
+#include "util/textutil.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+namespace {
+
+const char SERVER_NAME[] = "WebApiServer";
+const char ANY_ADDRESS[] = "Any";
+
+QString code(const char *text)
+{
+    return QLatin1String(text);
+}
+
+// A message as the log shows it: at most LOGGED_CHARS characters of it.
+QString logged(const QString &text)
+{
+    if (text.size() <= ApiServer::LOGGED_CHARS)
+        return text;
+    return text.left(ApiServer::LOGGED_CHARS) + QStringLiteral("...(%1)").arg(text.size());
+}
+
+QString peer(const QWebSocket *socket)
+{
+    return QStringLiteral("Address:%1  Port:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
+} // namespace
+
+ApiServer::ApiServer(Host &host, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_server(new QWebSocketServer(QLatin1String(SERVER_NAME), QWebSocketServer::NonSecureMode, this))
+{
+    connect(m_server, &QWebSocketServer::newConnection, this, &ApiServer::onWebSocketNewConnection);
+}
+
+ApiServer::~ApiServer()
+{
+    shutdown();
+}
+
+bool ApiServer::initWebSocketServer(const QString &address, quint16 port)
+{
+    const QHostAddress host = address == QLatin1String(ANY_ADDRESS) ? QHostAddress(QHostAddress::Any)
+                                                                     : QHostAddress(address);
+    // Qt would take an address it cannot read for every interface.
+    if (host.isNull() || !m_server->listen(host, port)) {
+        const QString error = host.isNull() ? QStringLiteral("invalid address %1").arg(address)
+                                            : m_server->errorString();
+        qWarning().noquote() << "webApiServer listen failed:" << error;
+        TextUtil::showError(QStringLiteral("API接口初始化失败:") + error);
+        return false;
+    }
+    qInfo().noquote() << "WebApiServer init successed: " << host.toString() << m_server->serverPort();
+    return true;
+}
+
+bool ApiServer::isListening() const
+{
+    return m_server->isListening();
+}
+
+quint16 ApiServer::serverPort() const
+{
+    return m_server->serverPort();
+}
+
+void ApiServer::shutdown()
+{
+    m_server->disconnect(this);
+    m_server->close();
+    if (QWebSocket *client = m_client.data()) {
+        // Its handlers are the server's: none may run once it is going.
+        client->disconnect();
+        client->close(QWebSocketProtocol::CloseCodeGoingAway);
+        client->deleteLater();
+        m_client.clear();
+    }
+}
+
+void ApiServer::onWebSocketNewConnection()
+{
+    QWebSocket *socket = m_server->nextPendingConnection();
+    if (!socket)
+        return;
+    // The server does not own what it hands out; the client lives as long
+    // as its connection, and never longer than the server.
+    socket->setParent(this);
+    // Bounds what one client can make the terminal hold in memory; set
+    // before the event loop reads its first frame.
+    socket->setMaxAllowedIncomingMessageSize(MAX_MESSAGE_BYTES);
+    socket->setMaxAllowedIncomingFrameSize(MAX_MESSAGE_BYTES);
+    if (QWebSocket *previous = m_client.data()) {
+        m_client.clear();
+        previous->close(QWebSocketProtocol::CloseCodeNormal);
+        m_host.closeApiPreview();
+    }
+    m_client = socket;
+    qInfo().noquote() << "[New Connect]" << peer(socket);
+
+    send(socket, QLatin1String(WELCOME_TEXT));
+    send(socket, JsonUtil::buildJsonstrByStatus(APIModel::REQUEST_WELCOME, 1, code(APIModel::CODE_WELCOME)));
+
+    connect(socket, &QWebSocket::textMessageReceived, socket,
+            [this, socket](const QString &text) { onTextMessage(socket, text); }, Qt::DirectConnection);
+    connect(socket, &QWebSocket::disconnected, socket, [this, socket] { onDisconnected(socket); },
+            Qt::DirectConnection);
+    // Binary frames carry no request: they are not read.
+}
+
+void ApiServer::onDisconnected(QWebSocket *socket)
+{
+    qInfo().noquote() << "[Disconnect]" << peer(socket);
+    if (m_client == socket)
+        m_client.clear();
+    socket->disconnect();
+    socket->deleteLater();
+}
+
+void ApiServer::onTextMessage(QWebSocket *socket, const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    qDebug().noquote() << "receive msg" << logged(trimmed);
+    const APIModel request = JsonUtil::parseAPIRequest(trimmed);
+    qDebug() << "APIModel" << request.requestId;
+
+    const QString reply = dispatch(socket, request);
+    if (!reply.isNull())
+        send(socket, reply);
+}
+
+QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
+{
+    switch (request.requestId) {
+    case APIModel::REQUEST_TEMPLATE_LIST:
+        return JsonUtil::buildJsonstrByTemplateModel(m_host.apiTemplates(), request.seq);
+    case APIModel::REQUEST_TEMPLATE_FIELDS:
+        return templateFields(request);
+    case APIModel::REQUEST_PRINT:
+        return print(socket, request);
+    case APIModel::REQUEST_PRINTER_STATUS:
+        return printerStatus(request);
+    case APIModel::REQUEST_STOP_PRINT:
+        m_host.stopApiJob();
+        return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(APIModel::CODE_SUCCESS));
+    default:
+        qWarning().noquote() << QStringLiteral("不识别的requestId") << request.requestId;
+        // Answered all the same, with an empty message.
+        return QLatin1String("");
+    }
+}
+
+QString ApiServer::templateFields(const APIModel &request)
+{
+    // An empty name finds the empty template, whose fields are none.
+    const TemplateModel model = JsonUtil::parseTemplate(request.templateName);
+    if (model.name != request.templateName)
+        return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(APIModel::CODE_NO_TEMPLATE));
+    return JsonUtil::buildJsonstrByTemplateFailds(model, request.seq);
+}
+
+QString ApiServer::printerStatus(const APIModel &request)
+{
+    const char *status = APIModel::CODE_PRINTER_NOT_READY;
+    if (m_host.apiDialogBusy())
+        status = APIModel::CODE_BUSY;
+    else if (m_host.apiPrinterState() != 0)
+        status = APIModel::CODE_IDLE_OR_FINISHED;
+    return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(status));
+}
+
+QString ApiServer::print(QWebSocket *socket, const APIModel &request)
+{
+    const auto status = [&request](const char *text) {
+        return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(text));
+    };
+    if (!m_host.apiCheckPrinter())
+        return status(APIModel::CODE_PRINTER_NOT_READY);
+    if (m_host.apiDialogBusy())
+        return status(APIModel::CODE_BUSY);
+    // A name that finds no template would print blank labels onto the boxes.
+    if (request.templateName.isEmpty() || !JsonUtil::getAllTemplateNames().contains(request.templateName))
+        return status(APIModel::CODE_NO_TEMPLATE);
+    if (request.data.isEmpty()) {
+        // Nothing to print: the job is over as soon as it is accepted.
+        send(socket, status(APIModel::CODE_SUCCESS));
+        send(socket, status(APIModel::CODE_IDLE_OR_FINISHED));
+        return QString();
+    }
+
+    // The client that asked hears when the job's preview closes, if it is
+    // still connected then.
+    const QPointer<QWebSocket> client(socket);
+    const APIModel asked = request;
+    QString reply = code(APIModel::CODE_SUCCESS);
+    m_host.openApiPreview(request.templateName, request.data, &reply, [client, asked] {
+        send(client.data(), JsonUtil::buildJsonstrByStatus(asked.requestId, asked.seq,
+                                                           code(APIModel::CODE_IDLE_OR_FINISHED)));
+        qInfo().noquote() << "Printe finished Dialog::dialogClosed";
+    });
+    return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, reply);
+}
+
+bool ApiServer::send(QWebSocket *socket, const QString &text)
+{
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (socket->sendTextMessage(text) < 0) {
+        qWarning().noquote() << "sendFailed:" << socket->errorString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+// The local websocket API: other programs on the network list the templates,
+// read a template's fields, print rows with a template, ask for the printer's
+// state and stop printing. One client at a time; a new one evicts the last.
+//
+// The server decides and answers; what it needs of the terminal (the printer
+// state, whether a window is open, the API print preview) it asks its Host,
+// which the main window is. Requests and replies are the JSON messages built
+// and read by JsonUtil.
+
+#include "model/apimodel.h"
+#include "model/templatemodel.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QtGlobal>
+
+#include <functional>
+
+class QWebSocket;
+class QWebSocketServer;
+
+class ApiServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the server asks of the terminal.
+    class Host
+    {
+    public:
+        virtual ~Host() = default;
+        // A print preview or template editor opened from the terminal is open.
+        virtual bool apiDialogBusy() const = 0;
+        // 0 not connected, 1 connected, 2 ink-box error.
+        virtual uchar apiPrinterState() const = 0;
+        // Whether a printer action may go ahead; tells the user why not.
+        virtual bool apiCheckPrinter() = 0;
+        // Every template, as the store holds them now.
+        virtual QList<TemplateModel> apiTemplates() = 0;
+        // Opens the preview of an API job and starts printing. code is the
+        // reply: "00000", or what the preview answered when it refused (it
+        // is then closed at once). jobClosed runs when the preview closes.
+        virtual void openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
+                                    QString *code, std::function<void()> jobClosed) = 0;
+        // Ends the API job after the page in progress; the preview stays open.
+        virtual void stopApiJob() = 0;
+        // Closes the API job's preview, if one is open.
+        virtual void closeApiPreview() = 0;
+    };
+
+    // Qt closes a connection whose message or frame is larger.
+    static constexpr quint64 MAX_MESSAGE_BYTES = 16 * 1024 * 1024;
+    // What the log keeps of a message.
+    static constexpr int LOGGED_CHARS = 1024;
+    static constexpr const char *WELCOME_TEXT = "welcome to the printer api";
+
+    ApiServer(Host &host, QObject *parent = nullptr);
+    ~ApiServer() override;
+
+    // Listens on address ("Any" for every interface, otherwise an address
+    // text) and port. A failure is logged and shown; the server then stays
+    // as it is, not listening.
+    bool initWebSocketServer(const QString &address, quint16 port);
+    bool isListening() const;
+    quint16 serverPort() const;
+    // Stops listening and closes the client, at once: the port is free when
+    // this returns, whatever is still to be deleted.
+    void shutdown();
+
+private:
+    void onWebSocketNewConnection();
+    void onTextMessage(QWebSocket *socket, const QString &text);
+    void onDisconnected(QWebSocket *socket);
+    // The reply to a request; null when the request answered by itself.
+    QString dispatch(QWebSocket *socket, const APIModel &request);
+    QString templateFields(const APIModel &request);
+    QString printerStatus(const APIModel &request);
+    QString print(QWebSocket *socket, const APIModel &request);
+    // Sends text when the client is still connected; false otherwise.
+    static bool send(QWebSocket *socket, const QString &text);
+
+    Host &m_host;
+    QWebSocketServer *m_server;
+    // At most one client; a new connection evicts it.
+    QPointer<QWebSocket> m_client;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/framelessdialog.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace Ui {
+class AppUpdate;
+}
+
+// The firmware update dialog: the user picks a firmware file and the printer
+// program it replaces; the dialog packs the whole file into one firmware
+// frame and hands it on with sigUpdateHardWare. Until the printer's status
+// reply is announced with updateAnswered(), 升级 stays disabled, so an image
+// is never sent twice by accident.
+class AppUpdate : public FramelessDialog
+{
+    Q_OBJECT
+
+public:
+    // Larger files are refused before they are read.
+    static constexpr qint64 MAX_FIRMWARE_BYTES = 32 * 1024 * 1024;
+
+    explicit AppUpdate(QWidget *parent = nullptr);
+    ~AppUpdate() override;
+
+    // The whole image in the file at path; empty when the file cannot be
+    // read, is empty or is larger than MAX_FIRMWARE_BYTES.
+    static QByteArray readFirmware(const QString &path);
+
+public slots:
+    // The printer answered the image last sent.
+    void updateAnswered();
+    // Escape closes the dialog like its close button.
+    void reject() override;
+
+signals:
+    void sigUpdateHardWare(QByteArray cmdMsg);
+    void sigClosed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_btn_close_clicked();
+    void on_btn_cancel_clicked();
+    void on_btn_choose_clicked();
+    void on_btn_update_clicked();
+
+private:
+    enum class State { Ready, AwaitingReply };
+    void setState(State next);
+
+    Ui::AppUpdate *ui;
+    State state = State::Ready;
+};

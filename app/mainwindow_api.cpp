@@ -1,0 +1,124 @@
+// The local API as the main window serves it: the server's life with the
+// printer state, and the print preview of an API job, wired to the printer
+// link, charged for its ink and reported to the client when it closes.
+
+#include "app/mainwindow.h"
+
+#include "print/printpreview.h"
+#include "printer/comanager.h"
+#include "printer/inkaccount.h"
+#include "util/jsonutil.h"
+
+#include <QDebug>
+
+// The server listens while a printer is connected: it is created on entering
+// state 1 when none exists and closed on entering state 0; an ink-box error
+// leaves it running.
+void MainWindow::startApiServer()
+{
+    initWebSocketServer();
+}
+
+void MainWindow::stopApiServer()
+{
+    if (!apiServer)
+        return;
+    // Closed now, so the port is free for the next server; deleted later,
+    // as this may run inside one of its own handlers.
+    apiServer->shutdown();
+    apiServer->deleteLater();
+    apiServer = nullptr;
+}
+
+void MainWindow::initWebSocketServer()
+{
+    if (apiServer)
+        return;
+    apiServer = new ApiServer(*this, this);
+    apiServer->initWebSocketServer(JsonUtil::getCustomConfig(QStringLiteral("api.address"), QStringLiteral("Any")),
+                                   JsonUtil::getApiPort());
+}
+
+bool MainWindow::apiDialogBusy() const
+{
+    return dialogBusy;
+}
+
+uchar MainWindow::apiPrinterState() const
+{
+    return printerState;
+}
+
+bool MainWindow::apiCheckPrinter()
+{
+    return checkPrinterStatus();
+}
+
+QList<TemplateModel> MainWindow::apiTemplates()
+{
+    // Read now, so a client sees the store as it is, whether or not the
+    // template page was ever shown.
+    return JsonUtil::parseTemplateList(true, true);
+}
+
+void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
+                                QString *code, std::function<void()> jobClosed)
+{
+    dialogBusy = true;
+    apiPreview = new PrintPreview(templateName, rows, this);
+    connectApiPreview(apiPreview, std::move(jobClosed));
+    apiPreview->showMaximized();
+    if (!apiPreview->onApiPrint(*code))
+        apiPreview->close();
+}
+
+void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed)
+{
+    connect(preview, &PrintPreview::sigPrint, comManager, &ComManager::sendOriginalMsg);
+    connect(preview, &PrintPreview::sigHandShake, comManager, &ComManager::startHandHake);
+    connect(preview, &PrintPreview::sigStopPrint, comManager, &ComManager::stopPrint);
+    connect(comManager, &ComManager::onReceiveHandshake, preview, &PrintPreview::receiveHandShake);
+    connect(comManager, &ComManager::onReceivePrint, preview, &PrintPreview::receivePrint);
+    connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
+    connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onApiPageInkConsumed);
+    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview, jobClosed] {
+        const std::function<void()> notice = jobClosed; // the connection goes below
+        releasePreview(preview);
+        if (apiPreview == preview)
+            apiPreview = nullptr;
+        qDebug() << "PrinterDialog::dialogClosed";
+        notice();
+    });
+}
+
+void MainWindow::releasePreview(PrintPreview *preview)
+{
+    // Still inside the preview's signal: it goes once control is back in the
+    // event loop. Its connections to the link and to the window go now, so a
+    // window closed again cannot clear the busy flag of whatever is open by
+    // then; Qt's own connections to it (the style sheet's cache among them)
+    // stay until it is destroyed.
+    disconnect(preview, nullptr, comManager, nullptr);
+    disconnect(preview, nullptr, this, nullptr);
+    preview->deleteLater();
+    dialogBusy = false;
+}
+
+void MainWindow::stopApiJob()
+{
+    if (apiPreview)
+        apiPreview->onApiStopPrint();
+}
+
+void MainWindow::closeApiPreview()
+{
+    if (apiPreview)
+        apiPreview->close();
+}
+
+void MainWindow::onApiPageInkConsumed(unsigned int inkDots)
+{
+    const InkAccount::Charge charge = InkAccount::chargeApiPage(inkDots);
+    writeInkAmount(charge.value);
+    qInfo().noquote() << charge.summary;
+}

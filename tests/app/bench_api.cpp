@@ -1,0 +1,132 @@
+// Times the local API as the main window serves it, with 1000 user templates
+// beside the 38 built-ins: requests 10 (template list) and 11 (template
+// fields) per second, and the round trip of a 3-row print job against the
+// fake printer with the job's pauses cut to 1 ms, from the request to the
+// "11000" that follows the preview's close.
+//
+//   QT_QPA_PLATFORM=offscreen bench_api [user templates, default 1000] [requests, default 200]
+
+#include "app/mainwindow.h"
+#include "support/fakeprinter.h"
+#include "support/labelfixtures.h"
+#include "support/testsupport.h"
+#include "util/fileutil.h"
+#include "util/jsonfile.h"
+#include "util/jsonutil.h"
+#include "util/printerutil.h"
+#include "util/seams.h"
+#include "util/templatejson.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QWebSocket>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+void writeUserTemplates(int count)
+{
+    QList<TemplateModel> builtins;
+    for (const QString &name : JsonUtil::getSysTemplateNames())
+        builtins.append(JsonUtil::parseTemplate(name));
+    QJsonArray users;
+    for (int i = 0; i < count; ++i) {
+        TemplateModel t = builtins.at(i % builtins.size());
+        t.name = QStringLiteral("用户模板%1").arg(i, 4, 10, QLatin1Char('0'));
+        users.append(TemplateJson::writeTemplate(t));
+    }
+    users.append(TemplateJson::writeTemplate(TestSupport::numberedLabel(QStringLiteral("档案盒标签"))));
+    JsonFile::write(FileUtil::customPath(CUSTOM_TEMPLATE_PATH), users);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int count = args.size() > 1 ? args.at(1).toInt() : 1000;
+    const int requests = args.size() > 2 ? args.at(2).toInt() : 200;
+    QTextStream out(stdout);
+
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    TestSupport::TempProgramDir dir;
+    TestSupport::ToastRecorder toasts;
+    FileUtil::checkCustomDir();
+    writeUserTemplates(count);
+    Seams::setJobPauseMs(1);
+
+    TestSupport::FakePrinter printer(TestSupport::FakePrinter::Transport::Tcp,
+                                     {"--sn", "KELO2020260001", "--notify-delay-ms", "0"});
+    printer.linkTerminal();
+    const quint16 apiPort = JsonUtil::getApiPort();
+    MainWindow window;
+    if (!waitFor([] { return PrinterUtil::s_printerSys.remainDots != 0; }, 10000)) {
+        out << "the printer did not connect\n";
+        return 1;
+    }
+
+    QWebSocket client;
+    QStringList replies;
+    QObject::connect(&client, &QWebSocket::textMessageReceived, [&](const QString &text) { replies << text; });
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(apiPort)));
+    if (!waitFor([&] { return replies.size() == 2; }, 10000)) {
+        out << "no welcome from the server\n";
+        return 1;
+    }
+    out << "user templates: " << count << ", requests per kind: " << requests << "\n";
+
+    const QList<QPair<const char *, QString>> kinds{
+        {"request 10 (template list)", QStringLiteral(R"({"requestId":10,"seq":1})")},
+        {"request 11 (template fields)", QStringLiteral(R"({"requestId":11,"seq":1,"templateName":"用户模板0500"})")},
+    };
+    for (const auto &kind : kinds) {
+        replies.clear();
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < requests; ++i)
+            client.sendTextMessage(kind.second);
+        if (!waitFor([&] { return replies.size() == requests; }, 600000)) {
+            out << kind.first << ": only " << replies.size() << " replies\n";
+            return 1;
+        }
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        out << kind.first << ": " << qRound(requests / seconds) << " per second ("
+            << replies.first().toUtf8().size() << " bytes each)\n";
+    }
+
+    QJsonArray rows;
+    for (const QMap<QString, QVariant> &row : TestSupport::numberedRows(3))
+        rows.append(QJsonObject::fromVariantMap(row));
+    const QJsonObject job{{"requestId", 12}, {"seq", 2}, {"templateName", QStringLiteral("档案盒标签")}, {"data", rows}};
+    const QString finished = QStringLiteral(R"({"code":"11000","resquestId":12,"seq":2})");
+    QVector<double> trips;
+    for (int round = 0; round < 5; ++round) {
+        replies.clear();
+        QElapsedTimer timer;
+        timer.start();
+        client.sendTextMessage(QString::fromUtf8(QJsonDocument(job).toJson(QJsonDocument::Compact)));
+        if (!waitFor([&] { return replies.contains(finished); }, 60000)) {
+            out << "the print job did not finish: " << replies.join(' ') << "\n";
+            return 1;
+        }
+        trips << timer.nsecsElapsed() / 1e6;
+    }
+    std::sort(trips.begin(), trips.end());
+    out << "3-row print job, request to \"11000\": median " << qRound(trips.at(trips.size() / 2)) << " ms (of "
+        << trips.size() << ", fastest " << qRound(trips.first()) << " ms)\n";
+    return 0;
+}

@@ -1,0 +1,241 @@
+// The API server on a loopback port, spoken to by a client written from the
+// message tables (tests/support/apiclient.py); the terminal behind it is a
+// stand-in whose state each case sets.
+
+#include "app/apiserver.h"
+#include "support/apiclient.h"
+#include "support/labelfixtures.h"
+#include "support/testsupport.h"
+#include "util/jsonutil.h"
+
+#include <QtTest>
+
+#include <memory>
+
+#ifdef __SANITIZE_ADDRESS__
+// The sanitizer's count of live heap bytes, freed memory held back for its
+// checks left out.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
+using TestSupport::ApiClient;
+
+namespace {
+
+const QString WELCOME = QStringLiteral("welcome to the printer api");
+const QString WELCOME_STATUS = QStringLiteral(R"({"code":"10000","resquestId":1,"seq":1})");
+const QString LABEL = QStringLiteral("档案盒标签");
+
+class StubHost : public ApiServer::Host
+{
+public:
+    bool busy = false;
+    uchar state = 1;
+    int opened = 0;
+    int stopped = 0;
+    QList<QMap<QString, QVariant>> rows;
+    std::function<void()> jobClosed;
+
+    bool apiDialogBusy() const override { return busy; }
+    uchar apiPrinterState() const override { return state; }
+    bool apiCheckPrinter() override { return state == 1; }
+    QList<TemplateModel> apiTemplates() override
+    {
+        TemplateModel model;
+        model.name = QStringLiteral("甲");
+        model.type = QStringLiteral("文书档案");
+        return {model};
+    }
+    void openApiPreview(const QString &, const QList<QMap<QString, QVariant>> &data, QString *,
+                        std::function<void()> notice) override
+    {
+        ++opened;
+        rows = data;
+        jobClosed = std::move(notice);
+    }
+    void stopApiJob() override { ++stopped; }
+    void closeApiPreview() override {}
+};
+
+// Bytes the program holds on its heap now (freed memory not counted).
+qint64 liveHeapBytes()
+{
+#ifdef __SANITIZE_ADDRESS__
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    return qint64(mallinfo2().uordblks);
+#endif
+}
+
+} // namespace
+
+class TestApiServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::TempProgramDir> m_dir;
+    std::unique_ptr<TestSupport::ToastRecorder> m_toasts;
+    StubHost m_host;
+    std::unique_ptr<ApiServer> m_server;
+
+    // A client past the two welcome frames.
+    std::unique_ptr<ApiClient> welcomed()
+    {
+        auto client = std::make_unique<ApiClient>(m_server->serverPort());
+        if (!client->isConnected())
+            qFatal("client: %s", qPrintable(client->error()));
+        const QStringList welcome = client->expectTexts(2);
+        if (welcome != QStringList({WELCOME, WELCOME_STATUS}))
+            qFatal("welcome: %s", qPrintable(welcome.join('|')));
+        return client;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<TestSupport::TempProgramDir>();
+        m_toasts = std::make_unique<TestSupport::ToastRecorder>();
+        m_host = StubHost();
+        m_server = std::make_unique<ApiServer>(m_host);
+        QVERIFY(m_server->initWebSocketServer(QStringLiteral("127.0.0.1"), 0));
+    }
+
+    void cleanup()
+    {
+        m_server.reset();
+        m_toasts.reset();
+        m_dir.reset();
+    }
+
+    void answersEachRequest_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<int>("opened");
+
+        const auto status = [](int id, int seq, const char *code) {
+            return QStringLiteral(R"({"code":"%1","resquestId":%2,"seq":%3})").arg(QLatin1String(code)).arg(id).arg(seq);
+        };
+        QTest::newRow("list") << R"({"requestId":10,"seq":7})" << 1 << false
+                              << QStringList{R"({"code":"00000","data":[{"templateName":"甲","templateType":"文书档案"}],"resquestId":10,"seq":7})"} << 0;
+        QTest::newRow("fields") << R"({"requestId":11,"seq":8,"templateName":"档案盒标签"})" << 0 << false
+                                << QStringList{R"({"code":"00000","data":{"":"","题名":""},"resquestId":11,"seq":8})"} << 0;
+        QTest::newRow("fields, no such template") << R"({"requestId":11,"seq":9,"templateName":"无"})" << 1 << false
+                                                  << QStringList{status(11, 9, "10003")} << 0;
+        QTest::newRow("status, ready") << R"({"requestId":13,"seq":65537})" << 1 << false << QStringList{status(13, 1, "11000")} << 0;
+        QTest::newRow("status, ink error") << R"({"requestId":13,"seq":2})" << 2 << false << QStringList{status(13, 2, "11000")} << 0;
+        QTest::newRow("status, unconnected") << R"({"requestId":13,"seq":3})" << 0 << false << QStringList{status(13, 3, "11003")} << 0;
+        QTest::newRow("status, window open") << R"({"requestId":13,"seq":4})" << 1 << true << QStringList{status(13, 4, "11001")} << 0;
+        QTest::newRow("print, ink error") << R"({"requestId":12,"seq":5,"templateName":"档案盒标签","data":[{}]})" << 2 << false
+                                          << QStringList{status(12, 5, "11003")} << 0;
+        QTest::newRow("print, window open") << R"({"requestId":12,"seq":6,"templateName":"档案盒标签","data":[{}]})" << 1 << true
+                                            << QStringList{status(12, 6, "11001")} << 0;
+        QTest::newRow("print, no such template") << R"({"requestId":12,"seq":7,"templateName":"无","data":[{}]})" << 1 << false
+                                                 << QStringList{status(12, 7, "10003")} << 0;
+        QTest::newRow("print, no name") << R"({"requestId":12,"seq":8,"data":[{}]})" << 1 << false
+                                        << QStringList{status(12, 8, "10003")} << 0;
+        QTest::newRow("print, no rows") << R"({"requestId":12,"seq":9,"templateName":"档案盒标签","data":[]})" << 1 << false
+                                        << QStringList{status(12, 9, "00000"), status(12, 9, "11000")} << 0;
+        QTest::newRow("print") << R"({"requestId":12,"seq":10,"templateName":"档案盒标签","data":[{"题名":"一"},{"题名":2}]})" << 1 << false
+                               << QStringList{status(12, 10, "00000")} << 1;
+        QTest::newRow("stop") << R"({"requestId":14,"seq":11})" << 0 << false << QStringList{status(14, 11, "00000")} << 0;
+        QTest::newRow("unknown id") << R"({"requestId":99,"seq":12})" << 1 << false << QStringList{""} << 0;
+        QTest::newRow("not json") << "{requestId:10}" << 1 << false << QStringList{""} << 0;
+    }
+
+    void answersEachRequest()
+    {
+        QFETCH(QString, request);
+        QFETCH(int, state);
+        QFETCH(bool, busy);
+        QFETCH(QStringList, replies);
+        QFETCH(int, opened);
+        TemplateModel label = TestSupport::blankLabel(LABEL);
+        for (const char *title : {"题名", "题名", ""})
+            label.textModels << TestSupport::textField(QString::fromUtf8(title), QStringLiteral("x"), 1, 1, 10, 5, 3);
+        label.qrcodeModels << TestSupport::qrField(QStringLiteral("档号"), QStringLiteral("x"), 1, 1, 8);
+        QVERIFY(JsonUtil::saveTemplate(label, false));
+        m_host.state = uchar(state);
+        m_host.busy = busy;
+
+        auto client = welcomed();
+        QVERIFY(client->sendText(request));
+        QCOMPARE(client->expectTexts(replies.size()), replies);
+        QVERIFY(client->expect(1, 200).isEmpty());
+        QCOMPARE(m_host.opened, opened);
+        QCOMPARE(m_host.stopped, request.startsWith(QLatin1String(R"({"requestId":14)")) ? 1 : 0);
+        if (!opened)
+            return;
+        QCOMPARE(m_host.rows.size(), 2);
+        QCOMPARE(m_host.rows.at(1).value(QStringLiteral("题名")), QVariant(2.0));
+        // The job's preview closes: the client hears it under its request.
+        m_host.jobClosed();
+        QCOMPARE(client->expectText(), QStringLiteral(R"({"code":"11000","resquestId":12,"seq":10})"));
+    }
+
+    // Malformed and oversized input costs bounded memory and log; binary
+    // frames are not read.
+    void inputIsBounded()
+    {
+        auto client = welcomed();
+        const QString garbage = QStringLiteral("{\"requestId\":") + QString(2000, QLatin1Char('9'));
+        const auto sendGarbage = [&] {
+            for (int i = 0; i < 1000; ++i)
+                client->sendText(garbage);
+            const QStringList replies = client->expectTexts(1000, 60000);
+            return replies.size() == 1000 && replies.join(QString()).isEmpty();
+        };
+        {
+            TestSupport::LogCapture log;
+            QVERIFY(sendGarbage());
+            int longest = 0;
+            for (const QString &message : log.messages(QtDebugMsg))
+                longest = qMax(longest, message.size());
+            QVERIFY2(longest <= ApiServer::LOGGED_CHARS + 64, qPrintable(QString::number(longest)));
+            QCOMPARE(log.warnings().size(), 1000);
+        }
+        const qint64 live = liveHeapBytes();
+        QVERIFY(sendGarbage());
+        QVERIFY2(liveHeapBytes() - live < 1024 * 1024, qPrintable(QString::number(liveHeapBytes() - live)));
+
+        QVERIFY(client->sendBinary(QByteArray(100, '\x0A')));
+        QVERIFY(client->expect(1, 300).isEmpty());
+
+        // Refused from its header, never held: the peak stays below the cap.
+        const qint64 peak = TestSupport::processStatusKb("VmHWM:");
+        client->sendText(QStringLiteral("x"), 20 * 1024 * 1024); // may find the connection closed midway
+        QCOMPARE(client->expectTexts(), QStringList{"<closed 1009>"});
+        const qint64 grown = TestSupport::processStatusKb("VmHWM:") - peak;
+        QVERIFY2(grown < qint64(ApiServer::MAX_MESSAGE_BYTES / 1024), qPrintable(QStringLiteral("%1 kB").arg(grown)));
+    }
+
+    void listenFailures_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("port taken") << "127.0.0.1" << true;
+        QTest::newRow("not an address") << "localhost:1" << false;
+    }
+
+    void listenFailures()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, taken);
+        TestSupport::LogCapture log;
+        ApiServer second(m_host);
+        QVERIFY(!second.initWebSocketServer(address, taken ? m_server->serverPort() : 0));
+        QVERIFY(!second.isListening());
+        QCOMPARE(m_toasts->toasts().size(), 1);
+        QVERIFY(m_toasts->texts().first().startsWith(QStringLiteral("API接口初始化失败:")));
+        QCOMPARE(m_toasts->toasts().first().color, QStringLiteral("#FF0000"));
+        QVERIFY(log.contains(QStringLiteral("webApiServer listen failed:")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApiServer)
+#include "tst_apiserver.moc"

@@ -1,0 +1,288 @@
+// The local API served by the main window, end to end: a client written from
+// the message tables prints rows through the window to the fake printer,
+// stops a job, is evicted, outlives a printer that goes and comes back; the
+// ink each API page costs reaches the ink box.
+
+#include "app/mainwindow.h"
+#include "print/printpreview.h"
+#include "print/printrecord.h"
+#include "support/apiclient.h"
+#include "support/fakeprinter.h"
+#include "support/labelfixtures.h"
+#include "support/printedpage.h"
+#include "support/testfonts.h"
+#include "support/testsupport.h"
+#include "support/widgetlookup.h"
+#include "util/jsonutil.h"
+#include "util/printerutil.h"
+#include "util/seams.h"
+#include "util/textutil.h"
+
+#include <QAbstractButton>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <memory>
+
+using TestSupport::ApiClient;
+using TestSupport::FakePrinter;
+
+namespace {
+
+const QString LABEL = QStringLiteral("档案盒标签");
+const QString CONNECTED = QStringLiteral("打印机已连接");
+const QString UNCONNECTED = QStringLiteral("请确认连接后点击此处进行重连");
+const QString WELCOME = QStringLiteral("welcome to the printer api");
+const QString WELCOME_STATUS = QStringLiteral(R"({"code":"10000","resquestId":1,"seq":1})");
+constexpr quint32 INK_AT_START = 5000000; // the fake printer's block 6
+
+QString status(int id, int seq, const char *code)
+{
+    return QStringLiteral(R"({"code":"%1","resquestId":%2,"seq":%3})").arg(QLatin1String(code)).arg(id).arg(seq);
+}
+
+QString printRequest(int seq, int rows)
+{
+    QJsonArray data;
+    for (const QMap<QString, QVariant> &row : TestSupport::numberedRows(rows))
+        data.append(QJsonObject::fromVariantMap(row));
+    const QJsonObject request{{"requestId", 12}, {"seq", seq}, {"templateName", LABEL}, {"data", data}};
+    return QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact));
+}
+
+// Block 6 as the table lays it out: v, ~v, v big-endian, then 06 F9 06 F9.
+QString block6(quint32 v)
+{
+    return QString::asprintf("%08x%08x%08x06f906f9", v, ~v, v);
+}
+
+PrintPreview *openPreview()
+{
+    return TestSupport::topLevel<PrintPreview>();
+}
+
+} // namespace
+
+class TestApiWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_workDir;
+    std::unique_ptr<TestSupport::TempProgramDir> m_dir;
+    std::unique_ptr<TestSupport::ToastRecorder> m_toasts;
+    std::unique_ptr<TestSupport::LogCapture> m_log;
+    std::unique_ptr<FakePrinter> m_printer;
+    std::unique_ptr<MainWindow> m_window;
+    quint16 m_apiPort = 0;
+
+    // A window linked to a fake printer of that serial number, its API
+    // server listening.
+    void connectWindow(const QString &sn)
+    {
+        m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp, QStringList{"--sn", sn});
+        QVERIFY(m_printer->linkTerminal());
+        m_apiPort = JsonUtil::getApiPort();
+        m_window = std::make_unique<MainWindow>();
+        QTRY_COMPARE(indicator(), CONNECTED);
+        QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, INK_AT_START);
+    }
+
+    QString indicator() const
+    {
+        return TestSupport::child(*m_window, QStringLiteral("lb_title_status"))->toolTip();
+    }
+
+    std::unique_ptr<ApiClient> welcomed()
+    {
+        auto client = std::make_unique<ApiClient>(m_apiPort);
+        const QStringList texts = client->expectTexts(2);
+        if (texts != QStringList({WELCOME, WELCOME_STATUS}))
+            qFatal("no welcome: %s %s", qPrintable(client->error()), qPrintable(texts.join('|')));
+        return client;
+    }
+
+    // The print frames the printer received, as it decodes them.
+    QList<TestSupport::PrintedPage> printedPages()
+    {
+        QList<TestSupport::PrintedPage> pages;
+        const QList<FakePrinter::Request> requests = m_printer->requests();
+        for (int i = 0; i < requests.size(); ++i) {
+            if (requests.at(i).command == 0x11)
+                pages << TestSupport::decodeRecordedPage(*m_printer, i);
+        }
+        return pages;
+    }
+
+    // A print job whose first page the printer takes but never reports done.
+    bool startStalledJob(ApiClient &client, int seq, int rows)
+    {
+        return m_printer->fault({{"match", 0x11}, {"noNotify", true}}) && client.sendText(printRequest(seq, rows))
+               && client.expectText() == status(12, seq, "00000");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestSupport::loadPinnedFonts());
+        QVERIFY(QDir::setCurrent(m_workDir.path()));
+        QVERIFY(PrintRecord::initTable());
+    }
+
+    void init()
+    {
+        m_log = std::make_unique<TestSupport::LogCapture>();
+        m_dir = std::make_unique<TestSupport::TempProgramDir>();
+        m_toasts = std::make_unique<TestSupport::ToastRecorder>();
+        PrinterUtil::reset();
+        Seams::setJobPauseMs(20);
+        QVERIFY(JsonUtil::saveTemplate(TestSupport::numberedLabel(LABEL), false));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_printer.reset();
+        m_toasts.reset();
+        m_dir.reset();
+        Seams::resetAll();
+        const QStringList warnings = m_log->warnings();
+        m_log.reset();
+        for (const QString &message : warnings) {
+            QVERIFY2(!message.contains(QLatin1String("connectSlotsByName")), qPrintable(message));
+            // Qt's tray looks for a signal the offscreen platform lacks; not ours.
+            if (!message.contains(QLatin1String("systemTrayWindowChanged")))
+                QVERIFY2(!message.contains(QLatin1String("QObject::connect")), qPrintable(message));
+        }
+    }
+
+    // Three rows printed, each page's ink taken from the box as the printer
+    // counts the dots it received; the client hears "11000" under its
+    // request once the preview has closed itself, unless it left.
+    void printsRowsAndAnswersWhenDone_data()
+    {
+        QTest::addColumn<QString>("sn");
+        QTest::addColumn<bool>("leaves");
+        QTest::newRow("type 2") << "KELO2020260001" << false;
+        // Its placement leaves rows of the label before the printer's first line.
+        QTest::newRow("type 3") << "KELO3020260001" << false;
+        QTest::newRow("client leaves mid-job") << "KELO2020260001" << true;
+    }
+
+    void printsRowsAndAnswersWhenDone()
+    {
+        QFETCH(QString, sn);
+        QFETCH(bool, leaves);
+        connectWindow(sn);
+        auto client = welcomed();
+        m_printer->clear();
+        QVERIFY(client->sendText(printRequest(41, 3)));
+        QCOMPARE(client->expectText(), status(12, 41, "00000"));
+        if (leaves)
+            client.reset();
+
+        QTRY_VERIFY_WITH_TIMEOUT(!openPreview(), 30000);
+        const QList<TestSupport::PrintedPage> pages = printedPages();
+        QCOMPARE(pages.size(), 3);
+        quint32 dots = 0;
+        const QSize size(TextUtil::mm2px(40, 300), TextUtil::mm2px(30, 300));
+        for (int i = 0; i < pages.size(); ++i) {
+            QVERIFY2(pages.at(i).valid && pages.at(i).dots > 0, qPrintable(pages.at(i).error));
+            dots += quint32(pages.at(i).dots);
+            if (sn.startsWith(QLatin1String("KELO20")))
+                QCOMPARE(TestSupport::zbarDecode(pages.at(i).pageImage(TextUtil::mm2px(221 - 15, 300), size), 20),
+                         QStringList{QStringLiteral("N-%1").arg(i + 1)});
+        }
+        QTRY_COMPARE(m_printer->block(6), block6(INK_AT_START - dots));
+        QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, INK_AT_START - dots);
+        QVERIFY(m_log->contains(QStringLiteral("consumInkDots :%1").arg(pages.last().dots)));
+        if (leaves)
+            return;
+        QCOMPARE(client->expectText(), status(12, 41, "11000"));
+        // The window is free again.
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":42})")));
+        QCOMPARE(client->expectText(), status(13, 42, "11000"));
+    }
+
+    // A stop ends the job after the page in progress; the preview stays
+    // open, and busy, until it is closed.
+    void aStopEndsTheJobAndTheCloseAnswers()
+    {
+        connectWindow(QStringLiteral("KELO2020260001"));
+        auto client = welcomed();
+        QVERIFY(startStalledJob(*client, 7, 3));
+        QTRY_COMPARE(printedPages().size(), 1);
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":14,"seq":8})")));
+        QCOMPARE(client->expectText(), status(14, 8, "00000"));
+        QVERIFY(m_printer->reply(0x20)); // the page in progress is done
+        QTest::qWait(300);
+        QCOMPARE(printedPages().size(), 1);
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":9})")));
+        QCOMPARE(client->expectText(), status(13, 9, "11001"));
+        QVERIFY(openPreview());
+        openPreview()->close();
+        QCOMPARE(client->expectText(), status(12, 7, "11000"));
+    }
+
+    // A new client evicts the last with a normal closure and closes its
+    // job's preview; the window is free for the newcomer.
+    void aNewClientClosesTheLastOnesPreview()
+    {
+        connectWindow(QStringLiteral("KELO2020260001"));
+        auto first = welcomed();
+        QVERIFY(startStalledJob(*first, 3, 2));
+        QVERIFY(openPreview());
+
+        auto second = welcomed();
+        QCOMPARE(first->expectTexts(), QStringList{"<closed 1000>"});
+        QTRY_VERIFY(!openPreview());
+        QVERIFY(second->sendText(QStringLiteral(R"({"requestId":13,"seq":4})")));
+        QCOMPARE(second->expectText(), status(13, 4, "11000"));
+    }
+
+    // The server goes with the printer and listens on the same port again
+    // when it comes back.
+    void listensAgainAfterTheLinkReturns()
+    {
+        connectWindow(QStringLiteral("KELO2020260001"));
+        auto client = welcomed();
+        QVERIFY(m_printer->disconnectClient());
+        QTRY_COMPARE(indicator(), UNCONNECTED);
+        QVERIFY(client->expectTexts().first().startsWith(QLatin1String("<closed")));
+        QVERIFY(!ApiClient(m_apiPort).isConnected());
+
+        QTest::mousePress(TestSupport::child(*m_window, QStringLiteral("lb_title_status")), Qt::LeftButton);
+        QTRY_COMPARE(indicator(), CONNECTED);
+        auto again = welcomed();
+        QVERIFY(again->sendText(QStringLiteral(R"({"requestId":10,"seq":5})")));
+        QVERIFY(again->expectText().contains(LABEL));
+    }
+
+    // Block 6 that cannot be written is still read back.
+    void aFailedInkWriteStillReadsBack()
+    {
+        connectWindow(QStringLiteral("KELO2020260001"));
+        TestSupport::child<QAbstractButton>(*m_window, QStringLiteral("btn_nav_print"))->click();
+        TestSupport::child<QAbstractButton>(*m_window, QStringLiteral("btn_print"))->click();
+        QPointer<PrintPreview> preview = openPreview();
+        QVERIFY(preview);
+        m_printer.reset();
+        QTRY_COMPARE(indicator(), UNCONNECTED);
+        m_toasts->clear();
+        m_log->clear();
+        emit preview->sigConsumInkDots(100, 1);
+        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("写入失败，请检查打印机连接状态")});
+        // One attempt to reach the printer for the write, one for the read.
+        QCOMPARE(m_log->warnings().filter(QStringLiteral("socket连接失败")).size(), 2);
+
+        // A closed preview leaves nothing behind in the style sheet's cache
+        // that the next window's style sheet would reach.
+        preview->close();
+        QTRY_VERIFY(!preview);
+        MainWindow another;
+    }
+};
+
+QTEST_MAIN(TestApiWindow)
+#include "tst_apiwindow.moc"
