@@ -29,12 +29,9 @@ namespace {
 const QString KEJI = QStringLiteral("科技档案");
 const QString BACKGROUND = QStringLiteral("bg.png");
 
-TemplateModel makeTemplate(const QString &name, const QString &type, const QString &background = QString())
+TemplateModel withBackground(TemplateModel model)
 {
-    TemplateModel model;
-    model.name = name;
-    model.type = type;
-    model.background = background;
+    model.background = QStringLiteral("out:") + BACKGROUND;
     return model;
 }
 
@@ -98,12 +95,10 @@ private slots:
             return answer;
         });
         // 甲 is the one entry too large to be stored while writes are limited.
-        TemplateModel bulky = bulkyLabel(QStringLiteral("甲"), KEJI);
-        bulky.background = QStringLiteral("out:") + BACKGROUND;
-        writeBin({{bulky, "2024-01-01 08:00:00"},
-                  {makeTemplate(QStringLiteral("乙"), QStringLiteral("其他")), "2024-03-01 08:00:00"},
-                  {makeTemplate(QStringLiteral("Abc"), KEJI), "2024-02-01 08:00:00"},
-                  {makeTemplate(QStringLiteral("abd"), QStringLiteral("文书档案")), "2023-12-01 08:00:00"}});
+        writeBin({{withBackground(bulkyLabel(QStringLiteral("甲"), KEJI)), "2024-01-01 08:00:00"},
+                  {blankLabel(QStringLiteral("乙"), QStringLiteral("其他")), "2024-03-01 08:00:00"},
+                  {blankLabel(QStringLiteral("Abc"), KEJI), "2024-02-01 08:00:00"},
+                  {blankLabel(QStringLiteral("abd")), "2023-12-01 08:00:00"}});
         QVERIFY(TestSupport::writeFile(ground->picture(BACKGROUND), "picture"));
     }
 
@@ -180,7 +175,7 @@ private slots:
         QFETCH(QStringList, tips);
         const QString name = QStringLiteral("甲");
         if (!liveType.isEmpty())
-            QVERIFY(JsonUtil::saveTemplate(makeTemplate(name, liveType), false));
+            QVERIFY(JsonUtil::saveTemplate(blankLabel(name, liveType), false));
         answer = answerYes;
         open();
         {
@@ -239,11 +234,11 @@ private slots:
         QFETCH(QString, sharedBy);
         QFETCH(QString, tip);
         QFETCH(bool, pictureStays);
-        const TemplateModel user = makeTemplate(QStringLiteral("丁"), KEJI, QStringLiteral("out:") + BACKGROUND);
+        const TemplateModel user = withBackground(blankLabel(QStringLiteral("丁")));
         if (sharedBy == QLatin1String("user"))
             QVERIFY(JsonUtil::saveTemplate(user, false));
         if (sharedBy == QLatin1String("bin"))
-            QVERIFY(JsonUtil::saveTemplateToTrash(makeTemplate(QStringLiteral("乙"), KEJI, user.background)));
+            QVERIFY(JsonUtil::saveTemplateToTrash(withBackground(blankLabel(QStringLiteral("乙")))));
         open();
         if (sharedBy == QLatin1String("editor"))
             dialog->setOpenTemplate(user);

@@ -30,8 +30,8 @@ Model placedElement(float x, float y, float w, float h, int z = 0)
 }
 
 // A 40 x 30 mm half-width label (20 mm spine, 10 mm fold) of the category
-// "文书档案", without elements.
-TemplateModel blankLabel(const QString &name);
+// type, without elements.
+TemplateModel blankLabel(const QString &name, const QString &type = QStringLiteral("文书档案"));
 
 QrcodeModel qrField(const QString &title, const QString &content, float x, float y, float side, int z = 0);
 // Text in the pinned WenQuanYi Zen Hei (loadPinnedFonts() first).
