@@ -3,6 +3,8 @@
 #include "ui_mainwindow.h"
 
 #include "app/adminlogin.h"
+#include "app/templatefavourites.h"
+#include "editor/templatedialog.h"
 #include "print/printpreview.h"
 #include "util/constants.h"
 #include "util/jsonutil.h"
@@ -67,8 +69,10 @@ MainWindow::~MainWindow()
 {
     // The API server asks the window for what it needs: it goes first.
     delete apiServer.data();
-    // The print page's preview is a window of its own, without a parent.
+    // The print page's preview and the template page's editor are windows
+    // of their own, without a parent.
     delete printPreview.data();
+    delete templateEditor.data();
     delete ui;
 }
 
@@ -210,9 +214,7 @@ void MainWindow::initFactoryFields()
 void MainWindow::loadTemplateNames()
 {
     sysTemplateNames = JsonUtil::getSysTemplateNames();
-    const QString favourites = JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString());
-    if (!favourites.isEmpty())
-        favouriteTemplates = favourites.split(QLatin1Char('|'));
+    favouriteTemplates = TemplateFavourites::load();
 }
 
 void MainWindow::showPage(QPushButton *navButton, QWidget *page)
@@ -227,6 +229,7 @@ void MainWindow::showPage(QPushButton *navButton, QWidget *page)
 void MainWindow::on_btn_nav_template_clicked()
 {
     showPage(ui->btn_nav_template, ui->page_template);
+    refreshTemplateView();
 }
 
 void MainWindow::on_btn_nav_print_clicked()

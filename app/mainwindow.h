@@ -4,6 +4,7 @@
 #include "app/fontselection.h"
 #include "app/networksettings.h"
 #include "model/replymodels.h"
+#include "model/templatemodel.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -29,6 +30,8 @@ class QButtonGroup;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
+class TemplateDialog;
+class VisibleRowFiller;
 
 namespace Ui {
 class MainWindow;
@@ -277,4 +280,49 @@ private:
     QPointer<AppUpdate> updateDialog;
     // The hardware-version request awaiting its reply or its page's closing.
     QPointer<HardVersionQuery> versionQuery;
+
+    // ---- Template list page (mainwindow_templates.cpp) ----
+public:
+    // Every template, unfiltered, as of the page's last rebuild (the list
+    // kept for the local API); empty until the page was first shown.
+    const QList<TemplateModel> &pageTemplateList() const { return apiTemplateList; }
+
+public slots:
+    // Rebuilds the template table from the store with the page's filters,
+    // and renews apiTemplateList.
+    void refreshTemplateView();
+
+private slots:
+    void on_btn_temp_query_clicked();
+    void on_btn_temp_search_clicked();
+    void on_cmb_template_list_currentTextChanged(const QString &text);
+    void on_btn_create_temp_clicked();
+    void on_btn_import_temp_clicked();
+    void on_btn_export_temp_clicked();
+    void on_btn_delete_in_batches_clicked();
+    void on_btn_template_trash_clicked();
+
+private:
+    // The check box, the favourite switch and the row buttons of one row.
+    void placeTemplateRow(int row);
+    void onFavouriteSwitched(QPushButton *favourite, const QString &name, bool on);
+    // A template left the store: renamed to `to`, or deleted when it is "".
+    void followFavourite(const QString &from, const QString &to);
+    // Opens the editor on a template ("" for a new one) unless a window is open.
+    void openTemplateEditor(const QString &name);
+    void renameTemplate(const QString &name);
+    void deleteTemplateRow(const QString &name);
+    void printTemplate(const QString &name);
+
+    // Ticked rows, in the order they were ticked; emptied by every rebuild.
+    QStringList selectedTemplates;
+    // "" or "全部" for every category.
+    QString templateTypeFilter;
+    // "" for every name; a part of the name, letter case included.
+    QString templateNameFilter;
+    QList<TemplateModel> apiTemplateList;
+    // The editor opened from this page, while it is open.
+    QPointer<TemplateDialog> templateEditor;
+    // Places the row widgets as rows come into view.
+    VisibleRowFiller *templateRowFiller = nullptr;
 };

@@ -52,18 +52,27 @@ void PictureFileBook::settle(const TemplateModel *stored)
     QStringList candidates = deleteOnClose + deleteOnSave;
     deleteOnClose.clear();
     deleteOnSave.clear();
+    deleteUnreferenced(candidates, stored);
+}
+
+QStringList PictureFileBook::deleteUnreferenced(const QStringList &paths, const TemplateModel *extra)
+{
+    QStringList candidates = paths;
     candidates.removeDuplicates();
+    candidates.removeAll(QString());
+    QStringList undeleted;
     if (candidates.isEmpty())
-        return;
-    const std::optional<QSet<QString>> referenced = referencedFiles(stored);
+        return undeleted;
+    const std::optional<QSet<QString>> referenced = referencedFiles(extra);
     if (!referenced) {
         qWarning() << "picture files kept: a template store cannot be read";
-        return;
+        return undeleted;
     }
     for (const QString &path : qAsConst(candidates)) {
-        if (!referenced->contains(QFileInfo(path).fileName()))
-            deleteFile(path);
+        if (!referenced->contains(QFileInfo(path).fileName()) && !deleteFile(path))
+            undeleted.append(path);
     }
+    return undeleted;
 }
 
 QSet<QString> PictureFileBook::filesOf(const TemplateModel &model)
@@ -71,10 +80,17 @@ QSet<QString> PictureFileBook::filesOf(const TemplateModel &model)
     QSet<QString> files;
     for (const PictureModel &picture : model.pictureModels)
         files.insert(picture.fileName);
-    if (model.background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
-        files.insert(model.background.mid(model.background.lastIndexOf(QLatin1Char(':')) + 1));
+    files.insert(customBackground(model.background));
     files.remove(QString());
     return files;
+}
+
+QString PictureFileBook::customBackground(const QString &background)
+{
+    // Readers take the part after the last colon.
+    if (!background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
+        return QString();
+    return background.mid(background.lastIndexOf(QLatin1Char(':')) + 1);
 }
 
 std::optional<QSet<QString>> PictureFileBook::referencedFiles(const TemplateModel *extra)
@@ -89,8 +105,10 @@ std::optional<QSet<QString>> PictureFileBook::referencedFiles(const TemplateMode
     return files;
 }
 
-void PictureFileBook::deleteFile(const QString &path)
+bool PictureFileBook::deleteFile(const QString &path)
 {
-    if (QFileInfo::exists(path) && !QFile::remove(path))
-        qWarning() << "cannot delete picture file" << path;
+    if (!QFileInfo::exists(path) || QFile::remove(path))
+        return true;
+    qWarning() << "cannot delete picture file" << path;
+    return false;
 }

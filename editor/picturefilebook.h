@@ -39,11 +39,17 @@ public:
     // The picture files a template uses: its picture elements' files and
     // its custom background.
     static QSet<QString> filesOf(const TemplateModel &model);
+    // The file name of a custom background ("out:<file>"); "" for any other.
+    static QString customBackground(const QString &background);
     // Every file name the user templates, the recycle bin and the extra
     // model (when given) reference; no value when a store cannot be read.
     static std::optional<QSet<QString>> referencedFiles(const TemplateModel *extra);
-    // Removes the file when it exists; the outcome is not reported.
-    static void deleteFile(const QString &path);
+    // Deletes the files (full paths) that nothing referencedFiles(extra)
+    // lists still uses, and none when a store cannot be read. Returns the
+    // files that should have gone but could not be deleted.
+    static QStringList deleteUnreferenced(const QStringList &paths, const TemplateModel *extra);
+    // Removes the file when it exists; false when it exists and stays.
+    static bool deleteFile(const QString &path);
 
 private:
     QStringList deleteOnClose;

@@ -16,13 +16,6 @@ namespace {
 const char *const BACKGROUND_ID = "bg";
 constexpr int BACKGROUND_Z = -999;
 
-QString customFileName(const QString &background)
-{
-    if (!background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
-        return QString();
-    return background.mid(background.lastIndexOf(QLatin1Char(':')) + 1);
-}
-
 } // namespace
 
 void TemplateDialog::addBackgroundItem()
@@ -59,7 +52,7 @@ QString TemplateDialog::picturePath(const QString &fileName) const
 
 void TemplateDialog::setBackground(const QString &text)
 {
-    const QString dropped = customFileName(templateModel.background);
+    const QString dropped = PictureFileBook::customBackground(templateModel.background);
     if (!dropped.isEmpty() && templateModel.background != text)
         recordImgOperate(IMG_REMOVED, picturePath(dropped));
     templateModel.background = text;

@@ -89,6 +89,7 @@ public:
     static bool saveTemplateToTrash(TemplateModel model);
     static QList<TemplateModel> parseTemplateListFromTrash();
     static TemplateModel parseTemplateFromTrash(const QString &name);
+    // False when the bin holds no entry of that name or was not written.
     static bool deleteTemplateFromTrash(const QString &name);
     // Asks for a file and writes the named templates (merged view, in its
     // order) there; false when cancelled or not written.

@@ -255,12 +255,16 @@ bool putEntry(const QString &path, const QString &name,
 }
 
 // Removes the first entry of the name from a store file and rewrites it.
-bool removeEntry(const QString &path, const QString &name)
+// When the entry is required, a file without it is left alone and false
+// returned.
+bool removeEntry(const QString &path, const QString &name, bool required = false)
 {
     Entries entries = readEntries(path);
     const int index = indexOfName(entries, name);
     if (index >= 0)
         entries.removeAt(index);
+    else if (required)
+        return false;
     return JsonFile::write(path, arrayOf(entries));
 }
 
@@ -389,7 +393,9 @@ TemplateModel JsonUtil::parseTemplateFromTrash(const QString &name)
 
 bool JsonUtil::deleteTemplateFromTrash(const QString &name)
 {
-    return removeEntry(trashPath(), name);
+    // Nothing removed is a failure here: the bin's callers count on the entry
+    // being gone.
+    return removeEntry(trashPath(), name, true);
 }
 
 bool JsonUtil::exportTemplate(QWidget *parent, const QList<QString> &names)

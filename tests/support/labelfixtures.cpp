@@ -10,11 +10,11 @@ const char *const NUMBER_TITLE = "编号";
 
 } // namespace
 
-TemplateModel blankLabel(const QString &name)
+TemplateModel blankLabel(const QString &name, const QString &type)
 {
     TemplateModel t;
     t.name = name;
-    t.type = QStringLiteral("文书档案");
+    t.type = type;
     t.printWidth = 40;
     t.printHeight = 30;
     t.backLength = 20;
@@ -45,6 +45,14 @@ TemplateModel numberedLabel(const QString &name)
 {
     TemplateModel t = blankLabel(name);
     t.qrcodeModels << qrField(QString::fromUtf8(NUMBER_TITLE), QStringLiteral("N-0"), 5, 5, 20);
+    return t;
+}
+
+TemplateModel bulkyLabel(const QString &name, const QString &type)
+{
+    TemplateModel t = blankLabel(name, type);
+    for (int i = 0; i < 40; ++i)
+        t.textModels << placedElement<TextModel>(1, 1, 10, 5, i);
     return t;
 }
 

@@ -30,8 +30,8 @@ Model placedElement(float x, float y, float w, float h, int z = 0)
 }
 
 // A 40 x 30 mm half-width label (20 mm spine, 10 mm fold) of the category
-// "文书档案", without elements.
-TemplateModel blankLabel(const QString &name);
+// type, without elements.
+TemplateModel blankLabel(const QString &name, const QString &type = QStringLiteral("文书档案"));
 
 QrcodeModel qrField(const QString &title, const QString &content, float x, float y, float side, int z = 0);
 // Text in the pinned WenQuanYi Zen Hei (loadPinnedFonts() first).
@@ -41,6 +41,11 @@ TextModel textField(const QString &title, const QString &content, float x, float
 // The print jobs' label: blankLabel() with one QR code, 20 mm square at
 // (5, 5), titled "编号" and showing "N-0" of its own.
 TemplateModel numberedLabel(const QString &name);
+// blankLabel() of the category type with 40 text fields: stored, it takes
+// more than BULKY_LABEL_MIN_BYTES, where a blank label takes well under 2 KB.
+constexpr qint64 BULKY_LABEL_MIN_BYTES = 16 * 1024;
+TemplateModel bulkyLabel(const QString &name, const QString &type);
+
 // Its data rows: row i (from 1) fills "编号" with "N-i".
 QList<QMap<QString, QVariant>> numberedRows(int count);
 

@@ -2,6 +2,7 @@
 
 #include "util/seams.h"
 
+#include <QAbstractItemModel>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +13,9 @@
 #include <QVector>
 
 #include <algorithm>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace TestSupport {
 
@@ -24,6 +28,24 @@ TempProgramDir::TempProgramDir()
 TempProgramDir::~TempProgramDir()
 {
     Seams::setProgramDir(QString());
+}
+
+RefusedWrites::RefusedWrites(qint64 maxBytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_oldLimit = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(maxBytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+RefusedWrites::~RefusedWrites()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_oldLimit);
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 ToastRecorder::ToastRecorder()
@@ -122,6 +144,14 @@ void LogCapture::clear()
 {
     QMutexLocker lock(&g_logMutex);
     g_log.clear();
+}
+
+QStringList columnTexts(const QAbstractItemModel *model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, column).data().toString());
+    return texts;
 }
 
 QByteArray hex(const char *digits)

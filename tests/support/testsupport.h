@@ -13,6 +13,8 @@
 
 #include <functional>
 
+class QAbstractItemModel;
+
 namespace TestSupport {
 
 // Points the program folder at a fresh temporary folder for its lifetime.
@@ -30,6 +32,21 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// For its lifetime no file of the process can grow past maxBytes, so
+// larger writes fail as on a full disk, root or not (a file-size limit:
+// writes fail with EFBIG, SIGXFSZ ignored). Reads are unaffected.
+class RefusedWrites
+{
+public:
+    explicit RefusedWrites(qint64 maxBytes = 1);
+    ~RefusedWrites();
+    RefusedWrites(const RefusedWrites &) = delete;
+    RefusedWrites &operator=(const RefusedWrites &) = delete;
+
+private:
+    unsigned long long m_oldLimit = 0;
 };
 
 // Records every toast instead of showing it, for its lifetime.
@@ -72,6 +89,9 @@ public:
     QStringList connectionWarnings() const;
     void clear();
 };
+
+// The display texts of one column of a table model, row by row.
+QStringList columnTexts(const QAbstractItemModel *model, int column);
 
 // Bytes written as hex digits ("A9 20 10": blanks are skipped).
 QByteArray hex(const char *digits);

@@ -1,0 +1,348 @@
+// The template page of the main window on a temporary store: its table and
+// filters, the row actions clicked through the cell widgets, the editor and
+// the rename dialog driven for real, and the way to the recycle bin and back.
+
+#include "app/mainwindow.h"
+#include "editor/templatedialog.h"
+#include "editor/templatesave.h"
+#include "editor/templatetrashdialog.h"
+#include "support/labelfixtures.h"
+#include "support/testsupport.h"
+#include "support/widgetlookup.h"
+#include "util/jsonutil.h"
+#include "util/seams.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString KEJI = QStringLiteral("科技档案");
+const QString OTHER = QStringLiteral("其他");
+const QString BUILT_IN = QStringLiteral("通用3CM");
+const QString USER_A = QStringLiteral("用户甲");
+const QString USER_B = QStringLiteral("用户乙");
+const QString USER_C = QStringLiteral("user丙");
+// Larger than any store write allowed while writes are limited, unlike the
+// store without it.
+const QString BULKY = QStringLiteral("大模板");
+const qint64 WRITE_LIMIT = BULKY_LABEL_MIN_BYTES / 2;
+
+QStringList namesOf(const QList<TemplateModel> &list)
+{
+    QStringList names;
+    for (const TemplateModel &model : list)
+        names.append(model.name);
+    return names;
+}
+
+} // namespace
+
+class TestTemplatePage : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempProgramDir> dir;
+    std::unique_ptr<ToastRecorder> toasts;
+    std::unique_ptr<LogCapture> log;
+    std::unique_ptr<MainWindow> window;
+    QStringList questions;
+
+    QTableView *table() const { return window->findChild<QTableView *>(QStringLiteral("tableView_temp_list")); }
+    template <typename T = QWidget>
+    T *child(const char *name) const { return TestSupport::child<T>(*window, QLatin1String(name)); }
+
+    QStringList shownNames() const { return columnTexts(table()->model(), 2); }
+
+    // The widget a row shows in a column, scrolled into view as a user would.
+    template <typename T>
+    T *cellWidget(const QString &name, int column, const QString &text = QString()) const
+    {
+        const int row = shownNames().indexOf(name);
+        if (row < 0)
+            return nullptr;
+        const QModelIndex index = table()->model()->index(row, column);
+        table()->scrollTo(index);
+        QApplication::processEvents();
+        const QList<T *> found = table()->indexWidget(index)->findChildren<T *>();
+        for (T *widget : found) {
+            if (text.isEmpty() || widget->property("text").toString() == text)
+                return widget;
+        }
+        return nullptr;
+    }
+
+    void clickRow(const QString &name, const QString &button) { cellWidget<QPushButton>(name, 5, button)->click(); }
+    void tick(const QString &name) { cellWidget<QCheckBox>(name, 0)->click(); }
+
+    void openWindow()
+    {
+        window = std::make_unique<MainWindow>();
+        window->resize(1600, 1000);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(window->pageTemplateList().isEmpty());
+        child<QPushButton>("btn_nav_template")->click();
+        toasts->clear();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<TempProgramDir>();
+        toasts = std::make_unique<ToastRecorder>();
+        log = std::make_unique<LogCapture>();
+        questions.clear();
+        Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508, 285.75)}; });
+        Seams::setQuestionHandler([this](QWidget *, const QString &, const QString &text) {
+            questions.append(text);
+            return true;
+        });
+        for (const TemplateModel &t : {blankLabel(USER_A, KEJI), blankLabel(USER_B, OTHER), blankLabel(USER_C, KEJI),
+                                       bulkyLabel(BULKY, OTHER)})
+            QVERIFY(JsonUtil::saveTemplate(t, false));
+        openWindow();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Qt's own tray asks the offscreen platform for a signal it lacks.
+        for (const QString &warning : log->connectionWarnings())
+            QVERIFY2(warning.contains(QLatin1String("systemTrayWindowChanged")), qPrintable(warning));
+        log.reset();
+        toasts.reset();
+        Seams::resetAll();
+        dir.reset();
+    }
+
+    void filtersLeaveTheApiListWhole_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("every");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("no filter") << QStringLiteral("全部") << QString() << true << QStringList();
+        QTest::newRow("category and name") << KEJI << QStringLiteral("用户") << false
+                                           << QStringList{USER_A};
+        QTest::newRow("part of a name") << QStringLiteral("全部") << QStringLiteral("r丙")
+                                        << false << QStringList{USER_C};
+    }
+
+    void filtersLeaveTheApiListWhole()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, name);
+        QFETCH(bool, every);
+        QFETCH(QStringList, shown);
+        const QStringList all = namesOf(JsonUtil::parseTemplateList(true, true));
+        if (every)
+            shown = all;
+        child<QLineEdit>("edt_template_name")->setText(name);
+        child<QPushButton>("btn_temp_search")->click();
+        // The category takes the name last searched, not what the edit shows.
+        child<QLineEdit>("edt_template_name")->setText(QStringLiteral("不在用"));
+        child<QComboBox>("cmb_template_list")->setCurrentText(type);
+        QCOMPARE(shownNames(), shown);
+        QCOMPARE(namesOf(window->pageTemplateList()), all);
+        child<QPushButton>("btn_nav_home")->click();
+        child<QPushButton>("btn_nav_template")->click();
+        QCOMPARE(shownNames(), shown);
+    }
+
+    void batchDelete_data()
+    {
+        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<bool>("unwritable");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QStringList>("binned");
+        QTest::newRow("nothing ticked") << QStringList() << false << "请选择需要删除的模板" << QStringList();
+        QTest::newRow("a built-in among them") << QStringList{USER_A, BUILT_IN} << false << "不能删除系统内置的模板"
+                                               << QStringList();
+        QTest::newRow("user templates") << QStringList{USER_A, USER_B} << false << "删除完成"
+                                        << QStringList{USER_B, USER_A};
+        QTest::newRow("bin not written") << QStringList{BULKY} << true << "删除失败" << QStringList();
+    }
+
+    void batchDelete()
+    {
+        QFETCH(QStringList, ticked);
+        QFETCH(bool, unwritable);
+        QFETCH(QString, tip);
+        QFETCH(QStringList, binned);
+        for (const QString &name : ticked)
+            tick(name);
+        {
+            std::unique_ptr<RefusedWrites> refused(unwritable ? new RefusedWrites(WRITE_LIMIT) : nullptr);
+            child<QPushButton>("btn_delete_in_batches")->click();
+        }
+        QCOMPARE(toasts->texts(), QStringList{tip});
+        QStringList binnedNow = namesOf(JsonUtil::parseTemplateListFromTrash());
+        binnedNow.sort();
+        QCOMPARE(binnedNow, binned);
+        for (const QString &name : ticked)
+            QCOMPARE(JsonUtil::getAllTemplateNames().contains(name), !binned.contains(name));
+    }
+
+    void rowDelete_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("unwritable");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<bool>("binned");
+        QTest::newRow("user template") << USER_B << false << "删除成功" << true;
+        QTest::newRow("built-in") << BUILT_IN << false << "不能删除系统内置的模板" << false;
+        QTest::newRow("bin not written") << BULKY << true << "删除失败" << false;
+    }
+
+    void rowDelete()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, unwritable);
+        QFETCH(QString, tip);
+        QFETCH(bool, binned);
+        JsonUtil::setCustomConfig(QStringLiteral("template.default"), name);
+        openWindow();
+        {
+            std::unique_ptr<RefusedWrites> refused(unwritable ? new RefusedWrites(WRITE_LIMIT) : nullptr);
+            clickRow(name, QStringLiteral("删除"));
+        }
+        // A deleted favourite holds no slot that no switch could free.
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()),
+                 binned ? QString() : name);
+        QCOMPARE(questions, QStringList{QStringLiteral("是否删除模板\"%1\"?").arg(name)});
+        QCOMPARE(toasts->texts(), QStringList{tip});
+        QCOMPARE(JsonUtil::parseTemplateFromTrash(name).name.isEmpty(), !binned);
+        QCOMPARE(shownNames().contains(name), !binned);
+    }
+
+    void favourites_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("tips");
+        QTest::newRow("first") << QString() << USER_A << USER_A << QStringList();
+        QTest::newRow("fourth refused") << "通用2CM|通用3CM|通用4CM" << USER_A << "通用2CM|通用3CM|通用4CM"
+                                        << QStringList{QStringLiteral("仅允许设置3个常用模板")};
+        QTest::newRow("an empty entry leaves room") << "通用2CM||通用4CM" << USER_A << "通用2CM||通用4CM|" + USER_A
+                                                    << QStringList();
+        QTest::newRow("switched off") << "通用2CM|" + USER_A + "|通用4CM" << USER_A << "通用2CM|通用4CM" << QStringList();
+    }
+
+    void favourites()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QFETCH(QStringList, tips);
+        JsonUtil::setCustomConfig(QStringLiteral("template.default"), stored);
+        openWindow();
+        QPushButton *favourite = cellWidget<QPushButton>(name, 4);
+        const bool wasOn = favourite->isChecked();
+        favourite->click();
+        QCOMPARE(toasts->texts(), tips);
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()), expected);
+        QCOMPARE(favourite->isChecked(), !wasOn && tips.isEmpty());
+    }
+
+    void editorsOneAtATime_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::newRow("edit") << QStringLiteral("编辑");
+        QTest::newRow("create") << QStringLiteral("创建模板");
+    }
+
+    void editorsOneAtATime()
+    {
+        QFETCH(QString, second);
+        const auto press = [&](const QString &button) {
+            if (button == QStringLiteral("编辑"))
+                clickRow(USER_A, button);
+            else
+                child<QPushButton>("btn_create_temp")->click();
+        };
+        press(QStringLiteral("编辑"));
+        QPointer<TemplateDialog> editor = topLevel<TemplateDialog>();
+        QVERIFY(editor);
+        QCOMPARE(editor->model().name, USER_A);
+        press(second);
+        QCOMPARE(toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
+        editor->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!editor);
+        press(second);
+        QVERIFY(topLevel<TemplateDialog>());
+    }
+
+    void rename_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("oldStays");
+        QTest::addColumn<QStringList>("tips");
+        QTest::newRow("user template") << USER_A << false << QStringList{QStringLiteral("修改成功")};
+        QTest::newRow("built-in") << BUILT_IN << true
+                                  << QStringList{QStringLiteral("不能删除系统内置的模板"), QStringLiteral("修改成功")};
+    }
+
+    void rename()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, oldStays);
+        QFETCH(QStringList, tips);
+        JsonUtil::setCustomConfig(QStringLiteral("template.default"), name);
+        openWindow();
+        clickRow(name, QStringLiteral("重命名"));
+        auto *dialog = window->findChild<TemplateSave *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("修改模板"));
+        dialog->findChild<QComboBox *>(QStringLiteral("templateTypeBox"))->setCurrentText(QStringLiteral("其他"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("templateNameEdit"))->setText(QStringLiteral("新名字"));
+        dialog->findChild<QPushButton *>(QStringLiteral("btn_yes"))->click();
+        QCOMPARE(toasts->texts(), tips);
+        QCOMPARE(JsonUtil::getAllTemplateNames().contains(name), oldStays);
+        QVERIFY(shownNames().contains(QStringLiteral("新名字")));
+        QCOMPARE(JsonUtil::parseTemplate(QStringLiteral("新名字")).type, QStringLiteral("其他"));
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()),
+                 oldStays ? name : QStringLiteral("新名字"));
+    }
+
+    void printOpensThePrintPage()
+    {
+        clickRow(USER_B, QStringLiteral("打印"));
+        QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget(), child("page_print"));
+        QCOMPARE(child<QComboBox>("comboBox_print")->currentText(), USER_B);
+    }
+
+    // A template goes to the bin and back as a user would move it.
+    void toTheBinAndBack()
+    {
+        clickRow(USER_C, QStringLiteral("删除"));
+        QVERIFY(!shownNames().contains(USER_C));
+        child<QPushButton>("btn_template_trash")->click();
+        auto *bin = topLevel<TemplateTrashDialog>();
+        QVERIFY(bin);
+        auto *binTable = bin->findChild<QTableView *>(QStringLiteral("tableView_temp_list"));
+        QCOMPARE(binTable->model()->index(0, 2).data().toString(), USER_C);
+        const QList<QPushButton *> buttons = binTable->indexWidget(binTable->model()->index(0, 3))->findChildren<QPushButton *>();
+        buttons.first()->click();
+        bin->findChild<QPushButton *>(QStringLiteral("btn_close"))->click();
+        QVERIFY(shownNames().contains(USER_C));
+        QVERIFY(JsonUtil::parseTemplateListFromTrash().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTemplatePage)
+#include "tst_templatepage.moc"
