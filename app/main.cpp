@@ -2,6 +2,7 @@
 #include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
+#include "app/terminationsignal.h"
 #include "print/printrecord.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
@@ -38,5 +39,8 @@ int main(int argc, char *argv[])
     window.move(desktop.x() + (desktop.width() - window.width()) / 2,
                 desktop.y() + (desktop.height() - window.height()) / 2);
     window.showMaximized();
+    // Asked by the system to end, the program ends as closing its window does.
+    TerminationSignal termination;
+    QObject::connect(&termination, &TerminationSignal::sigTerminate, &window, &QWidget::close);
     return app.exec();
 }
