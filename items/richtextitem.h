@@ -50,7 +50,9 @@ public:
     void setWidth(int width);
     void setHeight(int height);
     void setAdapted(bool adapted);
-    // 1 shrinks the font's pixel size, 2 the horizontal scale.
+    // 1 shrinks the font's pixel size, 2 the horizontal scale. A new item
+    // starts in mode 1, as a new text model does, so a field shrinks in the
+    // editor the way it will when printed.
     void setAdaptedMode(int mode);
     void setMutilWarp(bool wrap);
     // Vertical text: ASCII stands upright like full-width characters.

@@ -65,6 +65,8 @@ public:
     void savePrintCfg2TemplateModel();
 
     // The current page as it prints: page size in printer dots, on white.
+    // Pages reach the printer only as frames over the link (sigPrint), never
+    // through a system print driver.
     QImage renderPage();
 
     // State, as the shell and the tests see it.

@@ -12,7 +12,8 @@
 // editor offers them. Heights are compared exactly with a text element's
 // fontSize, so they are the floats nearest to the decimals of the table.
 extern const QList<QPair<QString, float>> fontSizePairs;
-// The same names and heights, looked up by name.
+// The same names and heights, looked up by name. It is the only map of the
+// size names: no other table gives them a size of their own.
 extern const QMap<QString, float> fontSizeMap;
 
 // Style sheets of the title-bar printer status label, one per printer state.

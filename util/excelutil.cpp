@@ -1,5 +1,6 @@
 #include "util/excelutil.h"
 
+#include "util/fileutil.h"
 #include "util/seams.h"
 #include "util/xlsxreader.h"
 #include "util/xlsxwriter.h"
@@ -115,12 +116,11 @@ QStringList ExcelUtil::getExceSheetNames(const QString &path)
 
 bool ExcelUtil::exportExcelFile(QWidget *parent, const QList<QString> &headers, const QList<QStringList> &rows)
 {
-    QString fileName = Seams::getSaveFileName(parent, QStringLiteral("保存文件"), QDir::homePath(),
-                                              QStringLiteral("(*.xlsx)"));
-    if (fileName.isEmpty())
+    const QString chosen = Seams::getSaveFileName(parent, QStringLiteral("保存文件"), QDir::homePath(),
+                                                  QStringLiteral("(*.xlsx)"));
+    if (chosen.isEmpty())
         return false;
-    if (!fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
-        fileName += QLatin1String(".xlsx");
+    const QString fileName = FileUtil::withSuffix(chosen, QStringLiteral(".xlsx"));
     qDebug() << "exportExcelFile" << fileName;
 
     XlsxWriter writer(fileName);

@@ -46,6 +46,10 @@ public:
     // Base64 of the pixmap encoded as PNG.
     static QString getPixmapBase64(const QPixmap &pixmap);
 
+    // Font files are not copied anywhere: text elements offer the font
+    // families installed on the desktop (narrowed by "font.use"), and fonts
+    // are installed with the desktop's own tools, which know its font folders.
+
     // The pictures of picture, QR code and barcode elements. Each returns a new
     // pixmap that the caller deletes.
 

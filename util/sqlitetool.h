@@ -41,5 +41,7 @@ public:
     static QString batchExec(const QList<QString> &sqls, bool *ok, const QString &connectionName,
                              const QString &databaseName);
     // Closes and forgets the calling thread's connection to the database.
+    // Only this one connection can be dropped: every other stays open until
+    // the program ends, as the print record expects of its connection.
     static void destoryConn(const QString &connectionName, const QString &databaseName);
 };
