@@ -1,11 +1,14 @@
 #include "app/framelessdialog.h"
 
+#include <QColor>
 #include <QFile>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 namespace {
 
 const char STYLE_SHEET[] = ":/resources/qss/helpdialog.css";
+const QColor PLACEHOLDER_COLOR(0xBF, 0xBF, 0xBF);
 
 } // namespace
 
@@ -25,31 +28,31 @@ void FramelessDialog::WidgetInit(QWidget *strip)
     // dialog that has a parent would become a child widget painted into the
     // parent's corner, and a modal one would not block the parent.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    // The style sheet's text colour colours the placeholders too, which
+    // would then read as typed text; they are greyed once it is applied.
+    const QList<QLineEdit *> edits = findChildren<QLineEdit *>();
+    for (QLineEdit *edit : edits) {
+        edit->ensurePolished();
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::PlaceholderText, PLACEHOLDER_COLOR);
+        edit->setPalette(palette);
+    }
 }
 
 void FramelessDialog::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && titleStrip
-        && QRect(QPoint(0, 0), titleStrip->size()).contains(event->localPos().toPoint())) {
-        dragging = true;
-        lastMousePos = event->screenPos().toPoint();
-    }
+    titleDrag.press(event, titleStrip && QRect(QPoint(0, 0), titleStrip->size()).contains(event->localPos().toPoint()));
     event->ignore();
 }
 
 void FramelessDialog::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        dragging = false;
+    titleDrag.release(event);
     event->ignore();
 }
 
 void FramelessDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging) {
-        currentMousePos = event->screenPos().toPoint();
-        move(pos() + (currentMousePos - lastMousePos));
-        lastMousePos = currentMousePos;
-    }
+    titleDrag.follow(this, event);
     event->ignore();
 }

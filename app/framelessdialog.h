@@ -1,7 +1,8 @@
 #pragma once
 
+#include "util/windowdrag.h"
+
 #include <QDialog>
-#include <QPoint>
 
 // Base of the shell's small dialogs (firmware update, help pages): a frameless
 // top-level dialog styled by helpdialog.css and dragged by a left press in
@@ -25,7 +26,5 @@ protected:
 
 private:
     QWidget *titleStrip = nullptr;
-    bool dragging = false;
-    QPoint lastMousePos;
-    QPoint currentMousePos;
+    WindowDrag titleDrag;
 };

@@ -9,12 +9,16 @@
 
 #include <QApplication>
 #include <QDesktopWidget>
+#include <QLocale>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     app.setApplicationVersion(QStringLiteral("1.0"));
+    // The interface is Chinese whatever the system's language: calendars,
+    // month and day names included.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     // Before the log handler, so a missing translation shows on standard error.
     QTranslator translator;

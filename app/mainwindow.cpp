@@ -272,28 +272,21 @@ bool MainWindow::inTitleStrip(const QPoint &globalPos) const
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->screenPos().toPoint();
-    if (event->button() == Qt::LeftButton && inTitleStrip(pos)) {
-        dragging = true;
-        lastMousePos = pos;
-    }
+    titleDrag.press(event, inTitleStrip(event->screenPos().toPoint()));
     // Any press the window's children leave to it closes the help pop-up.
     ui->frame_help_nav->hide();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!dragging || isMaximized())
-        return;
-    currentMousePos = event->screenPos().toPoint();
-    move(pos() + (currentMousePos - lastMousePos));
-    lastMousePos = currentMousePos;
+    // A maximised window stays put; the drag goes on should it be restored.
+    if (!isMaximized())
+        titleDrag.follow(this, event);
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        dragging = false;
+    titleDrag.release(event);
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent *event)

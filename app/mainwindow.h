@@ -3,8 +3,10 @@
 #include "app/apiserver.h"
 #include "app/fontselection.h"
 #include "app/networksettings.h"
+#include "printer/inkaccount.h"
 #include "model/replymodels.h"
 #include "model/templatemodel.h"
+#include "util/windowdrag.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -100,9 +102,7 @@ private:
     QAction *restoreAction = nullptr;
     QAction *quitAction = nullptr;
     QStringList favouriteTemplates;
-    bool dragging = false;
-    QPoint lastMousePos;
-    QPoint currentMousePos;
+    WindowDrag titleDrag;
     Ui::MainWindow *ui;
     QStringList sysTemplateNames;
     bool adminMode = false;
@@ -148,8 +148,10 @@ private:
     void onTitleStatusPressed();
     void offerPermissionElevation(const QString &portName);
     void improveSerialPort(const QString &portName);
-    // Writes the ink quantity into ink-box block 6 and reads it back.
-    void writeInkAmount(quint32 value);
+    // The one write of ink-box block 6, shared by the print page's and the
+    // API's pages and the manual cleaning: writes the charged quantity,
+    // reads the block back and logs the charge.
+    void writeInkCharge(const InkAccount::Charge &charge);
     void onPrintPageInkConsumed(unsigned int inkDots, int pageIndex);
     void set_combobox_placeholdertext();
 
@@ -283,8 +285,9 @@ private:
 
     // ---- Template list page (mainwindow_templates.cpp) ----
 public:
-    // Every template, unfiltered, as of the page's last rebuild (the list
-    // kept for the local API); empty until the page was first shown.
+    // Every template, unfiltered, as of the page's last rebuild; empty until
+    // the page was first shown. The local API reads the store itself, at the
+    // time of each request.
     const QList<TemplateModel> &pageTemplateList() const { return apiTemplateList; }
 
 public slots:

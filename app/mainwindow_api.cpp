@@ -118,7 +118,5 @@ void MainWindow::closeApiPreview()
 
 void MainWindow::onApiPageInkConsumed(unsigned int inkDots)
 {
-    const InkAccount::Charge charge = InkAccount::chargeApiPage(inkDots);
-    writeInkAmount(charge.value);
-    qInfo().noquote() << charge.summary;
+    writeInkCharge(InkAccount::chargeApiPage(inkDots));
 }

@@ -22,6 +22,14 @@ namespace {
 
 constexpr int PRINT_TABLE_SECTION_WIDTH = 105;
 
+// A title wider than the default width widens its column, so none is cut.
+void fitColumnsToTitles(QTableView *view)
+{
+    QHeaderView *header = view->horizontalHeader();
+    for (int column = 0; column < header->count(); ++column)
+        header->resizeSection(column, qMax(PRINT_TABLE_SECTION_WIDTH, header->sectionSizeHint(column)));
+}
+
 } // namespace
 
 void MainWindow::refreshPrinterView()
@@ -82,6 +90,7 @@ void MainWindow::showPrintTable(const QString &templateName)
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view->verticalHeader()->hide();
     view->setSelectionMode(QAbstractItemView::NoSelection);
+    fitColumnsToTitles(view);
 }
 
 void MainWindow::on_btn_import_data_clicked()
@@ -98,6 +107,7 @@ void MainWindow::onImportExcelFinished(const QMap<QString, QStringList> &data)
     auto *table = qobject_cast<QStandardItemModel *>(ui->tableView_print_data->model());
     const QStringList titles = PrintDataTable::titles(JsonUtil::parseTemplate(ui->comboBox_print->currentText()));
     PrintDataTable::fillFromImport(table, titles, data);
+    fitColumnsToTitles(ui->tableView_print_data);
 }
 
 void MainWindow::on_btn_export_data_clicked()

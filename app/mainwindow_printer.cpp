@@ -267,19 +267,18 @@ void MainWindow::improveSerialPort(const QString &portName)
         SerialPermission::grant(portName, password);
 }
 
-void MainWindow::writeInkAmount(quint32 value)
+void MainWindow::writeInkCharge(const InkAccount::Charge &charge)
 {
-    if (!comManager->writeInkBox(DATA_BLOCK_INK_AMOUNT, InkAccount::encodeBlock(value)))
+    if (!comManager->writeInkBox(DATA_BLOCK_INK_AMOUNT, InkAccount::encodeBlock(charge.value)))
         InkAccount::showWriteFailed();
     // Read back in every case: the reply puts the ink box's own value in place.
     comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
+    qInfo().noquote() << charge.summary;
 }
 
 void MainWindow::onPrintPageInkConsumed(unsigned int inkDots, int pageIndex)
 {
-    const InkAccount::Charge charge = InkAccount::chargePrintPage(inkDots, pageIndex);
-    writeInkAmount(charge.value);
-    qInfo().noquote() << charge.summary;
+    writeInkCharge(InkAccount::chargePrintPage(inkDots, pageIndex));
 }
 
 void MainWindow::set_combobox_placeholdertext()

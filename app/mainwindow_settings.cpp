@@ -193,7 +193,5 @@ void MainWindow::on_btn_nav_setting_8_clicked()
         return;
     }
     qInfo().noquote() << QStringLiteral("手动清洗墨盒");
-    const InkAccount::Charge charge = InkAccount::chargeCleaning();
-    writeInkAmount(charge.value);
-    qInfo().noquote() << charge.summary;
+    writeInkCharge(InkAccount::chargeCleaning());
 }

@@ -171,6 +171,9 @@ void MainWindow::openTemplateEditor(const QString &name)
     templateEditor = editor;
     connect(editor, &TemplateDialog::refreshTemplateView, this, &MainWindow::refreshTemplateView);
     connect(editor, &TemplateDialog::dialogClosed, this, [this, editor] {
+        // Once only: a second close of the same editor must not free the
+        // window for whatever was opened after it.
+        disconnect(editor, nullptr, this, nullptr);
         dialogBusy = false;
         editor->deleteLater();
     });
@@ -194,6 +197,8 @@ void MainWindow::renameTemplate(const QString &name)
         dialog->close();
         dialog->deleteLater();
     });
+    // Escape ends it without its own buttons, which would delete it.
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     dialog->open();
 }
 

@@ -77,28 +77,19 @@ void PrintAddFile::on_btn_confirm_clicked()
 
 void PrintAddFile::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton
-        && QRect(QPoint(0, 0), form->top_frame->size()).contains(event->localPos().toPoint())) {
-        dragging = true;
-        lastPos = event->screenPos().toPoint();
-    }
+    titleDrag.press(event, QRect(QPoint(0, 0), form->top_frame->size()).contains(event->localPos().toPoint()));
     event->ignore();
 }
 
 void PrintAddFile::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging) {
-        currentPos = event->screenPos().toPoint();
-        move(pos() + (currentPos - lastPos));
-        lastPos = currentPos;
-    }
+    titleDrag.follow(this, event);
     event->ignore();
 }
 
 void PrintAddFile::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        dragging = false;
+    titleDrag.release(event);
     event->ignore();
 }
 

@@ -3,9 +3,10 @@
 // The modal dialog that brings print data onto the print page: choose (or
 // drop) an .xlsx workbook, pick a sheet, confirm.
 
+#include "util/windowdrag.h"
+
 #include <QDialog>
 #include <QMap>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -41,9 +42,7 @@ private:
     // Takes a workbook as the one to import and lists its sheets.
     void chooseFile(const QString &path);
 
-    bool dragging = false;
-    QPoint lastPos;
-    QPoint currentPos;
+    WindowDrag titleDrag;
     QString filePath;
     Ui::PrintAddFile *form;
 };

@@ -539,30 +539,22 @@ bool PrintPreview::eventFilter(QObject *watched, QEvent *event)
 
 void PrintPreview::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton
-        && QRect(0, 0, ui->print_top_widget->width(), ui->print_top_widget->height()).contains(event->pos())) {
-        dragging = true;
-        dragPos = event->globalPos();
-    }
+    titleDrag.press(event, QRect(0, 0, ui->print_top_widget->width(), ui->print_top_widget->height())
+                               .contains(event->pos()));
     event->ignore();
 }
 
 void PrintPreview::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging) {
-        const QPoint now = event->screenPos().toPoint();
-        move(pos() + now - dragPos);
-        dragPos = now;
-        if (isMaximized())
-            showNormal();
-    }
+    // Dragging a maximised window takes it out of its maximised state.
+    if (titleDrag.follow(this, event) && isMaximized())
+        showNormal();
     event->ignore();
 }
 
 void PrintPreview::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        dragging = false;
+    titleDrag.release(event);
     event->ignore();
 }
 

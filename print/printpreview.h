@@ -15,11 +15,11 @@
 #include "model/replymodels.h"
 #include "model/templatemodel.h"
 #include "print/pagesource.h"
+#include "util/windowdrag.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QPoint>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -134,8 +134,7 @@ private:
     bool prepareJob(QList<int> *pages);
     void scrollToolsToBottom();
 
-    bool dragging = false;
-    QPoint dragPos;
+    WindowDrag titleDrag;
     TemplateModel templateModel;
     QList<QMap<QString, QVariant>> rows;
     int pageIndex = 0;

@@ -1,68 +1,115 @@
 #!/usr/bin/env bash
-# Starts the program on a virtual display and saves a picture of each page
-# of the main window, for looking at by hand:
+# Starts the terminal against the stand-in printer (scripts/run.sh
+# --fake-printer) on a virtual display with a window manager, walks through
+# its pages and dialogs as a user would and saves a picture of each, for
+# looking at by hand:
 #   bash scripts/screenshots.sh [output folder]     (default build-release/screenshots)
-# Builds the program with scripts/run.sh's build and installs the capture
-# tools (ImageMagick, xdotool) when missing.
+# Installs the capture tools (ImageMagick, xdotool, openbox) when missing.
+# The clicks are placed for the maximised window on a 1920x1080 screen.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KELO_RUN_BUILD_DIR:-$here/build-release}"
 out="${1:-$build/screenshots}"
 
 bash "$here/scripts/install-deps.sh"
-for tool in import:imagemagick xdotool:xdotool; do
+for tool in import:imagemagick xdotool:xdotool openbox:openbox; do
     if ! command -v "${tool%%:*}" >/dev/null; then
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${tool##*:}"
     fi
 done
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target kelo-printer
 mkdir -p "$out"
 
 display=":$((100 + RANDOM % 800))"
 Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp &
 xvfb_pid=$!
-program_pid=""
+run_pid=""
+wm_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 export DISPLAY="$display"
 sleep 1
+# Without a window manager nothing is maximised.
+openbox >/dev/null 2>&1 &
+wm_pid=$!
 
-(cd "$build" && exec ./kelo-printer) &
-program_pid=$!
+# Rows to import on the print page, for the built-in template 通用3CM.
+rows="$out/rows.xlsx"
+/usr/bin/python3 - "$rows" <<'EOF'
+import sys
+import openpyxl
+book = openpyxl.Workbook()
+sheet = book.active
+sheet.title = "数据"
+sheet.append(["脊背档号", "档号", "馆室号", "缩微号", "脊背案卷题名", "案卷题名", "编制单位", "编制日期", "保管期限", "密级"])
+for i in range(1, 5):
+    sheet.append([f"A-2024-{i:03d}", f"A-2024-{i:03d}", "001", f"W{i}", f"城建档案第{i}卷",
+                  f"道路工程竣工资料第{i}卷", "城建档案馆", f"2024-05-0{i}", "永久", "内部"])
+book.save(sys.argv[1])
+EOF
+
+bash "$here/scripts/run.sh" --fake-printer >"$out/run.log" 2>&1 &
+run_pid=$!
 window=""
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
     window="$(xdotool search --name '^Tarnwick$' 2>/dev/null | head -1 || true)"
     [ -n "$window" ] && break
-    sleep 0.2
+    sleep 0.5
 done
 if [ -z "$window" ]; then
-    echo "the main window did not appear" >&2
+    echo "the main window did not appear; see $out/run.log" >&2
     exit 1
 fi
-sleep 1
+sleep 3
 
-# Navigation buttons sit in the left column below the 80 px title block,
-# 50 px high with 12 px between them; the help button is at the bottom.
 click() {
-    xdotool mousemove --window "$window" "$1" "$2" click 1
-    sleep 0.6
+    xdotool mousemove "$1" "$2" click 1
+    sleep "${3:-0.8}"
 }
 shot() {
     import -window root "$out/$1.png"
     echo "$out/$1.png"
 }
+# The help pop-up's entries from the top, 48 px apart; without branding
+# (config.ini) the about entry at the bottom is hidden and the rest move down.
+branded=false
+grep -qs '^config=true' "$build/fake-printer/config.ini" && branded=true
+help_entry() {
+    local top=605
+    $branded || top=653
+    click 124 1006
+    click 130 $((top + 48 * $1)) 1.5
+}
+
 shot home
-click 125 179; shot templates
-click 125 241; shot print
-click 125 303; shot settings
-# Scroll the settings page down in steps to see its lower sections.
-xdotool mousemove --window "$window" 900 700
+click 160 178 1.5; shot templates
+click 160 302 1.5; shot settings
+xdotool mousemove 1000 700
 for part in 2 3; do
     xdotool click --repeat 8 5; sleep 0.6; shot "settings-$part"
 done
-click 125 241
-xdotool mousemove --window "$window" 125 1010 click 1; sleep 0.6; shot help-menu
+click 124 1006; shot help-menu
+click 124 1006
+help_entry 5; shot help-api; click 1212 338
+help_entry 4; shot help-versions; click 1212 338
+help_entry 2; shot firmware; click 1212 338
+if $branded; then
+    help_entry 7; shot help-about; click 1212 338
+fi
+
+# The print page: one template, four imported rows, then its preview.
+click 160 240 1.5
+click 688 102 0.3
+xdotool key ctrl+a; xdotool type --delay 150 "通用3CM"; xdotool key Return; sleep 1
+shot print
+click 1638 102 1.5
+click 927 405 2
+xdotool type "$rows"; xdotool key Return; sleep 1.5
+shot import
+click 1191 696 1.5; shot print-imported
+click 1845 102 4; shot preview
+click 1892 24 1.5
+click 1888 24 2

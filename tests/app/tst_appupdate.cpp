@@ -120,6 +120,10 @@ private slots:
         QVERIFY(child<QAbstractButton>(dialog, "checkBox_master")->isChecked());
         for (const char *hidden : {"lb_update_mode", "checkBox_com", "checkBox_net"})
             QVERIFY2(child(dialog, hidden)->isHidden(), hidden);
+        // "请选择" must not read as a chosen path.
+        dialog.show();
+        const QPalette palette = child<QLineEdit>(dialog, "edit_filepath")->palette();
+        QVERIFY(palette.color(QPalette::PlaceholderText) != palette.color(QPalette::Text));
     }
 
     void sendsTheWholeImageToTheChosenProgram_data()

@@ -95,6 +95,7 @@ private:
         Seams::setSerialPortListHandler([ports] { return ports; });
         JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("serialPort"));
         JsonUtil::setCustomConfig(QStringLiteral("com.port"), QStringLiteral("ttyUSB1"));
+        FakePrinter::serveApiOnFreePort();
         auto window = std::make_unique<MainWindow>();
         if (!QTest::qWaitFor([] { return PrinterUtil::s_printerSys.remainDots != 0; }, 5000))
             qFatal("the window did not read the ink box");

@@ -281,9 +281,15 @@ private slots:
         press(second);
         QCOMPARE(toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
         editor->close();
+        child<QPushButton>("btn_create_temp")->click();
+        // The first editor, closed again before it is gone, leaves the
+        // next one guarded.
+        editor->close();
+        toasts->clear();
+        press(second);
+        QCOMPARE(toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!editor);
-        press(second);
         QVERIFY(topLevel<TemplateDialog>());
     }
 

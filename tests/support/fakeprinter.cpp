@@ -63,12 +63,17 @@ FakePrinter::~FakePrinter()
 
 bool FakePrinter::linkTerminal() const
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
     return JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("tcpSocket"))
            && JsonUtil::setCustomConfig(QStringLiteral("socket.ip"), QStringLiteral("127.0.0.1"))
            && JsonUtil::setCustomConfig(QStringLiteral("socket.port"), QString::number(m_port))
-           && JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
+           && serveApiOnFreePort();
+}
+
+bool FakePrinter::serveApiOnFreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
            && JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(probe.serverPort()));
 }
 

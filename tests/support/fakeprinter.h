@@ -42,6 +42,9 @@ public:
     // free loopback port, so terminals of tests running side by side never
     // compete for one. False when the configuration was not written.
     bool linkTerminal() const;
+    // Only the local API at a free loopback port, for terminals linked
+    // another way.
+    static bool serveApiOnFreePort();
     Transport transport() const { return m_transport; }
     quint16 port() const { return m_port; }
     QString ptyPath() const { return m_ptyPath; }
