@@ -54,6 +54,8 @@ void TemplateDialog::openSaveDialog(const QString &title)
         dialog->deleteLater();
         templateSaved();
     });
+    // Escape rejects without a close: the dialog goes then too.
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     // Window-modal without a nested event loop: the answer comes as a signal.
     dialog->open();
 }
