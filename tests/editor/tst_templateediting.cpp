@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QtTest>
 
 #include <memory>
@@ -68,6 +69,7 @@ private slots:
 
     void resizingAndDraggingStoreWhatWasMade();
     void hoveringAndClickingChangeNothingStored();
+    void aRubberBandChoiceIsTheEditedOne();
     void keys();
     void arrows_data();
     void arrows();
@@ -219,6 +221,19 @@ void TestTemplateEditing::hoveringAndClickingChangeNothingStored()
     key(Qt::Key_A, Qt::ControlModifier);
     mouse(QEvent::MouseMove, QPointF(3, 3), Qt::NoButton);
     QCOMPARE(stored(editor->model()), before);
+}
+
+void TestTemplateEditing::aRubberBandChoiceIsTheEditedOne()
+{
+    open(label(2));
+    mouse(QEvent::MouseButtonPress, QPointF(2, 2), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPointF(60, 30), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPointF(140, 62), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPointF(140, 62), Qt::NoButton);
+    QCOMPARE(editor->scene()->selectedItems().size(), 1);
+    QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(), QStringLiteral("page_add_font"));
+    child<QLineEdit>("edit_text_title")->setText(QStringLiteral("圈选"));
+    QCOMPARE(editor->model().textModels.first().textTitle, QStringLiteral("圈选"));
 }
 
 void TestTemplateEditing::keys()
