@@ -196,19 +196,23 @@ void TemplateDialog::addRectBgItem(const QPointF &point)
 
 void TemplateDialog::addHLineItem(const QPointF &point)
 {
-    LineModel m;
-    initNewElement(m, point, "lineModel", "lineModel");
-    m.height = LINE_THICKNESS_MM;
-    m.direction = 0;
-    appendElement(templateModel.lineModels, m, point);
+    addLineItem(point, Qt::Horizontal);
 }
 
 void TemplateDialog::addVLineItem(const QPointF &point)
 {
+    addLineItem(point, Qt::Vertical);
+}
+
+// A line is its default length one way and thin the other; its direction
+// (0 horizontal, 1 vertical) goes with it.
+void TemplateDialog::addLineItem(const QPointF &point, Qt::Orientation orientation)
+{
     LineModel m;
     initNewElement(m, point, "lineModel", "lineModel");
-    m.width = LINE_THICKNESS_MM;
-    m.direction = 1;
+    const bool horizontal = orientation == Qt::Horizontal;
+    (horizontal ? m.height : m.width) = LINE_THICKNESS_MM;
+    m.direction = horizontal ? 0 : 1;
     appendElement(templateModel.lineModels, m, point);
 }
 

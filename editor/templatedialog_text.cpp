@@ -25,11 +25,7 @@ float defaultFontSize()
 
 TextModel *TemplateDialog::textModel(const QString &id)
 {
-    for (TextModel &m : templateModel.textModels) {
-        if (m.id == id)
-            return &m;
-    }
-    return nullptr;
+    return static_cast<TextModel *>(elementModel(id, ELEMENT_TEXT));
 }
 
 // Formatting changes reach every selected text, each item with its own
