@@ -250,6 +250,9 @@ private:
     // Appends the model, adds its item exactly at the point and selects it.
     template <typename Model>
     void appendElement(QList<Model> &list, const Model &m, const QPointF &point);
+    // A new element of nothing but its default size and border.
+    template <typename Model>
+    void appendShape(QList<Model> &list, const QPointF &point, const char *defaults);
     void addLineItem(const QPointF &point, Qt::Orientation orientation);
 
     // ---- Property pages (templatedialog_panels.cpp, _codes.cpp) ------------

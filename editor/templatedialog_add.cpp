@@ -180,18 +180,22 @@ void TemplateDialog::appendElement(QList<Model> &list, const Model &m, const QPo
     currentId = stored.id;
 }
 
+template <typename Model>
+void TemplateDialog::appendShape(QList<Model> &list, const QPointF &point, const char *defaults)
+{
+    Model m;
+    initNewElement(m, point, defaults, defaults);
+    appendElement(list, m, point);
+}
+
 void TemplateDialog::addRectItem(const QPointF &point)
 {
-    RectangleModel m;
-    initNewElement(m, point, "rectangleModel", "rectangleModel");
-    appendElement(templateModel.rectangleModels, m, point);
+    appendShape(templateModel.rectangleModels, point, "rectangleModel");
 }
 
 void TemplateDialog::addRectBgItem(const QPointF &point)
 {
-    RectangleBgModel m;
-    initNewElement(m, point, "rectangleModel", "rectangleModel");
-    appendElement(templateModel.rectBgModels, m, point);
+    appendShape(templateModel.rectBgModels, point, "rectangleModel");
 }
 
 void TemplateDialog::addHLineItem(const QPointF &point)
@@ -218,9 +222,7 @@ void TemplateDialog::addLineItem(const QPointF &point, Qt::Orientation orientati
 
 void TemplateDialog::addCircleItem(const QPointF &point)
 {
-    CircleModel m;
-    initNewElement(m, point, "circleModel", "circleModel");
-    appendElement(templateModel.circleModels, m, point);
+    appendShape(templateModel.circleModels, point, "circleModel");
 }
 
 void TemplateDialog::addTextItem(const QPointF &point)
