@@ -342,13 +342,22 @@ void TemplateDialog::insertEvent()
 
 bool TemplateDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    // A right press only opens the menu (on its release): handed on, it
-    // would reach the scene, and a press no item takes (a position-locked
-    // element ignores it) clears the selection the menu is about.
     if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
-        && graphicsView && watched == graphicsView->viewport()
-        && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
-        return true;
+        && graphicsView && watched == graphicsView->viewport()) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        // A right press only opens the menu (on its release): handed on, it
+        // would reach the scene, and a press no item takes (a position-locked
+        // element ignores it) clears the selection the menu is about.
+        if (mouse->button() == Qt::RightButton)
+            return true;
+        // With a tool armed a press adds, and that is all it does: handed on,
+        // it would also pick the element under it, which its release would
+        // then leave selected in place of the new one.
+        if (mouse->button() == Qt::LeftButton && addOp != AddTool::None) {
+            on_mouseClicked(mouse->pos());
+            return true;
+        }
+    }
     if (event->type() == QEvent::Wheel
         && (watched->inherits("QAbstractSpinBox") || watched->inherits("QComboBox")
             || watched == ui->viewScrollArea->viewport())) {

@@ -171,6 +171,12 @@ void TestTemplateEdit::toolsAreExclusiveAndDisarm()
     clickCanvas(QPoint(500, 600));
     QVERIFY(editor->currentElementId().isEmpty());
     QCOMPARE(child<QStackedWidget>("stackedWidget")->currentIndex(), 0);
+
+    // Added onto another element, the new one is what stays selected.
+    addWith("btn_add_font", QPoint(60, 70));
+    const QList<QGraphicsItem *> selected = editor->scene()->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected.first()->data(0).toString(), editor->model().textModels.first().id);
 }
 
 void TestTemplateEdit::newElements_data()
