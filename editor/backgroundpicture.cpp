@@ -1,5 +1,6 @@
 #include "editor/backgroundpicture.h"
 
+#include "editor/picturefilebook.h"
 #include "print/pagescene.h"
 #include "util/fileutil.h"
 #include "util/textutil.h"
@@ -14,8 +15,9 @@ constexpr float SPINE_LINE_MM = 0.2f;
 
 QString picturePath(const QString &background)
 {
-    if (background.startsWith(QLatin1String(BACKGROUND_OUT_PREFIX)))
-        return FileUtil::getFilePathFromCustomPixmap(background.mid(background.lastIndexOf(QLatin1Char(':')) + 1));
+    const QString custom = PictureFileBook::customBackground(background);
+    if (!custom.isEmpty())
+        return FileUtil::getFilePathFromCustomPixmap(custom);
     if (background.isEmpty())
         return QString();
     return QLatin1String(BUILTIN_BACKGROUND_DIR) + background;

@@ -87,6 +87,7 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
 
     initView();
     connectViewProperty();
+    connectTextProperty();
     connectRectProperty();
     connectRectBgProperty();
     connectLineProperty();
@@ -94,7 +95,6 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     connectPicutreProperty();
     connectQrcodeProperty();
     connectBarcodeProperty();
-    connectTextProperty();
     updateToolView(QString(), 0);
     ui->stackedWidget->setCurrentWidget(ui->page_base_set);
     initGraphicsViewMenu();
@@ -166,6 +166,7 @@ void TemplateDialog::createCanvas(int width, int height)
     ui->viewScrollArea->setWidgetResizable(false);
     ui->viewScrollArea->setWidget(canvasWidget);
     ui->viewScrollArea->viewport()->installEventFilter(this);
+    graphicsView->viewport()->installEventFilter(this);
     on_wheelModified(0);
 }
 
@@ -341,6 +342,22 @@ void TemplateDialog::insertEvent()
 
 bool TemplateDialog::eventFilter(QObject *watched, QEvent *event)
 {
+    if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        && graphicsView && watched == graphicsView->viewport()) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        // A right press only opens the menu (on its release): handed on, it
+        // would reach the scene, and a press no item takes (a position-locked
+        // element ignores it) clears the selection the menu is about.
+        if (mouse->button() == Qt::RightButton)
+            return true;
+        // With a tool armed a press adds, and that is all it does: handed on,
+        // it would also pick the element under it, which its release would
+        // then leave selected in place of the new one.
+        if (mouse->button() == Qt::LeftButton && addOp != AddTool::None) {
+            on_mouseClicked(mouse->pos());
+            return true;
+        }
+    }
     if (event->type() == QEvent::Wheel
         && (watched->inherits("QAbstractSpinBox") || watched->inherits("QComboBox")
             || watched == ui->viewScrollArea->viewport())) {
@@ -363,6 +380,9 @@ void TemplateDialog::setToolTip()
 
 void TemplateDialog::applyLockState(bool locked)
 {
+    // The view still reports clicks: an armed tool would add through the lock.
+    if (locked)
+        armTool(AddTool::None, false);
     graphicsView->setInteractive(!locked);
     ui->stackedWidget->setEnabled(!locked);
     ui->template_left_frame->setEnabled(!locked);

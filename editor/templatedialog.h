@@ -55,6 +55,10 @@ public:
         IMG_REMOVED = 1,
     };
 
+    // The box face item: its id (item data 0) and its place below every element.
+    static constexpr const char *BACKGROUND_ID = "bg";
+    static constexpr int BACKGROUND_Z = -999;
+
     // The editor for the named template; an empty or unknown name gives a
     // new template of the default size.
     explicit TemplateDialog(QString templateName, QWidget *parent = nullptr);
@@ -246,6 +250,10 @@ private:
     // Appends the model, adds its item exactly at the point and selects it.
     template <typename Model>
     void appendElement(QList<Model> &list, const Model &m, const QPointF &point);
+    // A new element of nothing but its default size and border.
+    template <typename Model>
+    void appendShape(QList<Model> &list, const QPointF &point, const char *defaults);
+    void addLineItem(const QPointF &point, Qt::Orientation orientation);
 
     // ---- Property pages (templatedialog_panels.cpp, _codes.cpp) ------------
     // The geometry boxes of an element type's page; border boxes may be null.
@@ -258,6 +266,9 @@ private:
         QDoubleSpinBox *borderMm = nullptr;
     };
     PageBoxes pageBoxes(int type) const;
+    // The size boxes' values where they differ from what they show of the
+    // model, as a save takes them.
+    void takeSizeBoxes();
     // The model of element id in the list of its type; null when none.
     GraphicsModel *elementModel(const QString &id, int type);
     // The scene item of element id and type, selected or not; null when none.
@@ -277,8 +288,6 @@ private:
     void remakeElementPicture(BaseItem *item, const GraphicsModel &m) const;
 
     // ---- Saving (templatedialog_save.cpp) -----------------------------------
-    // The size boxes' values where they differ from what they show of the model.
-    void takeSizeBoxes();
     void openSaveDialog(const QString &title);
     void templateSaved();
 

@@ -180,43 +180,49 @@ void TemplateDialog::appendElement(QList<Model> &list, const Model &m, const QPo
     currentId = stored.id;
 }
 
+template <typename Model>
+void TemplateDialog::appendShape(QList<Model> &list, const QPointF &point, const char *defaults)
+{
+    Model m;
+    initNewElement(m, point, defaults, defaults);
+    appendElement(list, m, point);
+}
+
 void TemplateDialog::addRectItem(const QPointF &point)
 {
-    RectangleModel m;
-    initNewElement(m, point, "rectangleModel", "rectangleModel");
-    appendElement(templateModel.rectangleModels, m, point);
+    appendShape(templateModel.rectangleModels, point, "rectangleModel");
 }
 
 void TemplateDialog::addRectBgItem(const QPointF &point)
 {
-    RectangleBgModel m;
-    initNewElement(m, point, "rectangleModel", "rectangleModel");
-    appendElement(templateModel.rectBgModels, m, point);
+    appendShape(templateModel.rectBgModels, point, "rectangleModel");
 }
 
 void TemplateDialog::addHLineItem(const QPointF &point)
 {
-    LineModel m;
-    initNewElement(m, point, "lineModel", "lineModel");
-    m.height = LINE_THICKNESS_MM;
-    m.direction = 0;
-    appendElement(templateModel.lineModels, m, point);
+    addLineItem(point, Qt::Horizontal);
 }
 
 void TemplateDialog::addVLineItem(const QPointF &point)
 {
+    addLineItem(point, Qt::Vertical);
+}
+
+// A line is its default length one way and thin the other; its direction
+// (0 horizontal, 1 vertical) goes with it.
+void TemplateDialog::addLineItem(const QPointF &point, Qt::Orientation orientation)
+{
     LineModel m;
     initNewElement(m, point, "lineModel", "lineModel");
-    m.width = LINE_THICKNESS_MM;
-    m.direction = 1;
+    const bool horizontal = orientation == Qt::Horizontal;
+    (horizontal ? m.height : m.width) = LINE_THICKNESS_MM;
+    m.direction = horizontal ? 0 : 1;
     appendElement(templateModel.lineModels, m, point);
 }
 
 void TemplateDialog::addCircleItem(const QPointF &point)
 {
-    CircleModel m;
-    initNewElement(m, point, "circleModel", "circleModel");
-    appendElement(templateModel.circleModels, m, point);
+    appendShape(templateModel.circleModels, point, "circleModel");
 }
 
 void TemplateDialog::addTextItem(const QPointF &point)

@@ -11,13 +11,6 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 
-namespace {
-
-const char *const BACKGROUND_ID = "bg";
-constexpr int BACKGROUND_Z = -999;
-
-} // namespace
-
 void TemplateDialog::addBackgroundItem()
 {
     QGraphicsPixmapItem *item = graphicsScene->addPixmap(background.face(templateModel, dpi()));

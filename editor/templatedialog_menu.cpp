@@ -18,8 +18,6 @@
 
 namespace {
 
-const char *const BACKGROUND_ID = "bg";
-constexpr qreal BACKGROUND_Z = -999;
 // Copies of several elements keep their layout, each shifted by up to this
 // many whole millimetres (exclusive) so they do not hide their sources.
 constexpr int PASTE_SCATTER_MM = 5;

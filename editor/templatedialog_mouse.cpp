@@ -79,6 +79,14 @@ void TemplateDialog::on_mouseRelease(QPoint)
         }
         updateToolView(m->id, m->type);
     }
+    // One element left selected, however it was chosen (a rubber band, a
+    // Ctrl-click that dropped the others): the page shows it and edits it.
+    if (selected.size() == 1) {
+        if (const GraphicsModel *m = elementModel(selected.first()->data(0).toString())) {
+            currentId = m->id;
+            ui->stackedWidget->setCurrentWidget(pageOf(m->type));
+        }
+    }
 }
 
 void TemplateDialog::on_keyPress(QKeyEvent *event)

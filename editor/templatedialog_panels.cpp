@@ -22,6 +22,12 @@ bool boxChanged(const QSpinBox *box, float mm)
     return box->value() != int(mm);
 }
 
+void takeBox(const QSpinBox *box, float &mm)
+{
+    if (boxChanged(box, mm))
+        mm = box->value();
+}
+
 } // namespace
 
 void TemplateDialog::updateToolView(QString id, int type)
@@ -104,6 +110,14 @@ void TemplateDialog::connectViewProperty()
             templateModel.foldLength = ui->edit_fold_length->value();
     });
     connect(ui->box_full_print, &QCheckBox::stateChanged, this, [this](int state) { templateModel.full = state > 0; });
+}
+
+void TemplateDialog::takeSizeBoxes()
+{
+    takeBox(ui->edit_print_width, templateModel.printWidth);
+    takeBox(ui->edit_print_height, templateModel.printHeight);
+    takeBox(ui->edit_back_length, templateModel.backLength);
+    takeBox(ui->edit_fold_length, templateModel.foldLength);
 }
 
 void TemplateDialog::choosePresetBackground(const QString &name)

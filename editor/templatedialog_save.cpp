@@ -5,26 +5,6 @@
 #include "util/jsonutil.h"
 #include "util/textutil.h"
 
-namespace {
-
-// A box whose value is what it shows of the model leaves the model's
-// fractions alone.
-void takeBox(const QSpinBox *box, float &mm)
-{
-    if (box->value() != int(mm))
-        mm = box->value();
-}
-
-} // namespace
-
-void TemplateDialog::takeSizeBoxes()
-{
-    takeBox(ui->edit_print_width, templateModel.printWidth);
-    takeBox(ui->edit_print_height, templateModel.printHeight);
-    takeBox(ui->edit_back_length, templateModel.backLength);
-    takeBox(ui->edit_fold_length, templateModel.foldLength);
-}
-
 void TemplateDialog::on_btn_save_template_clicked()
 {
     takeSizeBoxes();
@@ -54,6 +34,8 @@ void TemplateDialog::openSaveDialog(const QString &title)
         dialog->deleteLater();
         templateSaved();
     });
+    // Escape rejects without a close: the dialog goes then too.
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     // Window-modal without a nested event loop: the answer comes as a signal.
     dialog->open();
 }

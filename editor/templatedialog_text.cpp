@@ -25,11 +25,7 @@ float defaultFontSize()
 
 TextModel *TemplateDialog::textModel(const QString &id)
 {
-    for (TextModel &m : templateModel.textModels) {
-        if (m.id == id)
-            return &m;
-    }
-    return nullptr;
+    return static_cast<TextModel *>(elementModel(id, ELEMENT_TEXT));
 }
 
 // Formatting changes reach every selected text, each item with its own
@@ -73,11 +69,16 @@ void TemplateDialog::connectTextProperty()
         });
     };
 
+    // The box then shows where the label's edge let the text go.
     onValue(ui->edit_text_x, [this](RichTextItem *item, TextModel &m, double v) {
         moveElement(item, m, Qt::Horizontal, float(v));
+        if (m.id == currentId)
+            ui->edit_text_x->setValue(m.startX);
     });
     onValue(ui->edit_text_y, [this](RichTextItem *item, TextModel &m, double v) {
         moveElement(item, m, Qt::Vertical, float(v));
+        if (m.id == currentId)
+            ui->edit_text_y->setValue(m.startY);
     });
     onValue(ui->edit_text_width, [this](RichTextItem *item, TextModel &m, double v) {
         item->setWidth(px(float(v)));
@@ -206,14 +207,10 @@ void TemplateDialog::connectTextProperty()
     });
 }
 
+// Like the other pages, the page edits the element it shows, selected or not.
 RichTextItem *TemplateDialog::currentTextItem() const
 {
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        if (isTextItem(item) && item->data(0).toString() == currentId)
-            return static_cast<RichTextItem *>(item);
-    }
-    return nullptr;
+    return static_cast<RichTextItem *>(elementItem(currentId, ELEMENT_TEXT));
 }
 
 void TemplateDialog::applyTextDirection(int direction)
@@ -248,6 +245,10 @@ void TemplateDialog::fillTextPage(const QString &id)
     setTextSelectMode(true);
     if (const TextModel *found = textModel(id)) {
         const TextModel m = *found;
+        // A family this machine lacks is still the element's: offered, it is
+        // shown instead of whichever family the box showed before.
+        if (ui->box_fontFamily->findText(m.font) < 0)
+            ui->box_fontFamily->insertItem(0, m.font);
         ui->box_fontFamily->setCurrentText(m.font);
         const QString size = FontSizeText::show(m.fontSize);
         const int sizeIndex = ui->box_fontSize->findText(size);

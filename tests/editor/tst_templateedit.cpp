@@ -6,6 +6,7 @@
 #include "editor/templatesave.h"
 #include "items/pixmapitem.h"
 #include "items/qwgraphicsview.h"
+#include "items/richtextitem.h"
 #include "print/pageplacement.h"
 #include "print/pagescene.h"
 #include "print/printpreview.h"
@@ -54,7 +55,7 @@ private slots:
     void pictures();
     void spineWidth_data();
     void spineWidth();
-    void shapePagesReachTheShownElement();
+    void pagesReachTheShownElement();
     void codeContents();
     void aNewTextDrawsAsItPrints();
     void theNamingDialogChecksInOrder_data();
@@ -170,6 +171,12 @@ void TestTemplateEdit::toolsAreExclusiveAndDisarm()
     clickCanvas(QPoint(500, 600));
     QVERIFY(editor->currentElementId().isEmpty());
     QCOMPARE(child<QStackedWidget>("stackedWidget")->currentIndex(), 0);
+
+    // Added onto another element, the new one is what stays selected.
+    addWith("btn_add_font", QPoint(60, 70));
+    const QList<QGraphicsItem *> selected = editor->scene()->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected.first()->data(0).toString(), editor->model().textModels.first().id);
 }
 
 void TestTemplateEdit::newElements_data()
@@ -297,7 +304,7 @@ void TestTemplateEdit::spineWidth()
     QCOMPARE(child<QSpinBox>("edit_print_width")->value(), int(width));
 }
 
-void TestTemplateEdit::shapePagesReachTheShownElement()
+void TestTemplateEdit::pagesReachTheShownElement()
 {
     addWith("btn_add_rect", QPoint(100, 100));
     const QString id = editor->currentElementId();
@@ -317,6 +324,13 @@ void TestTemplateEdit::shapePagesReachTheShownElement()
     QCOMPARE(itemOf(id)->x(), qreal(maxX));
     QCOMPARE(editor->model().rectangleModels.first().startX, TextUtil::px2mm(maxX, 96));
     QCOMPARE(float(child<QDoubleSpinBox>("edit_rect_x")->value()), TextUtil::px2mm(maxX, 96));
+
+    // So does the text page's content.
+    addWith("btn_add_font", QPoint(300, 300));
+    clickCanvas(QPoint(305, 305), Qt::ControlModifier);
+    QVERIFY(editor->scene()->selectedItems().isEmpty());
+    child<QTextEdit>("edit_text_content")->setPlainText(QStringLiteral("改过"));
+    QCOMPARE(static_cast<RichTextItem *>(itemOf(editor->currentElementId()))->layoutInput().text, QStringLiteral("改过"));
 }
 
 void TestTemplateEdit::codeContents()

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QtTest>
 
 #include <memory>
@@ -68,6 +69,7 @@ private slots:
 
     void resizingAndDraggingStoreWhatWasMade();
     void hoveringAndClickingChangeNothingStored();
+    void aRubberBandChoiceIsTheEditedOne();
     void keys();
     void arrows_data();
     void arrows();
@@ -219,6 +221,19 @@ void TestTemplateEditing::hoveringAndClickingChangeNothingStored()
     key(Qt::Key_A, Qt::ControlModifier);
     mouse(QEvent::MouseMove, QPointF(3, 3), Qt::NoButton);
     QCOMPARE(stored(editor->model()), before);
+}
+
+void TestTemplateEditing::aRubberBandChoiceIsTheEditedOne()
+{
+    open(label(2));
+    mouse(QEvent::MouseButtonPress, QPointF(2, 2), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPointF(60, 30), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPointF(140, 62), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPointF(140, 62), Qt::NoButton);
+    QCOMPARE(editor->scene()->selectedItems().size(), 1);
+    QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(), QStringLiteral("page_add_font"));
+    child<QLineEdit>("edit_text_title")->setText(QStringLiteral("圈选"));
+    QCOMPARE(editor->model().textModels.first().textTitle, QStringLiteral("圈选"));
 }
 
 void TestTemplateEditing::keys()
@@ -448,9 +463,18 @@ void TestTemplateEditing::menuAndViewLock()
     menu->findChild<QAction *>(QStringLiteral("actionPositionLock"))->trigger();
     QVERIFY(editor->model().textModels.first().lockstate);
     QVERIFY(!(textItem(0)->flags() & QGraphicsItem::ItemIsMovable));
+    // A right click on the locked element leaves it selected, so the menu can unlock it.
+    const QPoint onText = editor->view()->mapFromScene(textItem(0)->sceneBoundingRect().center());
+    QTest::mouseClick(editor->view()->viewport(), Qt::RightButton, Qt::NoModifier, onText);
+    const QAction *positionLock = menu->findChild<QAction *>(QStringLiteral("actionPositionLock"));
+    QVERIFY(positionLock->isVisible() && positionLock->isChecked());
+    menu->hide();
 
+    // Locking disarms a tool: the locked view still reports clicks.
+    child<QPushButton>("btn_add_rect")->click();
     QAction *viewLock = menu->findChild<QAction *>(QStringLiteral("actionViewLock"));
     viewLock->trigger();
+    QCOMPARE(editor->armedTool(), TemplateDialog::AddTool::None);
     QVERIFY(editor->model().lockstate && !editor->view()->isInteractive());
     QVERIFY(!child<QWidget>("stackedWidget")->isEnabled());
     key(Qt::Key_Delete);
@@ -518,6 +542,8 @@ void TestTemplateEditing::boldFlipsEachTextOnceAfterManyFills()
     t.textModels[0].fontSize = 4.23f;
     t.textModels[0].rotate = 45;
     t.textModels[0].scaleX = 0.57f;
+    // A family this machine lacks is shown, not another one.
+    t.textModels[0].font = QStringLiteral("缺失字体");
     t.rectangleModels << TestSupport::placedElement<RectangleModel>(50, 5, 20, 20);
     open(t);
     select({t.textModels.at(0).id, t.textModels.at(1).id, t.rectangleModels.first().id});
@@ -530,6 +556,7 @@ void TestTemplateEditing::boldFlipsEachTextOnceAfterManyFills()
     }
     QCOMPARE(child<QComboBox>("box_fontSize")->currentText(), QStringLiteral(" 小四 "));
     QCOMPARE(child<QComboBox>("box_text_angle")->currentText(), QStringLiteral("0°"));
+    QCOMPARE(child<QComboBox>("box_fontFamily")->currentText(), QStringLiteral("缺失字体"));
     QCOMPARE(child<QSpinBox>("edit_text_scaleX")->value(), 57);
     // Filling ran no handler (the title handler would have toasted).
     QCOMPARE(stored(editor->model()), before);
