@@ -413,27 +413,20 @@ bool TemplateDialog::insideTitleBar(const QPoint &point) const
 
 void TemplateDialog::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && insideTitleBar(event->pos())) {
-        isDragging = true;
-        dragLastGlobalPos = event->globalPos();
-    }
+    titleDrag.press(event, insideTitleBar(event->pos()));
     event->ignore();
 }
 
 void TemplateDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    if (isDragging && !isMaximized()) {
-        dragCurrentGlobalPos = event->globalPos();
-        move(pos() + dragCurrentGlobalPos - dragLastGlobalPos);
-        dragLastGlobalPos = dragCurrentGlobalPos;
-    }
+    if (!isMaximized())
+        titleDrag.follow(this, event);
     event->ignore();
 }
 
 void TemplateDialog::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        isDragging = false;
+    titleDrag.release(event);
     event->ignore();
 }
 

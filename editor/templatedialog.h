@@ -20,6 +20,7 @@
 #include "editor/backgroundpicture.h"
 #include "editor/picturefilebook.h"
 #include "model/templatemodel.h"
+#include "util/windowdrag.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -322,9 +323,7 @@ private:
     void applyTextDirection(int direction);
     void fillTextButtons(const TextModel &m);
 
-    bool isDragging = false;
-    QPoint dragLastGlobalPos;
-    QPoint dragCurrentGlobalPos;
+    WindowDrag titleDrag;
     Ui::TemplateDialog *ui;
     TemplateModel templateModel;
     QString currentId;

@@ -111,26 +111,18 @@ void TemplateSave::on_btn_close_clicked()
 
 void TemplateSave::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton
-        && QRect(QPoint(0, 0), ui->frame_title->size()).contains(event->localPos().toPoint())) {
-        isDragging = true;
-        dragLastGlobalPos = event->globalPos();
-    }
+    titleDrag.press(event, QRect(QPoint(0, 0), ui->frame_title->size()).contains(event->localPos().toPoint()));
     event->ignore();
 }
 
 void TemplateSave::mouseMoveEvent(QMouseEvent *event)
 {
-    if (isDragging) {
-        move(pos() + event->globalPos() - dragLastGlobalPos);
-        dragLastGlobalPos = event->globalPos();
-    }
+    titleDrag.follow(this, event);
     event->ignore();
 }
 
 void TemplateSave::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        isDragging = false;
+    titleDrag.release(event);
     event->ignore();
 }

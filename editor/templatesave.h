@@ -6,6 +6,7 @@
 // once the store has taken the template under its new name.
 
 #include "model/templatemodel.h"
+#include "util/windowdrag.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -50,6 +51,5 @@ private slots:
 private:
     TemplateModel *model;
     Ui::TemplateSave *ui;
-    bool isDragging = false;
-    QPoint dragLastGlobalPos;
+    WindowDrag titleDrag;
 };

@@ -155,22 +155,15 @@ void TemplateTrashDialog::keyPressEvent(QKeyEvent *)
 
 void TemplateTrashDialog::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && ui->top_frame->rect().contains(ui->top_frame->mapFrom(this, event->pos()))) {
-        dragging = true;
-        dragLastGlobalPos = event->globalPos();
-    }
+    titleDrag.press(event, ui->top_frame->rect().contains(ui->top_frame->mapFrom(this, event->pos())));
 }
 
 void TemplateTrashDialog::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!dragging)
-        return;
-    move(pos() + event->globalPos() - dragLastGlobalPos);
-    dragLastGlobalPos = event->globalPos();
+    titleDrag.follow(this, event);
 }
 
 void TemplateTrashDialog::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        dragging = false;
+    titleDrag.release(event);
 }

@@ -6,6 +6,7 @@
 // Every operation rereads the bin, so the table shows what is stored.
 
 #include "model/templatemodel.h"
+#include "util/windowdrag.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -65,6 +66,5 @@ private:
     QString templateNameFilter;
     std::optional<TemplateModel> openTemplate;
     VisibleRowFiller *rowFiller;
-    bool dragging = false;
-    QPoint dragLastGlobalPos;
+    WindowDrag titleDrag;
 };
