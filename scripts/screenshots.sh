@@ -86,6 +86,10 @@ help_entry() {
 
 shot home
 click 160 178 1.5; shot templates
+# The first row's 编辑 opens the editor; Escape does not close it, its own
+# close button (top right of the maximised window) does.
+click 1557 214 3; shot editor
+click 1895 24 1.5
 click 160 302 1.5; shot settings
 xdotool mousemove 1000 700
 for part in 2 3; do
