@@ -417,14 +417,14 @@ QImage logoIcon()
     });
 }
 
-IconSpec spec(const QString &name, std::function<QImage()> draw)
+IconDrawing drawing(const QString &name, std::function<QImage()> draw)
 {
     return {QStringLiteral("icon/") + name + QStringLiteral(".png"), std::move(draw)};
 }
 
 } // namespace
 
-QList<IconSpec> editorIcons()
+QList<IconDrawing> editorIcons()
 {
     struct Element {
         const char *tool;
@@ -438,38 +438,38 @@ QList<IconSpec> editorIcons()
         {"add_bar", "cursor_bar", barcodeGlyph},    {"add_qr", "cursor_qr", qrGlyph},
         {"add_rect_bg", "cursor_rect2", doubleRectGlyph},
     };
-    QList<IconSpec> icons;
+    QList<IconDrawing> icons;
     for (const Element &e : elements) {
         const Glyph glyph = e.glyph;
-        icons.append(spec(QLatin1String(e.tool), [glyph] { return toolIcon(glyph); }));
-        icons.append(spec(QLatin1String(e.cursor), [glyph] { return cursorIcon(glyph); }));
+        icons.append(drawing(QLatin1String(e.tool), [glyph] { return toolIcon(glyph); }));
+        icons.append(drawing(QLatin1String(e.cursor), [glyph] { return cursorIcon(glyph); }));
     }
     icons += {
-        spec(QStringLiteral("ac_copy"), copyIcon),
-        spec(QStringLiteral("ac_paste"), pasteIcon),
-        spec(QStringLiteral("ac_delete"), deleteIcon),
-        spec(QStringLiteral("ac_to_top"), [] { return stackIcon(true); }),
-        spec(QStringLiteral("ac_to_bottom"), [] { return stackIcon(false); }),
-        spec(QStringLiteral("ac_checked"), checkedIcon),
-        spec(QStringLiteral("toolLeftAlign"), [] { return horizontalAlignIcon(-1); }),
-        spec(QStringLiteral("toolMidAlign"), [] { return horizontalAlignIcon(0); }),
-        spec(QStringLiteral("toolRightAlign"), [] { return horizontalAlignIcon(1); }),
-        spec(QStringLiteral("toolTopAlign"), [] { return verticalAlignIcon(-1); }),
-        spec(QStringLiteral("toolCenterAlign"), [] { return verticalAlignIcon(0); }),
-        spec(QStringLiteral("toolBottomAlign"), [] { return verticalAlignIcon(1); }),
-        spec(QStringLiteral("toolHorLeftToRight"), [] { return directionIcon(0); }),
-        spec(QStringLiteral("toolLeftToRight"), [] { return directionIcon(1); }),
-        spec(QStringLiteral("toolRightToLeft"), [] { return directionIcon(2); }),
-        spec(QStringLiteral("switchbutton_on"), [] { return switchIcon(true); }),
-        spec(QStringLiteral("switchbutton_off"), [] { return switchIcon(false); }),
-        spec(QStringLiteral("Up"), [] { return chevronIcon(true); }),
-        spec(QStringLiteral("Down"), [] { return chevronIcon(false); }),
-        spec(QStringLiteral("diy_bg"), customBackgroundIcon),
-        spec(QStringLiteral("bg_clear"), clearBackgroundIcon),
-        spec(QStringLiteral("logo_kwpl"), logoIcon),
-        spec(QStringLiteral("min_2_light"), [] { return titleButtonIcon(0, Qt::white); }),
-        spec(QStringLiteral("max_2_light"), [] { return titleButtonIcon(1, Qt::white); }),
-        spec(QStringLiteral("close_2_light"), [] { return titleButtonIcon(2, Qt::white); }),
+        drawing(QStringLiteral("ac_copy"), copyIcon),
+        drawing(QStringLiteral("ac_paste"), pasteIcon),
+        drawing(QStringLiteral("ac_delete"), deleteIcon),
+        drawing(QStringLiteral("ac_to_top"), [] { return stackIcon(true); }),
+        drawing(QStringLiteral("ac_to_bottom"), [] { return stackIcon(false); }),
+        drawing(QStringLiteral("ac_checked"), checkedIcon),
+        drawing(QStringLiteral("toolLeftAlign"), [] { return horizontalAlignIcon(-1); }),
+        drawing(QStringLiteral("toolMidAlign"), [] { return horizontalAlignIcon(0); }),
+        drawing(QStringLiteral("toolRightAlign"), [] { return horizontalAlignIcon(1); }),
+        drawing(QStringLiteral("toolTopAlign"), [] { return verticalAlignIcon(-1); }),
+        drawing(QStringLiteral("toolCenterAlign"), [] { return verticalAlignIcon(0); }),
+        drawing(QStringLiteral("toolBottomAlign"), [] { return verticalAlignIcon(1); }),
+        drawing(QStringLiteral("toolHorLeftToRight"), [] { return directionIcon(0); }),
+        drawing(QStringLiteral("toolLeftToRight"), [] { return directionIcon(1); }),
+        drawing(QStringLiteral("toolRightToLeft"), [] { return directionIcon(2); }),
+        drawing(QStringLiteral("switchbutton_on"), [] { return switchIcon(true); }),
+        drawing(QStringLiteral("switchbutton_off"), [] { return switchIcon(false); }),
+        drawing(QStringLiteral("Up"), [] { return chevronIcon(true); }),
+        drawing(QStringLiteral("Down"), [] { return chevronIcon(false); }),
+        drawing(QStringLiteral("diy_bg"), customBackgroundIcon),
+        drawing(QStringLiteral("bg_clear"), clearBackgroundIcon),
+        drawing(QStringLiteral("logo_kwpl"), logoIcon),
+        drawing(QStringLiteral("min_2_light"), [] { return titleButtonIcon(0, Qt::white); }),
+        drawing(QStringLiteral("max_2_light"), [] { return titleButtonIcon(1, Qt::white); }),
+        drawing(QStringLiteral("close_2_light"), [] { return titleButtonIcon(2, Qt::white); }),
     };
     return icons;
 }

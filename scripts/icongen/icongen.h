@@ -10,7 +10,7 @@
 
 #include <functional>
 
-struct IconSpec {
+struct IconDrawing {
     // Path under the resources folder, e.g. "icon/close.png"; the suffix
     // picks the file format.
     QString path;
@@ -18,9 +18,9 @@ struct IconSpec {
 };
 
 // The main window, its pages and the shell's dialogs.
-QList<IconSpec> shellIcons();
+QList<IconDrawing> shellIcons();
 // The template editor, its save dialog and the recycle bin.
-QList<IconSpec> editorIcons();
+QList<IconDrawing> editorIcons();
 
 // A transparent ARGB picture of the given size, for drawings to start from.
 QImage blankIcon(int width, int height);

@@ -33,25 +33,25 @@ int main(int argc, char **argv)
     }
     const QDir outDir(args.at(1));
 
-    QList<IconSpec> all = shellIcons();
+    QList<IconDrawing> all = shellIcons();
     all += editorIcons();
 
     QSet<QString> seen;
-    for (const IconSpec &spec : all) {
-        if (seen.contains(spec.path)) {
-            QTextStream(stderr) << "listed twice: " << spec.path << '\n';
+    for (const IconDrawing &drawing : all) {
+        if (seen.contains(drawing.path)) {
+            QTextStream(stderr) << "listed twice: " << drawing.path << '\n';
             return 1;
         }
-        seen.insert(spec.path);
+        seen.insert(drawing.path);
     }
 
-    for (const IconSpec &spec : all) {
-        const QString path = outDir.filePath(spec.path);
+    for (const IconDrawing &drawing : all) {
+        const QString path = outDir.filePath(drawing.path);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QImageWriter writer(path);
         // PNG output with no time stamp or gamma chunk, so drawing again gives
         // the same bytes.
-        if (!writer.write(spec.draw())) {
+        if (!writer.write(drawing.draw())) {
             QTextStream(stderr) << "cannot write " << path << ": " << writer.errorString() << '\n';
             return 1;
         }

@@ -532,19 +532,19 @@ QImage logo(int size)
     return image;
 }
 
-IconSpec line(const char *name, int size, const QColor &color, Shape shape, qreal padding = 0)
+IconDrawing line(const char *name, int size, const QColor &color, Shape shape, qreal padding = 0)
 {
     return {QStringLiteral("icon/") + QLatin1String(name), [=] { return lineIcon(size, color, shape, padding); }};
 }
 
-IconSpec picture(const char *name, std::function<QImage()> draw)
+IconDrawing picture(const char *name, std::function<QImage()> draw)
 {
     return {QStringLiteral("icon/") + QLatin1String(name), std::move(draw)};
 }
 
 } // namespace
 
-QList<IconSpec> shellIcons()
+QList<IconDrawing> shellIcons()
 {
     return {
         // Navigation column, white on navy, shown at 20 (pages) and 18 (help).
