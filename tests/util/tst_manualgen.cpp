@@ -1,6 +1,6 @@
-// The user manual's generator, read back by poppler's tools: the text is
-// real text, every chapter is where the contents on the cover say it is,
-// and the build leaves the manual beside the program.
+// The user manual the build leaves beside the program, read back by
+// poppler's tools: the text is real text, and every chapter is where the
+// contents on the cover say it is.
 
 #include "support/testsupport.h"
 
@@ -43,9 +43,7 @@ class TestManualGen : public QObject
 private slots:
     void everyChapterStartsOnThePageTheContentsName()
     {
-        QTemporaryDir out;
-        const QString pdf = out.filePath(QStringLiteral("manual.pdf"));
-        QCOMPARE(runProgram(QStringLiteral(KELO_MANUAL_GEN), {SOURCE, pdf}), 0);
+        const QString pdf = QStringLiteral(KELO_MANUAL_PDF);
         const int pages = pageCount(pdf);
         QVERIFY2(pages >= 6, qPrintable(QString::number(pages)));
 
@@ -84,11 +82,6 @@ private slots:
         const QString pdf = out.filePath(QStringLiteral("manual.pdf"));
         QCOMPARE(runProgram(QStringLiteral(KELO_MANUAL_GEN), {source, pdf}), 1);
         QVERIFY(!QFile::exists(pdf));
-    }
-
-    void theBuildPutsTheManualBesideTheProgram()
-    {
-        QVERIFY(pageCount(QStringLiteral(KELO_MANUAL_PDF)) >= 6);
     }
 };
 
