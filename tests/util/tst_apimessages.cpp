@@ -1,6 +1,7 @@
 // Requests of the local API as clients write them, and the replies checked
 // byte for byte and against Python's json module.
 
+#include "support/labelfixtures.h"
 #include "support/testsupport.h"
 #include "util/jsonutil.h"
 
@@ -13,21 +14,15 @@ using namespace TestSupport;
 
 namespace {
 
+// Text fields, a QR code and a barcode titled as given.
 TemplateModel templateWith(const QStringList &textTitles, const QString &qrTitle, const QString &barcodeTitle)
 {
     TemplateModel model;
-    for (const QString &title : textTitles) {
-        TextModel text;
-        text.textTitle = title;
-        text.textContent = QStringLiteral("content");
-        model.textModels.append(text);
-    }
-    QrcodeModel qr;
-    qr.title = qrTitle;
-    model.qrcodeModels.append(qr);
-    BarcodeModel barcode;
-    barcode.title = barcodeTitle;
-    model.barcodeModels.append(barcode);
+    for (const QString &title : textTitles)
+        model.textModels << textField(title, QStringLiteral("content"), 0, 0, 10, 5, 3);
+    model.qrcodeModels << qrField(qrTitle, QString(), 0, 0, 10);
+    model.barcodeModels << placedElement<BarcodeModel>(0, 0, 10, 5);
+    model.barcodeModels.last().title = barcodeTitle;
     return model;
 }
 
