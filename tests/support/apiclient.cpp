@@ -11,10 +11,10 @@ namespace TestSupport {
 
 namespace {
 
+// Not an object: an empty one.
 QJsonObject parseLine(const QByteArray &line)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(line);
-    return doc.isObject() ? doc.object() : QJsonObject();
+    return QJsonDocument::fromJson(line).object();
 }
 
 ApiClient::Event toEvent(const QJsonObject &o)
@@ -38,15 +38,6 @@ ApiClient::Event toEvent(const QJsonObject &o)
     return e;
 }
 
-QList<ApiClient::Event> toEvents(const QJsonObject &reply)
-{
-    QList<ApiClient::Event> list;
-    const QJsonArray array = reply.value(QStringLiteral("events")).toArray();
-    for (const QJsonValue &v : array)
-        list.append(toEvent(v.toObject()));
-    return list;
-}
-
 bool ok(const QJsonObject &reply)
 {
     return reply.value(QStringLiteral("ok")).toBool();
@@ -54,17 +45,12 @@ bool ok(const QJsonObject &reply)
 
 } // namespace
 
-QString ApiClient::scriptPath()
-{
-    return QStringLiteral(KELO_TESTS_DIR "/support/apiclient.py");
-}
-
 ApiClient::ApiClient(quint16 port, int lifetimeSeconds)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(systemPython(), {scriptPath(), QStringLiteral("--control"), QStringLiteral("--port"),
-                                     QString::number(port), QStringLiteral("--lifetime"),
-                                     QString::number(lifetimeSeconds)});
+    m_process.start(systemPython(), {QStringLiteral(KELO_TESTS_DIR "/support/apiclient.py"),
+                                     QStringLiteral("--control"), QStringLiteral("--port"), QString::number(port),
+                                     QStringLiteral("--lifetime"), QString::number(lifetimeSeconds)});
     if (!m_process.waitForStarted(10000)) {
         m_error = m_process.errorString();
         return;
@@ -131,10 +117,14 @@ bool ApiClient::sendBinary(const QByteArray &bytes)
 
 QList<ApiClient::Event> ApiClient::expect(int count, int timeoutMs)
 {
-    return toEvents(command({{QStringLiteral("cmd"), QStringLiteral("expect")},
-                             {QStringLiteral("count"), count},
-                             {QStringLiteral("timeoutMs"), timeoutMs}},
-                            timeoutMs + 10000));
+    const QJsonObject reply = command({{QStringLiteral("cmd"), QStringLiteral("expect")},
+                                       {QStringLiteral("count"), count},
+                                       {QStringLiteral("timeoutMs"), timeoutMs}},
+                                      timeoutMs + 10000);
+    QList<Event> list;
+    for (const QJsonValue &v : reply.value(QStringLiteral("events")).toArray())
+        list.append(toEvent(v.toObject()));
+    return list;
 }
 
 QStringList ApiClient::expectTexts(int count, int timeoutMs)
@@ -157,11 +147,6 @@ QString ApiClient::expectText(int timeoutMs)
     if (list.size() != 1 || list.first().type != Event::Type::Text)
         return QString();
     return list.first().text;
-}
-
-QList<ApiClient::Event> ApiClient::events()
-{
-    return toEvents(command({{QStringLiteral("cmd"), QStringLiteral("events")}}));
 }
 
 bool ApiClient::close(int code, const QString &reason)

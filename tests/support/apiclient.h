@@ -39,9 +39,6 @@ public:
     // Why connecting failed.
     QString error() const { return m_error; }
 
-    // One control command; the reply, or an empty object when none came.
-    QJsonObject command(const QJsonObject &cmd, int timeoutMs = 20000);
-
     // One text frame holding text repeated `repeat` times.
     bool sendText(const QString &text, int repeat = 1);
     bool sendBinary(const QByteArray &bytes);
@@ -52,14 +49,12 @@ public:
     QStringList expectTexts(int count = 1, int timeoutMs = 5000);
     // The text of the next event, or a null text when it is not a text frame.
     QString expectText(int timeoutMs = 5000);
-    // Every event that has arrived, without waiting.
-    QList<Event> events();
     // Closes from the client side and waits for the server's answer.
     bool close(int code = 1000, const QString &reason = QString());
 
-    static QString scriptPath();
-
 private:
+    // One control command; the reply, or an empty object when none came.
+    QJsonObject command(const QJsonObject &cmd, int timeoutMs = 20000);
     bool waitForLine(int timeoutMs);
 
     QProcess m_process;

@@ -1,49 +1,27 @@
 #!/usr/bin/python3
 """A client of the terminal's local websocket API, for tests and for trying the API by hand.
 
-It is written from the API's message tables, not from the terminal's own
-builders: requests are JSON objects sent as text frames ("requestId", "seq",
-"templateName", "data"); replies are text frames the client reports as they
-come, without interpreting them, so a test can compare them byte for byte.
+Written from the API's message tables, not from the terminal's own builders.
+Replies are reported as they come, uninterpreted, so a test can compare them
+byte for byte. Every line on standard output is one JSON object; the first is
+{"event": "connected", ...} or {"event": "error", "error": ...} (exit 1).
 
-Usage:
-    apiclient.py --port N [--host 127.0.0.1] [--send TEXT]... [--wait SECONDS]
-        connect, send each TEXT as a text frame, report what arrives until
-        the server closes or SECONDS (default 1) pass, then close (code 1000)
+    apiclient.py --port N [--send TEXT]... [--wait SECONDS]
+        sends each TEXT as a text frame and reports each event until the
+        server closes or SECONDS pass: {"event": "text", "text": ...},
+        {"event": "binary", "hex": ...},
+        {"event": "closed", "code": 1000, "reason": "", "byServer": true}
     apiclient.py --port N --control [--lifetime SECONDS]
-        driven by commands on standard input (below)
-
-Every line on standard output is one JSON object. The first tells how the
-connection went:
-    {"event": "connected", "host": "127.0.0.1", "port": 58111}
-    {"event": "error", "error": "..."}          (then the program ends with 1)
-Without --control, each frame and the end of the connection follow as events:
-    {"event": "text", "text": "..."}
-    {"event": "binary", "hex": "..."}
-    {"event": "closed", "code": 1000, "reason": "", "byServer": true}
-
-Control channel: every line on standard input is one JSON command and gets
-exactly one JSON line back, {"ok": true, ...} or {"ok": false, "error": "..."}.
-What arrives from the server is queued as events of the form above (without
-the "event" key, with "type" instead) until a command takes them. End of input
-closes the connection and ends the program, so a test that dies takes its
-client with it.
-
-    {"cmd": "send", "text": "...", "repeat": n}   one text frame: text repeated
-                                                  n times (default 1)
-    {"cmd": "send", "hex": "..."}                 one binary frame
-    {"cmd": "expect", "count": n, "timeoutMs": t} the next n events, waiting at
-                                                  most t ms (default 5000):
-                                                  {"ok": true, "events": [...]};
-                                                  too few: ok false, "events"
-                                                  holds those that came, and
-                                                  they stay queued
-    {"cmd": "events"}                             every queued event, at once
-    {"cmd": "close", "code": 1000, "reason": ""}  close from the client side
-                                                  and wait for the handshake
-    {"cmd": "status"}                             "connected", "queued",
-                                                  "closeCode", "closeReason"
-    {"cmd": "quit"}
+        one JSON command a line on standard input, one reply line each,
+        {"ok": true, ...} or {"ok": false, "error": ...}; events queue (with
+        "type" for "event") until taken. End of input closes and ends it.
+        {"cmd": "send", "text": T, "repeat": n}  one text frame, T n times
+        {"cmd": "send", "hex": H}                one binary frame
+        {"cmd": "expect", "count": n, "timeoutMs": t}
+            the next n events; too few: ok false, those that came in
+            "events", still queued
+        {"cmd": "close", "code": 1000, "reason": ""}
+            closes from this side and waits for the server's answer
 """
 
 import argparse
@@ -108,10 +86,7 @@ class Client:
             if "hex" in obj:
                 await self.ws.send(bytes.fromhex(obj["hex"]))
             else:
-                text = obj["text"]
-                if not isinstance(text, str):
-                    raise ValueError("text must be a string")
-                await self.ws.send(text * int(obj.get("repeat", 1)))
+                await self.ws.send(str(obj["text"]) * int(obj.get("repeat", 1)))
             return {}
         if cmd == "expect":
             count = int(obj.get("count", 1))
@@ -120,16 +95,9 @@ class Client:
             if not ok:
                 result.update(ok=False, error="%d of %d events arrived" % (len(events), count))
             return result
-        if cmd == "events":
-            async with self.arrived:
-                events, self.queue = self.queue, []
-            return {"events": events}
         if cmd == "close":
             await self.close(int(obj.get("code", 1000)), str(obj.get("reason", "")))
             return {}
-        if cmd == "status":
-            return {"connected": self.ws.open, "queued": len(self.queue),
-                    "closeCode": self.ws.close_code, "closeReason": self.ws.close_reason}
         raise ValueError("unknown command %r" % cmd)
 
 
@@ -151,9 +119,6 @@ async def control_loop(client, lifetime):
             obj = json.loads(line)
             if not isinstance(obj, dict):
                 raise ValueError("a command is a JSON object")
-            if obj.get("cmd") == "quit":
-                emit({"ok": True})
-                break
             result = await client.command(obj)
             result.setdefault("ok", True)
         except (ValueError, KeyError, TypeError, websockets.WebSocketException) as e:

@@ -1,74 +1,18 @@
+// The stores written on a file system that is full: each write reports
+// failure with a warning and leaves the old file as it was.
+
+#include "support/smalldisk.h"
 #include "support/testsupport.h"
 #include "util/excelutil.h"
 #include "util/fileutil.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 
-#include <QDirIterator>
 #include <QtTest>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 using namespace TestSupport;
 
 namespace {
-
-// A 64 KiB tmpfs mounted over a temporary folder: a real file system that
-// runs full. Mounting needs root.
-class SmallDisk
-{
-public:
-    SmallDisk()
-    {
-        if (geteuid() != 0)
-            m_refusal = QStringLiteral("mounting a tmpfs needs root");
-        else if (::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") != 0)
-            m_refusal = QStringLiteral("mount refused: ") + QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~SmallDisk()
-    {
-        if (m_refusal.isEmpty())
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-
-    QString refusal() const { return m_refusal; }
-    QString path() const { return m_dir.path(); }
-
-    // Takes every free block; true when the file system then refuses a byte.
-    bool fill() const
-    {
-        const int fd = ::open(QFile::encodeName(m_dir.filePath(QStringLiteral("filler"))).constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const QByteArray block(4096, 'x');
-        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-        }
-        const bool full = ::write(fd, "x", 1) < 0 && errno == ENOSPC;
-        ::close(fd);
-        return full;
-    }
-
-    // Every file under the mount point, by relative path.
-    QMap<QString, QByteArray> files() const
-    {
-        QMap<QString, QByteArray> result;
-        QDirIterator it(m_dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            result.insert(QDir(m_dir.path()).relativeFilePath(path), readFile(path));
-        }
-        return result;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_refusal;
-};
 
 TemplateModel named(const QString &name)
 {
