@@ -46,7 +46,6 @@ private:
     std::unique_ptr<FakePrinter> m_printer;
     std::unique_ptr<ComManager> m_link;
     std::unique_ptr<AppUpdate> m_dialog;
-    QStringList m_chosen;
 
     QAbstractButton *button(const char *name) { return child<QAbstractButton>(*m_dialog, name); }
     QLineEdit *pathEdit() { return child<QLineEdit>(*m_dialog, "edit_filepath"); }
@@ -54,9 +53,7 @@ private:
     // Chooses path through the file dialog, as the user does.
     void choose(const QString &path)
     {
-        Seams::setOpenFileHandler([this, path](QWidget *, const QString &caption, const QString &dir,
-                                               const QString &filter) {
-            m_chosen = QStringList{caption, dir, filter};
+        Seams::setOpenFileHandler([path](QWidget *, const QString &, const QString &, const QString &) {
             return path;
         });
         button("btn_choose")->click();
@@ -131,7 +128,6 @@ private slots:
         const QByteArray image = firmwareImage(70001);
         const QString path = writeImage(image);
         choose(path);
-        QCOMPARE(m_chosen, QStringList({QStringLiteral("文件选择"), m_dir->path(), QStringLiteral("All files(*.bin)")}));
         if (!program.isEmpty())
             button(program.toLatin1())->click();
         QSignalSpy sent(m_dialog.get(), &AppUpdate::sigUpdateHardWare);

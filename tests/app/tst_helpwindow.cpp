@@ -166,7 +166,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("lines");
         // Company lines are plain text.
-        QTest::newRow("about") << int(HelpPage::ABOUT) << "关于我们" << QStringList{"Kelo <b>Labels</b>", "电话：010-1234"};
+        QTest::newRow("about") << int(HelpPage::ABOUT) << "关于我们"
+                               << QStringList{"Kelo <b>Labels</b>", "电话：010-1234"};
         QTest::newRow("versions") << int(HelpPage::VERSIONS) << "硬件版本"
                                   << QStringList{"主控版本号：MC-1.2.3 ", "电控版本号：MOT-4.5.6 "};
         QTest::newRow("any other number") << 7 << "帮助文档" << QStringList();

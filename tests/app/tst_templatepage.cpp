@@ -275,8 +275,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("tips");
         QTest::newRow("user template") << USER_A << QStringList{QStringLiteral("修改成功")};
-        QTest::newRow("built-in kept") << BUILT_IN
-                                       << QStringList{QStringLiteral("不能删除系统内置的模板"), QStringLiteral("修改成功")};
+        QTest::newRow("built-in kept")
+            << BUILT_IN << QStringList{QStringLiteral("不能删除系统内置的模板"), QStringLiteral("修改成功")};
     }
 
     void rename()
