@@ -1,12 +1,16 @@
-// The help pop-up of the main window against the stand-in printer on
-// loopback: firmware update, hardware versions, the API and about pages and
-// the user manual.
+// The help pop-up: its pages decided from injected addresses and settings,
+// the hardware-version query, and the main window's help entries (firmware
+// update, versions, API and about pages, user manual), against the stand-in
+// printer on loopback.
 
 #include "app/appupdate.h"
+#include "app/hardversionquery.h"
 #include "app/helpdocdlg.h"
+#include "app/helppage.h"
 #include "app/mainwindow.h"
 #include "print/printpreview.h"
 #include "print/printrecord.h"
+#include "printer/comanager.h"
 #include "support/fakeprinter.h"
 #include "support/testsupport.h"
 #include "support/widgetlookup.h"
@@ -16,33 +20,24 @@
 #include "util/settingutil.h"
 
 #include <QAbstractButton>
-#include <QApplication>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTextBrowser>
 #include <QtTest>
 
 #include <memory>
 
-using TestSupport::FakePrinter;
 using namespace TestSupport;
 
 namespace {
 
-const QString CONNECTED = QStringLiteral("打印机已连接");
-const QString NOT_CONNECTED = QStringLiteral("打印机连接异常，请先检查打印机");
+constexpr int CMD_HARD_VERSION = 0x74;
+const QString BUSY = QStringLiteral("当前已打开弹窗, 不能再打开了");
 
-template <typename T>
-T *openWindow()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
+QString helpText(const QWidget &page) { return child<QTextBrowser>(page, "text_help")->toPlainText(); }
 
 } // namespace
 
@@ -55,25 +50,49 @@ private:
     std::unique_ptr<TempProgramDir> m_dir;
     std::unique_ptr<ToastRecorder> m_toasts;
     std::unique_ptr<FakePrinter> m_printer;
+    std::unique_ptr<ComManager> m_link;
+    std::unique_ptr<HardVersionQuery> m_query;
+    std::unique_ptr<QSignalSpy> m_ready;
     QList<QUrl> m_opened;
     bool m_viewerPresent = true;
+
+    void startPrinter()
+    {
+        m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp);
+        QVERIFY(m_printer->isRunning() && m_printer->linkTerminal());
+    }
 
     // A window whose link points at the printer; connected unless the
     // printer is gone before the window is built.
     std::unique_ptr<MainWindow> window(bool connected = true)
     {
-        m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp);
-        m_printer->linkTerminal();
+        startPrinter();
         if (!connected)
             m_printer.reset();
         auto w = std::make_unique<MainWindow>();
-        if (connected && !QTest::qWaitFor([&] { return child(*w, "lb_title_status")->toolTip() == CONNECTED; }))
+        if (connected && !QTest::qWaitFor([&] {
+                return child(*w, "lb_title_status")->toolTip() == QStringLiteral("打印机已连接");
+            }))
             qWarning("the printer did not connect");
         m_toasts->clear();
         return w;
     }
 
-    void help(MainWindow &w, const char *entry) { child<QAbstractButton>(w, entry)->click(); }
+    static void help(MainWindow &w, const char *entry) { child<QAbstractButton>(w, entry)->click(); }
+
+    // Sends a version query to a printer that answers it by rule (a fault
+    // rule of the stand-in printer) and waits until the query is ready.
+    bool startQuery(QJsonObject rule)
+    {
+        startPrinter();
+        rule.insert(QStringLiteral("match"), CMD_HARD_VERSION);
+        if (!m_printer->set({{"masterVersion", "MC-7.0.1"}, {"motionVersion", "MOT-2"}}) || !m_printer->fault(rule))
+            return false;
+        m_link = std::make_unique<ComManager>();
+        m_query = std::make_unique<HardVersionQuery>(m_link.get());
+        m_ready = std::make_unique<QSignalSpy>(m_query.get(), &HardVersionQuery::ready);
+        return m_query->start() && m_ready->wait(5000);
+    }
 
 private slots:
     void initTestCase()
@@ -97,10 +116,131 @@ private slots:
 
     void cleanup()
     {
+        m_ready.reset();
+        m_query.reset();
+        m_link.reset();
         m_printer.reset();
         m_toasts.reset();
         m_dir.reset();
         Seams::resetAll();
+    }
+
+    void apiPageShowsTheConfiguredServer_data()
+    {
+        QTest::addColumn<QStringList>("host");
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("url");
+        const QString any = QStringLiteral("Any");
+        QTest::newRow("only loopback and IPv6") << QStringList{"127.0.0.1", "::1", "fe80::1"} << any << 58111
+                                                << "URL：ws://:58111";
+        QTest::newRow("the first of two IPv4") << QStringList{"127.0.0.1", "fe80::1", "192.0.2.10", "198.51.100.7"}
+                                               << any << 58111 << "URL：ws://192.0.2.10:58111";
+        QTest::newRow("no loopback of any kind") << QStringList{"127.0.1.1", "0.0.0.0", "198.51.100.7"} << any
+                                                 << 58111 << "URL：ws://198.51.100.7:58111";
+        QTest::newRow("configured port") << QStringList{"192.0.2.10"} << any << 9100 << "URL：ws://192.0.2.10:9100";
+        QTest::newRow("configured address") << QStringList{"192.0.2.10"} << "203.0.113.5" << 58111
+                                            << "URL：ws://203.0.113.5:58111";
+        QTest::newRow("every IPv4 address") << QStringList{"192.0.2.10"} << "0.0.0.0" << 58111
+                                            << "URL：ws://192.0.2.10:58111";
+        QTest::newRow("IPv6 address") << QStringList{"192.0.2.10"} << "::1" << 58111 << "URL：ws://[::1]:58111";
+    }
+
+    void apiPageShowsTheConfiguredServer()
+    {
+        QFETCH(QStringList, host);
+        QFETCH(QString, configured);
+        QFETCH(int, port);
+        QFETCH(QString, url);
+        QList<QHostAddress> addresses;
+        for (const QString &text : host)
+            addresses.append(QHostAddress(text));
+        const HelpPage page = HelpPage::api(addresses, configured, quint16(port));
+        QCOMPARE(page.title, QStringLiteral("API接口"));
+        QCOMPARE(page.paragraphs, QStringList({"\n", "\n", "接口类型：websocket", url}));
+    }
+
+    void pagesShowTheirText_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("lines");
+        // Company lines are plain text.
+        QTest::newRow("about") << int(HelpPage::ABOUT) << "关于我们"
+                               << QStringList{"Kelo <b>Labels</b>", "电话：010-1234"};
+        QTest::newRow("versions") << int(HelpPage::VERSIONS) << "硬件版本"
+                                  << QStringList{"主控版本号：MC-1.2.3 ", "电控版本号：MOT-4.5.6 "};
+        QTest::newRow("any other number") << 7 << "帮助文档" << QStringList();
+    }
+
+    void pagesShowTheirText()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, title);
+        QFETCH(QStringList, lines);
+        SettingUtil::s_companyInfo = QStringList{"Kelo <b>Labels</b>", "", "电话：010-1234", ""};
+        PrinterUtil::s_printerHardVersion = {QStringLiteral("MC-1.2.3"), QStringLiteral("MOT-4.5.6")};
+        LogCapture log;
+        QPointer<HelpDocDlg> dialog = new HelpDocDlg(page);
+        QCOMPARE(log.connectionWarnings(), QStringList());
+        QCOMPARE(child<QLabel>(*dialog, "label")->text(), title);
+        QCOMPARE(child<QTextBrowser>(*dialog, "text_help")->toPlainText().split('\n', Qt::SkipEmptyParts), lines);
+        dialog->show();
+        child<QAbstractButton>(*dialog, "btn_close")->click();
+        QVERIFY(dialog->isHidden());
+        QTRY_VERIFY(dialog.isNull());
+    }
+
+    void versionQuery_data()
+    {
+        QTest::addColumn<QJsonObject>("reply");
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QStringList>("toasts");
+        QTest::newRow("answered") << QJsonObject{{"status", 0}} << "MC-7.0.1" << QStringList();
+        QTest::newRow("refused") << QJsonObject{{"status", 3}} << "" << QStringList{"硬件版本号获取失败"};
+        QTest::newRow("never answered") << QJsonObject{{"noReply", true}} << "" << QStringList();
+    }
+
+    void versionQuery()
+    {
+        QFETCH(QJsonObject, reply);
+        QFETCH(QString, master);
+        QFETCH(QStringList, toasts);
+        QVERIFY(startQuery(reply));
+        QCOMPARE(PrinterUtil::s_printerHardVersion.masterVersion, master);
+        QCOMPARE(m_toasts->texts(), toasts);
+        QCOMPARE(m_ready->count(), 1);
+    }
+
+    // A reply arriving after the wait is still taken in until the page
+    // closes (finish), then no more.
+    void aLateReplyCountsOnlyWhileThePageIsOpen()
+    {
+        QVERIFY(startQuery({{"noReply", true}}));
+        QVERIFY(m_printer->reply(CMD_HARD_VERSION, 0));
+        QTRY_COMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-7.0.1"));
+        QCOMPARE(m_ready->count(), 1);
+
+        m_query->finish();
+        QVERIFY(m_printer->set({{"masterVersion", "MC-9"}}));
+        QVERIFY(m_printer->reply(CMD_HARD_VERSION, 0));
+        // A handshake answered after that reply shows it has been read.
+        QSignalSpy handshake(m_link.get(), &ComManager::onReceiveHandshake);
+        QVERIFY(m_link->handshake());
+        QVERIFY(handshake.wait(5000));
+        QCOMPARE(PrinterUtil::s_printerHardVersion.masterVersion, QStringLiteral("MC-7.0.1"));
+    }
+
+    void aRequestThatCannotBeWrittenAwaitsNothing()
+    {
+        // The link points at a printer that is gone.
+        startPrinter();
+        m_printer.reset();
+        ComManager link;
+        HardVersionQuery query(&link);
+        QSignalSpy ready(&query, &HardVersionQuery::ready);
+        QVERIFY(!query.start());
+        QVERIFY(!ready.wait(HardVersionQuery::REPLY_WAIT_MS + 300));
     }
 
     void printerEntriesNeedAConnectedPrinter_data()
@@ -116,8 +256,8 @@ private slots:
         QFETCH(QString, entry);
         auto w = window(false);
         help(*w, entry.toLatin1());
-        QCOMPARE(m_toasts->texts(), QStringList{NOT_CONNECTED});
-        QVERIFY(!openWindow<AppUpdate>() && !openWindow<HelpDocDlg>());
+        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("打印机连接异常，请先检查打印机")});
+        QVERIFY(!topLevel<AppUpdate>() && !topLevel<HelpDocDlg>());
     }
 
     // Each reply shows one notice, whichever opening connected it, and a
@@ -129,7 +269,7 @@ private slots:
         QVERIFY(writeFile(image, QByteArray(3000, '\x5A')));
         for (int opening = 0; opening < 3; ++opening) {
             help(*w, "btn_nav_setting_4");
-            QPointer<AppUpdate> dialog = openWindow<AppUpdate>();
+            QPointer<AppUpdate> dialog = topLevel<AppUpdate>();
             QVERIFY(dialog);
             child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
             if (opening == 1)
@@ -145,27 +285,30 @@ private slots:
         QCOMPARE(m_toasts->toasts().last().color, QStringLiteral("#FF0000"));
     }
 
-    void versionsPage_data()
+    void updateIsRefusedWhileAPrintPreviewIsOpen()
     {
-        QTest::addColumn<bool>("replies");
-        QTest::addColumn<QString>("master");
-        QTest::newRow("printer replies") << true << "主控版本号：MC-1.2.3 ";
-        QTest::newRow("printer never replies") << false << "主控版本号： ";
+        auto w = window();
+        child<QAbstractButton>(*w, "btn_print")->click();
+        QPointer<PrintPreview> preview = topLevel<PrintPreview>();
+        QVERIFY(preview);
+        help(*w, "btn_nav_setting_4");
+        QCOMPARE(m_toasts->texts(), QStringList{BUSY});
+        QVERIFY(!topLevel<AppUpdate>());
+        preview->close();
+        QTRY_VERIFY(!preview);
+        help(*w, "btn_nav_setting_4");
+        QVERIFY(topLevel<AppUpdate>());
     }
 
     void versionsPage()
     {
-        QFETCH(bool, replies);
-        QFETCH(QString, master);
         auto w = window();
-        if (!replies)
-            QVERIFY(m_printer->fault({{"match", 0x74}, {"noReply", true}}));
         help(*w, "btn_nav_setting_7");
         QVERIFY(child(*w, "frame_help_nav")->isHidden());
-        QTRY_VERIFY(openWindow<HelpDocDlg>());
-        QPointer<HelpDocDlg> page = openWindow<HelpDocDlg>();
+        QTRY_VERIFY(topLevel<HelpDocDlg>());
+        QPointer<HelpDocDlg> page = topLevel<HelpDocDlg>();
         QCOMPARE(child<QLabel>(*page, "label")->text(), QStringLiteral("硬件版本"));
-        QVERIFY(child<QTextBrowser>(*page, "text_help")->toPlainText().contains(master));
+        QVERIFY(helpText(*page).contains(QStringLiteral("主控版本号：MC-1.2.3 ")));
         QVERIFY(page->isModal());
         child<QAbstractButton>(*page, "btn_close")->click();
         QTRY_VERIFY(!page);
@@ -191,9 +334,9 @@ private slots:
         JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("203.0.113.5"));
         JsonUtil::setCustomConfig(QStringLiteral("api.port"), QStringLiteral("9100"));
         help(*w, entry.toLatin1());
-        QPointer<HelpDocDlg> page = openWindow<HelpDocDlg>();
+        QPointer<HelpDocDlg> page = topLevel<HelpDocDlg>();
         QVERIFY(page);
-        QVERIFY(child<QTextBrowser>(*page, "text_help")->toPlainText().contains(line));
+        QVERIFY(helpText(*page).contains(line));
         page->close();
         QTRY_VERIFY(!page);
     }
@@ -222,21 +365,6 @@ private slots:
         QCOMPARE(m_toasts->texts(), toasts);
         QCOMPARE(m_opened, present ? QList<QUrl>{QUrl::fromLocalFile(manual)} : QList<QUrl>());
         QCOMPARE(m_opened.value(0).scheme(), present ? QStringLiteral("file") : QString());
-    }
-
-    void updateIsRefusedWhileAPrintPreviewIsOpen()
-    {
-        auto w = window();
-        child<QAbstractButton>(*w, "btn_print")->click();
-        QPointer<PrintPreview> preview = openWindow<PrintPreview>();
-        QVERIFY(preview);
-        help(*w, "btn_nav_setting_4");
-        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
-        QVERIFY(!openWindow<AppUpdate>());
-        preview->close();
-        QTRY_VERIFY(!preview);
-        help(*w, "btn_nav_setting_4");
-        QVERIFY(openWindow<AppUpdate>());
     }
 };
 

@@ -1,3 +1,6 @@
+// The home page on a print record that the sqlite3 tool writes and reads
+// back: the counter cards, the ranking and the chart.
+
 #include "app/homestats.h"
 #include "app/mainwindow.h"
 #include "print/printrecord.h"
@@ -11,7 +14,6 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
@@ -23,24 +25,23 @@
 
 QT_CHARTS_USE_NAMESPACE
 
-using TestSupport::child;
+using namespace TestSupport;
 
 namespace {
 
-// The built-in templates' categories, sorted.
-const QStringList BUILT_IN_CATEGORIES{QStringLiteral("会计档案"), QStringLiteral("其他"),
-                                      QStringLiteral("城建档案"), QStringLiteral("文书档案"),
-                                      QStringLiteral("科技档案")};
+const QString KEJI_3CM = QStringLiteral("科技3CM");
+const QString KEJI = QStringLiteral("科技档案");
+const QString RED = QStringLiteral("#DE0007");
+const QString DOWN = QStringLiteral("arrow-narrow-down.png");
 
-// The sqlite3 tool writes and reads the record; it computes a day's key
-// (local midnight) itself.
 QStringList sqlite(const QString &sql)
 {
     QByteArray out;
-    TestSupport::runProgram(QStringLiteral("sqlite3"), {PrintRecord::DATABASE_NAME, sql}, &out);
+    runProgram(QStringLiteral("sqlite3"), {PrintRecord::DATABASE_NAME, sql}, &out);
     return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// A day's key as sqlite computes it: the local midnight.
 QString dayKeySql(const QDate &day)
 {
     return QStringLiteral("CAST(strftime('%s','%1','utc') AS INTEGER)").arg(day.toString(Qt::ISODate));
@@ -50,10 +51,10 @@ void addRecords(const QString &name, const QString &type, const QDate &day, int 
 {
     if (count > 0)
         sqlite(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<%1) "
-                          "INSERT INTO t_printrecord(template_name,template_type,print_time,print_date) "
-                          "SELECT '%2','%3',%4,'x' FROM n;")
-               .arg(count)
-               .arg(name, type, dayKeySql(day)));
+                              "INSERT INTO t_printrecord(template_name,template_type,print_time,print_date) "
+                              "SELECT '%2','%3',%4,'x' FROM n;")
+                   .arg(count)
+                   .arg(name, type, dayKeySql(day)));
 }
 
 QList<QLineSeries *> chartLines(const QWidget &window)
@@ -64,6 +65,18 @@ QList<QLineSeries *> chartLines(const QWidget &window)
     return lines;
 }
 
+QString text(const QWidget &window, const char *label) { return child<QLabel>(window, label)->text(); }
+
+// A card's change label and arrow; no arrow image means no arrow.
+void verifyCard(const QWidget &w, const char *value, const char *arrow, const QString &text, const QString &color,
+                const QString &arrowImage)
+{
+    QCOMPARE(child<QLabel>(w, value)->text(), text);
+    QVERIFY(child<QLabel>(w, value)->styleSheet().contains(color));
+    QCOMPARE(child<QLabel>(w, arrow)->isHidden(), arrowImage.isEmpty());
+    QVERIFY(child<QLabel>(w, arrow)->styleSheet().contains(arrowImage));
+}
+
 } // namespace
 
 class TestHomePage : public QObject
@@ -71,24 +84,13 @@ class TestHomePage : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempProgramDir> m_program;
+    std::unique_ptr<TempProgramDir> m_program;
     std::unique_ptr<QTemporaryDir> m_data;
-
-    // Checks a card's comparison label and arrow.
-    static void verifyCard(const MainWindow &w, const char *arrow, const char *value, const QString &text,
-                           const QString &color, const QString &arrowImage)
-    {
-        QCOMPARE(child<QLabel>(w, value)->text(), text);
-        QVERIFY(child<QLabel>(w, value)->styleSheet().contains(color));
-        QCOMPARE(child<QLabel>(w, arrow)->isHidden(), arrowImage.isEmpty());
-        if (!arrowImage.isEmpty())
-            QVERIFY(child<QLabel>(w, arrow)->styleSheet().contains(arrowImage));
-    }
 
 private slots:
     void init()
     {
-        m_program = std::make_unique<TestSupport::TempProgramDir>();
+        m_program = std::make_unique<TempProgramDir>();
         m_data = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(m_data->path()));
         QVERIFY(PrintRecord::initTable());
@@ -106,103 +108,90 @@ private slots:
         m_program.reset();
     }
 
-    void emptyRecordShowsZerosAndEveryTemplate()
-    {
-        MainWindow w;
-        QCOMPARE(child<QLabel>(w, "lb_day_print_cnt")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLabel>(w, "lb_print_cnt")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLabel>(w, "lb_template_count")->text(), QStringLiteral("38"));
-        verifyCard(w, "lab_cge_today", "lb_day_print_cmp", QStringLiteral("0"), QStringLiteral("#000000"), QString());
-        verifyCard(w, "lab_cge_total", "lb_print_cnt_cmp", QStringLiteral("0"), QStringLiteral("#000000"), QString());
-        verifyCard(w, "lab_cge_model", "lb_template_compare", QStringLiteral("0"), QStringLiteral("#000000"),
-                   QString());
-
-        const QAbstractItemModel *ranking = child<QTableView>(w, "tableView_home")->model();
-        const QStringList names = JsonUtil::getAllTemplateNames();
-        QCOMPARE(ranking->rowCount(), 38);
-        for (int row = 0; row < names.size(); ++row) {
-            QCOMPARE(ranking->index(row, 1).data().toString(), names.at(row));
-            QCOMPARE(ranking->index(row, 2).data().toString(), QStringLiteral("0"));
-        }
-
-        const QList<QLineSeries *> lines = chartLines(w);
-        QStringList categories;
-        for (QLineSeries *line : lines) {
-            categories.append(line->name());
-            QCOMPARE(line->count(), 0);
-        }
-        QCOMPARE(categories, BUILT_IN_CATEGORIES);
-    }
-
-    void printCardsCompareWithYesterday_data()
+    void cardsCompareWithYesterday_data()
     {
         QTest::addColumn<int>("today");
         QTest::addColumn<int>("yesterday");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("older");
+        QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("color");
         QTest::addColumn<QString>("arrow");
-        QTest::newRow("fewer today") << 5 << 8 << "3" << "#DE0007" << "arrow-narrow-down.png";
-        QTest::newRow("more today") << 8 << 5 << "3" << "#0B9F57" << "arrow-narrow-up.png";
+        QTest::newRow("empty record") << 0 << 0 << 0 << "0" << "#000000" << "";
+        QTest::newRow("fewer today") << 5 << 8 << 6 << "3" << RED << DOWN;
+        QTest::newRow("more today") << 8 << 5 << 6 << "3" << "#0B9F57" << "arrow-narrow-up.png";
     }
 
-    void printCardsCompareWithYesterday()
+    void cardsCompareWithYesterday()
     {
         QFETCH(int, today);
         QFETCH(int, yesterday);
-        QFETCH(QString, text);
+        QFETCH(int, older);
+        QFETCH(QString, change);
         QFETCH(QString, color);
         QFETCH(QString, arrow);
         const QDate date = QDate::currentDate();
-        addRecords(QStringLiteral("科技3CM"), QStringLiteral("科技档案"), date, today);
-        addRecords(QStringLiteral("科技3CM"), QStringLiteral("科技档案"), date.addDays(-1), yesterday);
-        addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), date.addDays(-30), 6);
+        addRecords(KEJI_3CM, KEJI, date, today);
+        addRecords(KEJI_3CM, KEJI, date.addDays(-1), yesterday);
+        addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), date.addDays(-30), older);
         MainWindow w;
-        QCOMPARE(child<QLabel>(w, "lb_day_print_cnt")->text(), QString::number(today));
-        QCOMPARE(child<QLabel>(w, "lb_print_cnt")->text(), QString::number(today + yesterday + 6));
-        verifyCard(w, "lab_cge_today", "lb_day_print_cmp", text, color, arrow);
-        verifyCard(w, "lab_cge_total", "lb_print_cnt_cmp", text, color, arrow);
+        QCOMPARE(text(w, "lb_day_print_cnt"), QString::number(today));
+        QCOMPARE(text(w, "lb_print_cnt"), QString::number(today + yesterday + older));
+        QCOMPARE(text(w, "lb_template_count"), QStringLiteral("38"));
+        verifyCard(w, "lb_day_print_cmp", "lab_cge_today", change, color, arrow);
+        verifyCard(w, "lb_print_cnt_cmp", "lab_cge_total", change, color, arrow);
+        verifyCard(w, "lb_template_compare", "lab_cge_model", QStringLiteral("0"), QStringLiteral("#000000"), "");
     }
 
     void templateCardTakesTheDaysFirstCount()
     {
         const QDate day(2024, 3, 4);
-        const auto save = [](const char *name) {
-            QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(QString::fromUtf8(name)), false));
-        };
-        save("甲");
+        const QStringList added{QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")};
+        QVERIFY(JsonUtil::saveTemplate(blankLabel(added.at(0)), false));
         QCOMPARE(HomeStats::counters(day).templateChange.difference(), qint64(0));
         QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.count.pre"), QString()), QStringLiteral("39"));
-        save("乙");
-        save("丙");
+        QVERIFY(JsonUtil::saveTemplate(blankLabel(added.at(1)), false));
+        QVERIFY(JsonUtil::saveTemplate(blankLabel(added.at(2)), false));
         QCOMPARE(HomeStats::counters(day).templateChange.difference(), qint64(2));
-        for (const char *name : {"甲", "乙", "丙"})
-            QVERIFY(JsonUtil::deleteTemplate(QString::fromUtf8(name)));
+        for (const QString &name : added)
+            QVERIFY(JsonUtil::deleteTemplate(name));
         const HomeStats::Counters counters = HomeStats::counters(day);
         QCOMPARE(counters.templates, qint64(38));
         QCOMPARE(counters.templateChange.text(), QStringLiteral("1"));
-        QVERIFY(counters.templateChange.labelStyle().contains(QLatin1String("#DE0007")));
-        QVERIFY(counters.templateChange.arrowStyle().contains(QLatin1String("arrow-narrow-down.png")));
+        QVERIFY(counters.templateChange.labelStyle().contains(RED));
+        QVERIFY(counters.templateChange.arrowStyle().contains(DOWN));
         // A new day starts from its own count; a baseline that is no number is 0.
         QCOMPARE(HomeStats::counters(day.addDays(1)).templateChange.difference(), qint64(0));
         QVERIFY(JsonUtil::setCustomConfig(QStringLiteral("template.count.pre"), QStringLiteral("abc")));
         QCOMPARE(HomeStats::counters(day.addDays(1)).templateChange.difference(), qint64(38));
     }
 
+    void emptyRecordRanksEveryTemplate()
+    {
+        MainWindow w;
+        const QAbstractItemModel *ranking = child<QTableView>(w, "tableView_home")->model();
+        QCOMPARE(columnTexts(ranking, 1), JsonUtil::getAllTemplateNames());
+        QCOMPARE(columnTexts(ranking, 2), QVector<QString>(38, QStringLiteral("0")).toList());
+        // One empty line per stored category, sorted.
+        QStringList categories;
+        for (QLineSeries *line : chartLines(w)) {
+            categories.append(line->name());
+            QCOMPARE(line->count(), 0);
+        }
+        QCOMPARE(categories, QStringList({"会计档案", "其他", "城建档案", "文书档案", "科技档案"}));
+    }
+
     void rankingKeepsDeletedTemplates()
     {
         const QDate day = QDate::currentDate().addDays(-3);
-        addRecords(QStringLiteral("科技3CM"), QStringLiteral("科技档案"), day, 5);
+        addRecords(KEJI_3CM, KEJI, day, 5);
         addRecords(QStringLiteral("已删除的模板"), QStringLiteral("业务档案"), day, 3);
-        for (const char *name : {"会计2CM", "城建4CM"})
-            addRecords(QString::fromUtf8(name), QStringLiteral("会计档案"), day.addDays(-1), 1);
+        addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), day.addDays(-1), 1);
+        addRecords(QStringLiteral("城建4CM"), QStringLiteral("会计档案"), day.addDays(-1), 1);
         MainWindow w;
         const auto *table = child<QTableView>(w, "tableView_home");
-        const QAbstractItemModel *model = table->model();
-        QCOMPARE(model->index(0, 1).data().toString() + model->index(0, 2).data().toString(),
-                 QStringLiteral("科技3CM5"));
-        QCOMPARE(model->index(1, 1).data().toString() + model->index(1, 2).data().toString(),
-                 QStringLiteral("已删除的模板3"));
-        QCOMPARE(model->rowCount(), 39);
+        QCOMPARE(columnTexts(table->model(), 1).mid(0, 2), QStringList({KEJI_3CM, "已删除的模板"}));
+        QCOMPARE(columnTexts(table->model(), 2).mid(0, 5), QStringList({"5", "3", "1", "1", "0"}));
+        QCOMPARE(table->model()->rowCount(), 39);
         const auto badge = [table](int row) {
             return table->indexWidget(table->model()->index(row, 0))->findChild<QLabel *>();
         };
@@ -211,7 +200,7 @@ private slots:
         QCOMPARE(badge(3)->text(), QStringLiteral("4"));
         QVERIFY(badge(3)->styleSheet().contains(QLatin1String("No.png")));
         // The recorded categories lead the chart, most pages first.
-        QCOMPARE(chartLines(w).at(0)->name(), QStringLiteral("科技档案"));
+        QCOMPARE(chartLines(w).at(0)->name(), KEJI);
         QCOMPARE(chartLines(w).size(), 6);
     }
 
@@ -220,25 +209,24 @@ private slots:
         MainWindow w;
         auto *start = child<QDateEdit>(w, "edit_start_date");
         auto *end = child<QDateEdit>(w, "edit_end_date");
+        const auto button = [&w](const char *name) { return child<QPushButton>(w, name); };
         const QDate today = QDate::currentDate();
         // Built on the week: Monday to Sunday around today.
-        QVERIFY(child<QPushButton>(w, "btn_chart_week")->isChecked());
+        QVERIFY(button("btn_chart_week")->isChecked());
         QCOMPARE(start->date().dayOfWeek(), 1);
         QCOMPARE(start->date().daysTo(end->date()), qint64(6));
         QVERIFY(start->date() <= today && today <= end->date());
-
-        child<QPushButton>(w, "btn_chart_month")->click();
+        button("btn_chart_month")->click();
         QCOMPARE(start->date(), QDate(today.year(), today.month(), 1));
         QCOMPARE(end->date(), today);
-        QVERIFY(!child<QPushButton>(w, "btn_chart_week")->isChecked());
-
-        child<QPushButton>(w, "btn_chart_year")->click();
+        QVERIFY(!button("btn_chart_week")->isChecked());
+        button("btn_chart_year")->click();
         QCOMPARE(start->date(), QDate(today.year(), 1, 1));
-        QVERIFY(!child<QPushButton>(w, "btn_chart_month")->isChecked());
+        QVERIFY(!button("btn_chart_month")->isChecked());
         // Turning the lit button off changes nothing else.
         QChart *chart = child<QChartView>(w, "chartView")->chart();
-        child<QPushButton>(w, "btn_chart_year")->click();
-        QVERIFY(!child<QPushButton>(w, "btn_chart_year")->isChecked());
+        button("btn_chart_year")->click();
+        QVERIFY(!button("btn_chart_year")->isChecked());
         QCOMPARE(start->date(), QDate(today.year(), 1, 1));
         QCOMPARE(child<QChartView>(w, "chartView")->chart(), chart);
     }
@@ -258,7 +246,7 @@ private slots:
         QFETCH(QDate, end);
         for (int d = 0; d < 12; ++d) {
             const QDate day = QDate(2024, 3, 1).addDays(d);
-            addRecords(QStringLiteral("科技3CM"), QStringLiteral("科技档案"), day, d % 4);
+            addRecords(KEJI_3CM, KEJI, day, d % 4);
             addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), day, 7 - d % 3);
         }
         MainWindow w;

@@ -1,6 +1,6 @@
-// The template page of the main window on a temporary store: its table and
-// filters, the row actions clicked through the cell widgets, the editor and
-// the rename dialog driven for real, and the way to the recycle bin and back.
+// The template page of the main window on a temporary store: its filters,
+// the row actions clicked through the cell widgets, the editor and the
+// rename dialog driven for real, and the way to the recycle bin and back.
 
 #include "app/mainwindow.h"
 #include "editor/templatedialog.h"
@@ -28,15 +28,17 @@ using namespace TestSupport;
 namespace {
 
 const QString KEJI = QStringLiteral("科技档案");
-const QString OTHER = QStringLiteral("其他");
 const QString BUILT_IN = QStringLiteral("通用3CM");
 const QString USER_A = QStringLiteral("用户甲");
 const QString USER_B = QStringLiteral("用户乙");
 const QString USER_C = QStringLiteral("user丙");
-// Larger than any store write allowed while writes are limited, unlike the
-// store without it.
+// Larger than any store write allowed while writes are limited.
 const QString BULKY = QStringLiteral("大模板");
 const qint64 WRITE_LIMIT = BULKY_LABEL_MIN_BYTES / 2;
+const QString FAVOURITES = QStringLiteral("template.default");
+const QString BUSY = QStringLiteral("当前已打开弹窗, 不能再打开了");
+
+QString storedFavourites() { return JsonUtil::getCustomConfig(FAVOURITES, QString()); }
 
 QStringList namesOf(const QList<TemplateModel> &list)
 {
@@ -62,17 +64,13 @@ private:
     QTableView *table() const { return window->findChild<QTableView *>(QStringLiteral("tableView_temp_list")); }
     template <typename T = QWidget>
     T *child(const char *name) const { return TestSupport::child<T>(*window, QLatin1String(name)); }
-
     QStringList shownNames() const { return columnTexts(table()->model(), 2); }
 
     // The widget a row shows in a column, scrolled into view as a user would.
     template <typename T>
     T *cellWidget(const QString &name, int column, const QString &text = QString()) const
     {
-        const int row = shownNames().indexOf(name);
-        if (row < 0)
-            return nullptr;
-        const QModelIndex index = table()->model()->index(row, column);
+        const QModelIndex index = table()->model()->index(shownNames().indexOf(name), column);
         table()->scrollTo(index);
         QApplication::processEvents();
         const QList<T *> found = table()->indexWidget(index)->findChildren<T *>();
@@ -84,10 +82,11 @@ private:
     }
 
     void clickRow(const QString &name, const QString &button) { cellWidget<QPushButton>(name, 5, button)->click(); }
-    void tick(const QString &name) { cellWidget<QCheckBox>(name, 0)->click(); }
 
-    void openWindow()
+    // A fresh window on the template page, with the favourites stored first.
+    void openWindow(const QString &favourite = QString())
     {
+        JsonUtil::setCustomConfig(FAVOURITES, favourite);
         window = std::make_unique<MainWindow>();
         window->resize(1600, 1000);
         window->show();
@@ -109,8 +108,8 @@ private slots:
             questions.append(text);
             return true;
         });
-        for (const TemplateModel &t : {blankLabel(USER_A, KEJI), blankLabel(USER_B, OTHER), blankLabel(USER_C, KEJI),
-                                       bulkyLabel(BULKY, OTHER)})
+        for (const TemplateModel &t : {blankLabel(USER_A, KEJI), blankLabel(USER_B), blankLabel(USER_C, KEJI),
+                                       bulkyLabel(BULKY, QStringLiteral("其他"))})
             QVERIFY(JsonUtil::saveTemplate(t, false));
         openWindow();
     }
@@ -132,23 +131,19 @@ private slots:
     {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("every");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("no filter") << QStringLiteral("全部") << QString() << true << QStringList();
-        QTest::newRow("category and name") << KEJI << QStringLiteral("用户") << false
-                                           << QStringList{USER_A};
-        QTest::newRow("part of a name") << QStringLiteral("全部") << QStringLiteral("r丙")
-                                        << false << QStringList{USER_C};
+        QTest::newRow("no filter") << QStringLiteral("全部") << QString() << QStringList();
+        QTest::newRow("category and name") << KEJI << QStringLiteral("用户") << QStringList{USER_A};
+        QTest::newRow("part of a name") << QStringLiteral("全部") << QStringLiteral("r丙") << QStringList{USER_C};
     }
 
     void filtersLeaveTheApiListWhole()
     {
         QFETCH(QString, type);
         QFETCH(QString, name);
-        QFETCH(bool, every);
         QFETCH(QStringList, shown);
         const QStringList all = namesOf(JsonUtil::parseTemplateList(true, true));
-        if (every)
+        if (shown.isEmpty())
             shown = all;
         child<QLineEdit>("edt_template_name")->setText(name);
         child<QPushButton>("btn_temp_search")->click();
@@ -162,132 +157,114 @@ private slots:
         QCOMPARE(shownNames(), shown);
     }
 
-    void batchDelete_data()
+    // Through a row's button or ticked for the batch: a template leaves the
+    // store only once it is in the bin, its favourite entry with it, and a
+    // failure still refreshes the table.
+    void deleteGoesThroughTheBin_data()
     {
-        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<bool>("batch");
+        QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("unwritable");
         QTest::addColumn<QString>("tip");
         QTest::addColumn<QStringList>("binned");
-        QTest::newRow("nothing ticked") << QStringList() << false << "请选择需要删除的模板" << QStringList();
-        QTest::newRow("a built-in among them") << QStringList{USER_A, BUILT_IN} << false << "不能删除系统内置的模板"
+        const QString builtIn = QStringLiteral("不能删除系统内置的模板");
+        QTest::newRow("row: user template") << false << QStringList{USER_B} << false << "删除成功"
+                                            << QStringList{USER_B};
+        QTest::newRow("row: built-in") << false << QStringList{BUILT_IN} << false << builtIn << QStringList();
+        QTest::newRow("row: bin not written") << false << QStringList{BULKY} << true << "删除失败" << QStringList();
+        QTest::newRow("batch: nothing ticked") << true << QStringList() << false << "请选择需要删除的模板"
                                                << QStringList();
-        QTest::newRow("user templates") << QStringList{USER_A, USER_B} << false << "删除完成"
-                                        << QStringList{USER_B, USER_A};
-        QTest::newRow("bin not written") << QStringList{BULKY} << true << "删除失败" << QStringList();
+        QTest::newRow("batch: a built-in among them") << true << QStringList{USER_A, BUILT_IN} << false << builtIn
+                                                      << QStringList();
+        QTest::newRow("batch: user templates") << true << QStringList{USER_A, USER_B} << false << "删除完成"
+                                               << QStringList{USER_A, USER_B};
+        QTest::newRow("batch: bin not written") << true << QStringList{BULKY} << true << "删除失败" << QStringList();
     }
 
-    void batchDelete()
+    void deleteGoesThroughTheBin()
     {
-        QFETCH(QStringList, ticked);
+        QFETCH(bool, batch);
+        QFETCH(QStringList, names);
         QFETCH(bool, unwritable);
         QFETCH(QString, tip);
         QFETCH(QStringList, binned);
-        for (const QString &name : ticked)
-            tick(name);
+        openWindow(names.join(QLatin1Char('|')));
+        if (batch) {
+            for (const QString &name : names)
+                cellWidget<QCheckBox>(name, 0)->click();
+        }
         {
             std::unique_ptr<RefusedWrites> refused(unwritable ? new RefusedWrites(WRITE_LIMIT) : nullptr);
-            child<QPushButton>("btn_delete_in_batches")->click();
+            if (batch)
+                child<QPushButton>("btn_delete_in_batches")->click();
+            else
+                clickRow(names.first(), QStringLiteral("删除"));
         }
         QCOMPARE(toasts->texts(), QStringList{tip});
+        const QString question = batch ? QStringLiteral("是否删除模板?")
+                                       : QStringLiteral("是否删除模板\"%1\"?").arg(names.value(0));
+        QCOMPARE(questions, names.isEmpty() ? QStringList() : QStringList{question});
         QStringList binnedNow = namesOf(JsonUtil::parseTemplateListFromTrash());
         binnedNow.sort();
+        binned.sort();
         QCOMPARE(binnedNow, binned);
-        for (const QString &name : ticked)
+        QStringList kept;
+        for (const QString &name : names) {
             QCOMPARE(JsonUtil::getAllTemplateNames().contains(name), !binned.contains(name));
-    }
-
-    void rowDelete_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("unwritable");
-        QTest::addColumn<QString>("tip");
-        QTest::addColumn<bool>("binned");
-        QTest::newRow("user template") << USER_B << false << "删除成功" << true;
-        QTest::newRow("built-in") << BUILT_IN << false << "不能删除系统内置的模板" << false;
-        QTest::newRow("bin not written") << BULKY << true << "删除失败" << false;
-    }
-
-    void rowDelete()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, unwritable);
-        QFETCH(QString, tip);
-        QFETCH(bool, binned);
-        JsonUtil::setCustomConfig(QStringLiteral("template.default"), name);
-        openWindow();
-        {
-            std::unique_ptr<RefusedWrites> refused(unwritable ? new RefusedWrites(WRITE_LIMIT) : nullptr);
-            clickRow(name, QStringLiteral("删除"));
+            QCOMPARE(shownNames().contains(name), !binned.contains(name));
+            if (!binned.contains(name))
+                kept.append(name);
         }
-        // A deleted favourite holds no slot that no switch could free.
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()),
-                 binned ? QString() : name);
-        QCOMPARE(questions, QStringList{QStringLiteral("是否删除模板\"%1\"?").arg(name)});
-        QCOMPARE(toasts->texts(), QStringList{tip});
-        QCOMPARE(JsonUtil::parseTemplateFromTrash(name).name.isEmpty(), !binned);
-        QCOMPARE(shownNames().contains(name), !binned);
+        QCOMPARE(storedFavourites(), kept.join(QLatin1Char('|')));
     }
 
     void favourites_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("tips");
-        QTest::newRow("first") << QString() << USER_A << USER_A << QStringList();
-        QTest::newRow("fourth refused") << "通用2CM|通用3CM|通用4CM" << USER_A << "通用2CM|通用3CM|通用4CM"
+        QTest::newRow("first") << QString() << USER_A << QStringList();
+        QTest::newRow("fourth refused") << "通用2CM|通用3CM|通用4CM" << "通用2CM|通用3CM|通用4CM"
                                         << QStringList{QStringLiteral("仅允许设置3个常用模板")};
-        QTest::newRow("an empty entry leaves room") << "通用2CM||通用4CM" << USER_A << "通用2CM||通用4CM|" + USER_A
+        QTest::newRow("an empty entry leaves room") << "通用2CM||通用4CM" << "通用2CM||通用4CM|" + USER_A
                                                     << QStringList();
-        QTest::newRow("switched off") << "通用2CM|" + USER_A + "|通用4CM" << USER_A << "通用2CM|通用4CM" << QStringList();
+        QTest::newRow("switched off") << "通用2CM|" + USER_A + "|通用4CM" << "通用2CM|通用4CM" << QStringList();
     }
 
     void favourites()
     {
         QFETCH(QString, stored);
-        QFETCH(QString, name);
         QFETCH(QString, expected);
         QFETCH(QStringList, tips);
-        JsonUtil::setCustomConfig(QStringLiteral("template.default"), stored);
-        openWindow();
-        QPushButton *favourite = cellWidget<QPushButton>(name, 4);
+        openWindow(stored);
+        QPushButton *favourite = cellWidget<QPushButton>(USER_A, 4);
         const bool wasOn = favourite->isChecked();
         favourite->click();
         QCOMPARE(toasts->texts(), tips);
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()), expected);
+        QCOMPARE(storedFavourites(), expected);
         QCOMPARE(favourite->isChecked(), !wasOn && tips.isEmpty());
     }
 
-    void editorsOneAtATime_data()
-    {
-        QTest::addColumn<QString>("second");
-        QTest::newRow("edit") << QStringLiteral("编辑");
-        QTest::newRow("create") << QStringLiteral("创建模板");
-    }
-
+    // Editing and creating both wait for the open editor to go.
     void editorsOneAtATime()
     {
-        QFETCH(QString, second);
-        const auto press = [&](const QString &button) {
-            if (button == QStringLiteral("编辑"))
-                clickRow(USER_A, button);
-            else
-                child<QPushButton>("btn_create_temp")->click();
+        const auto openBoth = [this] {
+            toasts->clear();
+            clickRow(USER_A, QStringLiteral("编辑"));
+            child<QPushButton>("btn_create_temp")->click();
         };
-        press(QStringLiteral("编辑"));
+        openBoth();
         QPointer<TemplateDialog> editor = topLevel<TemplateDialog>();
         QVERIFY(editor);
         QCOMPARE(editor->model().name, USER_A);
-        press(second);
-        QCOMPARE(toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
+        QCOMPARE(toasts->texts(), QStringList{BUSY});
         editor->close();
         child<QPushButton>("btn_create_temp")->click();
         // The first editor, closed again before it is gone, leaves the
         // next one guarded.
         editor->close();
-        toasts->clear();
-        press(second);
-        QCOMPARE(toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
+        openBoth();
+        QCOMPARE(toasts->texts(), QStringList({BUSY, BUSY}));
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!editor);
         QVERIFY(topLevel<TemplateDialog>());
@@ -296,33 +273,31 @@ private slots:
     void rename_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("oldStays");
         QTest::addColumn<QStringList>("tips");
-        QTest::newRow("user template") << USER_A << false << QStringList{QStringLiteral("修改成功")};
-        QTest::newRow("built-in") << BUILT_IN << true
-                                  << QStringList{QStringLiteral("不能删除系统内置的模板"), QStringLiteral("修改成功")};
+        QTest::newRow("user template") << USER_A << QStringList{QStringLiteral("修改成功")};
+        QTest::newRow("built-in kept")
+            << BUILT_IN << QStringList{QStringLiteral("不能删除系统内置的模板"), QStringLiteral("修改成功")};
     }
 
     void rename()
     {
         QFETCH(QString, name);
-        QFETCH(bool, oldStays);
         QFETCH(QStringList, tips);
-        JsonUtil::setCustomConfig(QStringLiteral("template.default"), name);
-        openWindow();
+        const bool builtIn = name == BUILT_IN;
+        const QString renamed = QStringLiteral("新名字");
+        openWindow(name);
         clickRow(name, QStringLiteral("重命名"));
         auto *dialog = window->findChild<TemplateSave *>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("修改模板"));
-        dialog->findChild<QComboBox *>(QStringLiteral("templateTypeBox"))->setCurrentText(QStringLiteral("其他"));
-        dialog->findChild<QLineEdit *>(QStringLiteral("templateNameEdit"))->setText(QStringLiteral("新名字"));
-        dialog->findChild<QPushButton *>(QStringLiteral("btn_yes"))->click();
+        TestSupport::child<QComboBox>(*dialog, "templateTypeBox")->setCurrentText(QStringLiteral("其他"));
+        TestSupport::child<QLineEdit>(*dialog, "templateNameEdit")->setText(renamed);
+        TestSupport::child<QPushButton>(*dialog, "btn_yes")->click();
         QCOMPARE(toasts->texts(), tips);
-        QCOMPARE(JsonUtil::getAllTemplateNames().contains(name), oldStays);
-        QVERIFY(shownNames().contains(QStringLiteral("新名字")));
-        QCOMPARE(JsonUtil::parseTemplate(QStringLiteral("新名字")).type, QStringLiteral("其他"));
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("template.default"), QString()),
-                 oldStays ? name : QStringLiteral("新名字"));
+        QCOMPARE(JsonUtil::getAllTemplateNames().contains(name), builtIn);
+        QVERIFY(shownNames().contains(renamed));
+        QCOMPARE(JsonUtil::parseTemplate(renamed).type, QStringLiteral("其他"));
+        QCOMPARE(storedFavourites(), builtIn ? name : renamed);
     }
 
     void printOpensThePrintPage()
@@ -340,11 +315,10 @@ private slots:
         child<QPushButton>("btn_template_trash")->click();
         auto *bin = topLevel<TemplateTrashDialog>();
         QVERIFY(bin);
-        auto *binTable = bin->findChild<QTableView *>(QStringLiteral("tableView_temp_list"));
+        auto *binTable = TestSupport::child<QTableView>(*bin, "tableView_temp_list");
         QCOMPARE(binTable->model()->index(0, 2).data().toString(), USER_C);
-        const QList<QPushButton *> buttons = binTable->indexWidget(binTable->model()->index(0, 3))->findChildren<QPushButton *>();
-        buttons.first()->click();
-        bin->findChild<QPushButton *>(QStringLiteral("btn_close"))->click();
+        binTable->indexWidget(binTable->model()->index(0, 3))->findChildren<QPushButton *>().first()->click();
+        TestSupport::child<QPushButton>(*bin, "btn_close")->click();
         QVERIFY(shownNames().contains(USER_C));
         QVERIFY(JsonUtil::parseTemplateListFromTrash().isEmpty());
     }
