@@ -1,6 +1,15 @@
 #include "support/editorground.h"
 
+#include "items/baseitem.h"
+#include "items/qwgraphicsview.h"
 #include "util/fileutil.h"
+#include "util/jsonutil.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QMouseEvent>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -12,6 +21,7 @@ EditorGround::EditorGround()
 
 EditorGround::~EditorGround()
 {
+    editor.reset();
     Seams::resetAll();
 }
 
@@ -23,6 +33,86 @@ Seams::ScreenSize EditorGround::screen96()
 QString EditorGround::picture(const QString &name) const
 {
     return programDir.file(QStringLiteral("/attachment/picture/")) + name;
+}
+
+QStringList EditorGround::pictureFolder() const
+{
+    return listFiles(programDir.file(QStringLiteral("/attachment/picture")));
+}
+
+TemplateDialog &EditorGround::open(const QString &name, bool shown)
+{
+    // One editor at a time, as the program has it.
+    editor.reset();
+    editor = std::make_unique<TemplateDialog>(name);
+    if (shown) {
+        editor->show();
+        if (!QTest::qWaitForWindowExposed(editor.get()))
+            qFatal("the editor was never exposed");
+    }
+    return *editor;
+}
+
+TemplateDialog &EditorGround::open(const TemplateModel &t, bool shown)
+{
+    if (!JsonUtil::saveTemplate(t, false))
+        qFatal("could not store the template %s", qPrintable(t.name));
+    return open(t.name, shown);
+}
+
+void EditorGround::click(const char *button) const
+{
+    QTest::mouseClick(child(button), Qt::LeftButton);
+}
+
+void EditorGround::edit(const char *box, double value) const
+{
+    auto *spin = child<QAbstractSpinBox>(box);
+    spin->setProperty("value", value);
+    emit spin->editingFinished();
+}
+
+BaseItem *EditorGround::item(const QString &id) const
+{
+    const QList<QGraphicsItem *> items = editor->scene()->items();
+    for (QGraphicsItem *i : items) {
+        if (i->data(0).toString() == id)
+            return dynamic_cast<BaseItem *>(i);
+    }
+    return nullptr;
+}
+
+void EditorGround::select(const QStringList &ids) const
+{
+    editor->scene()->clearSelection();
+    for (const QString &id : ids)
+        item(id)->setSelected(true);
+}
+
+void EditorGround::mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons) const
+{
+    QWidget *viewport = editor->view()->viewport();
+    const QPoint point = editor->view()->mapFromScene(at);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, point, viewport->mapToGlobal(point), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void EditorGround::clickCanvas(QPointF at, Qt::KeyboardModifiers keys) const
+{
+    QTest::mouseClick(editor->view()->viewport(), Qt::LeftButton, keys, editor->view()->mapFromScene(at));
+}
+
+void EditorGround::addWith(const char *tool, QPointF at) const
+{
+    click(tool);
+    clickCanvas(at);
+}
+
+QStringList EditorGround::finish()
+{
+    editor.reset();
+    return log.connectionWarnings();
 }
 
 } // namespace TestSupport
