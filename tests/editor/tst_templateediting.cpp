@@ -61,11 +61,6 @@ class TestTemplateEditing : public QObject
     {
         QTest::keyClick(ground->editor->view(), Qt::Key(key), modifiers);
     }
-    // A move or a release at a scene point; a press and release is a click.
-    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) const
-    {
-        ground->mouse(type, at, buttons);
-    }
     void copyAndPaste(const QStringList &ids, QPointF at) const
     {
         ground->select(ids);
@@ -93,22 +88,17 @@ private slots:
         BaseItem *field = textItem(0);
         QCOMPARE(field->boundingRect().size(), QSizeF(113, 38));
         const QPointF origin = field->pos();
-        mouse(QEvent::MouseButtonPress, origin + QPointF(50, 19), Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, origin + QPointF(50, 19));
+        ground->drag({origin + QPointF(50, 19)});
         // Hovering over the bottom-right corner arms its handle.
-        mouse(QEvent::MouseMove, origin + QPointF(105, 30));
-        mouse(QEvent::MouseMove, origin + QPointF(110, 35));
-        mouse(QEvent::MouseButtonPress, origin + QPointF(110, 35), Qt::LeftButton);
-        mouse(QEvent::MouseMove, origin + QPointF(151, 57), Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, origin + QPointF(151, 57));
+        ground->mouse(QEvent::MouseMove, origin + QPointF(105, 30));
+        ground->mouse(QEvent::MouseMove, origin + QPointF(110, 35));
+        ground->drag({origin + QPointF(110, 35), origin + QPointF(151, 57)});
         QCOMPARE(field->boundingRect().size(), QSizeF(151, 57));
         const TextModel &resized = model().textModels.first();
         QCOMPARE(QVector<float>({resized.width, resized.height, resized.startX}), QVector<float>({39.95f, 15.08f, 5.0f}));
 
         const QPointF from = ground->item(t.rectangleModels.first().id)->pos() + QPointF(30, 30);
-        mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        mouse(QEvent::MouseMove, from + QPointF(21, -13), Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, from + QPointF(21, -13));
+        ground->drag({from, from + QPointF(21, -13)});
         const RectangleModel &moved = model().rectangleModels.first();
         QCOMPARE(QVector<float>({moved.startX, moved.startY, moved.width}),
                  QVector<float>({TextUtil::px2mm(px(50) + 21, 96), TextUtil::px2mm(px(30) - 13, 96), 20.0f}));
@@ -125,24 +115,19 @@ private slots:
         open(t);
         const QByteArray before = stored(JsonUtil::parseTemplate(NAME));
         for (const QString &id : {t.rectangleModels.first().id, t.lineModels.first().id, t.textModels.first().id}) {
-            const QPointF inside = ground->item(id)->sceneBoundingRect().center();
-            mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
-            mouse(QEvent::MouseButtonRelease, inside);
+            ground->drag({ground->item(id)->sceneBoundingRect().center()});
             for (int step = 0; step < 40; ++step)
-                mouse(QEvent::MouseMove, QPointF(step * 9, step * 5));
+                ground->mouse(QEvent::MouseMove, QPointF(step * 9, step * 5));
         }
         key(Qt::Key_A, Qt::ControlModifier);
-        mouse(QEvent::MouseMove, QPointF(3, 3));
+        ground->mouse(QEvent::MouseMove, QPointF(3, 3));
         QCOMPARE(stored(model()), before);
     }
 
     void aRubberBandChoiceIsTheEditedOne()
     {
         open(label(2));
-        mouse(QEvent::MouseButtonPress, QPointF(2, 2), Qt::LeftButton);
-        mouse(QEvent::MouseMove, QPointF(60, 30), Qt::LeftButton);
-        mouse(QEvent::MouseMove, QPointF(140, 62), Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, QPointF(140, 62));
+        ground->drag({QPointF(2, 2), QPointF(60, 30), QPointF(140, 62)});
         QCOMPARE(ground->editor->scene()->selectedItems().size(), 1);
         QCOMPARE(ground->child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
                  QStringLiteral("page_add_font"));

@@ -15,7 +15,7 @@ namespace TestSupport {
 
 EditorGround::EditorGround()
 {
-    Seams::setScreenHandler(screen96);
+    Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508.0, 285.75)}; });
     FileUtil::checkCustomDir();
 }
 
@@ -25,24 +25,8 @@ EditorGround::~EditorGround()
     Seams::resetAll();
 }
 
-Seams::ScreenSize EditorGround::screen96()
-{
-    return {QSize(1920, 1080), QSizeF(508.0, 285.75)};
-}
-
-QString EditorGround::picture(const QString &name) const
-{
-    return programDir.file(QStringLiteral("/attachment/picture/")) + name;
-}
-
-QStringList EditorGround::pictureFolder() const
-{
-    return listFiles(programDir.file(QStringLiteral("/attachment/picture")));
-}
-
 TemplateDialog &EditorGround::open(const QString &name, bool shown)
 {
-    // One editor at a time, as the program has it.
     editor.reset();
     editor = std::make_unique<TemplateDialog>(name);
     if (shown) {
@@ -98,15 +82,17 @@ void EditorGround::mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons
     QApplication::sendEvent(viewport, &event);
 }
 
+void EditorGround::drag(const QList<QPointF> &path) const
+{
+    mouse(QEvent::MouseButtonPress, path.first(), Qt::LeftButton);
+    for (const QPointF &at : path.mid(1))
+        mouse(QEvent::MouseMove, at, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, path.last());
+}
+
 void EditorGround::clickCanvas(QPointF at, Qt::KeyboardModifiers keys) const
 {
     QTest::mouseClick(editor->view()->viewport(), Qt::LeftButton, keys, editor->view()->mapFromScene(at));
-}
-
-void EditorGround::addWith(const char *tool, QPointF at) const
-{
-    click(tool);
-    clickCanvas(at);
 }
 
 QStringList EditorGround::finish()

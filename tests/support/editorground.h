@@ -1,15 +1,16 @@
 #pragma once
 
 // What the editor's tests stand on: a fresh program folder with its picture
-// folder, a screen pinned to 96 dpi, recorded toasts and a captured log, and
-// the editor under test with the gestures that drive it. The editor closes
-// and the seams are reset when it goes.
+// folder, a screen pinned to 96 dpi (1920 pixels over 508 mm), recorded
+// toasts and a captured log; and the editor under test with the gestures that
+// drive it. The seams are reset when it goes.
 
 #include "editor/templatedialog.h"
 #include "support/testsupport.h"
 #include "support/widgetlookup.h"
 #include "util/seams.h"
 
+#include <QEvent>
 #include <QString>
 #include <QStringList>
 
@@ -27,15 +28,12 @@ public:
     EditorGround(const EditorGround &) = delete;
     EditorGround &operator=(const EditorGround &) = delete;
 
-    // 1920 pixels over 508 mm.
-    static Seams::ScreenSize screen96();
-
     // A file of the picture folder, and the names the folder holds.
-    QString picture(const QString &name) const;
-    QStringList pictureFolder() const;
+    QString picture(const QString &name) const { return programDir.file(QStringLiteral("/attachment/picture/")) + name; }
+    QStringList pictureFolder() const { return listFiles(programDir.file(QStringLiteral("/attachment/picture"))); }
 
-    // An editor on the stored template of that name (a new one when empty),
-    // or on t once stored; shown and exposed if asked.
+    // An editor (the only one) on the stored template of that name, a new
+    // one when empty, or on t once stored; shown and exposed if asked.
     TemplateDialog &open(const QString &name, bool shown = false);
     TemplateDialog &open(const TemplateModel &t, bool shown = false);
 
@@ -50,10 +48,16 @@ public:
 
     // Real mouse events on the canvas at a scene point (the view unzoomed):
     // one carrying the button state, or a whole click.
-    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons) const;
+    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) const;
+    // A left-button drag along the path; of one point, a click.
+    void drag(const QList<QPointF> &path) const;
     void clickCanvas(QPointF at, Qt::KeyboardModifiers keys = Qt::NoModifier) const;
     // Arms an add tool and clicks the canvas with it.
-    void addWith(const char *tool, QPointF at) const;
+    void addWith(const char *tool, QPointF at) const
+    {
+        click(tool);
+        clickCanvas(at);
+    }
 
     // Closes the editor; the failed connections logged until then.
     QStringList finish();
