@@ -65,7 +65,8 @@ void spineEdits(QTextStream &out, TestSupport::EditorGround &ground)
     const double openMs = timer.nsecsElapsed() / 1e6;
     constexpr int EDITS = 20;
     int edit = 0;
-    const double editMs = TestSupport::medianMs([&] { ground.edit("edit_back_length", 20 + (edit++ % 5) * 10); }, EDITS);
+    const auto spineEdit = [&] { ground.edit("edit_back_length", 20 + (edit++ % 5) * 10); };
+    const double editMs = TestSupport::medianMs(spineEdit, EDITS);
     out << "20-megapixel background: open " << openMs << " ms; spine edit median " << editMs << " ms; decoded "
         << editor.backgroundPicture().decodeCount() << " time(s) over " << EDITS << " edits"
         << (editor.backgroundPicture().isPlain() ? " (plain face!)" : "") << '\n';

@@ -262,7 +262,8 @@ private slots:
         for (const int y : {10, ground->child("template_top_widget")->height() + 40}) {
             const QPoint from(400, y), to = from + QPoint(30, 20);
             QTest::mousePress(&editor, Qt::LeftButton, Qt::NoModifier, from);
-            QMouseEvent move(QEvent::MouseMove, to, editor.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, to, editor.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             QApplication::sendEvent(&editor, &move);
             QTest::mouseRelease(&editor, Qt::LeftButton, Qt::NoModifier, to);
             QCOMPARE(editor.pos(), before + QPoint(30, 20));
@@ -321,12 +322,14 @@ private slots:
             QVERIFY(JsonUtil::saveTemplate(t, false));
         t.name = NAME;
         QString chosen;
-        Seams::setOpenFileHandler([&chosen](QWidget *, const QString &, const QString &, const QString &) { return chosen; });
+        Seams::setOpenFileHandler([&](QWidget *, const QString &, const QString &, const QString &) {
+            return sources.filePath(chosen);
+        });
 
         TemplateDialog &editor = ground->open(t);
         for (const QString &step : qAsConst(steps)) {
             if (step == QLatin1String("custom") || step == QLatin1String("broken")) {
-                chosen = sources.filePath(step == QLatin1String("broken") ? QStringLiteral("none.png") : QStringLiteral("face.png"));
+                chosen = step == QLatin1String("broken") ? QStringLiteral("none.png") : QStringLiteral("face.png");
                 ground->click("btn_diy_bg");
             } else if (step == QLatin1String("preset")) {
                 ground->child<QComboBox>("box_backgroundImg")->setCurrentText(QStringLiteral("档案袋"));
@@ -348,8 +351,8 @@ private slots:
         QStringList files = ground->pictureFolder();
         QCOMPARE(files.removeAll(QStringLiteral("old.png")), int(oldKept));
         QCOMPARE(files.size(), copiesKept);
-        QCOMPARE(ground->toasts.texts(), steps.contains(QLatin1String("broken")) ? QStringList{QStringLiteral("背景图片复制失败")}
-                                                                                  : QStringList());
+        const bool failed = steps.contains(QLatin1String("broken"));
+        QCOMPARE(ground->toasts.texts(), failed ? QStringList{QStringLiteral("背景图片复制失败")} : QStringList());
     }
 };
 

@@ -95,7 +95,8 @@ private slots:
         ground->drag({origin + QPointF(110, 35), origin + QPointF(151, 57)});
         QCOMPARE(field->boundingRect().size(), QSizeF(151, 57));
         const TextModel &resized = model().textModels.first();
-        QCOMPARE(QVector<float>({resized.width, resized.height, resized.startX}), QVector<float>({39.95f, 15.08f, 5.0f}));
+        QCOMPARE(QVector<float>({resized.width, resized.height, resized.startX}),
+                 QVector<float>({39.95f, 15.08f, 5.0f}));
 
         const QPointF from = ground->item(t.rectangleModels.first().id)->pos() + QPointF(30, 30);
         ground->drag({from, from + QPointF(21, -13)});
@@ -422,7 +423,8 @@ private slots:
             std::unique_ptr<BaseItem> fresh(editor.createItem(model().textModels.at(i)));
             QVERIFY(textItem(i)->layoutInput() == static_cast<RichTextItem *>(fresh.get())->layoutInput());
         }
-        QCOMPARE(now[QLatin1String("rectangleModels")], TemplateJson::writeTemplate(t, STAMP)[QLatin1String("rectangleModels")]);
+        const QLatin1String rectangles("rectangleModels");
+        QCOMPARE(now[rectangles], TemplateJson::writeTemplate(t, STAMP)[rectangles]);
     }
 
     void boldFlipsEachTextOnceAfterManyFills()

@@ -28,9 +28,13 @@ public:
     EditorGround(const EditorGround &) = delete;
     EditorGround &operator=(const EditorGround &) = delete;
 
-    // A file of the picture folder, and the names the folder holds.
-    QString picture(const QString &name) const { return programDir.file(QStringLiteral("/attachment/picture/")) + name; }
-    QStringList pictureFolder() const { return listFiles(programDir.file(QStringLiteral("/attachment/picture"))); }
+    // A file of the picture folder (the folder itself, unnamed), and the
+    // names the folder holds.
+    QString picture(const QString &name = QString()) const
+    {
+        return programDir.file(QStringLiteral("/attachment/picture/")) + name;
+    }
+    QStringList pictureFolder() const { return listFiles(picture()); }
 
     // An editor (the only one) on the stored template of that name, a new
     // one when empty, or on t once stored; shown and exposed if asked.
