@@ -73,12 +73,7 @@ class TestTemplateDialog : public QObject
 
 private slots:
     void init() { ground = std::make_unique<EditorGround>(); }
-    void cleanup()
-    {
-        const QStringList failed = ground->finish();
-        ground.reset();
-        QCOMPARE(failed, QStringList());
-    }
+    void cleanup() { QCOMPARE(EditorGround::end(ground), QStringList()); }
 
     // The boxes whose ranges, decimals or suffixes differ from their neighbours'.
     void form_data()

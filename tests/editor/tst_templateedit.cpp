@@ -62,13 +62,6 @@ class TestTemplateEdit : public QObject
     QTemporaryDir sources;
 
 private slots:
-    void cleanup()
-    {
-        const QStringList failed = ground->finish();
-        ground.reset();
-        QCOMPARE(failed, QStringList());
-    }
-
     void init()
     {
         ground = std::make_unique<EditorGround>();
@@ -81,6 +74,8 @@ private slots:
             return source("dot.png");
         });
     }
+
+    void cleanup() { QCOMPARE(EditorGround::end(ground), QStringList()); }
 
     void toolsAreExclusiveAndDisarm()
     {

@@ -73,12 +73,7 @@ class TestTemplateEditing : public QObject
 private slots:
     void initTestCase() { QVERIFY(loadPinnedFonts()); }
     void init() { ground = std::make_unique<EditorGround>(); }
-    void cleanup()
-    {
-        const QStringList failed = ground->finish();
-        ground.reset();
-        QCOMPARE(failed, QStringList());
-    }
+    void cleanup() { QCOMPARE(EditorGround::end(ground), QStringList()); }
 
     void resizingAndDraggingStoreWhatWasMade()
     {

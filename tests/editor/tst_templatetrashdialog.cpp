@@ -105,8 +105,7 @@ private slots:
     void cleanup()
     {
         dialog.reset();
-        QCOMPARE(ground->log.connectionWarnings(), QStringList());
-        ground.reset();
+        QCOMPARE(EditorGround::end(ground), QStringList());
     }
 
     void listing_data()

@@ -95,10 +95,12 @@ void EditorGround::clickCanvas(QPointF at, Qt::KeyboardModifiers keys) const
     QTest::mouseClick(editor->view()->viewport(), Qt::LeftButton, keys, editor->view()->mapFromScene(at));
 }
 
-QStringList EditorGround::finish()
+QStringList EditorGround::end(std::unique_ptr<EditorGround> &ground)
 {
-    editor.reset();
-    return log.connectionWarnings();
+    ground->editor.reset();
+    const QStringList failed = ground->log.connectionWarnings();
+    ground.reset();
+    return failed;
 }
 
 } // namespace TestSupport

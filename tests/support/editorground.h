@@ -63,8 +63,9 @@ public:
         clickCanvas(at);
     }
 
-    // Closes the editor; the failed connections logged until then.
-    QStringList finish();
+    // Ends a test's ground (closing its editor first): the failed
+    // connections logged in its life.
+    static QStringList end(std::unique_ptr<EditorGround> &ground);
 
     LogCapture log;
     TempProgramDir programDir;
