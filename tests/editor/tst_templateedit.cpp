@@ -1,8 +1,7 @@
 // Building a template in the editor: the add tools, the base, shape and code
 // pages, saving with the naming dialog, and the road from an empty editor to
-// a printed page, at a screen pinned to 96 dpi in a real program folder.
+// a printed page.
 
-#include "editor/templatedialog.h"
 #include "editor/templatesave.h"
 #include "items/pixmapitem.h"
 #include "items/qwgraphicsview.h"
@@ -18,20 +17,10 @@
 #include "util/jsonutil.h"
 #include "util/templatejson.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QGraphicsScene>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPainter>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QStackedWidget>
-#include <QTextEdit>
 #include <QtTest>
+#include <QtWidgets>
 
-#include <memory>
+using namespace TestSupport;
 
 namespace {
 
@@ -43,501 +32,455 @@ class TestTemplateEdit : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void toolsAreExclusiveAndDisarm();
-    void newElements_data();
-    void newElements();
-    void textTitlesFillGaps();
-    void pictures_data();
-    void pictures();
-    void spineWidth_data();
-    void spineWidth();
-    void pagesReachTheShownElement();
-    void codeContents();
-    void aNewTextDrawsAsItPrints();
-    void theNamingDialogChecksInOrder_data();
-    void theNamingDialogChecksInOrder();
-    void saveAndSaveAs();
-    void aFailedStoreReportsAndKeepsEverything();
-    void filesStayWhileAStoredTemplateUsesThem();
-    void aTemplateFromScratchSavesReopensAndPrints();
-
-private:
-    template <typename T>
-    T *child(const char *name) const { return editor->findChild<T *>(QLatin1String(name)); }
-    void click(const char *name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
-    void clickCanvas(QPoint at, Qt::KeyboardModifiers keys = Qt::NoModifier)
+    TemplateDialog &open(const QString &name)
     {
-        QTest::mouseClick(editor->view()->viewport(), Qt::LeftButton, keys, at);
-    }
-    // Arms a tool and clicks the canvas at a view point.
-    void addWith(const char *tool, QPoint at)
-    {
-        click(tool);
-        clickCanvas(at);
-    }
-    void edit(const char *box, double value)
-    {
-        child<QAbstractSpinBox>(box)->setProperty("value", value);
-        emit child<QAbstractSpinBox>(box)->editingFinished();
-    }
-    BaseItem *itemOf(const QString &id) const
-    {
-        for (QGraphicsItem *item : editor->scene()->items()) {
-            if (item->data(0).toString() == id)
-                return dynamic_cast<BaseItem *>(item);
-        }
-        return nullptr;
-    }
-    void open(const QString &name)
-    {
-        editor.reset(new TemplateDialog(name));
-        stored.reset(new QSignalSpy(editor.get(), &TemplateDialog::refreshTemplateView));
+        TemplateDialog &editor = ground->open(name);
+        stored = std::make_unique<QSignalSpy>(&editor, &TemplateDialog::refreshTemplateView);
+        return editor;
     }
     // Fills the open naming dialog and confirms; the dialog, open or not.
     TemplateSave *answer(const QString &type, const QString &name)
     {
-        auto *dialog = editor->findChild<TemplateSave *>();
-        dialog->findChild<QComboBox *>(QStringLiteral("templateTypeBox"))->setCurrentText(type);
-        dialog->findChild<QLineEdit *>(QStringLiteral("templateNameEdit"))->setText(name);
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btn_yes")), Qt::LeftButton);
+        auto *dialog = ground->editor->findChild<TemplateSave *>();
+        child<QComboBox>(*dialog, QStringLiteral("templateTypeBox"))->setCurrentText(type);
+        child<QLineEdit>(*dialog, QStringLiteral("templateNameEdit"))->setText(name);
+        QTest::mouseClick(child<QPushButton>(*dialog, QStringLiteral("btn_yes")), Qt::LeftButton);
         return dialog;
     }
     // A template of that name using the picture file as its background.
     void storeWithBackground(const QString &name, const QString &file)
     {
-        TemplateModel t = TestSupport::blankLabel(name);
+        TemplateModel t = blankLabel(name);
         t.background = QStringLiteral("out:") + file;
         QVERIFY(JsonUtil::saveTemplate(t, false));
-        QVERIFY(TestSupport::writeFile(ground->picture(file), "picture"));
+        QVERIFY(writeFile(ground->picture(file), "picture"));
     }
     QString source(const char *name) const { return sources.filePath(QLatin1String(name)); }
 
-    std::unique_ptr<TestSupport::EditorGround> ground;
-    std::unique_ptr<TemplateDialog> editor;
+    std::unique_ptr<EditorGround> ground;
     std::unique_ptr<QSignalSpy> stored;
     QTemporaryDir sources;
-};
 
-void TestTemplateEdit::init()
-{
-    ground.reset(new TestSupport::EditorGround);
-    open(QString());
-    QImage picture(30, 16, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter(&picture).fillRect(8, 2, 14, 12, Qt::black);
-    QVERIFY(picture.save(source("dot.png")));
-    Seams::setOpenFileHandler([this](QWidget *, const QString &, const QString &, const QString &) {
-        return source("dot.png");
-    });
-}
-
-void TestTemplateEdit::cleanup()
-{
-    stored.reset();
-    editor.reset();
-    const QStringList failed = ground->log.connectionWarnings();
-    ground.reset();
-    QVERIFY2(failed.isEmpty(), qPrintable(failed.join(QLatin1Char('\n'))));
-}
-
-void TestTemplateEdit::toolsAreExclusiveAndDisarm()
-{
-    QWidget *viewport = editor->view()->viewport();
-    click("btn_add_rect");
-    click("btn_add_cir");
-    QVERIFY(!child<QPushButton>("btn_add_rect")->isChecked());
-    QVERIFY(editor->scene()->property("OPT_ADD").toBool());
-    QCOMPARE(viewport->cursor().shape(), Qt::BitmapCursor);
-    clickCanvas(QPoint(50, 60));
-    QCOMPARE(editor->model().circleModels.size(), 1);
-    QVERIFY(editor->model().rectangleModels.isEmpty());
-    QCOMPARE(editor->armedTool(), TemplateDialog::AddTool::None);
-    QVERIFY(!child<QPushButton>("btn_add_cir")->isChecked());
-    QVERIFY(!editor->scene()->property("OPT_ADD").toBool());
-    QCOMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
-
-    // An armed tool clicked again disarms: the next click selects.
-    click("btn_add_rect");
-    click("btn_add_rect");
-    QCOMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
-    clickCanvas(QPoint(55, 65));
-    QVERIFY(editor->model().rectangleModels.isEmpty());
-    QCOMPARE(child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(), QStringLiteral("page_add_cir"));
-    QCOMPARE(child<QDoubleSpinBox>("edit_circle_width")->value(), 20.0);
-    clickCanvas(QPoint(500, 600));
-    QVERIFY(editor->currentElementId().isEmpty());
-    QCOMPARE(child<QStackedWidget>("stackedWidget")->currentIndex(), 0);
-
-    // Added onto another element, the new one is what stays selected.
-    addWith("btn_add_font", QPoint(60, 70));
-    const QList<QGraphicsItem *> selected = editor->scene()->selectedItems();
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(selected.first()->data(0).toString(), editor->model().textModels.first().id);
-}
-
-void TestTemplateEdit::newElements_data()
-{
-    QTest::addColumn<QString>("tool");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QSizeF>("size");
-    QTest::addColumn<QVariant>("title");
-    QTest::newRow("rectangle") << "btn_add_rect" << 1 << QSizeF(20, 20) << QVariant();
-    QTest::newRow("horizontal line") << "btn_add_Hline" << 2 << QSizeF(30, 0.5) << QVariant(0);
-    QTest::newRow("vertical line") << "btn_add_Vline" << 2 << QSizeF(0.5, 30) << QVariant(1);
-    QTest::newRow("circle") << "btn_add_cir" << 3 << QSizeF(20, 20) << QVariant();
-    QTest::newRow("text") << "btn_add_font" << 4 << QSizeF(30, 10) << QVariant("文本标题");
-    QTest::newRow("qr code") << "btn_add_qr" << 6 << QSizeF(20, 20) << QVariant("二维码");
-    QTest::newRow("double rectangle") << "btn_add_rect_bg" << 7 << QSizeF(20, 20) << QVariant();
-    QTest::newRow("barcode") << "btn_add_bar" << 8 << QSizeF(50, 20) << QVariant("条形码");
-}
-
-void TestTemplateEdit::newElements()
-{
-    QFETCH(QString, tool);
-    QFETCH(int, type);
-    QFETCH(QSizeF, size);
-    QFETCH(QVariant, title);
-    click(tool.toLatin1());
-    editor->addItem(QPointF(100.6, 50.2));
-    QCOMPARE(editor->scene()->selectedItems().size(), 1);
-    auto *item = static_cast<BaseItem *>(editor->scene()->selectedItems().first());
-    QCOMPARE(item->pos(), QPointF(100.6, 50.2));
-    QCOMPARE(item->data(1).toInt(), type);
-    QCOMPARE(item->data(2), title);
-    QVERIFY(!item->getLockState());
-    QCOMPARE(editor->currentElementId(), item->data(0).toString());
-    const TemplateModel &t = editor->model();
-    QList<const GraphicsModel *> made;
-    const auto collect = [&made](const auto &list) {
-        for (const auto &m : list)
-            made << &m;
-    };
-    collect(t.rectangleModels), collect(t.lineModels), collect(t.circleModels), collect(t.textModels);
-    collect(t.qrcodeModels), collect(t.rectBgModels), collect(t.barcodeModels);
-    QCOMPARE(made.size(), 1);
-    QCOMPARE(made.first()->id, item->data(0).toString());
-    QCOMPARE(QPointF(made.first()->startX, made.first()->startY), QPointF(26.46f, 13.23f));
-    QCOMPARE(QSizeF(made.first()->width, made.first()->height), size);
-    QCOMPARE(made.first()->border, 0.3f);
-}
-
-void TestTemplateEdit::textTitlesFillGaps()
-{
-    TemplateModel t = TestSupport::blankLabel(NAME);
-    for (const char *title : {"文本标题", "文本标题2", "其他"})
-        t.textModels << TestSupport::textField(QString::fromUtf8(title), QStringLiteral("x"), 1, 1, 5, 5, 3);
-    QVERIFY(JsonUtil::saveTemplate(t, false));
-    for (const QString &name : {NAME, QString()}) {
-        open(name);
-        for (int i = 0; i < 3; ++i)
-            addWith("btn_add_font", QPoint(10 + 5 * i, 10));
-        QStringList titles;
-        for (const TextModel &text : editor->model().textModels.mid(name.isEmpty() ? 0 : 3))
-            titles << text.textTitle;
-        QCOMPARE(titles, name.isEmpty() ? (QStringList{"文本标题", "文本标题1", "文本标题2"})
-                                        : (QStringList{"文本标题1", "文本标题3", "文本标题4"}));
+private slots:
+    void init()
+    {
+        ground = std::make_unique<EditorGround>();
+        open(QString());
+        QImage picture(30, 16, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QPainter(&picture).fillRect(8, 2, 14, 12, Qt::black);
+        QVERIFY(picture.save(source("dot.png")));
+        Seams::setOpenFileHandler([this](QWidget *, const QString &, const QString &, const QString &) {
+            return source("dot.png");
+        });
     }
-}
 
-void TestTemplateEdit::pictures_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QStringList>("tips");
-    QTest::newRow("picture") << "dot.png" << QStringList();
-    QTest::newRow("cancelled") << QString() << QStringList();
-    QTest::newRow("unreadable") << "broken.png" << QStringList{"图片读取失败"};
-}
+    void cleanup() { QCOMPARE(EditorGround::end(ground), QStringList()); }
 
-void TestTemplateEdit::pictures()
-{
-    QFETCH(QString, file);
-    QFETCH(QStringList, tips);
-    QVERIFY(TestSupport::writeFile(source("broken.png"), "not a picture"));
-    int asked = 0;
-    Seams::setOpenFileHandler([&](QWidget *, const QString &, const QString &, const QString &) {
-        // The click that asked is over: its tool is already disarmed.
-        asked += editor->armedTool() == TemplateDialog::AddTool::None ? 1 : 100;
-        return file.isEmpty() ? QString() : sources.filePath(file);
-    });
-    addWith("btn_add_pic", QPoint(40, 40));
-    QTRY_COMPARE(asked, 1);
-    const QStringList copies = TestSupport::listFiles(ground->programDir.file(QStringLiteral("/attachment/picture")));
-    const bool added = file == QLatin1String("dot.png");
-    QCOMPARE(editor->model().pictureModels.size(), int(added));
-    QCOMPARE(copies.size(), int(added));
-    QCOMPARE(ground->toasts.texts(), tips);
-    if (added) {
-        const PictureModel &m = editor->model().pictureModels.first();
-        QCOMPARE(m.fileName, copies.first());
-        QCOMPARE(QSizeF(m.width, m.height), QSizeF(7.94f, 4.23f));
-        QCOMPARE(editor->pictureFiles().addedFiles().size(), 1);
-        QVERIFY(!static_cast<PixmapItem *>(itemOf(m.id))->getPixmap().isNull());
+    void toolsAreExclusiveAndDisarm()
+    {
+        const TemplateDialog &editor = *ground->editor;
+        QWidget *viewport = editor.view()->viewport();
+        const auto adding = [&editor] { return editor.scene()->property("OPT_ADD").toBool(); };
+        ground->click("btn_add_rect");
+        ground->click("btn_add_cir");
+        QVERIFY(!ground->child<QPushButton>("btn_add_rect")->isChecked() && adding());
+        QCOMPARE(viewport->cursor().shape(), Qt::BitmapCursor);
+        ground->clickCanvas(QPoint(50, 60));
+        QCOMPARE(editor.model().circleModels.size(), 1);
+        QVERIFY(editor.model().rectangleModels.isEmpty());
+        QCOMPARE(editor.armedTool(), TemplateDialog::AddTool::None);
+        QVERIFY(!ground->child<QPushButton>("btn_add_cir")->isChecked() && !adding());
+        QCOMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
+
+        // An armed tool clicked again disarms: the next click selects.
+        ground->click("btn_add_rect");
+        ground->click("btn_add_rect");
+        QCOMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
+        ground->clickCanvas(QPoint(55, 65));
+        QVERIFY(editor.model().rectangleModels.isEmpty());
+        const auto *pages = ground->child<QStackedWidget>("stackedWidget");
+        QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("page_add_cir"));
+        QCOMPARE(ground->child<QDoubleSpinBox>("edit_circle_width")->value(), 20.0);
+        ground->clickCanvas(QPoint(500, 600));
+        QVERIFY(editor.currentElementId().isEmpty());
+        QCOMPARE(pages->currentIndex(), 0);
+
+        // Added onto another element, the new one is what stays selected.
+        ground->addWith("btn_add_font", QPoint(60, 70));
+        const QList<QGraphicsItem *> selected = editor.scene()->selectedItems();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.first()->data(0).toString(), editor.model().textModels.first().id);
     }
-}
 
-void TestTemplateEdit::spineWidth_data()
-{
-    QTest::addColumn<float>("spine");
-    QTest::addColumn<int>("typed");
-    QTest::addColumn<float>("width");
-    QTest::newRow("20 to 30") << 20.0f << 30 << 250.0f;
-    QTest::newRow("20.5 left as shown") << 20.5f << 20 << 240.0f;
-}
+    void newElements_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QVariant>("title");
+        QTest::newRow("rectangle") << "btn_add_rect" << 1 << QSizeF(20, 20) << QVariant();
+        QTest::newRow("horizontal line") << "btn_add_Hline" << 2 << QSizeF(30, 0.5) << QVariant(0);
+        QTest::newRow("vertical line") << "btn_add_Vline" << 2 << QSizeF(0.5, 30) << QVariant(1);
+        QTest::newRow("circle") << "btn_add_cir" << 3 << QSizeF(20, 20) << QVariant();
+        QTest::newRow("text") << "btn_add_font" << 4 << QSizeF(30, 10) << QVariant("文本标题");
+        QTest::newRow("qr code") << "btn_add_qr" << 6 << QSizeF(20, 20) << QVariant("二维码");
+        QTest::newRow("double rectangle") << "btn_add_rect_bg" << 7 << QSizeF(20, 20) << QVariant();
+        QTest::newRow("barcode") << "btn_add_bar" << 8 << QSizeF(50, 20) << QVariant("条形码");
+    }
 
-void TestTemplateEdit::spineWidth()
-{
-    QFETCH(float, spine);
-    QFETCH(int, typed);
-    QFETCH(float, width);
-    TemplateModel t = TestSupport::blankLabel(NAME);
-    t.printWidth = 240;
-    t.backLength = spine;
-    QVERIFY(JsonUtil::saveTemplate(t, false));
-    open(NAME);
-    edit("edit_back_length", typed);
-    QCOMPARE(editor->model().printWidth, width);
-    QCOMPARE(editor->model().backLength, spine + width - 240);
-    QCOMPARE(child<QSpinBox>("edit_print_width")->value(), int(width));
-}
+    // A sub-pixel start is stored as the whole pixels the item takes.
+    void newElements()
+    {
+        QFETCH(QString, tool);
+        QFETCH(int, type);
+        QFETCH(QSizeF, size);
+        QFETCH(QVariant, title);
+        TemplateDialog &editor = *ground->editor;
+        ground->click(tool.toLatin1());
+        editor.addItem(QPointF(100.6, 50.2));
+        QCOMPARE(editor.scene()->selectedItems().size(), 1);
+        auto *item = static_cast<BaseItem *>(editor.scene()->selectedItems().first());
+        QCOMPARE(item->pos(), QPointF(100.6, 50.2));
+        QCOMPARE(item->data(1).toInt(), type);
+        QCOMPARE(item->data(2), title);
+        QVERIFY(!item->getLockState());
+        QCOMPARE(editor.currentElementId(), item->data(0).toString());
+        const TemplateModel &t = editor.model();
+        QList<const GraphicsModel *> made;
+        const auto collect = [&made](const auto &list) {
+            for (const auto &m : list)
+                made << &m;
+        };
+        collect(t.rectangleModels), collect(t.lineModels), collect(t.circleModels), collect(t.textModels);
+        collect(t.qrcodeModels), collect(t.rectBgModels), collect(t.barcodeModels);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(made.first()->id, item->data(0).toString());
+        QCOMPARE(QPointF(made.first()->startX, made.first()->startY), QPointF(26.46f, 13.23f));
+        QCOMPARE(QSizeF(made.first()->width, made.first()->height), size);
+        QCOMPARE(made.first()->border, 0.3f);
+    }
 
-void TestTemplateEdit::pagesReachTheShownElement()
-{
-    addWith("btn_add_rect", QPoint(100, 100));
-    const QString id = editor->currentElementId();
-    edit("edit_rect_bordline_px", 3);
-    QCOMPARE(editor->model().rectangleModels.first().border, 0.79f);
-    QCOMPARE(child<QDoubleSpinBox>("edit_rect_bordline_mm")->value(), 0.8);
-    QCOMPARE(itemOf(id)->getPenWidth(), 3);
-
-    // Ctrl-click takes the element out of the selection; its page still edits it.
-    clickCanvas(QPoint(110, 110), Qt::ControlModifier);
-    QVERIFY(editor->scene()->selectedItems().isEmpty());
-    edit("edit_rect_width", 30);
-    QCOMPARE(itemOf(id)->boundingRect().width(), qreal(TextUtil::mm2px(30, 96)));
-    // Past the label's edge: item and model stop where the label ends.
-    edit("edit_rect_x", 9999);
-    const int maxX = 907 - TextUtil::mm2px(30, 96);
-    QCOMPARE(itemOf(id)->x(), qreal(maxX));
-    QCOMPARE(editor->model().rectangleModels.first().startX, TextUtil::px2mm(maxX, 96));
-    QCOMPARE(float(child<QDoubleSpinBox>("edit_rect_x")->value()), TextUtil::px2mm(maxX, 96));
-
-    // So does the text page's content.
-    addWith("btn_add_font", QPoint(300, 300));
-    clickCanvas(QPoint(305, 305), Qt::ControlModifier);
-    QVERIFY(editor->scene()->selectedItems().isEmpty());
-    child<QTextEdit>("edit_text_content")->setPlainText(QStringLiteral("改过"));
-    QCOMPARE(static_cast<RichTextItem *>(itemOf(editor->currentElementId()))->layoutInput().text, QStringLiteral("改过"));
-}
-
-void TestTemplateEdit::codeContents()
-{
-    int boxes = 0;
-    Seams::setInformationHandler([&boxes](QWidget *, const QString &, const QString &) { ++boxes; });
-    addWith("btn_add_qr", QPoint(40, 40));
-    const QrcodeModel &qr = editor->model().qrcodeModels.first();
-    auto *qrItem = static_cast<PixmapItem *>(itemOf(qr.id));
-    auto *content = child<QTextEdit>("edit_qrcode");
-    clickCanvas(QPoint(50, 50));
-    QCOMPARE(content->toPlainText(), QStringLiteral("二维码"));
-    content->clear();
-    QVERIFY(qrItem->getPixmap().isNull());
-    QTest::keyClicks(content, QStringLiteral("KL-0042"));
-    QCOMPARE(qr.content, QStringLiteral("KL-0042"));
-    QCOMPARE(TestSupport::zbarDecode(qrItem->getPixmap().toImage(), 20), QStringList{QStringLiteral("KL-0042")});
-
-    addWith("btn_add_bar", QPoint(300, 300));
-    auto *barItem = static_cast<PixmapItem *>(itemOf(editor->currentElementId()));
-    clickCanvas(QPoint(310, 310));
-    auto *barContent = child<QTextEdit>("edit_barcode");
-    barContent->clear();
-    QVERIFY(barItem->getPixmap().isNull());
-    QTest::keyClicks(barContent, QStringLiteral("A7"));
-    const QImage code = barItem->getPixmap().toImage();
-    QCOMPARE(boxes, 0);
-    barContent->insertPlainText(QStringLiteral("档"));
-    QCOMPARE(boxes, 1);
-    QCOMPARE(editor->model().barcodeModels.first().content, QStringLiteral("A7档"));
-    QCOMPARE(barItem->getPixmap().toImage(), code);
-    QVERIFY(ground->log.contains(QStringLiteral("生成条形码失败")));
-
-    // Showing one code while another is current writes nothing into either.
-    addWith("btn_add_qr", QPoint(500, 40));
-    editor->updateToolView(qr.id, 6);
-    QCOMPARE(content->toPlainText(), QStringLiteral("KL-0042"));
-    QCOMPARE(editor->model().qrcodeModels.last().content, QStringLiteral("二维码"));
-    clickCanvas(QPoint(50, 50));
-    child<QLineEdit>("edit_qrcode_title")->setText(QStringLiteral("编号"));
-    emit child<QLineEdit>("edit_qrcode_title")->editingFinished();
-    QCOMPARE(qr.title, QStringLiteral("编号"));
-    QCOMPARE(static_cast<QGraphicsItem *>(qrItem)->data(2).toString(), QStringLiteral("编号"));
-}
-
-// What the editor shows of a new text is what prints, at the same dpi.
-void TestTemplateEdit::aNewTextDrawsAsItPrints()
-{
-    const auto sameAsPrinted = [this] {
-        editor->scene()->clearSelection();
-        QImage shown(editor->scene()->sceneRect().size().toSize(), QImage::Format_ARGB32);
-        shown.fill(Qt::white);
-        // The box face never prints; the editing frame is the editor's own.
-        for (QGraphicsItem *item : editor->scene()->items()) {
-            if (auto *element = dynamic_cast<BaseItem *>(item))
-                element->setProperty("edit", false);
-            else
-                item->hide();
+    void textTitlesFillGaps()
+    {
+        TemplateModel t = blankLabel(NAME);
+        for (const char *title : {"文本标题", "文本标题2", "其他"})
+            t.textModels << textField(QString::fromUtf8(title), QStringLiteral("x"), 1, 1, 5, 5, 3);
+        QVERIFY(JsonUtil::saveTemplate(t, false));
+        for (const QString &name : {NAME, QString()}) {
+            const TemplateDialog &editor = open(name);
+            for (int i = 0; i < 3; ++i)
+                ground->addWith("btn_add_font", QPoint(10 + 5 * i, 10));
+            QStringList titles;
+            for (const TextModel &text : editor.model().textModels.mid(name.isEmpty() ? 0 : 3))
+                titles << text.textTitle;
+            QCOMPARE(titles, name.isEmpty() ? (QStringList{"文本标题", "文本标题1", "文本标题2"})
+                                            : (QStringList{"文本标题1", "文本标题3", "文本标题4"}));
         }
-        QPainter painter(&shown);
-        editor->scene()->render(&painter, QRectF(shown.rect()), editor->scene()->sceneRect());
-        painter.end();
-        QGraphicsScene printed;
-        PageScene page(&printed, editor->model(), 96);
-        page.rebuild(false);
-        return shown == page.renderPage().convertToFormat(shown.format());
-    };
-    addWith("btn_add_font", QPoint(40, 30));
-    QVERIFY(sameAsPrinted());
-    clickCanvas(QPoint(45, 35)); // adding leaves the page as it was
-    click("box_text_adaption");
-    child<QTextEdit>("edit_text_content")->setPlainText(QStringLiteral("第一卷第二册第三盒档案"));
-    QVERIFY(editor->model().textModels.first().adapted);
-    QVERIFY(sameAsPrinted());
-}
+    }
 
-void TestTemplateEdit::theNamingDialogChecksInOrder_data()
-{
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no type, no name") << "请选择" << "" << "请选择模板类型";
-    QTest::newRow("blanks") << "其他" << "   " << "模板名称不能为空";
-    QTest::newRow("taken once trimmed") << "其他" << " " + NAME + " " << "模板名称不允许重复";
-    QTest::newRow("built-in") << "会计档案" << JsonUtil::getSysTemplateNames().first() << "模板名称不允许重复";
-    QTest::newRow("new, trimmed") << "会计档案" << "  新模板 " << "";
-}
+    void pictures_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("tips");
+        QTest::newRow("picture") << "dot.png" << QStringList();
+        QTest::newRow("cancelled") << QString() << QStringList();
+        QTest::newRow("unreadable") << "broken.png" << QStringList{"图片读取失败"};
+    }
 
-void TestTemplateEdit::theNamingDialogChecksInOrder()
-{
-    QFETCH(QString, type);
-    QFETCH(QString, name);
-    QFETCH(QString, message);
-    QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(NAME), false));
-    click("btn_save_template");
-    TemplateSave *dialog = answer(type, name);
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("保存模版"));
-    QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("templateTipLabel"))->text(), message);
-    QCOMPARE(dialog->isVisible(), !message.isEmpty());
-    QCOMPARE(stored->count(), int(message.isEmpty()));
-    QCOMPARE(editor->model().name, message.isEmpty() ? name.trimmed() : QString());
-    QCOMPARE(ground->toasts.texts(), message.isEmpty() ? QStringList{"保存成功"} : QStringList());
-}
+    void pictures()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, tips);
+        const TemplateDialog &editor = *ground->editor;
+        QVERIFY(writeFile(source("broken.png"), "not a picture"));
+        int asked = 0;
+        Seams::setOpenFileHandler([&](QWidget *, const QString &, const QString &, const QString &) {
+            // The click that asked is over: its tool is already disarmed.
+            asked += editor.armedTool() == TemplateDialog::AddTool::None ? 1 : 100;
+            return file.isEmpty() ? QString() : sources.filePath(file);
+        });
+        ground->addWith("btn_add_pic", QPoint(40, 40));
+        QTRY_COMPARE(asked, 1);
+        const QStringList copies = ground->pictureFolder();
+        const bool added = file == QLatin1String("dot.png");
+        QCOMPARE(editor.model().pictureModels.size(), int(added));
+        QCOMPARE(copies.size(), int(added));
+        QCOMPARE(ground->toasts.texts(), tips);
+        if (added) {
+            const PictureModel &m = editor.model().pictureModels.first();
+            QCOMPARE(m.fileName, copies.first());
+            QCOMPARE(QSizeF(m.width, m.height), QSizeF(7.94f, 4.23f));
+            QCOMPARE(editor.pictureFiles().addedFiles().size(), 1);
+            QVERIFY(!static_cast<PixmapItem *>(ground->item(m.id))->getPixmap().isNull());
+        }
+    }
 
-void TestTemplateEdit::saveAndSaveAs()
-{
-    QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(NAME), false));
-    open(NAME);
-    // A named template is stored without asking, with what the size boxes show.
-    child<QSpinBox>("edit_fold_length")->setValue(12);
-    click("btn_save_template");
-    QVERIFY(!editor->findChild<TemplateSave *>());
-    QCOMPARE(stored->count(), 1);
-    QCOMPARE(JsonUtil::parseTemplate(NAME).foldLength, 12.0f);
+    void spineWidth_data()
+    {
+        QTest::addColumn<float>("spine");
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<float>("width");
+        QTest::newRow("20 to 30") << 20.0f << 30 << 250.0f;
+        QTest::newRow("20.5 left as shown") << 20.5f << 20 << 240.0f;
+    }
 
-    click("btn_save_as_template");
-    TemplateSave *dialog = answer(QStringLiteral("其他"), NAME);
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("另存为模版"));
-    QVERIFY(dialog->isVisible());
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btn_cancel")), Qt::LeftButton);
-    QTRY_VERIFY(!editor->findChild<TemplateSave *>());
-    click("btn_save_as_template");
-    answer(QStringLiteral("其他"), QStringLiteral("副本"));
-    QCOMPARE(stored->count(), 2);
-    QCOMPARE(editor->model().name, QStringLiteral("副本"));
-    QCOMPARE(JsonUtil::parseTemplate(NAME).type, QStringLiteral("文书档案"));
-    QCOMPARE(JsonUtil::parseTemplate(QStringLiteral("副本")).type, QStringLiteral("其他"));
-}
+    void spineWidth()
+    {
+        QFETCH(float, spine);
+        QFETCH(int, typed);
+        QFETCH(float, width);
+        TemplateModel t = blankLabel(NAME);
+        t.printWidth = 240;
+        t.backLength = spine;
+        const TemplateDialog &editor = ground->open(t);
+        ground->edit("edit_back_length", typed);
+        QCOMPARE(editor.model().printWidth, width);
+        QCOMPARE(editor.model().backLength, spine + width - 240);
+        QCOMPARE(ground->child<QSpinBox>("edit_print_width")->value(), int(width));
+    }
 
-void TestTemplateEdit::aFailedStoreReportsAndKeepsEverything()
-{
-    storeWithBackground(NAME, QStringLiteral("old.png"));
-    open(NAME);
-    click("btn_bg_clear");
-    // Root writes anywhere but into an immutable folder.
-    const QString folder = ground->programDir.file(QStringLiteral("/attachment"));
-    if (TestSupport::runProgram(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) != 0)
-        QSKIP("the store's folder cannot be made immutable here");
-    const auto writable = qScopeGuard([&folder] { TestSupport::runProgram(QStringLiteral("chattr"), {"-i", folder}); });
-    click("btn_save_template");
-    click("btn_save_as_template");
-    QVERIFY(answer(QStringLiteral("其他"), QStringLiteral("副本"))->isVisible());
-    QCOMPARE(ground->toasts.texts(), (QStringList{"保存失败", "保存失败"}));
-    QCOMPARE(ground->toasts.toasts().first().color, QStringLiteral("#FF0000"));
-    QCOMPARE(stored->count(), 0);
-    QCOMPARE(editor->model().name, NAME);
-    QCOMPARE(editor->pictureFiles().removedFiles(), QStringList{ground->picture(QStringLiteral("old.png"))});
-    QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
-}
+    void pagesReachTheShownElement()
+    {
+        const TemplateDialog &editor = *ground->editor;
+        ground->addWith("btn_add_rect", QPoint(100, 100));
+        const QString id = editor.currentElementId();
+        ground->edit("edit_rect_bordline_px", 3);
+        QCOMPARE(editor.model().rectangleModels.first().border, 0.79f);
+        QCOMPARE(ground->child<QDoubleSpinBox>("edit_rect_bordline_mm")->value(), 0.8);
+        QCOMPARE(ground->item(id)->getPenWidth(), 3);
 
-void TestTemplateEdit::filesStayWhileAStoredTemplateUsesThem()
-{
-    storeWithBackground(NAME, QStringLiteral("old.png"));
-    open(NAME);
-    click("btn_diy_bg");
-    const QString copy = ground->picture(editor->model().background.mid(4));
-    click("btn_save_as_template");
-    answer(QStringLiteral("其他"), QStringLiteral("副本"));
-    editor->close();
-    QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
-    QVERIFY(QFile::exists(copy));
-    // Dropped by its last user, a file goes with the next store.
-    open(QStringLiteral("副本"));
-    click("btn_bg_clear");
-    click("btn_save_template");
-    QVERIFY(!QFile::exists(copy));
-    QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
-}
+        // Ctrl-click takes the element out of the selection; its page still edits it.
+        ground->clickCanvas(QPoint(110, 110), Qt::ControlModifier);
+        QVERIFY(editor.scene()->selectedItems().isEmpty());
+        ground->edit("edit_rect_width", 30);
+        QCOMPARE(ground->item(id)->boundingRect().width(), qreal(TextUtil::mm2px(30, 96)));
+        // Past the label's edge: item and model stop where the label ends.
+        ground->edit("edit_rect_x", 9999);
+        const int maxX = 907 - TextUtil::mm2px(30, 96);
+        QCOMPARE(ground->item(id)->x(), qreal(maxX));
+        QCOMPARE(editor.model().rectangleModels.first().startX, TextUtil::px2mm(maxX, 96));
+        QCOMPARE(float(ground->child<QDoubleSpinBox>("edit_rect_x")->value()), TextUtil::px2mm(maxX, 96));
 
-void TestTemplateEdit::aTemplateFromScratchSavesReopensAndPrints()
-{
-    const QList<QPair<const char *, QPoint>> steps{
-        {"btn_add_rect", {20, 20}}, {"btn_add_Hline", {20, 120}}, {"btn_add_Vline", {200, 20}},
-        {"btn_add_cir", {120, 20}}, {"btn_add_font", {20, 160}},  {"btn_add_pic", {300, 20}},
-        {"btn_add_qr", {20, 260}},  {"btn_add_rect_bg", {300, 200}}, {"btn_add_bar", {20, 400}}};
-    for (const auto &step : steps)
-        addWith(step.first, step.second);
-    QTRY_COMPARE(editor->model().pictureModels.size(), 1);
-    clickCanvas(QPoint(30, 270));
-    child<QTextEdit>("edit_qrcode")->setPlainText(QStringLiteral("KL-2026-0007"));
-    click("btn_save_template");
-    answer(QStringLiteral("其他"), QStringLiteral(" 从零开始 "));
-    QCOMPARE(stored->count(), 1);
-    TemplateModel made = editor->model();
-    open(QStringLiteral("从零开始"));
-    // The store stamps a new template's creation time as it writes it.
-    QVERIFY(!editor->model().createTime.isEmpty());
-    made.createTime = editor->model().createTime;
-    const QDateTime now = QDateTime::currentDateTime();
-    QCOMPARE(TemplateJson::writeTemplate(editor->model(), now), TemplateJson::writeTemplate(made, now));
-    QCOMPARE(editor->scene()->items().size(), 10);
+        // So does the text page's content.
+        ground->addWith("btn_add_font", QPoint(300, 300));
+        ground->clickCanvas(QPoint(305, 305), Qt::ControlModifier);
+        QVERIFY(editor.scene()->selectedItems().isEmpty());
+        ground->child<QTextEdit>("edit_text_content")->setPlainText(QStringLiteral("改过"));
+        const auto *text = static_cast<RichTextItem *>(ground->item(editor.currentElementId()));
+        QCOMPARE(text->layoutInput().text, QStringLiteral("改过"));
+    }
 
-    TestSupport::FakePrinter decoder(TestSupport::FakePrinter::Transport::Tcp);
-    QVERIFY(decoder.isRunning());
-    TextUtil::PRINTER_DPI = 300;
-    Seams::setJobPauseMs(1);
-    PrintPreview preview(made.name, {}, nullptr);
-    QSignalSpy frames(&preview, &PrintPreview::sigPrint);
-    QTest::mouseClick(preview.findChild<QPushButton *>(QStringLiteral("btn_print")), Qt::LeftButton);
-    preview.receiveHandShake(TestSupport::typeTwoHandshake());
-    QVERIFY(frames.wait(2000));
-    const TestSupport::PrintedPage printed = TestSupport::decodeFrame(decoder, frames.first().at(0).toByteArray(), 2);
-    QVERIFY2(printed.valid, qPrintable(printed.error));
-    const QSize size(TextUtil::mm2px(made.printWidth, 300), TextUtil::mm2px(made.printHeight, 300));
-    const QImage page = printed.pageImage(PagePlacement::gen1Position(2, made, 0, 0, 300).x(), size);
-    QCOMPARE(TestSupport::zbarDecode(page, 20), (QStringList{"123", "KL-2026-0007"}));
-}
+    void codeContents()
+    {
+        const TemplateDialog &editor = *ground->editor;
+        int boxes = 0;
+        Seams::setInformationHandler([&boxes](QWidget *, const QString &, const QString &) { ++boxes; });
+        ground->addWith("btn_add_qr", QPoint(40, 40));
+        const QrcodeModel &qr = editor.model().qrcodeModels.first();
+        auto *qrItem = static_cast<PixmapItem *>(ground->item(qr.id));
+        auto *content = ground->child<QTextEdit>("edit_qrcode");
+        ground->clickCanvas(QPoint(50, 50));
+        QCOMPARE(content->toPlainText(), QStringLiteral("二维码"));
+        content->clear();
+        QVERIFY(qrItem->getPixmap().isNull());
+        QTest::keyClicks(content, QStringLiteral("KL-0042"));
+        QCOMPARE(qr.content, QStringLiteral("KL-0042"));
+        QCOMPARE(zbarDecode(qrItem->getPixmap().toImage(), 20), QStringList{QStringLiteral("KL-0042")});
+
+        // An emptied barcode shows nothing without a box; a rejected text keeps the box and the old picture.
+        ground->addWith("btn_add_bar", QPoint(300, 300));
+        auto *barItem = static_cast<PixmapItem *>(ground->item(editor.currentElementId()));
+        ground->clickCanvas(QPoint(310, 310));
+        auto *barContent = ground->child<QTextEdit>("edit_barcode");
+        barContent->clear();
+        QVERIFY(barItem->getPixmap().isNull());
+        QTest::keyClicks(barContent, QStringLiteral("A7"));
+        const QImage code = barItem->getPixmap().toImage();
+        QCOMPARE(boxes, 0);
+        barContent->insertPlainText(QStringLiteral("档"));
+        QCOMPARE(boxes, 1);
+        QCOMPARE(editor.model().barcodeModels.first().content, QStringLiteral("A7档"));
+        QCOMPARE(barItem->getPixmap().toImage(), code);
+        QVERIFY(ground->log.contains(QStringLiteral("生成条形码失败")));
+
+        // Showing one code while another is current writes nothing into either.
+        ground->addWith("btn_add_qr", QPoint(500, 40));
+        ground->editor->updateToolView(qr.id, 6);
+        QCOMPARE(content->toPlainText(), QStringLiteral("KL-0042"));
+        QCOMPARE(editor.model().qrcodeModels.last().content, QStringLiteral("二维码"));
+        ground->clickCanvas(QPoint(50, 50));
+        ground->child<QLineEdit>("edit_qrcode_title")->setText(QStringLiteral("编号"));
+        emit ground->child<QLineEdit>("edit_qrcode_title")->editingFinished();
+        QCOMPARE(qr.title, QStringLiteral("编号"));
+        QCOMPARE(static_cast<QGraphicsItem *>(qrItem)->data(2).toString(), QStringLiteral("编号"));
+    }
+
+    // What the editor shows of a new text is what prints, at the same dpi.
+    void aNewTextDrawsAsItPrints()
+    {
+        const TemplateDialog &editor = *ground->editor;
+        const auto sameAsPrinted = [&editor] {
+            editor.scene()->clearSelection();
+            QImage shown(editor.scene()->sceneRect().size().toSize(), QImage::Format_ARGB32);
+            shown.fill(Qt::white);
+            // The box face never prints; the editing frame is the editor's own.
+            for (QGraphicsItem *item : editor.scene()->items()) {
+                if (auto *element = dynamic_cast<BaseItem *>(item))
+                    element->setProperty("edit", false);
+                else
+                    item->hide();
+            }
+            QPainter painter(&shown);
+            editor.scene()->render(&painter, QRectF(shown.rect()), editor.scene()->sceneRect());
+            painter.end();
+            QGraphicsScene printed;
+            PageScene page(&printed, editor.model(), 96);
+            page.rebuild(false);
+            return shown == page.renderPage().convertToFormat(shown.format());
+        };
+        ground->addWith("btn_add_font", QPoint(40, 30));
+        QVERIFY(sameAsPrinted());
+        ground->clickCanvas(QPoint(45, 35)); // adding leaves the page as it was
+        ground->click("box_text_adaption");
+        ground->child<QTextEdit>("edit_text_content")->setPlainText(QStringLiteral("第一卷第二册第三盒档案"));
+        QVERIFY(editor.model().textModels.first().adapted);
+        QVERIFY(sameAsPrinted());
+    }
+
+    void theNamingDialogChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no type, no name") << "请选择" << "" << "请选择模板类型";
+        QTest::newRow("blanks") << "其他" << "   " << "模板名称不能为空";
+        QTest::newRow("taken once trimmed") << "其他" << " " + NAME + " " << "模板名称不允许重复";
+        QTest::newRow("built-in") << "会计档案" << JsonUtil::getSysTemplateNames().first() << "模板名称不允许重复";
+        QTest::newRow("new, trimmed") << "会计档案" << "  新模板 " << "";
+    }
+
+    void theNamingDialogChecksInOrder()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QVERIFY(JsonUtil::saveTemplate(blankLabel(NAME), false));
+        ground->click("btn_save_template");
+        TemplateSave *dialog = answer(type, name);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("保存模版"));
+        QCOMPARE(child<QLabel>(*dialog, QStringLiteral("templateTipLabel"))->text(), message);
+        QCOMPARE(dialog->isVisible(), !message.isEmpty());
+        QCOMPARE(stored->count(), int(message.isEmpty()));
+        QCOMPARE(ground->editor->model().name, message.isEmpty() ? name.trimmed() : QString());
+        QCOMPARE(ground->toasts.texts(), message.isEmpty() ? QStringList{"保存成功"} : QStringList());
+    }
+
+    void saveAndSaveAs()
+    {
+        QVERIFY(JsonUtil::saveTemplate(blankLabel(NAME), false));
+        const TemplateDialog &editor = open(NAME);
+        // A named template is stored without asking, with what the size boxes show.
+        ground->child<QSpinBox>("edit_fold_length")->setValue(12);
+        ground->click("btn_save_template");
+        QVERIFY(!editor.findChild<TemplateSave *>());
+        QCOMPARE(stored->count(), 1);
+        QCOMPARE(JsonUtil::parseTemplate(NAME).foldLength, 12.0f);
+
+        // Save as under its own name is refused; cancelled, the dialog goes.
+        ground->click("btn_save_as_template");
+        TemplateSave *dialog = answer(QStringLiteral("其他"), NAME);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("另存为模版"));
+        QVERIFY(dialog->isVisible());
+        QTest::mouseClick(child<QPushButton>(*dialog, QStringLiteral("btn_cancel")), Qt::LeftButton);
+        QTRY_VERIFY(!editor.findChild<TemplateSave *>());
+        ground->click("btn_save_as_template");
+        answer(QStringLiteral("其他"), QStringLiteral("副本"));
+        QCOMPARE(stored->count(), 2);
+        QCOMPARE(editor.model().name, QStringLiteral("副本"));
+        QCOMPARE(JsonUtil::parseTemplate(NAME).type, QStringLiteral("文书档案"));
+        QCOMPARE(JsonUtil::parseTemplate(QStringLiteral("副本")).type, QStringLiteral("其他"));
+    }
+
+    void aFailedStoreReportsAndKeepsEverything()
+    {
+        storeWithBackground(NAME, QStringLiteral("old.png"));
+        const TemplateDialog &editor = open(NAME);
+        ground->click("btn_bg_clear");
+        // Root writes anywhere but into an immutable folder.
+        const QString folder = ground->programDir.file(QStringLiteral("/attachment"));
+        if (runProgram(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) != 0)
+            QSKIP("the store's folder cannot be made immutable here");
+        const auto writable = qScopeGuard([&folder] { runProgram(QStringLiteral("chattr"), {"-i", folder}); });
+        ground->click("btn_save_template");
+        ground->click("btn_save_as_template");
+        QVERIFY(answer(QStringLiteral("其他"), QStringLiteral("副本"))->isVisible());
+        QCOMPARE(ground->toasts.texts(), (QStringList{"保存失败", "保存失败"}));
+        QCOMPARE(ground->toasts.toasts().first().color, QStringLiteral("#FF0000"));
+        QCOMPARE(stored->count(), 0);
+        QCOMPARE(editor.model().name, NAME);
+        QCOMPARE(editor.pictureFiles().removedFiles(), QStringList{ground->picture(QStringLiteral("old.png"))});
+        QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
+    }
+
+    void filesStayWhileAStoredTemplateUsesThem()
+    {
+        storeWithBackground(NAME, QStringLiteral("old.png"));
+        TemplateDialog &editor = open(NAME);
+        ground->click("btn_diy_bg");
+        const QString copy = ground->picture(editor.model().background.mid(4));
+        ground->click("btn_save_as_template");
+        answer(QStringLiteral("其他"), QStringLiteral("副本"));
+        editor.close();
+        QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
+        QVERIFY(QFile::exists(copy));
+        // Dropped by its last user, a file goes with the next store.
+        open(QStringLiteral("副本"));
+        ground->click("btn_bg_clear");
+        ground->click("btn_save_template");
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(QFile::exists(ground->picture(QStringLiteral("old.png"))));
+    }
+
+    void aTemplateFromScratchSavesReopensAndPrints()
+    {
+        const QList<QPair<const char *, QPoint>> steps{
+            {"btn_add_rect", {20, 20}}, {"btn_add_Hline", {20, 120}}, {"btn_add_Vline", {200, 20}},
+            {"btn_add_cir", {120, 20}}, {"btn_add_font", {20, 160}},  {"btn_add_pic", {300, 20}},
+            {"btn_add_qr", {20, 260}},  {"btn_add_rect_bg", {300, 200}}, {"btn_add_bar", {20, 400}}};
+        for (const auto &step : steps)
+            ground->addWith(step.first, step.second);
+        QTRY_COMPARE(ground->editor->model().pictureModels.size(), 1);
+        ground->clickCanvas(QPoint(30, 270));
+        ground->child<QTextEdit>("edit_qrcode")->setPlainText(QStringLiteral("KL-2026-0007"));
+        ground->click("btn_save_template");
+        answer(QStringLiteral("其他"), QStringLiteral(" 从零开始 "));
+        QCOMPARE(stored->count(), 1);
+        TemplateModel made = ground->editor->model();
+        const TemplateDialog &reopened = open(QStringLiteral("从零开始"));
+        // The store stamps a new template's creation time as it writes it.
+        QVERIFY(!reopened.model().createTime.isEmpty());
+        made.createTime = reopened.model().createTime;
+        const QDateTime now = QDateTime::currentDateTime();
+        QCOMPARE(TemplateJson::writeTemplate(reopened.model(), now), TemplateJson::writeTemplate(made, now));
+        QCOMPARE(reopened.scene()->items().size(), 10);
+
+        FakePrinter decoder(FakePrinter::Transport::Tcp);
+        QVERIFY(decoder.isRunning());
+        TextUtil::PRINTER_DPI = 300;
+        Seams::setJobPauseMs(1);
+        PrintPreview preview(made.name, {}, nullptr);
+        QSignalSpy frames(&preview, &PrintPreview::sigPrint);
+        QTest::mouseClick(child<QPushButton>(preview, QStringLiteral("btn_print")), Qt::LeftButton);
+        preview.receiveHandShake(typeTwoHandshake());
+        QVERIFY(frames.wait(2000));
+        const PrintedPage printed = decodeFrame(decoder, frames.first().at(0).toByteArray(), 2);
+        QVERIFY2(printed.valid, qPrintable(printed.error));
+        const QSize size(TextUtil::mm2px(made.printWidth, 300), TextUtil::mm2px(made.printHeight, 300));
+        const QImage page = printed.pageImage(PagePlacement::gen1Position(2, made, 0, 0, 300).x(), size);
+        QCOMPARE(zbarDecode(page, 20), (QStringList{"123", "KL-2026-0007"}));
+    }
+};
 
 QTEST_MAIN(TestTemplateEdit)
 #include "tst_templateedit.moc"
