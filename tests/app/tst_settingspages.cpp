@@ -31,8 +31,6 @@ using TestSupport::columnTexts;
 namespace {
 
 const QString OK_TOAST = QStringLiteral("成功");
-// Edit name to the text typed into it.
-using Typing = QMap<QString, QString>;
 
 } // namespace
 
@@ -95,53 +93,43 @@ private slots:
     // X, Y, reset. The printer's first read left paper front, cleaning low.
     void parametersOnTheWire_data()
     {
-        QTest::addColumn<QStringList>("radios");
-        QTest::addColumn<double>("voltage");
-        QTest::addColumn<QString>("pulse");
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
+        QTest::addColumn<QVariantMap>("values");
         QTest::addColumn<QString>("payload");
         QTest::addColumn<QString>("shownSpeed");
-        QTest::newRow("single row, rounded") << QStringList{"radio_color_deep", "radio_mode_single", "radio_speed_high"}
-                                             << 25.5 << "2.2" << 0.29 << -1.15 << "03 03 FF 16 01 01 02 001D FF8D 01"
-                                             << "radio_speed_high";
-        QTest::newRow("double, deep") << QStringList{"radio_color_deep", "radio_mode_double", "radio_speed_high"}
-                                      << 30.0 << "1.6" << -1.50 << 5.0 << "01 03 FF 10 02 01 02 FF6A 01F4 01"
-                                      << "radio_speed_low";
-        QTest::newRow("double, medium") << QStringList{"radio_mode_double", "radio_color_medium", "radio_speed_high"}
-                                        << 12.3 << "2.8" << 4.0 << -5.0 << "02 02 7B 1C 02 01 02 0190 FE0C 01"
-                                        << "radio_speed_medium";
+        QTest::newRow("single row, rounded")
+            << QVariantMap{{"radio_color_deep", true}, {"radio_mode_single", true}, {"radio_speed_high", true},
+                           {"spinbox_print_voltage", 25.5}, {"comboBox_print_pwm", "2.2"}, {"spinbox_offset_x", 0.29},
+                           {"spinbox_offset_y", -1.15}}
+            << "03 03 FF 16 01 01 02 001D FF8D 01" << "radio_speed_high";
+        QTest::newRow("double, deep")
+            << QVariantMap{{"radio_color_deep", true}, {"radio_mode_double", true}, {"radio_speed_high", true},
+                           {"spinbox_print_voltage", 30.0}, {"comboBox_print_pwm", "1.6"}, {"spinbox_offset_x", -1.50},
+                           {"spinbox_offset_y", 5.0}}
+            << "01 03 FF 10 02 01 02 FF6A 01F4 01" << "radio_speed_low";
+        QTest::newRow("double, medium")
+            << QVariantMap{{"radio_color_medium", true}, {"radio_mode_double", true}, {"radio_speed_high", true},
+                           {"spinbox_print_voltage", 12.3}, {"comboBox_print_pwm", "2.8"}, {"spinbox_offset_x", 4.0},
+                           {"spinbox_offset_y", -5.0}}
+            << "02 02 7B 1C 02 01 02 0190 FE0C 01" << "radio_speed_medium";
     }
 
     void parametersOnTheWire()
     {
-        QFETCH(QStringList, radios);
-        QFETCH(double, voltage);
-        QFETCH(QString, pulse);
-        QFETCH(double, x);
-        QFETCH(double, y);
+        QFETCH(QVariantMap, values);
         QFETCH(QString, payload);
         QFETCH(QString, shownSpeed);
         QVERIFY(readWindow({}));
-        for (const QString &radio : radios)
-            t->widget<QAbstractButton>(radio)->setChecked(true);
-        t->widget<QDoubleSpinBox>("spinbox_print_voltage")->setValue(voltage);
-        auto *pulseWidth = t->widget<QComboBox>("comboBox_print_pwm");
-        pulseWidth->setCurrentText(pulse);
-        auto *offsetX = t->widget<QDoubleSpinBox>("spinbox_offset_x");
-        offsetX->setValue(x);
-        t->widget<QDoubleSpinBox>("spinbox_offset_y")->setValue(y);
+        t->set(values);
         t->click("btn_print_argset_save");
         QVERIFY(t->printer->waitForRequests(1));
         QCOMPARE(lastFrame(0x50), frame(0x50, payload));
         QVERIFY(t->widget<QAbstractButton>(shownSpeed)->isChecked());
         QTRY_COMPARE(t->toasts.texts(), QStringList{OK_TOAST});
         // Read back, the page shows what the printer now holds.
-        offsetX->setValue(0);
-        pulseWidth->setCurrentText(QStringLiteral("2.0"));
+        t->set({{"spinbox_offset_x", 0.0}, {"comboBox_print_pwm", "2.0"}});
         t->click("btn_print_argset_read");
-        QTRY_COMPARE(offsetX->value(), x);
-        QCOMPARE(pulseWidth->currentText(), pulse);
+        QTRY_COMPARE(t->widget<QDoubleSpinBox>("spinbox_offset_x")->value(), values["spinbox_offset_x"].toDouble());
+        QCOMPARE(t->widget<QComboBox>("comboBox_print_pwm")->currentText(), values["comboBox_print_pwm"].toString());
     }
 
     void maintenanceCommands_data()
@@ -167,13 +155,12 @@ private slots:
         QFETCH(quint32, remain);
         QFETCH(QList<int>, requests);
         QFETCH(QString, block6);
-        QFETCH(quint32, held);
         QFETCH(int, acks);
         QVERIFY(readWindow({{"blocks", QJsonObject{{"6", QString(InkAccount::encodeBlock(remain).toHex())}}}}, remain));
         auto *sn = t->widget<QLineEdit>("line_edit_print_sn");
         sn->clear();
         t->click(button);
-        QCOMPARE(PrinterUtil::s_printerSys.remainDots, held);
+        QTEST(PrinterUtil::s_printerSys.remainDots, "held");
         QVERIFY(t->printer->waitForRequests(requests.size()));
         QCOMPARE(t->received(), requests);
         QTRY_COMPARE(t->toasts.texts().count(OK_TOAST), acks);
@@ -199,32 +186,33 @@ private slots:
     // types over some of the edits and saves.
     void networkSettings_data()
     {
-        QTest::addColumn<Typing>("typed");
+        QTest::addColumn<QVariantMap>("typed");
         QTest::addColumn<int>("saves");
         QTest::addColumn<int>("replyStatus");
         QTest::addColumn<QString>("payload");
         QTest::addColumn<QString>("toast");
         QTest::addColumn<QString>("storedIp");
         const QString same = QStringLiteral("0A0000C8 FFFF0000 0A000001 1FAF");
-        QTest::newRow("accepted") << Typing{{"edit_ip4", "7"}, {"edit_network_port", "9100"}} << 1 << 0
+        QTest::newRow("accepted") << QVariantMap{{"edit_ip4", "7"}, {"edit_network_port", "9100"}} << 1 << 0
                                   << "0A000007 FFFF0000 0A000001 238C" << "写入成功" << "10.0.0.7";
-        QTest::newRow("two saves, one reply") << Typing() << 2 << 0 << same << "写入成功" << "10.0.0.200";
-        QTest::newRow("refused by the printer") << Typing() << 1 << 1 << same << "写入失败" << "";
-        QTest::newRow("256") << Typing{{"edit_mask2", "256"}} << 1 << 0 << ""
+        QTest::newRow("two saves, one reply") << QVariantMap() << 2 << 0 << same << "写入成功" << "10.0.0.200";
+        QTest::newRow("refused by the printer") << QVariantMap() << 1 << 1 << same << "写入失败" << "";
+        QTest::newRow("256") << QVariantMap{{"edit_mask2", "256"}} << 1 << 0 << ""
                              << "子网掩码输入有误，每段应为0到255之间的整数" << "";
-        QTest::newRow("port 0") << Typing{{"edit_network_port", ""}} << 1 << 0 << ""
+        QTest::newRow("port 0") << QVariantMap{{"edit_network_port", ""}} << 1 << 0 << ""
                                 << "端口输入有误，应为1到65535之间的整数" << "";
     }
 
     void networkSettings()
     {
-        QFETCH(Typing, typed);
+        QFETCH(QVariantMap, typed);
         QFETCH(int, saves);
         QFETCH(int, replyStatus);
         QFETCH(QString, payload);
         QFETCH(QString, toast);
         QFETCH(QString, storedIp);
-        QVERIFY(readWindow({{"network", QJsonObject{{"ip", "10.0.0.200"}, {"mask", "255.255.0.0"}, {"gateway", "10.0.0.1"}, {"port", 8111}}}}));
+        const QJsonObject network{{"ip", "10.0.0.200"}, {"mask", "255.255.0.0"}, {"gateway", "10.0.0.1"}, {"port", 8111}};
+        QVERIFY(readWindow({{"network", network}}));
         QStringList shown;
         for (const char *group : {"ip", "mask", "gateway"}) {
             for (int i = 1; i <= 4; ++i)
@@ -232,8 +220,7 @@ private slots:
         }
         shown << t->widget<QLineEdit>("edit_network_port")->text();
         QCOMPARE(shown.join(' '), QStringLiteral("10 0 0 200 255 255 0 0 10 0 0 1 8111"));
-        for (auto it = typed.cbegin(); it != typed.cend(); ++it)
-            t->widget<QLineEdit>(it.key())->setText(it.value());
+        t->set(typed);
         // Only the last of several saves is answered.
         if (saves > 1)
             QVERIFY(t->printer->fault({{"match", 0x70}, {"noReply", true}, {"count", saves - 1}}));
@@ -242,7 +229,7 @@ private slots:
         for (int i = 0; i < saves; ++i)
             t->click("btn_network_save");
         // What is stored is what was sent, whatever the edits say now.
-        t->widget<QLineEdit>("edit_ip1")->setText(QStringLiteral("99"));
+        t->set({{"edit_ip1", "99"}});
         QTRY_COMPARE(t->toasts.texts(), QStringList{toast});
         QTest::qWait(100);
         QCOMPARE(t->toasts.texts(), QStringList{toast});

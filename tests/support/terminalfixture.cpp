@@ -8,6 +8,9 @@
 #include "util/seams.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +58,23 @@ bool TerminalFixture::waitUntilRead(quint32 remainDots)
 void TerminalFixture::click(const QString &button) const
 {
     widget<QAbstractButton>(button)->click();
+}
+
+void TerminalFixture::set(const QVariantMap &values) const
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        QWidget *w = widget(it.key());
+        if (auto *button = qobject_cast<QAbstractButton *>(w))
+            button->setChecked(it.value().toBool());
+        else if (auto *spinBox = qobject_cast<QDoubleSpinBox *>(w))
+            spinBox->setValue(it.value().toDouble());
+        else if (auto *comboBox = qobject_cast<QComboBox *>(w))
+            comboBox->setCurrentText(it.value().toString());
+        else if (auto *edit = qobject_cast<QLineEdit *>(w))
+            edit->setText(it.value().toString());
+        else
+            qFatal("cannot set %s", qPrintable(it.key()));
+    }
 }
 
 QString TerminalFixture::indicator() const

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <memory>
 
@@ -48,6 +49,9 @@ public:
         return child<T>(*window, name);
     }
     void click(const QString &button) const;
+    // Widget name to what it is set to: a button checked or not, a spin box's
+    // value, a combo box's or an edit's text.
+    void set(const QVariantMap &values) const;
     // The indicator's tooltip tells the printer's state; a press on it
     // reconnects (the printer's record is cleared first).
     QString indicator() const;
