@@ -70,6 +70,12 @@ QString status(int id, int seq, const char *code)
     return QStringLiteral(R"({"code":"%1","resquestId":%2,"seq":%3})").arg(QLatin1String(code)).arg(id).arg(seq);
 }
 
+// A request as a client writes it: id, seq, then the members after them.
+QString request(int id, int seq, const QString &more = QString())
+{
+    return QStringLiteral(R"({"requestId":%1,"seq":%2%3})").arg(id).arg(seq).arg(more);
+}
+
 } // namespace
 
 class TestApiServer : public QObject
@@ -115,29 +121,30 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<bool>("busy");
         QTest::addColumn<QStringList>("replies");
-        const QString print = QStringLiteral(R"({"requestId":12,"seq":%1,"templateName":"%2","data":[{}]})");
-        const QString label = QStringLiteral("档案盒标签");
-        QTest::newRow("list") << R"({"requestId":10,"seq":7})" << 1 << false
-                              << QStringList{R"({"code":"00000","data":[{"templateName":"甲","templateType":"文书档案"}],"resquestId":10,"seq":7})"};
-        QTest::newRow("fields") << R"({"requestId":11,"seq":8,"templateName":"档案盒标签"})" << 0 << false
+        const QString label = QStringLiteral(R"(,"templateName":"档案盒标签")");
+        const QString row = label + QStringLiteral(R"(,"data":[{}])");
+        QTest::newRow("list") << request(10, 7) << 1 << false << QStringList{
+            R"({"code":"00000","data":[{"templateName":"甲","templateType":"文书档案"}],"resquestId":10,"seq":7})"};
+        QTest::newRow("fields") << request(11, 8, label) << 0 << false
                                 << QStringList{R"({"code":"00000","data":{"":"","题名":""},"resquestId":11,"seq":8})"};
-        QTest::newRow("fields, no such template") << R"({"requestId":11,"seq":9,"templateName":"无"})" << 1 << false
+        QTest::newRow("fields, no such template") << request(11, 9, R"(,"templateName":"无")") << 1 << false
                                                   << QStringList{status(11, 9, "10003")};
-        QTest::newRow("status, ready") << R"({"requestId":13,"seq":65537})" << 1 << false << QStringList{status(13, 1, "11000")};
-        QTest::newRow("status, ink error") << R"({"requestId":13,"seq":2})" << 2 << false << QStringList{status(13, 2, "11000")};
-        QTest::newRow("status, unconnected") << R"({"requestId":13,"seq":3})" << 0 << false << QStringList{status(13, 3, "11003")};
-        QTest::newRow("status, window open") << R"({"requestId":13,"seq":4})" << 1 << true << QStringList{status(13, 4, "11001")};
-        QTest::newRow("print, ink error") << print.arg(5).arg(label) << 2 << false << QStringList{status(12, 5, "11003")};
-        QTest::newRow("print, window open") << print.arg(6).arg(label) << 1 << true << QStringList{status(12, 6, "11001")};
-        QTest::newRow("print, no such template") << print.arg(7).arg("无") << 1 << false << QStringList{status(12, 7, "10003")};
-        QTest::newRow("print, no name") << R"({"requestId":12,"seq":8,"data":[{}]})" << 1 << false
+        QTest::newRow("status, ready") << request(13, 65537) << 1 << false << QStringList{status(13, 1, "11000")};
+        QTest::newRow("status, ink error") << request(13, 2) << 2 << false << QStringList{status(13, 2, "11000")};
+        QTest::newRow("status, unconnected") << request(13, 3) << 0 << false << QStringList{status(13, 3, "11003")};
+        QTest::newRow("status, window open") << request(13, 4) << 1 << true << QStringList{status(13, 4, "11001")};
+        QTest::newRow("print, ink error") << request(12, 5, row) << 2 << false << QStringList{status(12, 5, "11003")};
+        QTest::newRow("print, window open") << request(12, 6, row) << 1 << true << QStringList{status(12, 6, "11001")};
+        QTest::newRow("print, no such template") << request(12, 7, R"(,"templateName":"无","data":[{}])") << 1 << false
+                                                 << QStringList{status(12, 7, "10003")};
+        QTest::newRow("print, no name") << request(12, 8, R"(,"data":[{}])") << 1 << false
                                         << QStringList{status(12, 8, "10003")};
-        QTest::newRow("print, no rows") << R"({"requestId":12,"seq":9,"templateName":"档案盒标签","data":[]})" << 1 << false
+        QTest::newRow("print, no rows") << request(12, 9, label + R"(,"data":[])") << 1 << false
                                         << QStringList{status(12, 9, "00000"), status(12, 9, "11000")};
-        QTest::newRow("print") << R"({"requestId":12,"seq":10,"templateName":"档案盒标签","data":[{"题名":"一"},{"题名":2}]})"
-                               << 1 << false << QStringList{status(12, 10, "00000")};
-        QTest::newRow("stop") << R"({"requestId":14,"seq":11})" << 0 << false << QStringList{status(14, 11, "00000")};
-        QTest::newRow("unknown id") << R"({"requestId":99,"seq":12})" << 1 << false << QStringList{""};
+        QTest::newRow("print") << request(12, 10, label + R"(,"data":[{"题名":"一"},{"题名":2}])") << 1 << false
+                               << QStringList{status(12, 10, "00000")};
+        QTest::newRow("stop") << request(14, 11) << 0 << false << QStringList{status(14, 11, "00000")};
+        QTest::newRow("unknown id") << request(99, 12) << 1 << false << QStringList{""};
         QTest::newRow("not json") << "{requestId:10}" << 1 << false << QStringList{""};
     }
 

@@ -75,9 +75,10 @@ private slots:
         QTest::addColumn<QVariantMap>("properties");
         QTest::newRow("X") << "spinbox_offset_x"
                            << QVariantMap{{"minimum", -5.0}, {"maximum", 4.0}, {"singleStep", 0.01}, {"decimals", 2}};
-        QTest::newRow("Y") << "spinbox_offset_y" << QVariantMap{{"minimum", -5.0}, {"maximum", 5.0}, {"singleStep", 0.01}};
-        QTest::newRow("voltage") << "spinbox_print_voltage"
-                                 << QVariantMap{{"value", 12.0}, {"maximum", 25.5}, {"singleStep", 0.2}, {"decimals", 1}};
+        QTest::newRow("Y") << "spinbox_offset_y"
+                           << QVariantMap{{"minimum", -5.0}, {"maximum", 5.0}, {"singleStep", 0.01}};
+        QTest::newRow("voltage") << "spinbox_print_voltage" << QVariantMap{{"value", 12.0}, {"maximum", 25.5},
+                                                                           {"singleStep", 0.2}, {"decimals", 1}};
         QTest::newRow("address") << "edit_ip1" << QVariantMap{{"maxLength", 3}};
         QTest::newRow("mask") << "edit_mask4" << QVariantMap{{"maxLength", 3}};
         QTest::newRow("version") << "line_edit_print_version" << QVariantMap{{"maxLength", 32}};
@@ -100,7 +101,8 @@ private slots:
     void returnClicksSearch()
     {
         t->open();
-        const QList<QPair<QString, QString>> searches{{"edt_template_name", "btn_temp_search"}, {"search_print", "btn_search"}};
+        const QList<QPair<QString, QString>> searches{{"edt_template_name", "btn_temp_search"},
+                                                      {"search_print", "btn_search"}};
         for (const auto &search : searches) {
             QSignalSpy clicked(t->widget<QAbstractButton>(search.second), &QAbstractButton::clicked);
             QTest::keyClick(t->widget(search.first), Qt::Key_Return);
@@ -142,12 +144,12 @@ private slots:
         QVERIFY(qApp->styleSheet().contains(QLatin1String("#ECEFF4")));
         for (const char *hidden : {"frame_help_nav", "widget_ink_num", "frame_printer_type"})
             QVERIFY2(t->widget(hidden)->isHidden(), hidden);
-        QCOMPARE(t->widget<QStackedWidget>("stackedWidget")->currentWidget()->objectName(), QStringLiteral("page_home"));
+        const auto page = [this] { return t->widget<QStackedWidget>("stackedWidget")->currentWidget()->objectName(); };
+        QCOMPARE(page(), QStringLiteral("page_home"));
         const QStringList buttons{"btn_nav_setting", "btn_nav_template", "btn_nav_print", "btn_nav_home"};
         for (const QString &button : buttons) {
             t->click(button);
-            QCOMPARE(t->widget<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
-                     QString(button).replace(QLatin1String("btn_nav"), QLatin1String("page")));
+            QCOMPARE(page(), QString(button).replace(QLatin1String("btn_nav"), QLatin1String("page")));
             for (const QString &other : buttons)
                 QCOMPARE(t->widget<QAbstractButton>(other)->isChecked(), other == button);
         }
@@ -187,7 +189,8 @@ private slots:
         const QString today = QStringLiteral("kelo") + QDate::currentDate().toString(QStringLiteral("yyMMdd"));
         QTest::newRow("right") << "true" << today << true << true;
         QTest::newRow("wrong") << "true" << today.toUpper() << true << false;
-        QTest::newRow("yesterday") << "true" << "kelo" + QDate::currentDate().addDays(-1).toString("yyMMdd") << true << false;
+        const QString yesterday = "kelo" + QDate::currentDate().addDays(-1).toString(QStringLiteral("yyMMdd"));
+        QTest::newRow("yesterday") << "true" << yesterday << true << false;
         QTest::newRow("cancelled") << "true" << today << false << false;
         QTest::newRow("not configured") << "false" << today << true << false;
     }
@@ -205,11 +208,12 @@ private slots:
         QCOMPARE(m_prompt.asked, configured == QLatin1String("true"));
         QCOMPARE(m_prompt.mode, m_prompt.asked ? QLineEdit::Password : QLineEdit::Normal);
         QCOMPARE(window->isAdminMode(), adminMode);
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("admin.feature"), QString()), QLatin1String(adminMode ? "true" : "false"));
+        const QString stored = JsonUtil::getCustomConfig(QStringLiteral("admin.feature"), QString());
+        QCOMPARE(stored, QLatin1String(adminMode ? "true" : "false"));
         QCOMPARE(t->toasts.texts(), adminMode ? QStringList{QStringLiteral("管理员登录成功")} : QStringList());
         QVERIFY(!t->log.contains(typed));
-        for (const char *name : {"radio_reset", "radio_unreset", "spinbox_offset_x", "spinbox_offset_y", "label_x_offset",
-                                 "label_y_offset", "label_pos_reset", "btn_admin_set"})
+        for (const char *name : {"radio_reset", "radio_unreset", "spinbox_offset_x", "spinbox_offset_y",
+                                 "label_x_offset", "label_y_offset", "label_pos_reset", "btn_admin_set"})
             QCOMPARE(t->widget(name)->isHidden(), !adminMode);
         // Later starts keep what the login left.
         t->window.reset();
@@ -284,10 +288,11 @@ private slots:
     void namedPicturesExist()
     {
         QString text;
-        for (const char *file : {"/app/mainwindow.ui", "/resources/qss/normalstyle.css", "/resources/qss/helpdialog.css"})
-            text += QString::fromUtf8(TestSupport::readFile(QLatin1String(KELO_SOURCE_DIR) + QLatin1String(file)));
+        for (const char *file : {"app/mainwindow.ui", "resources/qss/normalstyle.css", "resources/qss/helpdialog.css"})
+            text += QString::fromUtf8(TestSupport::readFile(QLatin1String(KELO_SOURCE_DIR "/") + QLatin1String(file)));
         QStringList named{QStringLiteral(":/resources/icon/logo.ico")}, missing;
-        for (auto match = QRegularExpression(QStringLiteral("(:/resources/icon/[^)<\"\\s]+)")).globalMatch(text); match.hasNext();)
+        const QRegularExpression picture(QStringLiteral("(:/resources/icon/[^)<\"\\s]+)"));
+        for (auto match = picture.globalMatch(text); match.hasNext();)
             named << match.next().captured(1);
         for (const QString &path : named) {
             if (QImage(path).isNull())

@@ -71,8 +71,9 @@ private slots:
         QTest::newRow("sheet columns dropped, title missing")
             << QStringList{"题名", "档号"} << QStringList{"年度=2024|2025", "题名=甲|乙", "页数=1|2"}
             << QList<QStringList>{{"甲", " "}, {"乙", " "}};
-        QTest::newRow("ragged 3/5") << QStringList{"A", "B"} << QStringList{"A=a1|a2|a3", "B=b1|b2|b3|b4|b5"}
-                                    << QList<QStringList>{{"a1", "b1"}, {"a2", "b2"}, {"a3", "b3"}, {"", "b4"}, {"", "b5"}};
+        QTest::newRow("ragged 3/5")
+            << QStringList{"A", "B"} << QStringList{"A=a1|a2|a3", "B=b1|b2|b3|b4|b5"}
+            << QList<QStringList>{{"a1", "b1"}, {"a2", "b2"}, {"a3", "b3"}, {"", "b4"}, {"", "b5"}};
         QTest::newRow("blank fill stops where the table was") << QStringList{"X", "B"} << QStringList{"A=1", "B=b1|b2"}
                                                               << QList<QStringList>{{" ", "b1"}, {"", "b2"}};
         QTest::newRow("empty import") << QStringList{"A"} << QStringList() << QList<QStringList>();

@@ -178,8 +178,9 @@ private slots:
             questions << title + '|' + text;
             return yes;
         });
-        Seams::setInputHandler([&](QWidget *, const QString &title, const QString &, QLineEdit::EchoMode mode, bool *ok) {
-            prompts << title + (mode == QLineEdit::Password ? "|masked" : "");
+        Seams::setInputHandler([&](QWidget *, const QString &title, const QString &, QLineEdit::EchoMode echo,
+                                   bool *ok) {
+            prompts << title + (echo == QLineEdit::Password ? "|masked" : "");
             *ok = typed;
             return password;
         });

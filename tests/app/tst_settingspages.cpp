@@ -55,7 +55,8 @@ private:
     bool serialWindow(const QList<Seams::SerialPortEntry> &others)
     {
         t->printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Pty);
-        const QList<Seams::SerialPortEntry> ports = others + QList<Seams::SerialPortEntry>{{"ttyUSB1", t->printer->ptyPath()}};
+        QList<Seams::SerialPortEntry> ports = others;
+        ports.append({QStringLiteral("ttyUSB1"), t->printer->ptyPath()});
         Seams::setSerialPortListHandler([ports] { return ports; });
         JsonUtil::setCustomConfig(QStringLiteral("com.mode"), QStringLiteral("serialPort"));
         JsonUtil::setCustomConfig(QStringLiteral("com.port"), QStringLiteral("ttyUSB1"));
@@ -76,7 +77,8 @@ private:
 
     static QByteArray frame(int command, const QString &payload)
     {
-        return payload.isEmpty() ? QByteArray() : FakePrinter::frame(command, QByteArray::fromHex(payload.toLatin1())).toHex();
+        const QByteArray bytes = QByteArray::fromHex(payload.toLatin1());
+        return payload.isEmpty() ? QByteArray() : FakePrinter::frame(command, bytes).toHex();
     }
 
 private slots:
@@ -211,7 +213,8 @@ private slots:
         QFETCH(QString, payload);
         QFETCH(QString, toast);
         QFETCH(QString, storedIp);
-        const QJsonObject network{{"ip", "10.0.0.200"}, {"mask", "255.255.0.0"}, {"gateway", "10.0.0.1"}, {"port", 8111}};
+        const QJsonObject network{
+            {"ip", "10.0.0.200"}, {"mask", "255.255.0.0"}, {"gateway", "10.0.0.1"}, {"port", 8111}};
         QVERIFY(readWindow({{"network", network}}));
         QStringList shown;
         for (const char *group : {"ip", "mask", "gateway"}) {
@@ -249,7 +252,8 @@ private slots:
             tried << name;
             return name == QLatin1String("ttyUSB0") ? QSerialPort::ResourceError : QSerialPort::NoError;
         });
-        QVERIFY(serialWindow({{"ttyS0", "/dev/null"}, {"ttyUSB0", "/dev/null"}, {"ttyACM0", QString::fromLatin1(ptsname(master))}}));
+        const QString freePort = QString::fromLatin1(ptsname(master));
+        QVERIFY(serialWindow({{"ttyS0", "/dev/null"}, {"ttyUSB0", "/dev/null"}, {"ttyACM0", freePort}}));
         tried.clear();
         t->click("btn_admin_set");
         t->click("btn_nav_setting");
