@@ -80,7 +80,6 @@ private slots:
         QTest::newRow("voltage") << "spinbox_print_voltage" << QVariantMap{{"value", 12.0}, {"maximum", 25.5},
                                                                            {"singleStep", 0.2}, {"decimals", 1}};
         QTest::newRow("address") << "edit_ip1" << QVariantMap{{"maxLength", 3}};
-        QTest::newRow("mask") << "edit_mask4" << QVariantMap{{"maxLength", 3}};
         QTest::newRow("version") << "line_edit_print_version" << QVariantMap{{"maxLength", 32}};
         QTest::newRow("serial number") << "line_edit_print_sn" << QVariantMap{{"maxLength", 18}};
     }
