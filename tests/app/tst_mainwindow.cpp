@@ -13,8 +13,8 @@
 #include <QAction>
 #include <QDate>
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -23,36 +23,17 @@
 
 using TestSupport::TerminalFixture;
 
-namespace {
-
-struct Prompt {
-    bool asked = false;
-    QLineEdit::EchoMode mode = QLineEdit::Normal;
-    QString answer;
-    bool accept = true;
-};
-
-} // namespace
-
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<TerminalFixture> t;
-    Prompt m_prompt;
 
 private slots:
     void init()
     {
         t = std::make_unique<TerminalFixture>();
-        m_prompt = Prompt();
-        Seams::setInputHandler([this](QWidget *, const QString &, const QString &, QLineEdit::EchoMode mode, bool *ok) {
-            m_prompt.asked = true;
-            m_prompt.mode = mode;
-            *ok = m_prompt.accept;
-            return m_prompt.answer;
-        });
         Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508, 285.75)}; });
         SettingUtil::s_isConfiged = false;
         SettingUtil::s_appFullName = QStringLiteral("VEMR系列 ");
@@ -201,12 +182,15 @@ private slots:
         QFETCH(bool, accept);
         QFETCH(bool, adminMode);
         JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), configured);
-        m_prompt.answer = typed;
-        m_prompt.accept = accept;
-        MainWindow *window = &t->open();
-        QCOMPARE(m_prompt.asked, configured == QLatin1String("true"));
-        QCOMPARE(m_prompt.mode, m_prompt.asked ? QLineEdit::Password : QLineEdit::Normal);
-        QCOMPARE(window->isAdminMode(), adminMode);
+        QList<QLineEdit::EchoMode> prompts;
+        Seams::setInputHandler([&](QWidget *, const QString &, const QString &, QLineEdit::EchoMode echo, bool *ok) {
+            prompts << echo;
+            *ok = accept;
+            return typed;
+        });
+        QCOMPARE(t->open().isAdminMode(), adminMode);
+        const QList<QLineEdit::EchoMode> masked{QLineEdit::Password};
+        QCOMPARE(prompts, configured == QLatin1String("true") ? masked : QList<QLineEdit::EchoMode>());
         const QString stored = JsonUtil::getCustomConfig(QStringLiteral("admin.feature"), QString());
         QCOMPARE(stored, QLatin1String(adminMode ? "true" : "false"));
         QCOMPARE(t->toasts.texts(), adminMode ? QStringList{QStringLiteral("管理员登录成功")} : QStringList());
@@ -216,9 +200,9 @@ private slots:
             QCOMPARE(t->widget(name)->isHidden(), !adminMode);
         // Later starts keep what the login left.
         t->window.reset();
-        m_prompt.asked = false;
+        prompts.clear();
         t->open();
-        QCOMPARE(m_prompt.asked, adminMode);
+        QCOMPARE(prompts.isEmpty(), !adminMode);
     }
 
     // A screen that reports no size, or an absurd one, gives 96 dpi; a
