@@ -9,9 +9,9 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -3,7 +3,7 @@
 // What the main window's tests stand on: a fresh program folder, recorded
 // toasts, a captured log and, when asked, the fake printer over loopback TCP
 // with the window linked to it. The window goes first, then the printer; the
-// seams are reset when it goes.
+// seams are reset when it goes. For the tests of app/, which link the shell.
 
 #include "support/fakeprinter.h"
 #include "support/testsupport.h"
