@@ -63,8 +63,8 @@ private slots:
             qWarning().noquote() << message;
         });
         QVERIFY2(err.isEmpty(), err.constData());
-        const QString name = QStringLiteral("/log/log%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
-        const QByteArray bytes = TestSupport::readFile(dir.file(name));
+        const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+        const QByteArray bytes = TestSupport::readFile(dir.file(QStringLiteral("/log/log%1.txt").arg(day)));
         const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d $"));
         // Two lines, each a 20-byte time stamp and the message, no BOM.
         const int second = bytes.indexOf("\r\n") + 2;

@@ -1,6 +1,9 @@
+// The main window on a fresh program folder: its form's limits, title strip,
+// navigation and tray, the administrator login, the resolutions it settles
+// on, the branding it shows and the pictures it names.
+
 #include "app/mainwindow.h"
-#include "support/testsupport.h"
-#include "support/widgetlookup.h"
+#include "support/terminalfixture.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
@@ -8,11 +11,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QBuffer>
-#include <QComboBox>
 #include <QDate>
-#include <QDoubleSpinBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,246 +21,143 @@
 #include <QSystemTrayIcon>
 #include <QtTest>
 
-#include <memory>
-
-using TestSupport::LogCapture;
-using TestSupport::TempProgramDir;
-using TestSupport::ToastRecorder;
-using TestSupport::child;
-
-namespace {
-
-struct Prompt {
-    bool asked = false;
-    QLineEdit::EchoMode mode = QLineEdit::Normal;
-    QString answer;
-    bool accept = true;
-};
-
-} // namespace
+using TestSupport::TerminalFixture;
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempProgramDir> m_dir;
-    Prompt m_prompt;
-
-    std::unique_ptr<MainWindow> build()
-    {
-        return std::make_unique<MainWindow>();
-    }
+    std::unique_ptr<TerminalFixture> t;
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<TempProgramDir>();
-        m_prompt = Prompt();
-        Seams::setInputHandler([this](QWidget *, const QString &, const QString &, QLineEdit::EchoMode mode, bool *ok) {
-            m_prompt.asked = true;
-            m_prompt.mode = mode;
-            *ok = m_prompt.accept;
-            return m_prompt.answer;
-        });
+        t = std::make_unique<TerminalFixture>();
         Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508, 285.75)}; });
         SettingUtil::s_isConfiged = false;
         SettingUtil::s_appFullName = QStringLiteral("VEMR系列 ");
     }
 
+    // Every slot named after a widget finds its signal and every connection
+    // holds (checked after each test): a renamed widget fails, not silently.
     void cleanup()
     {
-        Seams::resetAll();
-        m_dir.reset();
+        const QStringList warnings = t->connectionWarnings();
+        t.reset();
+        QCOMPARE(warnings, QStringList());
     }
 
-    // Every slot named after a widget finds its signal and every connection
-    // of the form holds: a renamed widget fails here, not silently.
-    void buildsWithoutConnectionWarnings()
-    {
-        LogCapture log;
-        ToastRecorder toasts;
-        auto window = build();
-        const QStringList all = log.messages(QtWarningMsg) + log.messages(QtCriticalMsg) + log.messages(QtDebugMsg);
-        for (const QString &message : all) {
-            // Qt's own tray looks for a tray window through a signal the
-            // offscreen platform does not have; that connection is not ours.
-            if (message.contains(QLatin1String("systemTrayWindowChanged")))
-                continue;
-            QVERIFY2(!message.contains(QLatin1String("connectSlotsByName")), qPrintable(message));
-            QVERIFY2(!message.contains(QLatin1String("QObject::connect")), qPrintable(message));
-        }
-        QVERIFY(log.contains(QStringLiteral("VEMR系列 v2.4.0")));
-        QCOMPARE(child<QLabel>(*window, QStringLiteral("label_pro_info"))->text(), QStringLiteral("VEMR系列 v2.4.0"));
-        QCOMPARE(child<QStackedWidget>(*window, QStringLiteral("stackedWidget"))->currentWidget()->objectName(),
-                 QStringLiteral("page_home"));
-        QVERIFY(child<QAbstractButton>(*window, QStringLiteral("btn_nav_home"))->isChecked());
-        QVERIFY(child(*window, QStringLiteral("frame_help_nav"))->isHidden());
-        QVERIFY(child(*window, QStringLiteral("widget_ink_num"))->isHidden());
-        QVERIFY(child(*window, QStringLiteral("frame_printer_type"))->isHidden());
-        // Branding off: no title, and no about page to show.
-        QVERIFY(child<QLabel>(*window, QStringLiteral("label_title"))->text().isEmpty());
-        QVERIFY(child(*window, QStringLiteral("btn_nav_setting_6"))->isHidden());
-        QVERIFY(qApp->styleSheet().contains(QLatin1String("#ECEFF4")));
-        QVERIFY(toasts.toasts().isEmpty());
-    }
-
-    void formProperties_data()
+    // The form's ranges, steps and lengths; the voltage's byte holds no
+    // more than 25.5 V.
+    void formLimits_data()
     {
         QTest::addColumn<QString>("widget");
-        QTest::addColumn<QByteArray>("property");
-        QTest::addColumn<QVariant>("expected");
-        const auto row = [](const char *widget, const char *property, const QVariant &expected) {
-            QTest::addRow("%s.%s", widget, property) << QString::fromLatin1(widget) << QByteArray(property) << expected;
-        };
-        row("spinbox_offset_x", "minimum", -5.0);
-        row("spinbox_offset_x", "maximum", 4.0);
-        row("spinbox_offset_x", "singleStep", 0.01);
-        row("spinbox_offset_x", "decimals", 2);
-        row("spinbox_offset_x", "suffix", QStringLiteral("mm"));
-        row("spinbox_offset_y", "minimum", -5.0);
-        row("spinbox_offset_y", "maximum", 5.0);
-        row("spinbox_offset_y", "singleStep", 0.01);
-        row("spinbox_print_voltage", "value", 12.0);
-        row("spinbox_print_voltage", "singleStep", 0.2);
-        row("spinbox_print_voltage", "maximum", 25.5);
-        row("spinbox_print_voltage", "decimals", 1);
-        row("spinbox_print_voltage", "suffix", QStringLiteral("V"));
-        row("edit_ip1", "maxLength", 3);
-        row("edit_ip4", "maxLength", 3);
-        row("edit_mask1", "maxLength", 3);
-        row("edit_mask4", "maxLength", 3);
-        row("edit_gateway1", "maxLength", 32767);
-        row("edit_network_port", "maxLength", 32767);
-        row("line_edit_print_version", "maxLength", 32);
-        row("line_edit_print_sn", "maxLength", 18);
-        row("edit_ip1", "frame", false);
-        row("edit_ip4", "frame", true);
-        row("edt_template_name", "placeholderText", QStringLiteral("搜索"));
-        row("search_print", "placeholderText", QStringLiteral("搜索"));
-        row("comboBox_printerType", "count", 3);
-        row("cmb_template_list", "count", 7);
-        row("comboBox_print_pwm", "currentText", QStringLiteral("1.6"));
-        row("btn_nav_home", "text", QStringLiteral("    首      页"));
-        row("btn_nav_setting_4", "text", QStringLiteral("  程序升级 "));
-        row("btn_nav_setting_5", "text", QStringLiteral("  API接口  "));
-        row("btn_nav_help", "text", QStringLiteral("   帮助"));
-        row("setting_widget_turn", "currentIndex", 0);
+        QTest::addColumn<QVariantMap>("properties");
+        QTest::newRow("X") << "spinbox_offset_x"
+                           << QVariantMap{{"minimum", -5.0}, {"maximum", 4.0}, {"singleStep", 0.01}, {"decimals", 2}};
+        QTest::newRow("Y") << "spinbox_offset_y"
+                           << QVariantMap{{"minimum", -5.0}, {"maximum", 5.0}, {"singleStep", 0.01}};
+        QTest::newRow("voltage") << "spinbox_print_voltage" << QVariantMap{{"value", 12.0}, {"maximum", 25.5},
+                                                                           {"singleStep", 0.2}, {"decimals", 1}};
+        QTest::newRow("address") << "edit_ip1" << QVariantMap{{"maxLength", 3}};
+        QTest::newRow("version") << "line_edit_print_version" << QVariantMap{{"maxLength", 32}};
+        QTest::newRow("serial number") << "line_edit_print_sn" << QVariantMap{{"maxLength", 18}};
     }
 
-    void formProperties()
+    void formLimits()
     {
         QFETCH(QString, widget);
-        QFETCH(QByteArray, property);
-        QFETCH(QVariant, expected);
-        auto window = build();
-        const QVariant actual = child(*window, widget)->property(property.constData());
-        QVERIFY2(actual.isValid(), property.constData());
-        if (expected.type() == QVariant::Double)
-            QVERIFY2(qFuzzyCompare(actual.toDouble(), expected.toDouble()), qPrintable(actual.toString()));
-        else
-            QCOMPARE(actual, expected);
-    }
-
-    void returnClicksSearch_data()
-    {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<QString>("button");
-        QTest::newRow("templates") << QStringLiteral("edt_template_name") << QStringLiteral("btn_temp_search");
-        QTest::newRow("print") << QStringLiteral("search_print") << QStringLiteral("btn_search");
+        QFETCH(QVariantMap, properties);
+        t->open();
+        for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+            const QVariant actual = t->widget(widget)->property(it.key().toLatin1());
+            QVERIFY2(it.value().type() == QVariant::Double ? qFuzzyCompare(actual.toDouble(), it.value().toDouble())
+                                                           : actual == it.value(),
+                     qPrintable(it.key() + ": " + actual.toString()));
+        }
     }
 
     void returnClicksSearch()
     {
-        QFETCH(QString, edit);
-        QFETCH(QString, button);
-        auto window = build();
-        QSignalSpy clicked(child<QAbstractButton>(*window, button), &QAbstractButton::clicked);
-        QTest::keyClick(child(*window, edit), Qt::Key_Return);
-        QCOMPARE(clicked.count(), 1);
-    }
-
-    void navigation_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("page");
-        QTest::newRow("templates") << QStringLiteral("btn_nav_template") << QStringLiteral("page_template");
-        QTest::newRow("print") << QStringLiteral("btn_nav_print") << QStringLiteral("page_print");
-        QTest::newRow("settings") << QStringLiteral("btn_nav_setting") << QStringLiteral("page_setting");
-        QTest::newRow("home") << QStringLiteral("btn_nav_home") << QStringLiteral("page_home");
-    }
-
-    void navigation()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, page);
-        auto window = build();
-        child<QAbstractButton>(*window, QStringLiteral("btn_nav_setting"))->click();
-        child<QAbstractButton>(*window, button)->click();
-        QCOMPARE(child<QStackedWidget>(*window, QStringLiteral("stackedWidget"))->currentWidget()->objectName(), page);
-        QStringList checked;
-        for (const char *name : {"btn_nav_home", "btn_nav_template", "btn_nav_print", "btn_nav_setting"}) {
-            if (child<QAbstractButton>(*window, QLatin1String(name))->isChecked())
-                checked << QLatin1String(name);
+        t->open();
+        const QList<QPair<QString, QString>> searches{{"edt_template_name", "btn_temp_search"},
+                                                      {"search_print", "btn_search"}};
+        for (const auto &search : searches) {
+            QSignalSpy clicked(t->widget<QAbstractButton>(search.second), &QAbstractButton::clicked);
+            QTest::keyClick(t->widget(search.first), Qt::Key_Return);
+            QCOMPARE(clicked.count(), 1);
         }
-        QCOMPARE(checked, QStringList{button});
     }
 
+    // A right press the children leave to the window closes the help pop-up
+    // and starts no drag; a double click on the title strip (only there)
+    // maximizes and restores.
     void titleStripAndHelpPopUp()
     {
-        auto window = build();
-        window->showNormal();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QWidget *popUp = child(*window, QStringLiteral("frame_help_nav"));
-        child<QAbstractButton>(*window, QStringLiteral("btn_nav_help"))->click();
+        MainWindow &window = t->open();
+        window.showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget *popUp = t->widget("frame_help_nav");
+        t->click("btn_nav_help");
         QVERIFY(popUp->isVisible());
-        // A right press anywhere the children leave to the window closes it
-        // and starts no drag.
-        QWidget *strip = child(*window, QStringLiteral("widget_top"));
-        const QPoint before = window->pos();
+        QWidget *strip = t->widget("widget_top");
+        const QPoint before = window.pos();
         QTest::mousePress(strip, Qt::RightButton, {}, QPoint(40, 20));
         QTest::mouseMove(strip, QPoint(90, 30));
         QVERIFY(popUp->isHidden());
-        QCOMPARE(window->pos(), before);
-
-        QTest::mouseDClick(child(*window, QStringLiteral("page_home")), Qt::LeftButton, {}, QPoint(40, 20));
-        QVERIFY(!window->isMaximized());
+        QCOMPARE(window.pos(), before);
+        QTest::mouseDClick(t->widget("page_home"), Qt::LeftButton, {}, QPoint(40, 20));
+        QVERIFY(!window.isMaximized());
         QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(40, 20));
-        QVERIFY(window->isMaximized());
+        QVERIFY(window.isMaximized());
         QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(40, 20));
-        QVERIFY(!window->isMaximized());
+        QVERIFY(!window.isMaximized());
     }
 
+    // It starts styled, on the home page, without printer widgets; each
+    // navigation button shows its page and is the only one checked.
+    void startsHomeAndNavigates()
+    {
+        t->open();
+        QCOMPARE(t->widget<QLabel>("label_pro_info")->text(), QStringLiteral("VEMR系列 v2.4.0"));
+        QVERIFY(qApp->styleSheet().contains(QLatin1String("#ECEFF4")));
+        for (const char *hidden : {"frame_help_nav", "widget_ink_num", "frame_printer_type"})
+            QVERIFY2(t->widget(hidden)->isHidden(), hidden);
+        const auto page = [this] { return t->widget<QStackedWidget>("stackedWidget")->currentWidget()->objectName(); };
+        QCOMPARE(page(), QStringLiteral("page_home"));
+        const QStringList buttons{"btn_nav_setting", "btn_nav_template", "btn_nav_print", "btn_nav_home"};
+        for (const QString &button : buttons) {
+            t->click(button);
+            QCOMPARE(page(), QString(button).replace(QLatin1String("btn_nav"), QLatin1String("page")));
+            for (const QString &other : buttons)
+                QCOMPARE(t->widget<QAbstractButton>(other)->isChecked(), other == button);
+        }
+    }
+
+    // Minimize hides, only a double click restores, quitting asks first.
     void trayMenu()
     {
-        auto window = build();
-        window->show();
-        auto *tray = window->findChild<QSystemTrayIcon *>();
-        QVERIFY(tray);
-        QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick"));
-        QVERIFY(!tray->icon().isNull());
-        QStringList entries;
-        for (QAction *action : tray->contextMenu()->actions()) {
-            if (!action->isSeparator())
-                entries << action->text();
-        }
-        QCOMPARE(entries, (QStringList{QStringLiteral("最小化"), QStringLiteral("恢复"), QStringLiteral("退出")}));
-
-        tray->contextMenu()->actions().first()->trigger();
-        QVERIFY(window->isHidden());
+        MainWindow &window = t->open();
+        window.show();
+        auto *tray = window.findChild<QSystemTrayIcon *>();
+        QVERIFY(tray && !tray->icon().isNull());
+        const QList<QAction *> actions = tray->contextMenu()->actions();
+        QCOMPARE(actions.first()->text(), QStringLiteral("最小化"));
+        actions.first()->trigger();
         emit tray->activated(QSystemTrayIcon::Trigger);
-        QVERIFY(window->isHidden());
+        QVERIFY(window.isHidden());
         emit tray->activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(window->isVisible());
-
+        QVERIFY(window.isVisible());
         QStringList questions;
         Seams::setQuestionHandler([&](QWidget *, const QString &title, const QString &text) {
             questions << title + QLatin1Char('|') + text;
             return false;
         });
-        tray->contextMenu()->actions().last()->trigger();
+        QCOMPARE(actions.last()->text(), QStringLiteral("退出"));
+        actions.last()->trigger();
         QCOMPARE(questions, QStringList{QStringLiteral("提示|是否退出程序")});
-        QVERIFY(window->isVisible());
+        QVERIFY(window.isVisible());
     }
 
     void adminLogin_data()
@@ -270,15 +166,13 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<bool>("adminMode");
-        QTest::addColumn<QString>("stored");
         const QString today = QStringLiteral("kelo") + QDate::currentDate().toString(QStringLiteral("yyMMdd"));
-        QTest::newRow("right") << "true" << today << true << true << "true";
-        QTest::newRow("wrong") << "true" << today.toUpper() << true << false << "false";
-        QTest::newRow("yesterday") << "true"
-                                   << QStringLiteral("kelo") + QDate::currentDate().addDays(-1).toString("yyMMdd")
-                                   << true << false << "false";
-        QTest::newRow("cancelled") << "true" << today << false << false << "false";
-        QTest::newRow("not configured") << "false" << today << true << false << "false";
+        QTest::newRow("right") << "true" << today << true << true;
+        QTest::newRow("wrong") << "true" << today.toUpper() << true << false;
+        const QString yesterday = "kelo" + QDate::currentDate().addDays(-1).toString(QStringLiteral("yyMMdd"));
+        QTest::newRow("yesterday") << "true" << yesterday << true << false;
+        QTest::newRow("cancelled") << "true" << today << false << false;
+        QTest::newRow("not configured") << "false" << today << true << false;
     }
 
     void adminLogin()
@@ -287,113 +181,108 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, accept);
         QFETCH(bool, adminMode);
-        QFETCH(QString, stored);
         JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), configured);
-        m_prompt.answer = typed;
-        m_prompt.accept = accept;
-        LogCapture log;
-        ToastRecorder toasts;
-        auto window = build();
-        QCOMPARE(m_prompt.asked, configured == QLatin1String("true"));
-        QCOMPARE(m_prompt.mode, m_prompt.asked ? QLineEdit::Password : QLineEdit::Normal);
-        QCOMPARE(window->isAdminMode(), adminMode);
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("admin.feature"), QString()), stored);
-        QCOMPARE(toasts.texts(), adminMode ? QStringList{QStringLiteral("管理员登录成功")} : QStringList());
-        QVERIFY(!log.contains(typed));
-        for (const char *name : {"radio_reset", "radio_unreset", "spinbox_offset_x", "spinbox_offset_y", "label_x_offset",
-                                 "label_y_offset", "label_pos_reset", "btn_admin_set"})
-            QCOMPARE(child(*window, QLatin1String(name))->isHidden(), !adminMode);
-
+        QList<QLineEdit::EchoMode> prompts;
+        Seams::setInputHandler([&](QWidget *, const QString &, const QString &, QLineEdit::EchoMode echo, bool *ok) {
+            prompts << echo;
+            *ok = accept;
+            return typed;
+        });
+        QCOMPARE(t->open().isAdminMode(), adminMode);
+        const QList<QLineEdit::EchoMode> masked{QLineEdit::Password};
+        QCOMPARE(prompts, configured == QLatin1String("true") ? masked : QList<QLineEdit::EchoMode>());
+        const QString stored = JsonUtil::getCustomConfig(QStringLiteral("admin.feature"), QString());
+        QCOMPARE(stored, QLatin1String(adminMode ? "true" : "false"));
+        QCOMPARE(t->toasts.texts(), adminMode ? QStringList{QStringLiteral("管理员登录成功")} : QStringList());
+        QVERIFY(!t->log.contains(typed));
+        for (const char *name : {"radio_reset", "radio_unreset", "spinbox_offset_x", "spinbox_offset_y",
+                                 "label_x_offset", "label_y_offset", "label_pos_reset", "btn_admin_set"})
+            QCOMPARE(t->widget(name)->isHidden(), !adminMode);
         // Later starts keep what the login left.
-        window.reset();
-        m_prompt.asked = false;
-        window = build();
-        QCOMPARE(m_prompt.asked, adminMode);
+        t->window.reset();
+        prompts.clear();
+        t->open();
+        QCOMPARE(prompts.isEmpty(), !adminMode);
     }
 
+    // A screen that reports no size, or an absurd one, gives 96 dpi; a
+    // printer resolution that is no number gives 300 and is left stored.
     void resolutions_data()
     {
         QTest::addColumn<QSizeF>("screenMm");
         QTest::addColumn<QString>("printerDpi");
         QTest::addColumn<float>("screenDpi");
-        QTest::addColumn<float>("expectedPrinterDpi");
-        QTest::addColumn<QString>("storedPrinterDpi");
-        QTest::newRow("measured") << QSizeF(508, 285.75) << "600" << 96.0f << 600.0f << "600";
-        QTest::newRow("hi-dpi") << QSizeF(254, 143) << "" << 192.0f << 300.0f << "300";
-        QTest::newRow("no millimetres") << QSizeF(0, 0) << "abc" << 96.0f << 300.0f << "abc";
-        QTest::newRow("absurd millimetres") << QSizeF(10, 5) << "300" << 96.0f << 300.0f << "300";
+        QTest::addColumn<float>("printerDpiUsed");
+        QTest::newRow("measured") << QSizeF(508, 285.75) << "600" << 96.0f << 600.0f;
+        QTest::newRow("hi-dpi") << QSizeF(254, 143) << "" << 192.0f << 300.0f;
+        QTest::newRow("no millimetres") << QSizeF(0, 0) << "abc" << 96.0f << 300.0f;
+        QTest::newRow("absurd millimetres") << QSizeF(10, 5) << "300" << 96.0f << 300.0f;
     }
 
     void resolutions()
     {
         QFETCH(QSizeF, screenMm);
         QFETCH(QString, printerDpi);
-        QFETCH(float, screenDpi);
-        QFETCH(float, expectedPrinterDpi);
-        QFETCH(QString, storedPrinterDpi);
         Seams::setScreenHandler([screenMm] { return Seams::ScreenSize{QSize(1920, 1080), screenMm}; });
         if (!printerDpi.isEmpty())
             JsonUtil::setCustomConfig(QStringLiteral("printer.dpi"), printerDpi);
-        LogCapture log;
-        auto window = build();
-        QCOMPARE(TextUtil::SCREEN_DPI, screenDpi);
-        QCOMPARE(TextUtil::PRINTER_DPI, expectedPrinterDpi);
-        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("printer.dpi"), QString()), storedPrinterDpi);
-        QCOMPARE(log.contains(QStringLiteral("using 96")), screenMm.width() <= 10);
+        t->open();
+        QTEST(TextUtil::SCREEN_DPI, "screenDpi");
+        QTEST(TextUtil::PRINTER_DPI, "printerDpiUsed");
+        QCOMPARE(JsonUtil::getCustomConfig(QStringLiteral("printer.dpi"), QString()),
+                 printerDpi.isEmpty() ? QStringLiteral("300") : printerDpi);
+        QCOMPARE(t->log.contains(QStringLiteral("using 96")), screenMm.width() <= 10);
     }
 
-    void brandingLogo_data()
+    // A logo that is missing or no picture is told and left out; without
+    // branding there is no title and no about page to show.
+    void branding_data()
     {
-        QTest::addColumn<QByteArray>("logoBytes");
+        QTest::addColumn<bool>("configured");
+        QTest::addColumn<QByteArray>("logo");
         QTest::addColumn<QString>("toast");
-        QImage image(8, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        QTest::newRow("picture") << png << QString();
-        QTest::newRow("missing") << QByteArray() << QStringLiteral("缺少logo文件");
-        QTest::newRow("not a picture") << QByteArray("text") << QStringLiteral("logo文件损坏");
+        const QByteArray png = TestSupport::readFile(QStringLiteral(":/resources/icon/status_connected.png"));
+        QTest::newRow("off") << false << QByteArray() << QString();
+        QTest::newRow("picture") << true << png << QString();
+        QTest::newRow("missing") << true << QByteArray() << QStringLiteral("缺少logo文件");
+        QTest::newRow("not a picture") << true << QByteArray("text") << QStringLiteral("logo文件损坏");
     }
 
-    void brandingLogo()
+    void branding()
     {
-        QFETCH(QByteArray, logoBytes);
+        QFETCH(bool, configured);
+        QFETCH(QByteArray, logo);
         QFETCH(QString, toast);
-        SettingUtil::s_isConfiged = true;
+        SettingUtil::s_isConfiged = configured;
         SettingUtil::s_appTitle = QStringLiteral("档案打印");
-        SettingUtil::s_logoPath = m_dir->file(QStringLiteral("/logo.png"));
-        if (!logoBytes.isEmpty())
-            QVERIFY(TestSupport::writeFile(SettingUtil::s_logoPath, logoBytes));
-        ToastRecorder toasts;
-        auto window = build();
-        auto *logo = child<QLabel>(*window, QStringLiteral("label_logo"));
-        QCOMPARE(toasts.texts(), toast.isEmpty() ? QStringList() : QStringList{toast});
-        QCOMPARE(logo->isHidden(), !toast.isEmpty());
-        if (toast.isEmpty())
-            QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(37, 37));
-        QCOMPARE(child<QLabel>(*window, QStringLiteral("label_title"))->text(), SettingUtil::s_appTitle);
-        QVERIFY(!child(*window, QStringLiteral("btn_nav_setting_6"))->isHidden());
+        SettingUtil::s_logoPath = t->dir.file(QStringLiteral("/logo.png"));
+        QVERIFY(logo.isEmpty() || TestSupport::writeFile(SettingUtil::s_logoPath, logo));
+        t->open();
+        QCOMPARE(t->toasts.texts(), toast.isEmpty() ? QStringList() : QStringList{toast});
+        QCOMPARE(t->widget<QLabel>("label_title")->text(), configured ? SettingUtil::s_appTitle : QString());
+        QCOMPARE(t->widget("btn_nav_setting_6")->isHidden(), !configured);
+        if (configured)
+            QCOMPARE(t->widget("label_logo")->isHidden(), !toast.isEmpty());
+        if (configured && toast.isEmpty())
+            QCOMPARE(t->widget<QLabel>("label_logo")->pixmap(Qt::ReturnByValue).size(), QSize(37, 37));
     }
 
     // Every picture the form and the style sheets name is in the resources.
     void namedPicturesExist()
     {
         QString text;
-        for (const char *file : {"/app/mainwindow.ui", "/resources/qss/normalstyle.css", "/resources/qss/helpdialog.css"})
-            text += QString::fromUtf8(TestSupport::readFile(QLatin1String(KELO_SOURCE_DIR) + QLatin1String(file)));
+        for (const char *file : {"app/mainwindow.ui", "resources/qss/normalstyle.css", "resources/qss/helpdialog.css"})
+            text += QString::fromUtf8(TestSupport::readFile(QLatin1String(KELO_SOURCE_DIR "/") + QLatin1String(file)));
+        QStringList named{QStringLiteral(":/resources/icon/logo.ico")}, missing;
         const QRegularExpression picture(QStringLiteral("(:/resources/icon/[^)<\"\\s]+)"));
-        QStringList missing;
-        int named = 0;
-        for (auto match = picture.globalMatch(text); match.hasNext(); ++named) {
-            const QString path = match.next().captured(1);
+        for (auto match = picture.globalMatch(text); match.hasNext();)
+            named << match.next().captured(1);
+        for (const QString &path : named) {
             if (QImage(path).isNull())
                 missing << path;
         }
-        QVERIFY(named > 30);
+        QVERIFY(named.size() > 30);
         QCOMPARE(missing, QStringList());
-        QVERIFY(!QImage(QStringLiteral(":/resources/icon/logo.ico")).isNull());
     }
 };
 

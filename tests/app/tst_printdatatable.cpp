@@ -8,35 +8,24 @@
 
 namespace {
 
-template <typename Code>
-Code code(const QString &title, const QString &content, bool fixed)
-{
-    Code c;
-    c.title = title;
-    c.content = content;
-    c.fixed = fixed;
-    return c;
-}
-
-// "t:" text, "q:" QR code, "b:" barcode; a trailing "!" marks it fixed.
+// "t:" text, "q:" QR code, "b:" barcode, then the title; a trailing "!" marks
+// the field fixed.
 TemplateModel templateOf(const QStringList &fields)
 {
     TemplateModel model;
     for (const QString &spec : fields) {
-        const bool fixed = spec.endsWith(QLatin1Char('!'));
-        const QString title = spec.mid(2).remove(QLatin1Char('!'));
-        const QString content = spec + QStringLiteral(" content");
-        if (spec.startsWith(QLatin1String("q:"))) {
-            model.qrcodeModels << code<QrcodeModel>(title, content, fixed);
-        } else if (spec.startsWith(QLatin1String("b:"))) {
-            model.barcodeModels << code<BarcodeModel>(title, content, fixed);
-        } else {
-            TextModel text;
-            text.textTitle = title;
-            text.textContent = content;
-            text.fixed = fixed;
-            model.textModels << text;
-        }
+        const auto field = [&spec](auto element, auto title, auto content) {
+            element.*title = spec.mid(2).remove(QLatin1Char('!'));
+            element.*content = spec + QStringLiteral(" content");
+            element.fixed = spec.endsWith(QLatin1Char('!'));
+            return element;
+        };
+        if (spec.startsWith(QLatin1String("q:")))
+            model.qrcodeModels << field(QrcodeModel(), &QrcodeModel::title, &QrcodeModel::content);
+        else if (spec.startsWith(QLatin1String("b:")))
+            model.barcodeModels << field(BarcodeModel(), &BarcodeModel::title, &BarcodeModel::content);
+        else
+            model.textModels << field(TextModel(), &TextModel::textTitle, &TextModel::textContent);
     }
     return model;
 }
@@ -82,8 +71,9 @@ private slots:
         QTest::newRow("sheet columns dropped, title missing")
             << QStringList{"题名", "档号"} << QStringList{"年度=2024|2025", "题名=甲|乙", "页数=1|2"}
             << QList<QStringList>{{"甲", " "}, {"乙", " "}};
-        QTest::newRow("ragged 3/5") << QStringList{"A", "B"} << QStringList{"A=a1|a2|a3", "B=b1|b2|b3|b4|b5"}
-                                    << QList<QStringList>{{"a1", "b1"}, {"a2", "b2"}, {"a3", "b3"}, {"", "b4"}, {"", "b5"}};
+        QTest::newRow("ragged 3/5")
+            << QStringList{"A", "B"} << QStringList{"A=a1|a2|a3", "B=b1|b2|b3|b4|b5"}
+            << QList<QStringList>{{"a1", "b1"}, {"a2", "b2"}, {"a3", "b3"}, {"", "b4"}, {"", "b5"}};
         QTest::newRow("blank fill stops where the table was") << QStringList{"X", "B"} << QStringList{"A=1", "B=b1|b2"}
                                                               << QList<QStringList>{{" ", "b1"}, {"", "b2"}};
         QTest::newRow("empty import") << QStringList{"A"} << QStringList() << QList<QStringList>();

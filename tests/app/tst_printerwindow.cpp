@@ -5,15 +5,10 @@
 #include "app/mainwindow.h"
 #include "print/printaddfile.h"
 #include "print/printpreview.h"
-#include "print/printrecord.h"
-#include "printer/comanager.h"
 #include "printer/inkaccount.h"
-#include "support/fakeprinter.h"
 #include "support/labelfixtures.h"
 #include "support/printedpage.h"
-#include "support/testfonts.h"
-#include "support/testsupport.h"
-#include "support/widgetlookup.h"
+#include "support/terminalfixture.h"
 #include "support/xlsxfixtures.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
@@ -23,15 +18,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QJsonArray>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 #include <QtTest>
 
-#include <memory>
-
-using TestSupport::FakePrinter;
-using TestSupport::child;
+using TestSupport::TerminalFixture;
 
 namespace {
 
@@ -41,17 +32,6 @@ const QString INK_ERROR = QStringLiteral("墨盒异常");
 const QString LABEL = QStringLiteral("档案盒标签");
 // Handshake, then the reads; 0xA005 / 0xA006 are reads of ink-box blocks 5 and 6.
 const QList<int> START_REQUESTS{0x10, 0x71, 0x51, 0xA005, 0xA006};
-const QList<int> PRESS_REQUESTS{0x10, 0xA005, 0xA006, 0x51, 0x71};
-
-QString indicator(const MainWindow &window)
-{
-    return child(window, "lb_title_status")->toolTip();
-}
-
-PrintPreview *openPreview()
-{
-    return TestSupport::topLevel<PrintPreview>();
-}
 
 } // namespace
 
@@ -60,57 +40,23 @@ class TestPrinterWindow : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_workDir;
-    std::unique_ptr<TestSupport::TempProgramDir> m_dir;
-    std::unique_ptr<TestSupport::ToastRecorder> m_toasts;
-    std::unique_ptr<FakePrinter> m_printer;
-
-    // A window whose link points at a fake printer started with args.
-    std::unique_ptr<MainWindow> connectedWindow(const QStringList &args = QStringList())
-    {
-        m_printer = std::make_unique<FakePrinter>(FakePrinter::Transport::Tcp, args);
-        m_printer->linkTerminal();
-        return std::make_unique<MainWindow>();
-    }
-
-    // What the printer received, ink-box reads with their block number.
-    QList<int> received()
-    {
-        QList<int> list;
-        for (const FakePrinter::Request &r : m_printer->requests(true))
-            list << (r.command == 0xA0 ? 0xA000 + quint8(r.bytes.at(4)) : r.command);
-        return list;
-    }
-
-    void press(MainWindow &window)
-    {
-        m_printer->clear();
-        QTest::mousePress(child(window, "lb_title_status"), Qt::LeftButton);
-    }
+    std::unique_ptr<TerminalFixture> t;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestSupport::loadPinnedFonts());
-        QVERIFY(QDir::setCurrent(m_workDir.path()));
-        QVERIFY(PrintRecord::initTable());
-    }
+    void initTestCase() { QVERIFY(TerminalFixture::preparePrinting()); }
 
     void init()
     {
-        m_dir = std::make_unique<TestSupport::TempProgramDir>();
-        m_toasts = std::make_unique<TestSupport::ToastRecorder>();
-        PrinterUtil::reset();
+        t = std::make_unique<TerminalFixture>();
         PrinterUtil::s_printerSys.remainDots = 777;
         Seams::setJobPauseMs(50);
     }
 
     void cleanup()
     {
-        m_printer.reset();
-        m_toasts.reset();
-        m_dir.reset();
-        Seams::resetAll();
+        const QStringList warnings = t->connectionWarnings();
+        t.reset();
+        QCOMPARE(warnings, QStringList());
     }
 
     void handshakeTellsThePrinterType_data()
@@ -128,16 +74,15 @@ private slots:
     {
         QFETCH(QString, sn);
         QFETCH(int, type);
-        auto window = connectedWindow({QStringLiteral("--sn"), sn});
-        QCOMPARE(indicator(*window), UNCONNECTED);
-        QVERIFY(m_printer->waitForRequests(START_REQUESTS.size()));
-        QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, 5000000u);
-        QCOMPARE(received(), START_REQUESTS);
-        QCOMPARE(indicator(*window), CONNECTED);
+        t->link({"--sn", sn});
+        QCOMPARE(t->indicator(), UNCONNECTED);
+        QVERIFY(t->waitUntilRead());
+        QCOMPARE(t->received(), START_REQUESTS);
+        QCOMPARE(t->indicator(), CONNECTED);
         QCOMPARE(PrinterUtil::s_protocolType, type);
-        QCOMPARE(child<QLineEdit>(*window, "line_edit_print_sn")->text(), sn);
+        QCOMPARE(t->widget<QLineEdit>("line_edit_print_sn")->text(), sn);
         QCOMPARE(PrinterUtil::s_printerSys.inkboxSerial, QStringLiteral("INK2026000000001"));
-        QCOMPARE(m_toasts->texts(), type ? QStringList() : QStringList{QStringLiteral("未知机型")});
+        QCOMPARE(t->toasts.texts(), type ? QStringList() : QStringList{QStringLiteral("未知机型")});
     }
 
     void inkBoxReplies_data()
@@ -147,12 +92,11 @@ private slots:
         QTest::addColumn<QString>("state");
         QTest::addColumn<quint32>("remain");
         QTest::addColumn<QStringList>("toasts");
-        const QString zeros = QStringLiteral("0000000000000000");
-        QTest::newRow("256") << QJsonObject() << "00000100FFFFFEFF" + zeros << CONNECTED << 256u << QStringList();
-        QTest::newRow("bad complement") << QJsonObject() << "0000010000000000" + zeros << CONNECTED << 777u
+        QTest::newRow("256") << QJsonObject() << "00000100FFFFFEFF" << CONNECTED << 256u << QStringList();
+        QTest::newRow("bad complement") << QJsonObject() << "0000010000000000" << CONNECTED << 777u
                                         << QStringList{QStringLiteral("读取失败：墨量格式错误")};
         QTest::newRow("ink box fails") << QJsonObject{{"match", 0xA0}, {"status", 3}, {"count", 2}}
-                                       << "00000100FFFFFEFF" + zeros << INK_ERROR << 777u
+                                       << "00000100FFFFFEFF" << INK_ERROR << 777u
                                        << QStringList{QStringLiteral("墨盒异常，请先检查墨盒")};
     }
 
@@ -161,25 +105,22 @@ private slots:
         QFETCH(QJsonObject, fault);
         QFETCH(QString, block6);
         QFETCH(QString, state);
-        QFETCH(quint32, remain);
-        QFETCH(QStringList, toasts);
-        auto window = connectedWindow();
-        QVERIFY(m_printer->set({{"blocks", QJsonObject{{"6", block6}}}}));
+        t->link();
+        QVERIFY(t->printer->set({{"blocks", QJsonObject{{"6", block6 + QString(16, '0')}}}}));
         if (!fault.isEmpty())
-            QVERIFY(m_printer->fault(fault));
-        QVERIFY(m_printer->waitForRequests(START_REQUESTS.size()));
-        QTRY_COMPARE(indicator(*window), state);
+            QVERIFY(t->printer->fault(fault));
+        QVERIFY(t->printer->waitForRequests(START_REQUESTS.size()));
+        QTRY_COMPARE(t->indicator(), state);
         QTest::qWait(100);
-        QCOMPARE(PrinterUtil::s_printerSys.remainDots, remain);
-        child<QAbstractButton>(*window, "btn_print")->click();
-        QCOMPARE(m_toasts->texts(), toasts);
-        QCOMPARE(openPreview() != nullptr, state == CONNECTED);
-        delete openPreview();
+        QTEST(PrinterUtil::s_printerSys.remainDots, "remain");
+        t->click("btn_print");
+        QTEST(t->toasts.texts(), "toasts");
+        QCOMPARE(t->preview() != nullptr, state == CONNECTED);
+        delete t->preview();
         // A press re-reads the ink box only when it is in error.
-        press(*window);
-        const QList<int> reread = state == INK_ERROR ? QList<int>{0xA005, 0xA006} : QList<int>();
+        t->pressIndicator();
         QTest::qWait(200);
-        QTRY_COMPARE(received(), reread);
+        QTRY_COMPARE(t->received(), state == INK_ERROR ? QList<int>({0xA005, 0xA006}) : QList<int>());
     }
 
     void aPressReconnects_data()
@@ -192,21 +133,21 @@ private slots:
     void aPressReconnects()
     {
         QFETCH(bool, refused);
-        auto window = connectedWindow();
+        t->link();
         if (refused) {
-            QVERIFY(m_printer->fault({{"match", 0x10}, {"status", 32}}));
+            QVERIFY(t->printer->fault({{"match", 0x10}, {"status", 32}}));
             // The ink box answers well, yet the printer refused: unconnected.
-            QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, 5000000u);
+            QVERIFY(t->waitUntilRead());
         } else {
-            QTRY_COMPARE(indicator(*window), CONNECTED);
-            QVERIFY(m_printer->disconnectClient());
-            QTRY_VERIFY(!child(*window, "btn_network_read")->isEnabled());
+            QTRY_COMPARE(t->indicator(), CONNECTED);
+            QVERIFY(t->printer->disconnectClient());
+            QTRY_VERIFY(!t->widget("btn_network_read")->isEnabled());
         }
-        QCOMPARE(indicator(*window), UNCONNECTED);
-        press(*window);
-        QTRY_COMPARE(indicator(*window), CONNECTED);
-        QVERIFY(child(*window, "btn_network_read")->isEnabled());
-        QTRY_COMPARE(received(), PRESS_REQUESTS);
+        QCOMPARE(t->indicator(), UNCONNECTED);
+        t->pressIndicator();
+        QTRY_COMPARE(t->indicator(), CONNECTED);
+        QVERIFY(t->widget("btn_network_read")->isEnabled());
+        QTRY_COMPARE(t->received(), (QList<int>{0x10, 0xA005, 0xA006, 0x51, 0x71}));
     }
 
     void serialPermission_data()
@@ -237,8 +178,9 @@ private slots:
             questions << title + '|' + text;
             return yes;
         });
-        Seams::setInputHandler([&](QWidget *, const QString &title, const QString &, QLineEdit::EchoMode mode, bool *ok) {
-            prompts << title + (mode == QLineEdit::Password ? "|masked" : "");
+        Seams::setInputHandler([&](QWidget *, const QString &title, const QString &, QLineEdit::EchoMode echo,
+                                   bool *ok) {
+            prompts << title + (echo == QLineEdit::Password ? "|masked" : "");
             *ok = typed;
             return password;
         });
@@ -247,15 +189,13 @@ private slots:
             calls << (QStringList{program} + args + QStringList{QString::fromUtf8(input)});
             return Seams::PrivilegedResult{0, {}};
         });
-        TestSupport::LogCapture log;
-        MainWindow window;
-        QTRY_COMPARE(questions.size(), 1);
-        QCOMPARE(questions.first(), QStringLiteral("提示|串口权限不足，是否提升串口权限?\n（提升权限后需手动重连）"));
+        t->open();
+        QTRY_COMPARE(questions, QStringList{QStringLiteral("提示|串口权限不足，是否提升串口权限?\n（提升权限后需手动重连）")});
         const bool named = !port.contains(QLatin1Char('/')) && !port.contains(QLatin1Char(';'));
         QCOMPARE(prompts, yes && named ? QStringList{port + QStringLiteral("权限提升|masked")} : QStringList());
         const QList<QStringList> expected{{"sudo", "-S", "-p", "", "chmod", "666", "/dev/" + port, password + '\n'}};
         QCOMPARE(calls, runs ? expected : QList<QStringList>());
-        QVERIFY(!log.contains(QStringLiteral("reboot")));
+        QVERIFY(!t->log.contains(QStringLiteral("reboot")));
     }
 
     void thePrintPageListsFavouritesFirst()
@@ -263,27 +203,24 @@ private slots:
         QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(QStringLiteral("甲标签")), false));
         QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(QStringLiteral("乙标签")), false));
         JsonUtil::setCustomConfig(QStringLiteral("template.default"), QStringLiteral("乙标签|已删除"));
-        MainWindow window;
-        child<QAbstractButton>(window, "btn_nav_print")->click();
-        auto *combo = child<QComboBox>(window, "comboBox_print");
+        t->open();
+        t->click("btn_nav_print");
+        auto *combo = t->widget<QComboBox>("comboBox_print");
         QStringList expected{QStringLiteral("乙标签"), QStringLiteral("已删除")};
-        for (const TemplateModel &t : JsonUtil::parseTemplateList(true, true)) {
-            if (t.name != expected.first())
-                expected << t.name;
+        for (const TemplateModel &model : JsonUtil::parseTemplateList(true, true)) {
+            if (model.name != expected.first())
+                expected << model.name;
         }
-        QStringList items;
-        for (int i = 0; i < combo->count(); ++i)
-            items << combo->itemText(i);
-        QCOMPARE(items, expected);
+        QCOMPARE(TestSupport::columnTexts(combo->model(), 0), expected);
         QCOMPARE(combo->currentText(), expected.first());
         // A favourite that names no template gives a table without columns.
         combo->setCurrentIndex(1);
-        QCOMPARE(child<QTableView>(window, "tableView_print_data")->model()->columnCount(), 0);
+        QCOMPARE(t->widget<QTableView>("tableView_print_data")->model()->columnCount(), 0);
     }
 
     // Cells the import left without an item are exported and printed as
-    // empty texts; the printed page reaches the printer and its ink is
-    // charged to the ink box.
+    // empty texts; the printed page reaches the printer and its ink (double
+    // row, deep colour, heavy cleaning) is charged to the ink box.
     void aRaggedImportIsExportedAndPrinted()
     {
         TemplateModel label = TestSupport::blankLabel(LABEL);
@@ -291,10 +228,9 @@ private slots:
         label.qrcodeModels << TestSupport::qrField("档号", "模板", 4, 3, 16);
         QVERIFY(JsonUtil::saveTemplate(label, false));
         JsonUtil::setCustomConfig(QStringLiteral("template.default"), LABEL);
-        auto window = connectedWindow({QStringLiteral("--sn"), QStringLiteral("KELO2020260001")});
-        child<QAbstractButton>(*window, "btn_nav_print")->click();
-        QCOMPARE(child<QTableView>(*window, "tableView_print_data")->model()->rowCount(), 1);
-
+        t->link({"--sn", "KELO2020260001"});
+        t->click("btn_nav_print");
+        QCOMPARE(t->widget<QTableView>("tableView_print_data")->model()->rowCount(), 1);
         QTimer::singleShot(0, [] {
             auto *dialog = qobject_cast<PrintAddFile *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
@@ -302,59 +238,56 @@ private slots:
                                                  {"题名", {"一", "二", "三", "四", "五"}}});
             dialog->reject();
         });
-        child<QAbstractButton>(*window, "btn_import_data")->click();
+        t->click("btn_import_data");
 
-        const QString xlsx = m_workDir.filePath(QStringLiteral("导出"));
+        const QString xlsx = t->dir.file(QStringLiteral("/导出"));
         Seams::setSaveFileHandler([&](QWidget *, const QString &, const QString &, const QString &) { return xlsx; });
-        child<QAbstractButton>(*window, "btn_export_data")->click();
+        t->click("btn_export_data");
         QStringList cells;
         for (const QJsonValue &cell : TestSupport::openpyxlDump(xlsx + ".xlsx")["cells"].toObject().begin()->toArray())
             cells << QStringLiteral("%1%2=%3").arg(cell[0].toInt()).arg(cell[1].toInt()).arg(cell[2].toString());
         QCOMPARE(cells.join(' '), QStringLiteral("11=题名 12=档号 21=一 22=WS-1 31=二 32=WS-2 41=三 42=WS-3 51=四 61=五"));
-        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("导出成功")});
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("导出成功")});
 
-        QTRY_COMPARE(indicator(*window), CONNECTED);
-        QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, 5000000u);
-        // Double row, deep colour, heavy cleaning.
+        QVERIFY(t->waitUntilRead());
+        QTRY_COMPARE(t->indicator(), CONNECTED);
         PrinterUtil::s_printerSetting.printMode = 2;
         PrinterUtil::s_printerSetting.colorDepth = 3;
         PrinterUtil::s_printerSetting.washLevel = 4;
-        child<QAbstractButton>(*window, "btn_print")->click();
-        PrintPreview *preview = openPreview();
+        t->click("btn_print");
+        PrintPreview *preview = t->preview();
         QVERIFY(preview);
         QCOMPARE(preview->pageCount(), 5);
-        child<QComboBox>(*preview, "combox_page")->setCurrentText(QStringLiteral("当前页"));
-        m_printer->clear();
-        child<QAbstractButton>(*preview, "btn_print")->click();
+        TestSupport::child<QComboBox>(*preview, "combox_page")->setCurrentText(QStringLiteral("当前页"));
+        t->printer->clear();
+        TestSupport::child<QAbstractButton>(*preview, "btn_print")->click();
         // Handshake, the page, then block 6 written and read back.
-        QVERIFY(m_printer->waitForRequests(4, 20000));
-        QCOMPARE(received().mid(0, 4), (QList<int>{0x10, 0x11, 0xA1, 0xA006}));
-        const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*m_printer, 1);
+        QVERIFY(t->printer->waitForRequests(4, 20000));
+        QCOMPARE(t->received().mid(0, 4), (QList<int>{0x10, 0x11, 0xA1, 0xA006}));
+        const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*t->printer, 1);
         QVERIFY(page.valid && page.dots > 0);
-        const QString block6 = m_printer->block(6);
         const quint32 remain = 5000000u - (quint32(page.dots) * 2 * 3 + 24000);
-        QCOMPARE(block6, QString::fromLatin1(InkAccount::encodeBlock(remain).toHex()));
+        QCOMPARE(t->printer->block(6), QString::fromLatin1(InkAccount::encodeBlock(remain).toHex()));
         QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, remain);
     }
 
     void printingTwiceIsRefusedWhileThePreviewIsOpen()
     {
-        auto window = connectedWindow();
-        auto *print = child<QAbstractButton>(*window, "btn_print");
-        print->click();
-        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("打印机连接异常，请先检查打印机")});
-        QTRY_COMPARE(indicator(*window), CONNECTED);
-        m_toasts->clear();
-        print->click();
-        QPointer<PrintPreview> first = openPreview();
+        t->link();
+        t->click("btn_print");
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机连接异常，请先检查打印机")});
+        QTRY_COMPARE(t->indicator(), CONNECTED);
+        t->toasts.clear();
+        t->click("btn_print");
+        QPointer<PrintPreview> first = t->preview();
         QVERIFY(first);
-        print->click();
-        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
+        t->click("btn_print");
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("当前已打开弹窗, 不能再打开了")});
         first->close();
         QTRY_VERIFY(!first);
-        print->click();
-        QVERIFY(openPreview());
-        QCOMPARE(m_toasts->texts().size(), 1);
+        t->click("btn_print");
+        QVERIFY(t->preview());
+        QCOMPARE(t->toasts.texts().size(), 1);
     }
 };
 

@@ -7,7 +7,6 @@
 #include <QUuid>
 #include <QtTest>
 
-#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -21,16 +20,15 @@ const char HOLD_ARG[] = "--take-guard";
 int takeGuard(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    Seams::setInformationHandler([](QWidget *, const QString &title, const QString &text) {
-        QTextStream(stdout) << "box:" << title << '|' << text << '\n';
+    QTextStream out(stdout);
+    Seams::setInformationHandler([&out](QWidget *, const QString &title, const QString &text) {
+        out << "box:" << title << '|' << text << '\n';
     });
     SingleInstance guard(QString::fromLocal8Bit(argv[2]));
     if (!guard.acquireOrTell())
         return 0;
-    std::printf("running\n");
-    std::fflush(stdout);
-    std::string line;
-    while (std::getline(std::cin, line)) {
+    out << "running" << Qt::endl;
+    for (std::string line; std::getline(std::cin, line);) {
     }
     return 0;
 }
@@ -44,33 +42,31 @@ class TestSingleInstance : public QObject
 private:
     const QString m_key = QStringLiteral("kelo-test-") + QUuid::createUuid().toString(QUuid::Id128);
 
-    void start(QProcess &process)
+    bool start(QProcess &process)
     {
         process.start(QCoreApplication::applicationFilePath(), {QLatin1String(HOLD_ARG), m_key});
-        QVERIFY(process.waitForStarted());
+        return process.waitForStarted();
     }
 
-    void expectRunning(QProcess &process)
+    bool running(QProcess &process)
     {
-        start(process);
-        QVERIFY(process.waitForReadyRead(20000));
-        QCOMPARE(process.readLine().trimmed(), QByteArray("running"));
+        return start(process) && process.waitForReadyRead(20000) && process.readLine() == "running\n";
     }
 
 private slots:
+    // A guard left by a killed instance is released by the next start; a
+    // second live instance tells the user and ends normally.
     void oneLiveInstance()
     {
         QProcess killed;
-        expectRunning(killed);
+        QVERIFY(running(killed));
         killed.kill(); // SIGKILL: the segment stays behind, unowned
         QVERIFY(killed.waitForFinished());
 
         QProcess holder;
-        expectRunning(holder);
-
+        QVERIFY(running(holder));
         QProcess second;
-        start(second);
-        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(start(second) && second.waitForFinished(20000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()), QStringLiteral("box:提示| 程序已运行！\n"));
@@ -78,7 +74,7 @@ private slots:
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(20000));
         QProcess after;
-        expectRunning(after);
+        QVERIFY(running(after));
         after.closeWriteChannel();
         QVERIFY(after.waitForFinished(20000));
     }
