@@ -46,6 +46,18 @@ public:
         f(qrcodeModels);
         f(rectBgModels);
     }
+    template <typename F>
+    void forEachElementList(F &&f) const
+    {
+        f(rectangleModels);
+        f(lineModels);
+        f(circleModels);
+        f(textModels);
+        f(pictureModels);
+        f(barcodeModels);
+        f(qrcodeModels);
+        f(rectBgModels);
+    }
 };
 
 // Prefix of a background that is a picture copy of the user's own.
