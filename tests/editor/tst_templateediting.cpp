@@ -415,7 +415,7 @@ private slots:
         const QJsonObject now = TemplateJson::writeTemplate(model(), STAMP);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(now[QLatin1String("textModels")][i][field].toVariant().toFloat(), expected.toFloat());
-            std::unique_ptr<BaseItem> fresh(editor.createItem(model().textModels.at(i)));
+            std::unique_ptr<BaseItem> fresh(editor.elementItems().createItem(model().textModels.at(i)));
             QVERIFY(textItem(i)->layoutInput() == static_cast<RichTextItem *>(fresh.get())->layoutInput());
         }
         const QLatin1String rectangles("rectangleModels");
