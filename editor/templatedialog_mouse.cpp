@@ -29,8 +29,19 @@ void TemplateDialog::takeItemGeometry(const QString &id)
     if (!m || !item)
         return;
     const QRectF r = item->boundingRect();
-    doc.setGeometry(id, QRectF(keepPixels(m->startX, item->x(), dpi()), keepPixels(m->startY, item->y(), dpi()),
-                               keepPixels(m->width, r.width(), dpi()), keepPixels(m->height, r.height(), dpi())));
+    const QSizeF size(keepPixels(m->width, r.width(), dpi()), keepPixels(m->height, r.height(), dpi()));
+    const QPointF start(keepPixels(m->startX, item->x(), dpi()), keepPixels(m->startY, item->y(), dpi()));
+    if (float(start.x()) == m->startX && float(start.y()) == m->startY && float(size.width()) == m->width
+        && float(size.height()) == m->height)
+        return;
+    // A handle resizes, a drag moves: never both in one gesture.
+    if (float(size.width()) != m->width || float(size.height()) != m->height)
+        doc.resize(id, size);
+    else
+        doc.setGeometry(id, QRectF(start, size));
+    // Held where it was by the label's edge, the element did not change, but
+    // its item went past the edge: it goes back.
+    items.follow({id});
 }
 
 void TemplateDialog::on_mouseMovePoint(QPoint)

@@ -322,6 +322,16 @@ void TemplateDocument::setGeometry(const QString &id, const QRectF &mm)
         announce({id});
 }
 
+void TemplateDocument::resize(const QString &id, const QSizeF &mm)
+{
+    const GraphicsModel *m = find(id);
+    if (!m)
+        return;
+    const QPointF half((mm.width() - m->width) / 2, (mm.height() - m->height) / 2);
+    const QPointF start = QPointF(m->startX, m->startY) - half + QTransform().rotate(rotationOf(*m)).map(half);
+    setGeometry(id, QRectF(start, mm));
+}
+
 void TemplateDocument::set(const QStringList &ids, Field field, const QVariant &value)
 {
     QStringList changedIds;

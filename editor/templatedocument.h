@@ -85,8 +85,12 @@ public:
     // The start (x for Qt::Horizontal, y otherwise) or the size of an element.
     void setStart(const QString &id, Qt::Orientation axis, float mm);
     void setSize(const QString &id, Qt::Orientation side, float mm);
-    // Start and size at once, as a drag or a handle leaves them.
+    // Start and size at once.
     void setGeometry(const QString &id, const QRectF &mm);
+    // A new size as the resize handles give it: the element's own top-left
+    // corner stays where it shows, also when the element is turned (a turned
+    // text turns about its centre, which moves with its size).
+    void resize(const QString &id, const QSizeF &mm);
     // One field of each element; an element the field does not belong to
     // is left alone.
     void set(const QStringList &ids, Field field, const QVariant &value);

@@ -67,6 +67,9 @@ private slots:
         QTest::newRow("half a turn is its own box") << "x" << 180 << QRectF(30, 20, 40, 10) << -100.0f
                                                     << QPointF(0, 20);
         QTest::newRow("turning at the top") << "turn" << 0 << QRectF(0, 0, 40, 10) << 90.0f << QPointF(0, 15);
+        // The handles keep the text's own first corner where it shows.
+        QTest::newRow("turned, grown by a handle") << "handle" << 90 << QRectF(30, 20, 40, 10) << 50.0f
+                                                   << QPointF(25, 25);
         QTest::newRow("kept turned, grown") << "w" << 90 << QRectF(-15, 15, 40, 10) << 50.0f << QPointF(-15, 20);
     }
 
@@ -92,6 +95,8 @@ private slots:
             doc.setLabelSize(Qt::Horizontal, value);
         else if (edit == QLatin1String("w"))
             doc.setSize(id, Qt::Horizontal, value);
+        else if (edit == QLatin1String("handle"))
+            doc.resize(id, QSizeF(value, element.height()));
         else if (edit == QLatin1String("turn"))
             doc.set({id}, Field::Rotate, int(value));
         else
