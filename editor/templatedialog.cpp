@@ -77,6 +77,9 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     initView();
     connect(&doc, &TemplateDocument::changed, this, &TemplateDialog::documentChanged);
     connect(&doc, &TemplateDocument::labelChanged, this, &TemplateDialog::refreshGraphicsBackground);
+    // However the selection changed (a click, a Ctrl-click on its release, a
+    // rubber band, a delete), the page shows a selected element.
+    connect(graphicsScene, &QGraphicsScene::selectionChanged, this, &TemplateDialog::followSelection);
     connectViewProperty();
     connectTextProperty();
     connectRectProperty();
@@ -94,6 +97,8 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
 
 TemplateDialog::~TemplateDialog()
 {
+    // The scene goes after the members its selection signal reaches.
+    disconnect(graphicsScene, nullptr, this, nullptr);
     delete ui;
 }
 

@@ -277,9 +277,8 @@ private:
     void fillCodePage(const QString &id, int type);
     void connectCodeContent(int type);
     void changeCodeContent(int type, const QString &content);
-    // The selected element to show when the one shown is no longer
-    // selected: the topmost one, a text field first where the text page
-    // must show.
+    // Shows the topmost selected element when the one shown is no longer
+    // selected.
     void followSelection();
 
     // ---- Saving (templatedialog_save.cpp) -----------------------------------

@@ -15,7 +15,7 @@ constexpr float NUDGE_MM = 1.0f;
 // Millimetres are taken from pixels only where the pixels changed, so
 // selecting or hovering leaves stored values as they are: 20 mm is 76
 // pixels at 96 dpi, which would read back as 20.11 mm.
-float keepPixels(float mm, qreal pixels, int dpi)
+float fromPixels(float mm, qreal pixels, int dpi)
 {
     return int(pixels) == TextUtil::mm2px(mm, dpi) ? mm : TextUtil::px2mm(int(pixels), dpi);
 }
@@ -29,8 +29,8 @@ void TemplateDialog::takeItemGeometry(const QString &id)
     if (!m || !item)
         return;
     const QRectF r = item->boundingRect();
-    const QSizeF size(keepPixels(m->width, r.width(), dpi()), keepPixels(m->height, r.height(), dpi()));
-    const QPointF start(keepPixels(m->startX, item->x(), dpi()), keepPixels(m->startY, item->y(), dpi()));
+    const QSizeF size(fromPixels(m->width, r.width(), dpi()), fromPixels(m->height, r.height(), dpi()));
+    const QPointF start(fromPixels(m->startX, item->x(), dpi()), fromPixels(m->startY, item->y(), dpi()));
     if (float(start.x()) == m->startX && float(start.y()) == m->startY && float(size.width()) == m->width
         && float(size.height()) == m->height)
         return;
@@ -66,7 +66,6 @@ void TemplateDialog::on_mouseRelease(QPoint)
 {
     for (const QString &id : items.selectedIds())
         takeItemGeometry(id);
-    followSelection();
 }
 
 void TemplateDialog::on_keyPress(QKeyEvent *event)

@@ -198,6 +198,35 @@ private slots:
         QCOMPARE(elementJson(model(), a), before);
     }
 
+    // Ctrl-clicks, a paste and a delete: the page shows what it edits.
+    void thePageFollowsTheSelection()
+    {
+        TemplateModel t = blankLabel(QStringLiteral("选择"));
+        t.rectangleModels << placedElement<RectangleModel>(2, 2, 10, 10) << placedElement<RectangleModel>(20, 2, 10, 10);
+        TemplateDialog &editor = ground->open(t, true);
+        const QString a = t.rectangleModels[0].id, b = t.rectangleModels[1].id;
+        const auto centre = [this](const QString &id) { return ground->item(id)->sceneBoundingRect().center(); };
+        const auto shownX = [this] { return float(ground->child<QDoubleSpinBox>("edit_rect_x")->value()); };
+        ground->clickCanvas(centre(a));
+        ground->clickCanvas(centre(b), Qt::ControlModifier);
+        QCOMPARE(editor.currentElementId(), b);
+        // B taken out of the selection again: A, left selected, is shown.
+        ground->clickCanvas(centre(b), Qt::ControlModifier);
+        QCOMPARE(editor.currentElementId(), a);
+        QCOMPARE(shownX(), 2.0f);
+        editor.operateCopy();
+        editor.on_mouseRightClicked(editor.view()->mapFromScene(QPointF(60, 60)));
+        ground->child<QMenu>("graphicsViewMenu")->hide();
+        editor.operatePaste();
+        const QString copy = editor.document().elementIds().last();
+        QCOMPARE(editor.currentElementId(), copy);
+        QCOMPARE(shownX(), editor.document().element(copy)->startX);
+        editor.operateDelete();
+        QVERIFY(editor.currentElementId().isEmpty());
+        QCOMPARE(ground->child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
+                 QStringLiteral("page_base_set"));
+    }
+
     void openAndSaveStoreTheSameAndShowWhatPrints_data()
     {
         QTest::addColumn<int>("dpi");

@@ -404,6 +404,9 @@ private slots:
         TemplateDialog &editor = open(t);
         ground->select({t.textModels.at(0).id, t.textModels.at(1).id, t.rectangleModels.first().id});
         QWidget *w = ground->child(widget.toLatin1());
+        // The page shows a selected text: its fit modes are offered once it fits.
+        if (field == QLatin1String("adaptedMode"))
+            ground->child<QCheckBox>("box_text_adaption")->setChecked(true);
         if (qobject_cast<QAbstractSpinBox *>(w))
             ground->edit(widget.toLatin1(), value.toDouble());
         else if (auto *combo = qobject_cast<QComboBox *>(w))
