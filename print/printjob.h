@@ -43,6 +43,8 @@ public:
         // Cancelled while a page was scheduled or out: that page still
         // prints, then the job ends.
         CancelledPending,
+        // Also a page out after a stop, a lost link or a release, awaited
+        // for a bounded time.
         CancelledOut,
         TestPagePending,
         // The test page was sent; the printer's test-page reply is awaited.
