@@ -288,26 +288,26 @@ bool TemplateDocument::storeGeometry(GraphicsModel &m, const QRectF &mm)
 
 void TemplateDocument::setStart(const QString &id, Qt::Orientation axis, float mm)
 {
-    if (GraphicsModel *m = find(id)) {
-        QRectF g = geometryOf(*m);
-        if (axis == Qt::Horizontal)
-            g.moveLeft(mm);
-        else
-            g.moveTop(mm);
-        setGeometry(id, g);
-    }
+    setOneSide(id, axis, mm, true);
 }
 
 void TemplateDocument::setSize(const QString &id, Qt::Orientation side, float mm)
 {
-    if (GraphicsModel *m = find(id)) {
-        QRectF g = geometryOf(*m);
-        if (side == Qt::Horizontal)
-            g.setWidth(mm);
-        else
-            g.setHeight(mm);
-        setGeometry(id, g);
-    }
+    setOneSide(id, side, mm, false);
+}
+
+void TemplateDocument::setOneSide(const QString &id, Qt::Orientation axis, float mm, bool start)
+{
+    const GraphicsModel *m = find(id);
+    if (!m)
+        return;
+    const bool x = axis == Qt::Horizontal;
+    QRectF g = geometryOf(*m);
+    if (start)
+        g.moveTopLeft(x ? QPointF(mm, g.y()) : QPointF(g.x(), mm));
+    else
+        g.setSize(x ? QSizeF(mm, g.height()) : QSizeF(g.width(), mm));
+    setGeometry(id, g);
 }
 
 void TemplateDocument::setGeometry(const QString &id, const QRectF &mm)

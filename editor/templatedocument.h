@@ -131,6 +131,8 @@ signals:
 
 private:
     GraphicsModel *find(const QString &id);
+    // The start (start true) or the size along one axis.
+    void setOneSide(const QString &id, Qt::Orientation axis, float mm, bool start);
     // Stores a geometry held on the label; true when it changed.
     bool storeGeometry(GraphicsModel &m, const QRectF &mm);
     // Holds every element on the label after it changed size.
