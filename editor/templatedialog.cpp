@@ -33,8 +33,8 @@ const char *const STYLE_SHEET = ":/resources/qss/templatestyle.css";
 constexpr int RULER_THICKNESS = 30;
 constexpr int LOGO_SIDE = 37;
 const char *const FONT_SIZE_EDIT_STYLE = "font-size: 16px;color: rgba(187, 187, 187, 1);border: 0px solid #7B7B7B;";
-// The most negative start a text's box may show: a turned text flush with
-// the label's left or top edge starts before it.
+// The text page's start boxes go below 0: a turned text flush with the
+// label's left or top edge starts before it.
 constexpr double TEXT_START_MIN = -9999.99;
 
 } // namespace

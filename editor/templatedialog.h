@@ -42,7 +42,6 @@ class QAbstractButton;
 class QAbstractSpinBox;
 class QAction;
 class QDoubleSpinBox;
-class QGraphicsItem;
 class QGraphicsScene;
 class QKeyEvent;
 class QMenu;

@@ -27,8 +27,8 @@ void TemplateDialog::refreshGraphicsBackground()
     items.forget();
     graphicsScene->clear();
     graphicsScene->setBackgroundBrush(Qt::white);
-    // Set on every rebuild: items clamp to the scene rectangle, so a label
-    // that shrank holds its elements inside its new size.
+    // Set on every rebuild: the scene is the label, never the extent of its
+    // items.
     graphicsScene->setSceneRect(0, 0, w, h);
     addBackgroundItem();
     graphicsView->setSceneRect(0, 0, w, h);
