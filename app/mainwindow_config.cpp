@@ -79,8 +79,8 @@ void MainWindow::refreshConfigSettings()
     if (savedIndex >= 0)
         ui->com_port_select->setCurrentIndex(savedIndex);
 
-    const QStringList inUse = JsonUtil::getCustomConfigList(QLatin1String(FONT_USE_KEY));
-    fontSelection = FontSelection(FontFamilies::plainNames(inUse), FontFamilies::plainNames(QFontDatabase().families()));
+    const QStringList inUse = FontFamilies::plainNames(JsonUtil::getCustomConfigList(QLatin1String(FONT_USE_KEY)));
+    fontSelection = FontSelection(inUse, FontFamilies::plainNames(QFontDatabase().families()));
     showFontLists();
 }
 

@@ -1,14 +1,21 @@
 #include "editor/rulerscale.h"
 
+#include <QFontMetricsF>
+
+#include <cmath>
+
 namespace {
 
 // The horizontal ruler's numbers stand on this baseline, below every mark.
 constexpr qreal LABEL_BASELINE = 20;
-// Free pixels between a number and its mark or the ruler's frame.
-constexpr qreal GAP = 2;
+// Free pixels between a number and a mark or the ruler's frame.
+constexpr qreal GAP = 1;
 // Free pixels between two numbers.
 constexpr qreal LABEL_SPACING = 4;
 constexpr int FIRST_LABEL_STEP = 10;
+// How far a vertical ruler's numbers may be narrowed, in percent.
+constexpr int NARROWEST_STRETCH = 50;
+constexpr int STRETCH_STEP = 5;
 
 // 10, 20, 50, 100, 200, 500, ...
 int nextStep(int step)
@@ -33,12 +40,26 @@ bool apart(const QVector<RulerScale::Label> &labels, bool horizontal)
 
 } // namespace
 
-RulerScale::RulerScale(bool horizontal, float mm, const QSize &size, const QFontMetricsF &metrics)
+RulerScale::RulerScale(bool horizontal, float mm, const QSize &size, const QFont &font, const QPaintDevice *device)
     : horizontal(horizontal)
     , size(size)
+    , m_font(font)
 {
     if (!(mm > 0.0f))
         return;
+    const int lastLabel = int(std::ceil(mm)) - 1;
+    if (!horizontal) {
+        // Beside the longest marks and short of the frame, whatever the zoom.
+        const qreal room = size.width() - (LONG_MARK + 1 + GAP) - (1 + GAP);
+        const QString widest = QString::number(lastLabel - lastLabel % FIRST_LABEL_STEP);
+        for (int stretch = 100; stretch >= NARROWEST_STRETCH; stretch -= STRETCH_STEP) {
+            m_font.setStretch(stretch);
+            if (QFontMetricsF(m_font, device).tightBoundingRect(widest).width() <= room)
+                break;
+        }
+    }
+    const QFontMetricsF metrics(m_font, device);
+
     const int length = horizontal ? size.width() : size.height();
     const float step = float(length) / mm;
     QVector<Label> candidates;
@@ -77,12 +98,14 @@ RulerScale::Label RulerScale::place(int millimetres, int position, const QFontMe
     label.text = QString::number(millimetres);
     const QRectF ink = metrics.tightBoundingRect(label.text);
     if (horizontal) {
-        // Right of the mark and below the longest marks.
-        label.baseline = QPointF(position + GAP - ink.left(), qMax(LABEL_BASELINE, LONG_MARK + 1 + GAP - ink.top()));
+        // Right of its mark and below the longest marks.
+        const qreal baseline = qMax(LABEL_BASELINE, LONG_MARK + 1 + GAP - ink.top());
+        label.baseline = QPointF(position + 1 + GAP - ink.left(), baseline);
     } else {
-        // Below the mark, against the ruler's far side, where the digits
-        // keep clear of the marks.
-        label.baseline = QPointF(size.width() - GAP - ink.right(), position + 1 + GAP - ink.top());
+        // Against the frame, beside the longest marks, level with its own
+        // mark as far as the ruler's ends allow.
+        const qreal top = qBound(1 + GAP, position + 0.5 - ink.height() / 2, size.height() - 1 - GAP - ink.height());
+        label.baseline = QPointF(size.width() - 1 - GAP - ink.right(), top - ink.top());
     }
     label.rect = ink.translated(label.baseline);
     return label;
@@ -90,5 +113,5 @@ RulerScale::Label RulerScale::place(int millimetres, int position, const QFontMe
 
 bool RulerScale::inside(const QRectF &rect) const
 {
-    return QRectF(GAP, GAP, size.width() - 2 * GAP, size.height() - 2 * GAP).contains(rect);
+    return QRectF(1 + GAP, 1 + GAP, size.width() - 2 * (1 + GAP), size.height() - 2 * (1 + GAP)).contains(rect);
 }

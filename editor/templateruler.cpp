@@ -32,10 +32,10 @@ void TemplateRuler::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(0, 0, 0));
-    painter.setFont(labelFont());
     painter.drawRect(QRectF(PIXEL_CENTRE, PIXEL_CENTRE, width() - 1, height() - 1));
 
     const RulerScale scale = this->scale();
+    painter.setFont(scale.font());
     for (const RulerScale::Mark &mark : scale.marks()) {
         const qreal c = mark.position + PIXEL_CENTRE;
         if (horizontal)
@@ -49,5 +49,5 @@ void TemplateRuler::paintEvent(QPaintEvent *)
 
 RulerScale TemplateRuler::scale() const
 {
-    return RulerScale(horizontal, mm, size(), QFontMetricsF(labelFont(), this));
+    return RulerScale(horizontal, mm, size(), labelFont(), this);
 }

@@ -9,11 +9,13 @@
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 #include <QTreeView>
@@ -63,20 +65,25 @@ public:
     PlainFileDialog(QWidget *opener, const QString &caption, const QString &dir, const QString &filter)
         : QFileDialog(nullptr, caption, dir, filter)
         , opener(opener)
+        , view(findChild<QTreeView *>(QStringLiteral("treeView")))
     {
         // A native dialog has neither and lays itself out.
-        auto *view = findChild<QTreeView *>(QStringLiteral("treeView"));
         auto *model = findChild<QFileSystemModel *>();
-        if (view && model) {
-            connect(model, &QFileSystemModel::directoryLoaded, this, [this, view] { fitColumns(view); },
+        if (view && model)
+            connect(model, &QFileSystemModel::directoryLoaded, this, &PlainFileDialog::fitColumns,
                     Qt::QueuedConnection);
-        }
     }
 
     QString run(AcceptMode mode)
     {
         setAcceptMode(mode);
         setFileMode(mode == AcceptOpen ? ExistingFile : AnyFile);
+        // Wide enough for its columns before it shows, so it is centred at
+        // that width; the folder's own texts may widen it once read.
+        if (view) {
+            layout()->activate();
+            fitColumns();
+        }
         if (opener) {
             QWidget *window = opener->window();
             winId();
@@ -92,8 +99,9 @@ public:
 private:
     // Every column but the name's grows to what it shows (the name column
     // starts wide and elides long names, as in any file dialog); the dialog
-    // then grows, within its screen, until every column is in view.
-    void fitColumns(QTreeView *view)
+    // then grows to the right, within its screen, until every column is in
+    // view. Only its size changes: where the window system put it stays.
+    void fitColumns()
     {
         QHeaderView *header = view->header();
         for (int column = 1; column < header->count(); ++column) {
@@ -102,22 +110,21 @@ private:
             if (!header->isSectionHidden(column) && header->sectionSize(column) < wanted)
                 header->resizeSection(column, wanted);
         }
-        const int missing = header->length() - view->viewport()->width();
+        const QScrollBar *bar = view->verticalScrollBar();
+        const int room = view->contentsRect().width() - (bar->isVisible() ? bar->width() : 0);
+        const int missing = header->length() - room;
+        if (missing <= 0)
+            return;
         const QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
-        if (missing <= 0 || !screen)
-            return;
-        const QRect available = screen->availableGeometry();
-        QRect g = geometry();
-        const int width = qMin(g.width() + missing, available.width() * SCREEN_SHARE_PERCENT / 100);
-        if (width <= g.width())
-            return;
-        g.adjust(-(width - g.width()) / 2, 0, 0, 0);
-        g.setWidth(width);
-        g.moveLeft(qBound(available.left(), g.left(), available.right() + 1 - width));
-        setGeometry(g);
+        int wider = width() + missing;
+        if (screen)
+            wider = qMin(wider, screen->availableGeometry().width() * SCREEN_SHARE_PERCENT / 100);
+        if (wider > width())
+            resize(wider, height());
     }
 
     QWidget *opener;
+    QTreeView *view;
 };
 
 } // namespace

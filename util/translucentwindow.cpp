@@ -14,6 +14,6 @@ void TranslucentWindow::apply(QWidget *window, const QColor &panelColor)
     // is a rule of the window's own, which no other widget matches.
     window->setAttribute(Qt::WA_TranslucentBackground, false);
     window->setAttribute(Qt::WA_StyledBackground);
-    window->setStyleSheet(window->styleSheet()
-                          + QStringLiteral("\n#%1 { background-color: %2; }").arg(window->objectName(), panelColor.name()));
+    const QString fill = QStringLiteral("\n#%1 { background-color: %2; }").arg(window->objectName(), panelColor.name());
+    window->setStyleSheet(window->styleSheet() + fill);
 }

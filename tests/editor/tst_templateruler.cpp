@@ -64,10 +64,10 @@ private slots:
             QCOMPARE(label.millimetres % 10, 0);
             QCOMPARE(label.text, QString::number(label.millimetres));
             QVERIFY(inner.contains(label.rect));
-            // Its own mark is a long one; the number keeps a free pixel from it.
-            const RulerScale::Mark mark = scale.marks().at(label.millimetres);
-            QCOMPARE(mark.length, RulerScale::LONG_MARK);
-            QVERIFY(!label.rect.adjusted(-1, -1, 1, 1).intersects(scale.markRect(mark)));
+            // Its own mark is a long one; the number keeps a free pixel from every mark.
+            QCOMPARE(scale.marks().at(label.millimetres).length, RulerScale::LONG_MARK);
+            for (const RulerScale::Mark &mark : scale.marks())
+                QVERIFY(!label.rect.adjusted(-1, -1, 1, 1).intersects(scale.markRect(mark)));
             if (i > 0)
                 QVERIFY(!labels.at(i - 1).rect.adjusted(-1, -1, 1, 1).intersects(label.rect));
         }
@@ -87,6 +87,7 @@ private slots:
         QTest::newRow("across, zoomed out") << true << std::pow(0.9, 8);
         QTest::newRow("down") << false << 1.0;
         QTest::newRow("down, zoomed in") << false << 1.21;
+        QTest::newRow("down, zoomed out") << false << std::pow(0.9, 6);
     }
 
     void paintedNumbersStayInTheirPlaces()

@@ -11,7 +11,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("families");
         QTest::addColumn<QStringList>("plain");
-        QTest::newRow("one foundry each") << QStringList{"DejaVu Sans", "文泉驿正黑"} << QStringList{"DejaVu Sans", "文泉驿正黑"};
+        QTest::newRow("one foundry each")
+            << QStringList{"DejaVu Sans", "文泉驿正黑"} << QStringList{"DejaVu Sans", "文泉驿正黑"};
         QTest::newRow("a family of two foundries")
             << QStringList{"C059 [UKWN]", "C059 [urw]", "DejaVu Sans"} << QStringList{"C059", "DejaVu Sans"};
         QTest::newRow("a foundry with a blank") << QStringList{"D050000L [URW ]"} << QStringList{"D050000L"};

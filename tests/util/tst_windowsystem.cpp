@@ -70,8 +70,8 @@ private slots:
         QFETCH(QString, opener);
         QFETCH(bool, save);
         QTemporaryDir folder;
-        for (const QString &name : {QStringLiteral("2024年度城建档案数据汇总.xlsx"), QStringLiteral("rows.xlsx")}) {
-            QFile file(folder.filePath(name));
+        for (const char *name : {"2024年度城建档案数据汇总.xlsx", "rows.xlsx"}) {
+            QFile file(folder.filePath(QString::fromUtf8(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(5300, 'x'));
         }
@@ -144,7 +144,7 @@ private slots:
             QCOMPARE(window->testAttribute(Qt::WA_TranslucentBackground), blends);
             // Nothing black: the panel's white, at most faintly shaded.
             if (!blends)
-                QVERIFY(qAlpha(corner) == 255 && qRed(corner) >= 0xF0 && qGreen(corner) >= 0xF0 && qBlue(corner) >= 0xF0);
+                QVERIFY(qAlpha(corner) == 255 && qMin(qRed(corner), qMin(qGreen(corner), qBlue(corner))) >= 0xF0);
         }
         delete toast();
     }
