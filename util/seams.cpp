@@ -40,6 +40,7 @@ struct Handlers {
     UrlOpenerHandler urlOpener;
     CompositingHandler compositing;
     int jobPauseMs = 0;
+    int noticeWaitMs = 0;
 };
 
 Handlers &handlers()
@@ -292,6 +293,13 @@ int jobPauseMs()
 }
 
 void setJobPauseMs(int ms) { handlers().jobPauseMs = ms; }
+
+int noticeWaitMs()
+{
+    return handlers().noticeWaitMs > 0 ? handlers().noticeWaitMs : NOTICE_WAIT_MS;
+}
+
+void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
 
 void openUrl(const QUrl &url, const std::function<void()> &failed)
 {

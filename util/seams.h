@@ -109,6 +109,13 @@ constexpr int JOB_PAUSE_MS = 1000;
 int jobPauseMs();
 void setJobPauseMs(int ms);
 
+// How long a print job that sends nothing more (stopped, cut off from the
+// printer or without its window) still waits for the notice of the page it
+// sent last. Tests shorten it; 0 or less restores the real 10000 ms.
+constexpr int NOTICE_WAIT_MS = 10000;
+int noticeWaitMs();
+void setNoticeWaitMs(int ms);
+
 // Opens url with the desktop's default program (the user manual in a PDF
 // viewer). failed runs when nothing opened it: at once, or once the
 // desktop's opener has given up. Tests record the URL instead; a handler
