@@ -10,6 +10,8 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 
+#include <algorithm>
+
 namespace {
 
 const char SERVER_NAME[] = "WebApiServer";
@@ -209,7 +211,7 @@ QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
 {
     switch (request.requestId) {
     case APIModel::REQUEST_TEMPLATE_LIST:
-        return JsonUtil::buildJsonstrByTemplateModel(m_host.apiTemplates(), request.seq);
+        return templateList(request);
     case APIModel::REQUEST_TEMPLATE_FIELDS:
         return templateFields(request);
     case APIModel::REQUEST_PRINT:
@@ -224,6 +226,21 @@ QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
         // Answered all the same, with an empty message.
         return QLatin1String("");
     }
+}
+
+QString ApiServer::templateList(const APIModel &request)
+{
+    const QList<TemplateModel> templates = m_host.apiTemplates();
+    const auto listedAlike = [](const TemplateModel &a, const TemplateModel &b) {
+        return a.name == b.name && a.type == b.type;
+    };
+    // Building the reply costs far more than comparing what it is built of.
+    if (m_listData.isNull() || templates.size() != m_listed.size()
+        || !std::equal(templates.begin(), templates.end(), m_listed.begin(), listedAlike)) {
+        m_listed = templates;
+        m_listData = JsonUtil::buildTemplateListData(templates);
+    }
+    return JsonUtil::buildTemplateListReply(m_listData, request.seq);
 }
 
 QString ApiServer::templateFields(const APIModel &request)

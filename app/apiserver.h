@@ -101,6 +101,7 @@ private:
     void closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes);
     // The reply to a request; null when the request answered by itself.
     QString dispatch(QWebSocket *socket, const APIModel &request);
+    QString templateList(const APIModel &request);
     QString templateFields(const APIModel &request);
     QString printerStatus(const APIModel &request);
     QString print(QWebSocket *socket, const APIModel &request);
@@ -117,4 +118,7 @@ private:
     bool m_turnPosted = false;
     // The last client closed with replies still to send.
     QPointer<QWebSocket> m_closing;
+    // The list last answered and the "data" of its reply.
+    QList<TemplateModel> m_listed;
+    QString m_listData;
 };

@@ -115,6 +115,10 @@ public:
     // the request id is spelt "resquestId", as clients expect.
     static APIModel parseAPIRequest(const QString &text);
     static QString buildJsonstrByTemplateModel(const QList<TemplateModel> &templates, quint16 seq);
+    // The same reply in two steps, so that a caller answering the same list
+    // again builds its "data" (nearly all of the reply) once.
+    static QString buildTemplateListData(const QList<TemplateModel> &templates);
+    static QString buildTemplateListReply(const QString &data, quint16 seq);
     static QString buildJsonstrByTemplateFailds(const TemplateModel &model, quint16 seq);
     static QString buildJsonstrByStatus(int requestId, quint16 seq, const QString &code);
 };

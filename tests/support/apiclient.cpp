@@ -102,11 +102,22 @@ QJsonObject ApiClient::command(const QJsonObject &cmd, int timeoutMs)
     return parseLine(m_process.readLine());
 }
 
-bool ApiClient::sendText(const QString &text, int repeat)
+bool ApiClient::sendText(const QString &text, int repeat, int frames)
 {
     return ok(command({{QStringLiteral("cmd"), QStringLiteral("send")},
                        {QStringLiteral("text"), text},
-                       {QStringLiteral("repeat"), repeat}}));
+                       {QStringLiteral("repeat"), repeat},
+                       {QStringLiteral("frames"), frames}}));
+}
+
+bool ApiClient::pause()
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("pause")}}));
+}
+
+bool ApiClient::resume()
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("resume")}}));
 }
 
 bool ApiClient::sendBinary(const QByteArray &bytes)

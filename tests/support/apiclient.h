@@ -39,8 +39,13 @@ public:
     // Why connecting failed.
     QString error() const { return m_error; }
 
-    // One text frame holding text repeated `repeat` times.
-    bool sendText(const QString &text, int repeat = 1);
+    // `frames` text frames back to back, each holding text repeated `repeat`
+    // times.
+    bool sendText(const QString &text, int repeat = 1, int frames = 1);
+    // Stops reading from the connection (what the server sends stays queued
+    // on its side), and starts again.
+    bool pause();
+    bool resume();
     bool sendBinary(const QByteArray &bytes);
     // The next count events; fewer (all that came, left queued) on timeout.
     QList<Event> expect(int count = 1, int timeoutMs = 5000);
