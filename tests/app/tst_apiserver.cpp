@@ -3,12 +3,17 @@
 // stand-in whose state each case sets.
 
 #include "app/apiserver.h"
+#include "app/logfile.h"
 #include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/testsupport.h"
+#include "util/fileutil.h"
 #include "util/jsonutil.h"
 
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -33,16 +38,18 @@ public:
     int stopped = 0;
     QList<QMap<QString, QVariant>> rows;
     std::function<void()> jobClosed;
+    QList<TemplateModel> templates{TestSupport::blankLabel(QStringLiteral("甲"))};
+    // Each list differs from the last, so no reply can be built ahead.
+    bool renamesEachTime = false;
 
     bool apiDialogBusy() const override { return busy; }
     uchar apiPrinterState() const override { return state; }
     bool apiCheckPrinter() override { return state == 1; }
     QList<TemplateModel> apiTemplates() override
     {
-        TemplateModel model;
-        model.name = QStringLiteral("甲");
-        model.type = QStringLiteral("文书档案");
-        return {model};
+        if (renamesEachTime)
+            templates.first().name += QLatin1Char('+');
+        return templates;
     }
     void openApiPreview(const QString &, const QList<QMap<QString, QVariant>> &data, QString *,
                         std::function<void()> notice) override
@@ -63,6 +70,22 @@ qint64 liveHeapBytes()
 #else
     return qint64(mallinfo2().uordblks);
 #endif
+}
+
+// n templates whose list reply takes about 60 bytes each.
+QList<TemplateModel> manyTemplates(int n)
+{
+    QList<TemplateModel> list;
+    for (int i = 0; i < n; ++i)
+        list.append(TestSupport::blankLabel(QStringLiteral("template-%1-abcdefghij").arg(i, 6, 10, QLatin1Char('0'))));
+    return list;
+}
+
+// Sets a file's modification time to the nanosecond.
+bool setModified(const QString &path, const timespec &when)
+{
+    const timespec times[2] = {when, when};
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 QString status(int id, int seq, const char *code)
@@ -213,6 +236,184 @@ private slots:
         QCOMPARE(client->expectTexts(), QStringList{"<closed 1009>"});
         const qint64 grown = TestSupport::processStatusKb("VmHWM:") - peak;
         QVERIFY2(grown < qint64(ApiServer::MAX_MESSAGE_BYTES / 1024), qPrintable(QStringLiteral("%1 kB").arg(grown)));
+    }
+
+    // The fields asked for next come from the store as it is then, however
+    // little of the file's size, time and identity changed.
+    void changedStoreIsSeen_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("saved by the terminal") << "save";
+        QTest::newRow("replaced: same size and time") << "replace";
+        QTest::newRow("rewritten in place: same size") << "rewrite";
+        QTest::newRow("rewritten in place: same time") << "grow";
+    }
+
+    void changedStoreIsSeen()
+    {
+        QFETCH(QString, change);
+        const auto labelWith = [](const char *title) {
+            TemplateModel label = TestSupport::blankLabel(QStringLiteral("档案盒标签"));
+            label.textModels << TestSupport::textField(QString::fromUtf8(title), QStringLiteral("x"), 1, 1, 10, 5, 3);
+            return label;
+        };
+        QVERIFY(JsonUtil::saveTemplate(labelWith("题名"), false));
+        const QString ask = request(11, 1, QStringLiteral(R"(,"templateName":"档案盒标签")"));
+        const auto fields = [](const char *title) {
+            return QStringLiteral(R"({"code":"00000","data":{"%1":""},"resquestId":11,"seq":1})")
+                .arg(QString::fromUtf8(title));
+        };
+        auto client = welcomed();
+        QVERIFY(client->sendText(ask));
+        QCOMPARE(client->expectText(), fields("题名"));
+
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        QByteArray bytes = TestSupport::readFile(path);
+        bytes.replace(QByteArray("题名"), QByteArray("卷名")); // as many bytes
+        if (change == QLatin1String("save")) {
+            QVERIFY(JsonUtil::saveTemplate(labelWith("卷名"), false));
+        } else if (change == QLatin1String("replace")) {
+            QVERIFY(TestSupport::writeFile(path + QStringLiteral(".new"), bytes));
+            QVERIFY(setModified(path + QStringLiteral(".new"), before.st_mtim));
+            QVERIFY(::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
+                             QFile::encodeName(path).constData()) == 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite)); // the same file, not truncated
+            QVERIFY(file.write(change == QLatin1String("grow") ? bytes + '\n' : bytes) > 0);
+            file.close();
+            timespec when = before.st_mtim;
+            if (change == QLatin1String("rewrite"))
+                ++when.tv_nsec; // below the clock's tick
+            QVERIFY(setModified(path, when));
+        }
+        QVERIFY(client->sendText(ask));
+        QCOMPARE(client->expectText(), fields("卷名"));
+    }
+
+    // A client that keeps asking and stops reading, or asks far faster than
+    // it is answered, is closed as a policy violation, logged once; what it
+    // made the server hold is let go, at once or when a closed client that
+    // stopped reading has had its grace.
+    void overflowingClientIsClosed_data()
+    {
+        QTest::addColumn<bool>("stopsReading");
+        QTest::addColumn<bool>("readsAgain");
+        QTest::addColumn<QString>("logged");
+        // The end it sees: the close frame behind the replies, or (0) none,
+        // as the connection is dropped, or reset while the client still sends.
+        QTest::addColumn<int>("closeCode");
+        QTest::newRow("replies unsent, read later") << true << true << "replies unsent" << 1008;
+        QTest::newRow("replies unsent, never read") << true << false << "replies unsent" << 0;
+        QTest::newRow("requests waiting") << false << true << "requests waiting" << 0;
+    }
+
+    void overflowingClientIsClosed()
+    {
+        QFETCH(bool, stopsReading);
+        QFETCH(bool, readsAgain);
+        QFETCH(QString, logged);
+        QFETCH(int, closeCode);
+        TestSupport::LogCapture log;
+        const qint64 live = liveHeapBytes();
+        auto client = welcomed();
+        if (stopsReading) {
+            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
+            QVERIFY(client->pause());
+            QVERIFY(client->sendText(request(10, 1), 1, 100));
+        } else {
+            // Each answer slow to build, while requests of 64 KiB pour in.
+            m_host.templates = manyTemplates(5000);
+            m_host.renamesEachTime = true;
+            const QString padded = request(10, 1, QStringLiteral(R"(,"pad":"%1")").arg(QString(1 << 15, 'x')));
+            client->sendText(padded, 1, 3000); // may find the connection closed midway
+        }
+        QVERIFY(QTest::qWaitFor([&] { return log.contains(QStringLiteral("[Overflow]")); }, 60000));
+        const qint64 held = liveHeapBytes() - live;
+        QVERIFY2(held < ApiServer::MAX_BACKLOG_BYTES + 32 * 1024 * 1024, qPrintable(QString::number(held)));
+        const auto released = [&] { return liveHeapBytes() - live < 16 * 1024 * 1024; };
+        if (!readsAgain) // still not reading: let go when its grace is over
+            QTRY_VERIFY_WITH_TIMEOUT(released(), ApiServer::CLOSE_GRACE_MS + 5000);
+        QVERIFY(client->resume());
+        int answered = 0;
+        const ApiClient::Event end = client->drain(30000, &answered);
+        QCOMPARE(end.type, ApiClient::Event::Type::Closed);
+        QVERIFY(answered < (stopsReading ? 100 : 3000));
+        if (closeCode)
+            QCOMPARE(end.closeCode, closeCode);
+
+        const QStringList warnings = log.warnings().filter(QStringLiteral("[Overflow]"));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().contains(logged), qPrintable(warnings.first()));
+        QTRY_VERIFY(released());
+    }
+
+    // Evicted clients that do not read hold their unsent replies one at a
+    // time: a second one evicted drops the first's at once.
+    void evictedBacklogsAreNotKeptTogether()
+    {
+        m_host.templates = manyTemplates(20000);
+        const qint64 live = liveHeapBytes();
+        const auto heldMb = [&] { return (liveHeapBytes() - live) >> 20; };
+        const auto stalled = [&](qint64 heldMbAfter) {
+            auto client = welcomed();
+            client->pause();
+            client->sendText(request(10, 1), 1, 40); // 48 MB of replies, under the bound
+            return QTest::qWaitFor([&] { return heldMb() > heldMbAfter; }, 30000) ? std::move(client) : nullptr;
+        };
+        auto first = stalled(36);
+        QVERIFY(first);
+        auto second = stalled(72);
+        QVERIFY(second);
+        auto third = welcomed();
+        QTRY_VERIFY2_WITH_TIMEOUT(heldMb() < 60, qPrintable(QString::number(heldMb())), 1000);
+    }
+
+    // A new client is let in between the requests of one that has many
+    // waiting; the one it evicts is not answered any further.
+    void backlogLetsNewClientIn()
+    {
+        m_host.templates = manyTemplates(5000);
+        m_host.renamesEachTime = true;
+        auto first = welcomed();
+        QVERIFY(first->sendText(request(10, 1), 1, 300));
+        auto second = welcomed();
+        int answered = 0;
+        QCOMPARE(first->drain(20000, &answered).closeCode, int(QWebSocketProtocol::CloseCodeNormal));
+        QVERIFY2(answered < 100, qPrintable(QString::number(answered)));
+        QVERIFY(second->sendText(request(13, 2)));
+        QCOMPARE(second->expectText(), status(13, 2, "11000"));
+    }
+
+    // Text from a client reaches the log as one line, whatever it holds; the
+    // program's own lines are written as they are.
+    void clientTextCannotForgeLogLines()
+    {
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        auto client = welcomed();
+        const QString forged = QStringLiteral("{\"requestId\":0}\r\n2026-01-01 00:00:00 [New Connect] "
+                                              "Address:10.9.8.7  Port:4242\x1b[2J\u0085.");
+        QVERIFY(client->sendText(forged));
+        QCOMPARE(client->expectText(), QString(""));
+        qInstallMessageHandler(previous);
+
+        const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate::currentDate())).split('\n');
+        QCOMPARE(lines.last(), QByteArray()); // every line ended
+        QByteArrayList received;
+        for (const QByteArray &line : lines) {
+            QVERIFY2(line.isEmpty() || QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d .*\r$"))
+                                           .match(QString::fromUtf8(line)).hasMatch(),
+                     line.constData());
+            QVERIFY(!line.startsWith("2026-01-01"));
+            if (line.contains("receive msg"))
+                received << line.mid(20);
+        }
+        QCOMPARE(received, QByteArrayList{"receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] "
+                                          "Address:10.9.8.7  Port:4242\\x1b[2J\\x85.\r"});
+        QVERIFY(lines.at(0).contains("[New Connect] Address:127.0.0.1"));
     }
 
     void listenFailures_data()

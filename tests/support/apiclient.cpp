@@ -160,6 +160,15 @@ QString ApiClient::expectText(int timeoutMs)
     return list.first().text;
 }
 
+ApiClient::Event ApiClient::drain(int timeoutMs, int *texts)
+{
+    const QJsonObject reply = command({{QStringLiteral("cmd"), QStringLiteral("drain")},
+                                       {QStringLiteral("timeoutMs"), timeoutMs}},
+                                      timeoutMs + 10000);
+    *texts = reply.value(QStringLiteral("texts")).toInt();
+    return toEvent(reply.value(QStringLiteral("closed")).toObject());
+}
+
 bool ApiClient::close(int code, const QString &reason)
 {
     return ok(command({{QStringLiteral("cmd"), QStringLiteral("close")},

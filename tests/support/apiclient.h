@@ -54,6 +54,10 @@ public:
     QStringList expectTexts(int count = 1, int timeoutMs = 5000);
     // The text of the next event, or a null text when it is not a text frame.
     QString expectText(int timeoutMs = 5000);
+    // Takes every event up to the end of the connection, copying none: the
+    // end (Closed; a Text event when it had not come within timeoutMs) and
+    // how many text frames came before it.
+    Event drain(int timeoutMs, int *texts);
     // Closes from the client side and waits for the server's answer.
     bool close(int code = 1000, const QString &reason = QString());
 

@@ -24,6 +24,10 @@ byte for byte. Every line on standard output is one JSON object; the first is
         {"cmd": "expect", "count": n, "timeoutMs": t}
             the next n events; too few: ok false, those that came in
             "events", still queued
+        {"cmd": "drain", "timeoutMs": t}
+            every event up to the end of the connection, dropped unseen:
+            "texts", how many text frames there were, and "closed", the
+            end; too soon: ok false, nothing taken
         {"cmd": "close", "code": 1000, "reason": ""}
             closes from this side and waits for the server's answer
 """
@@ -54,6 +58,7 @@ class Client:
         self.queue = []
         self.arrived = asyncio.Condition()
         self.closed_by_client = False
+        self.ended = False
         self.reading = asyncio.Event()
         self.reading.set()
         self.receiver = asyncio.ensure_future(self.receive())
@@ -74,6 +79,7 @@ class Client:
     async def push(self, event):
         async with self.arrived:
             self.queue.append(event)
+            self.ended = self.ended or event["type"] == "closed"
             self.arrived.notify_all()
 
     async def take(self, count, timeout):
@@ -84,6 +90,16 @@ class Client:
                 return False, list(self.queue)
             taken, self.queue = self.queue[:count], self.queue[count:]
             return True, taken
+
+    async def drain(self, timeout):
+        async with self.arrived:
+            try:
+                await asyncio.wait_for(self.arrived.wait_for(lambda: self.ended), timeout)
+            except asyncio.TimeoutError:
+                return None
+            texts = sum(1 for e in self.queue if e["type"] == "text")
+            closed, self.queue = self.queue[-1], []
+            return {"texts": texts, "closed": closed}
 
     async def close(self, code=1000, reason=""):
         self.closed_by_client = True
@@ -114,6 +130,9 @@ class Client:
             if not ok:
                 result.update(ok=False, error="%d of %d events arrived" % (len(events), count))
             return result
+        if cmd == "drain":
+            result = await self.drain(int(obj.get("timeoutMs", 5000)) / 1000.0)
+            return result if result else {"ok": False, "error": "the connection has not ended"}
         if cmd == "close":
             await self.close(int(obj.get("code", 1000)), str(obj.get("reason", "")))
             return {}
