@@ -402,11 +402,10 @@ private slots:
 
         const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate::currentDate())).split('\n');
         QCOMPARE(lines.last(), QByteArray()); // every line ended
+        const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d .*\r$"));
         QByteArrayList received;
         for (const QByteArray &line : lines) {
-            QVERIFY2(line.isEmpty() || QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d .*\r$"))
-                                           .match(QString::fromUtf8(line)).hasMatch(),
-                     line.constData());
+            QVERIFY2(line.isEmpty() || stamped.match(QString::fromUtf8(line)).hasMatch(), line.constData());
             QVERIFY(!line.startsWith("2026-01-01"));
             if (line.contains("receive msg"))
                 received << line.mid(20);

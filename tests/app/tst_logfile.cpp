@@ -100,7 +100,9 @@ private slots:
         QCOMPARE(lines.last(), QByteArray()); // every line ended
         const qint64 clientLines = lines.size() - 3; // the notice, the program's line, the end
         QVERIFY2(clientLines < messages - 50, qPrintable(QString::number(clientLines)));
-        QVERIFY2(clientLines * 4022 >= LogFile::CLIENT_BYTES_PER_DAY - 64 * 1024, qPrintable(QString::number(clientLines)));
+        const qint64 lineBytes = 20 + text.size() + 2;
+        QVERIFY2(clientLines * lineBytes >= LogFile::CLIENT_BYTES_PER_DAY - 64 * 1024,
+                 qPrintable(QString::number(clientLines)));
         QVERIFY(lines.at(lines.size() - 3).contains("no more are logged today"));
         QVERIFY(lines.at(lines.size() - 2).endsWith(" [New Connect]\r"));
     }

@@ -189,7 +189,8 @@ async def run(args):
     uri = "ws://%s:%d" % (args.host, args.port)
     try:
         ws = await asyncio.wait_for(
-            websockets.connect(uri, ping_interval=None, max_size=MAX_MESSAGE, max_queue=READ_AHEAD), args.connect_timeout)
+            websockets.connect(uri, ping_interval=None, max_size=MAX_MESSAGE, max_queue=READ_AHEAD),
+            args.connect_timeout)
     except (OSError, asyncio.TimeoutError, websockets.WebSocketException) as e:
         emit({"event": "error", "error": str(e) or type(e).__name__})
         return 1
