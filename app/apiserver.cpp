@@ -87,8 +87,7 @@ void ApiServer::shutdown()
 {
     m_server->disconnect(this);
     m_server->close();
-    m_waiting.clear();
-    m_waitingBytes = 0;
+    dropWaiting();
     if (QWebSocket *closing = m_closing.data())
         closing->abort();
     if (QWebSocket *client = m_client.data()) {
@@ -134,8 +133,7 @@ void ApiServer::onDisconnected(QWebSocket *socket)
     qInfo().noquote() << "[Disconnect]" << peer(socket);
     if (m_client == socket) {
         m_client.clear();
-        m_waiting.clear();
-        m_waitingBytes = 0;
+        dropWaiting();
     }
     socket->disconnect();
     socket->deleteLater();
@@ -152,10 +150,21 @@ void ApiServer::onTextMessage(QWebSocket *socket, const QString &text)
         closeOverflowing(socket, QStringLiteral("requests waiting"), m_waitingBytes);
         return;
     }
-    if (!m_turnPosted) {
-        m_turnPosted = true;
-        QTimer::singleShot(0, this, &ApiServer::serveNext);
-    }
+    postTurn();
+}
+
+void ApiServer::postTurn()
+{
+    if (m_turnPosted || m_waiting.isEmpty())
+        return;
+    m_turnPosted = true;
+    QTimer::singleShot(0, this, &ApiServer::serveNext);
+}
+
+void ApiServer::dropWaiting()
+{
+    m_waiting.clear();
+    m_waitingBytes = 0;
 }
 
 void ApiServer::serveNext()
@@ -175,19 +184,15 @@ void ApiServer::serveNext()
     if (!reply.isNull())
         send(socket, reply);
 
-    // The request may have closed the client, or another may have come.
-    if (!m_waiting.isEmpty() && !m_turnPosted) {
-        m_turnPosted = true;
-        QTimer::singleShot(0, this, &ApiServer::serveNext);
-    }
+    // Unless the request closed the client, the next one waits for the next pass.
+    postTurn();
 }
 
 void ApiServer::closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code)
 {
     if (socket == m_client) {
         m_client.clear();
-        m_waiting.clear();
-        m_waitingBytes = 0;
+        dropWaiting();
     }
     // Replies it has not read yet would stay queued for as long as it does
     // not read: they are dropped with the connection after a while, and a

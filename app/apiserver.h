@@ -95,6 +95,8 @@ private:
     // Answers the request that has waited longest and leaves the rest for
     // the next pass of the event loop.
     void serveNext();
+    void postTurn();
+    void dropWaiting();
     // Closes a client. Replies not yet sent are kept for it CLOSE_GRACE_MS
     // at most, and for one closed client at a time.
     void closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code);
