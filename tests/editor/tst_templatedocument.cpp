@@ -108,9 +108,7 @@ private slots:
         QCOMPARE(m.startX, float(qRound(m.startX * 100) / 100.0));
         const QRectF box = TemplateDocument::shownBox(m);
         const QRectF labelBox = QRectF(0, 0, doc.model().printWidth, doc.model().printHeight).adjusted(-1e-3, -1e-3, 1e-3, 1e-3);
-        if (box.width() <= labelBox.width())
-            QVERIFY2(labelBox.contains(box), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(box.x()).arg(box.y())
-                                                            .arg(box.right()).arg(box.bottom())));
+        QVERIFY(box.width() > labelBox.width() || labelBox.contains(box));
     }
 
     void aLabelShrunkAndGrownGivesPlacesBack()
