@@ -8,6 +8,8 @@ PACKAGES=(
     qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
     libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
     libqrencode-dev libquazip5-dev
+    # zlib itself: the import bench's floor inflates workbooks with it
+    zlib1g-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
     # Qt's own Chinese texts for its standard dialogs
     qttranslations5-l10n

@@ -9,7 +9,8 @@
 #include <QStringList>
 #include <QVector>
 
-class QIODevice;
+#include <string_view>
+
 class QuaZip;
 
 // One sheet's cell texts. Rows and columns are numbered from 1, as in the
@@ -118,9 +119,10 @@ private:
     void readWorkbook();
     // Shared strings and cell formats, read once before the first sheet.
     void loadSharedData();
-    bool readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const;
-    // The text a cell shows; type is the cell's kind as the sheet names it.
-    QString cellText(int type, int style, const QString &value) const;
+    bool readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const;
+    // The text a cell shows; type is the cell's kind as the sheet names it,
+    // value the UTF-8 text of its value.
+    QString cellText(int type, int style, std::string_view value) const;
 
     QScopedPointer<QuaZip> m_zip;
     QVector<SheetEntry> m_sheets;
