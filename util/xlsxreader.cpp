@@ -447,11 +447,11 @@ void XlsxSheet::finish(const QVector<Range> &merges)
     if (!std::is_sorted(m_cells.cbegin(), m_cells.cend(), before))
         std::stable_sort(m_cells.begin(), m_cells.end(), before);
     MergeSweep merged(merges);
-    int out = 0;
-    for (int i = 0; i < m_cells.size(); ++i) {
-        const Cell &cell = m_cells.at(i);
-        const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells.at(i + 1).row != cell.row
-            || m_cells.at(i + 1).column != cell.column;
+    size_t out = 0;
+    for (size_t i = 0; i < m_cells.size(); ++i) {
+        const Cell &cell = m_cells[i];
+        const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells[i + 1].row != cell.row
+            || m_cells[i + 1].column != cell.column;
         if (lastOfItsPlace && !cell.text.isEmpty() && !merged.hidesValueAt(cell.row, cell.column)) {
             if (out != i)
                 m_cells[out] = std::move(m_cells[i]);
@@ -461,12 +461,12 @@ void XlsxSheet::finish(const QVector<Range> &merges)
     m_cells.resize(out);
 
     m_firstRow = m_lastRow = m_firstColumn = m_lastColumn = 0;
-    if (m_cells.isEmpty())
+    if (m_cells.empty())
         return;
-    m_firstRow = m_cells.constFirst().row;
-    m_lastRow = m_cells.constLast().row;
-    m_firstColumn = m_lastColumn = m_cells.constFirst().column;
-    for (const Cell &c : qAsConst(m_cells)) {
+    m_firstRow = m_cells.front().row;
+    m_lastRow = m_cells.back().row;
+    m_firstColumn = m_lastColumn = m_cells.front().column;
+    for (const Cell &c : m_cells) {
         m_firstColumn = qMin(m_firstColumn, c.column);
         m_lastColumn = qMax(m_lastColumn, c.column);
     }
@@ -688,13 +688,13 @@ bool XlsxReader::readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector
             column = c;
             if (isInline && type == CellType::InlineString) {
                 if (!inlineText.isEmpty())
-                    sheet->m_cells.append({r, c, inlineText});
+                    sheet->m_cells.push_back({r, c, inlineText});
             } else if (isInline) {
                 const QByteArray utf8 = inlineText.toUtf8();
                 if (!utf8.isEmpty())
-                    sheet->m_cells.append({r, c, cellText(int(type), style, {utf8.constData(), size_t(utf8.size())})});
+                    sheet->m_cells.push_back({r, c, cellText(int(type), style, {utf8.constData(), size_t(utf8.size())})});
             } else if (!value.empty()) {
-                sheet->m_cells.append({r, c, cellText(int(type), style, value)});
+                sheet->m_cells.push_back({r, c, cellText(int(type), style, value)});
             }
         } else if (name == "mergeCell") {
             const std::string_view ref = xml.attribute("ref");

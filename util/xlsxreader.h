@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <string_view>
+#include <vector>
 
 class QuaZip;
 
@@ -32,7 +33,7 @@ public:
     // (damaged, malformed or too large); such a sheet holds no cells.
     bool isReadable() const { return m_readable; }
 
-    bool isEmpty() const { return m_cells.isEmpty(); }
+    bool isEmpty() const { return m_cells.empty(); }
     // The rectangle of cells that hold values; all 0 for an empty sheet.
     int firstRow() const { return m_firstRow; }
     int lastRow() const { return m_lastRow; }
@@ -40,7 +41,7 @@ public:
     int lastColumn() const { return m_lastColumn; }
     int rowCount() const { return isEmpty() ? 0 : m_lastRow - m_firstRow + 1; }
     int columnCount() const { return isEmpty() ? 0 : m_lastColumn - m_firstColumn + 1; }
-    int cellCount() const { return m_cells.size(); }
+    int cellCount() const { return int(m_cells.size()); }
 
     // The cell's text; empty when it holds no value.
     QString text(int row, int column) const;
@@ -65,7 +66,9 @@ private:
 
     QString m_name;
     bool m_readable = false;
-    QVector<Cell> m_cells; // ordered by row, then column
+    // Ordered by row, then column. Growing moves the texts, where a QVector
+    // would copy and release each of hundreds of thousands.
+    std::vector<Cell> m_cells;
     int m_firstRow = 0;
     int m_lastRow = 0;
     int m_firstColumn = 0;

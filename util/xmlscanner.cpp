@@ -4,11 +4,12 @@
 
 namespace {
 
-enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8 };
+enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8, TextSpecial = 16 };
 
 // Bytes from 0x80 on are taken as name characters: the document is valid
 // UTF-8 by then, and names only need to match other names byte for byte.
-// Special are the bytes an attribute value cannot hold as they are.
+// Special are the bytes an attribute value cannot hold as they are,
+// TextSpecial those of character data.
 struct CharTable {
     uchar classes[256] = {};
     constexpr CharTable()
@@ -18,7 +19,8 @@ struct CharTable {
             const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
             classes[c] = uchar((blank ? Blank : 0) | (start ? NameStart | NameChar : 0)
                                | ((c >= '0' && c <= '9') || c == '-' || c == '.' ? NameChar : 0)
-                               | (blank || c == '&' || c == '<' ? Special : 0));
+                               | (blank || c == '&' || c == '<' ? Special : 0)
+                               | (c == '&' || c == '\r' || c == '>' ? TextSpecial : 0));
         }
         classes[' '] &= uchar(~Special);
     }
@@ -215,9 +217,16 @@ bool XmlScanner::fail(const char *what, const char *where)
     return false;
 }
 
+std::string_view XmlScanner::attributeName(int index) const
+{
+    return index >= 0 && index < m_attributeCount ? m_attributes[size_t(index)].name : std::string_view();
+}
+
 std::string_view XmlScanner::attributeValue(int index) const
 {
-    const Attribute &a = m_attributes.at(size_t(index));
+    if (index < 0 || index >= m_attributeCount)
+        return {};
+    const Attribute &a = m_attributes[size_t(index)];
     if (a.decodedFrom < 0)
         return a.raw;
     return std::string_view(m_attributeText).substr(size_t(a.decodedFrom), size_t(a.decodedLength));
@@ -225,9 +234,9 @@ std::string_view XmlScanner::attributeValue(int index) const
 
 std::string_view XmlScanner::attribute(std::string_view qualifiedName) const
 {
-    for (size_t i = 0; i < m_attributes.size(); ++i) {
-        if (m_attributes[i].name == qualifiedName)
-            return attributeValue(int(i));
+    for (int i = 0; i < m_attributeCount; ++i) {
+        if (m_attributes[size_t(i)].name == qualifiedName)
+            return attributeValue(i);
     }
     return {};
 }
@@ -243,6 +252,9 @@ bool XmlScanner::next()
         m_token = Token::End;
         return true;
     }
+    // Between the tags of a sheet there is mostly nothing at all.
+    if (left(m_pos) >= 2 && *m_pos == '<' && (m_pos[1] == '/' || isNameStart(m_pos[1])))
+        return readTag();
     if (!scanToTag(nullptr))
         return false;
     if (m_pos == m_end) {
@@ -324,6 +336,8 @@ bool XmlScanner::scanToTag(std::string *sink)
         m_pos = textEnd;
         if (!lt)
             return true;
+        if (left(lt) >= 2 && (lt[1] == '/' || isNameStart(lt[1])))
+            return true; // a tag
         const std::string_view markup(lt, size_t(left(lt)));
         if (markup.substr(0, 2) == "<?") {
             const char *close = find(lt + 2, m_end, "?>");
@@ -363,19 +377,30 @@ bool XmlScanner::checkText(const char *from, const char *to, std::string *sink)
         return true;
     }
     const char *p = from;
-    for (;;) {
-        const auto *amp = static_cast<const char *>(std::memchr(p, '&', size_t(to - p)));
-        const char *runEnd = amp ? amp : to;
-        if (find(p, runEnd, "]]>"))
-            return fail("\"]]>\" in text", p);
+    while (p < to) {
+        const char *run = p;
+        while (p < to && !is(*p, TextSpecial))
+            ++p;
         if (sink)
-            appendText(sink, p, runEnd);
-        if (!amp)
-            return true;
-        p = amp;
-        if (!decodeReference(p, to, sink))
-            return false;
+            sink->append(run, size_t(p - run));
+        if (p == to)
+            break;
+        if (*p == '&') {
+            if (!decodeReference(p, to, sink))
+                return false;
+        } else if (*p == '\r') {
+            if (sink)
+                sink->push_back('\n');
+            p += p + 1 < to && p[1] == '\n' ? 2 : 1;
+        } else {
+            if (p - from >= 2 && p[-1] == ']' && p[-2] == ']')
+                return fail("\"]]>\" in text", p - 2);
+            if (sink)
+                sink->push_back('>');
+            ++p;
+        }
     }
+    return true;
 }
 
 bool XmlScanner::decodeReference(const char *&p, const char *to, std::string *out)
@@ -463,7 +488,7 @@ bool XmlScanner::readStartTag()
         return fail("a second root element", tag);
     if (m_open.size() >= size_t(MAX_DEPTH))
         return fail("elements nested too deep", tag);
-    m_attributes.clear();
+    m_attributeCount = 0;
     m_attributeText.clear();
     for (;;) {
         const char *blanks = p;
@@ -511,12 +536,16 @@ bool XmlScanner::readAttribute(const char *&p)
     if (p == m_end || (*p != '"' && *p != '\''))
         return fail("an attribute value without quotes", at);
     const char quote = *p++;
-    const auto *close = static_cast<const char *>(std::memchr(p, quote, size_t(left(p))));
+    // Values are short and mostly plain: one pass finds the closing quote
+    // or the first byte that needs more than a copy.
+    const char *special = p;
+    while (special < m_end && *special != quote && !is(*special, Special))
+        ++special;
+    const char *close = special < m_end && *special == quote
+        ? special
+        : static_cast<const char *>(std::memchr(special, quote, size_t(left(special))));
     if (!close)
         return fail("an attribute value left open", at);
-    const char *special = p;
-    while (special < close && !is(*special, Special))
-        ++special;
     if (special == close) {
         a.raw = std::string_view(p, size_t(close - p));
     } else {
@@ -535,13 +564,13 @@ bool XmlScanner::readAttribute(const char *&p)
         }
         a.decodedLength = int(m_attributeText.size()) - a.decodedFrom;
     }
-    if (m_attributes.size() >= size_t(MAX_ATTRIBUTES))
+    if (m_attributeCount == MAX_ATTRIBUTES)
         return fail("too many attributes", at);
-    for (const Attribute &other : m_attributes) {
-        if (other.name == a.name)
+    for (int i = 0; i < m_attributeCount; ++i) {
+        if (m_attributes[size_t(i)].name == a.name)
             return fail("an attribute given twice", at);
     }
-    m_attributes.push_back(a);
+    m_attributes[size_t(m_attributeCount++)] = a;
     p = close + 1;
     return true;
 }
@@ -550,13 +579,17 @@ bool XmlScanner::readEndTag()
 {
     const char *tag = m_pos;
     const char *p = tag + 2;
-    const std::string_view name = readName(p, m_end);
+    if (isOutsideRoot())
+        return fail("an end tag that closes no open element", tag);
+    // The only name that may follow is the open element's.
+    const std::string_view name = m_open.back();
+    if (left(p) <= int(name.size()) || std::memcmp(p, name.data(), name.size()) != 0 || is(p[name.size()], NameChar))
+        return fail("an end tag that closes no open element", tag);
+    p += name.size();
     while (p < m_end && isBlank(*p))
         ++p;
-    if (name.empty() || p == m_end || *p != '>')
+    if (p == m_end || *p != '>')
         return fail("a malformed end tag", tag);
-    if (isOutsideRoot() || name != m_open.back())
-        return fail("an end tag that closes no open element", tag);
     m_open.pop_back();
     m_rootSeen = m_rootSeen || m_open.empty();
     m_pos = p + 1;

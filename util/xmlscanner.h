@@ -22,6 +22,7 @@
 #include <QVector>
 
 #include <string>
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -51,8 +52,9 @@ public:
 
     // Attributes of the current start tag, values with their references
     // replaced and blanks normalised as XML asks.
-    int attributeCount() const { return int(m_attributes.size()); }
-    std::string_view attributeName(int index) const { return m_attributes.at(size_t(index)).name; }
+    int attributeCount() const { return m_attributeCount; }
+    // Empty for an index out of range.
+    std::string_view attributeName(int index) const;
     std::string_view attributeValue(int index) const;
     // The value of the attribute of that qualified name; empty when absent.
     std::string_view attribute(std::string_view qualifiedName) const;
@@ -108,7 +110,8 @@ private:
     std::vector<std::string_view> m_open; // names of the open elements
     std::string_view m_name;
     std::string_view m_localName;
-    std::vector<Attribute> m_attributes;
+    std::array<Attribute, MAX_ATTRIBUTES> m_attributes;
+    int m_attributeCount = 0;
     std::string m_attributeText;
     std::string m_text;
     QString m_error;
