@@ -8,6 +8,7 @@ enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8, Te
 
 // Bytes from 0x80 on are taken as name characters: the document is valid
 // UTF-8 by then, and names only need to match other names byte for byte.
+// The colon only separates a prefix (readName()).
 // Special are the bytes an attribute value cannot hold as they are,
 // TextSpecial those of character data.
 struct CharTable {
@@ -15,7 +16,7 @@ struct CharTable {
     constexpr CharTable()
     {
         for (int c = 0; c < 256; ++c) {
-            const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+            const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
             const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
             classes[c] = uchar((blank ? Blank : 0) | (start ? NameStart | NameChar : 0)
                                | ((c >= '0' && c <= '9') || c == '-' || c == '.' ? NameChar : 0)
@@ -169,6 +170,81 @@ bool utf16ToUtf8(const QByteArray &document, QByteArray *utf8)
     }
     *utf8 = text.toUtf8();
     return true;
+}
+
+// A name with at most one prefix ("x:row"), as namespaces want names to be;
+// empty, with p where it was, when there is none.
+std::string_view readName(const char *&p, const char *end)
+{
+    const char *from = p;
+    for (int part = 0; part < 2; ++part) {
+        if (p == end || !isNameStart(*p)) {
+            p = from;
+            return {};
+        }
+        ++p;
+        while (p < end && is(*p, NameChar))
+            ++p;
+        if (p == end || *p != ':')
+            return std::string_view(from, size_t(p - from));
+        ++p;
+    }
+    p = from; // a second colon
+    return {};
+}
+
+// The pseudo-attributes of an XML declaration, from after "<?xml" to its
+// "?>": a version 1.x, then maybe an encoding (a package part is in UTF-8
+// or UTF-16) and whether it stands alone.
+bool checkDeclaration(const char *p, const char *close)
+{
+    const auto pseudoAttribute = [&](std::string_view name, std::string_view *value) {
+        const char *from = p;
+        while (p < close && isBlank(*p))
+            ++p;
+        if (p == from || std::string_view(p, size_t(close - p)).substr(0, name.size()) != name) {
+            p = from;
+            return false;
+        }
+        p += name.size();
+        while (p < close && isBlank(*p))
+            ++p;
+        if (p == close || *p != '=') {
+            p = from;
+            return false;
+        }
+        ++p;
+        while (p < close && isBlank(*p))
+            ++p;
+        const char quote = p < close ? *p : 0;
+        const auto *end = quote == '"' || quote == '\''
+            ? static_cast<const char *>(std::memchr(p + 1, quote, size_t(close - p - 1)))
+            : nullptr;
+        if (!end) {
+            p = from;
+            return false;
+        }
+        *value = std::string_view(p + 1, size_t(end - p - 1));
+        p = end + 1;
+        return true;
+    };
+    const auto equalsIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size()
+            && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+    };
+    std::string_view version;
+    if (!pseudoAttribute("version", &version) || version.size() < 3 || version.substr(0, 2) != "1."
+        || version.substr(2).find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    std::string_view value;
+    if (pseudoAttribute("encoding", &value) && !equalsIgnoringCase(value, "UTF-8")
+        && !equalsIgnoringCase(value, "UTF-16"))
+        return false;
+    if (pseudoAttribute("standalone", &value) && value != "yes" && value != "no")
+        return false;
+    while (p < close && isBlank(*p))
+        ++p;
+    return p == close;
 }
 
 std::string_view localPart(std::string_view name)
@@ -341,8 +417,12 @@ bool XmlScanner::scanToTag(std::string *sink)
         const std::string_view markup(lt, size_t(left(lt)));
         if (markup.substr(0, 2) == "<?") {
             const char *close = find(lt + 2, m_end, "?>");
-            if (left(lt) < 3 || !isNameStart(lt[2]) || !close)
+            const char *p = lt + 2;
+            const std::string_view target = readName(p, m_end);
+            if (!close || target.empty() || (p < close && !isBlank(*p)))
                 return fail("a malformed processing instruction", lt);
+            if (target == "xml" && (lt != m_begin || !checkDeclaration(p, close)))
+                return fail("a malformed or misplaced XML declaration", lt);
             m_pos = close + 2;
         } else if (markup.substr(0, 4) == "<!--") {
             // "--" may only end a comment.
@@ -462,20 +542,6 @@ bool XmlScanner::readTag()
     return left(m_pos) >= 2 && m_pos[1] == '/' ? readEndTag() : readStartTag();
 }
 
-namespace {
-
-std::string_view readName(const char *&p, const char *end)
-{
-    const char *from = p;
-    if (p == end || !isNameStart(*p))
-        return {};
-    ++p;
-    while (p < end && is(*p, NameChar))
-        ++p;
-    return std::string_view(from, size_t(p - from));
-}
-
-} // namespace
 
 bool XmlScanner::readStartTag()
 {
