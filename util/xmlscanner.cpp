@@ -4,7 +4,7 @@
 
 namespace {
 
-enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8, TextSpecial = 16 };
+enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8, TextSpecial = 16, TextStop = 32 };
 
 // Bytes from 0x80 on are taken as name characters: the document is valid
 // UTF-8 by then, and names only need to match other names byte for byte.
@@ -21,7 +21,8 @@ struct CharTable {
             classes[c] = uchar((blank ? Blank : 0) | (start ? NameStart | NameChar : 0)
                                | ((c >= '0' && c <= '9') || c == '-' || c == '.' ? NameChar : 0)
                                | (blank || c == '&' || c == '<' ? Special : 0)
-                               | (c == '&' || c == '\r' || c == '>' ? TextSpecial : 0));
+                               | (c == '&' || c == '\r' || c == '>' ? TextSpecial | TextStop : 0)
+                               | (c == '<' ? TextStop : 0));
         }
         classes[' '] &= uchar(~Special);
     }
@@ -172,25 +173,36 @@ bool utf16ToUtf8(const QByteArray &document, QByteArray *utf8)
     return true;
 }
 
+std::string_view readPrefixedName(const char *&p, const char *end, const char *from)
+{
+    ++p; // the colon
+    if (p == end || !isNameStart(*p)) {
+        p = from;
+        return {};
+    }
+    ++p;
+    while (p < end && is(*p, NameChar))
+        ++p;
+    if (p < end && *p == ':') { // a second colon
+        p = from;
+        return {};
+    }
+    return std::string_view(from, size_t(p - from));
+}
+
 // A name with at most one prefix ("x:row"), as namespaces want names to be;
 // empty, with p where it was, when there is none.
-std::string_view readName(const char *&p, const char *end)
+inline std::string_view readName(const char *&p, const char *end)
 {
     const char *from = p;
-    for (int part = 0; part < 2; ++part) {
-        if (p == end || !isNameStart(*p)) {
-            p = from;
-            return {};
-        }
+    if (p == end || !isNameStart(*p))
+        return {};
+    ++p;
+    while (p < end && is(*p, NameChar))
         ++p;
-        while (p < end && is(*p, NameChar))
-            ++p;
-        if (p == end || *p != ':')
-            return std::string_view(from, size_t(p - from));
-        ++p;
-    }
-    p = from; // a second colon
-    return {};
+    if (p < end && *p == ':')
+        return readPrefixedName(p, end, from);
+    return std::string_view(from, size_t(p - from));
 }
 
 // The pseudo-attributes of an XML declaration, from after "<?xml" to its
@@ -323,8 +335,8 @@ bool XmlScanner::next()
         return false;
     if (m_emptyElement) {
         m_emptyElement = false;
-        m_open.pop_back();
-        m_rootSeen = m_rootSeen || m_open.empty();
+        --m_depth;
+        m_rootSeen = m_rootSeen || m_depth == 0;
         m_token = Token::End;
         return true;
     }
@@ -350,21 +362,37 @@ bool XmlScanner::readText(std::string_view *text)
     if (m_token != Token::Start)
         return false;
     if (!m_emptyElement) {
-        // Most elements hold plain text and then their end tag: a view into
-        // the document, no copy.
-        const auto *lt = static_cast<const char *>(std::memchr(m_pos, '<', size_t(left(m_pos))));
-        if (lt && left(lt) >= 2 && lt[1] == '/') {
-            const char *p = m_pos;
-            while (p < lt && *p != '&' && *p != '\r' && *p != '>')
+        // Most elements hold text, maybe with references, and then their end
+        // tag: read in one pass, and when there was nothing to replace the
+        // text is a view into the document.
+        const char *p = m_pos;
+        const char *run = p;
+        m_text.clear();
+        bool copied = false;
+        for (;;) {
+            while (p < m_end && !is(*p, TextStop))
                 ++p;
-            if (p == lt) {
-                const char *from = m_pos;
-                m_pos = lt;
+            if (p < m_end && *p == '&') {
+                m_text.append(run, size_t(p - run));
+                if (!decodeReference(p, m_end, &m_text))
+                    return false;
+                copied = true;
+                run = p;
+                continue;
+            }
+            if (p < m_end && *p == '<' && left(p) >= 2 && p[1] == '/') {
+                m_pos = p;
                 if (!readEndTag())
                     return false;
-                *text = std::string_view(from, size_t(lt - from));
+                if (!copied) {
+                    *text = std::string_view(run, size_t(p - run));
+                } else {
+                    m_text.append(run, size_t(p - run));
+                    *text = m_text;
+                }
                 return true;
             }
+            break; // markup inside, a line end or '>': read the long way
         }
     }
     m_text.clear();
@@ -383,7 +411,7 @@ bool XmlScanner::readContent(std::string *sink)
 {
     if (m_emptyElement)
         return next();
-    const size_t depth = m_open.size();
+    const int depth = m_depth;
     for (;;) {
         if (!scanToTag(sink))
             return false;
@@ -393,8 +421,8 @@ bool XmlScanner::readContent(std::string *sink)
             return false;
         if (m_token == Token::Start && m_emptyElement) {
             m_emptyElement = false;
-            m_open.pop_back();
-        } else if (m_token == Token::End && m_open.size() < depth) {
+            --m_depth;
+        } else if (m_token == Token::End && m_depth < depth) {
             return true;
         }
     }
@@ -552,7 +580,7 @@ bool XmlScanner::readStartTag()
         return fail("a '<' that starts no tag", tag);
     if (isOutsideRoot() && m_rootSeen)
         return fail("a second root element", tag);
-    if (m_open.size() >= size_t(MAX_DEPTH))
+    if (m_depth == MAX_DEPTH)
         return fail("elements nested too deep", tag);
     m_attributeCount = 0;
     m_attributeText.clear();
@@ -580,7 +608,7 @@ bool XmlScanner::readStartTag()
             return false;
     }
     m_pos = p;
-    m_open.push_back(name);
+    m_open[size_t(m_depth++)] = name;
     m_name = name;
     m_localName = localPart(name);
     m_token = Token::Start;
@@ -648,16 +676,21 @@ bool XmlScanner::readEndTag()
     if (isOutsideRoot())
         return fail("an end tag that closes no open element", tag);
     // The only name that may follow is the open element's.
-    const std::string_view name = m_open.back();
-    if (left(p) <= int(name.size()) || std::memcmp(p, name.data(), name.size()) != 0 || is(p[name.size()], NameChar))
+    const std::string_view name = m_open[size_t(m_depth - 1)];
+    if (left(p) <= int(name.size()))
         return fail("an end tag that closes no open element", tag);
-    p += name.size();
+    for (const char c : name) {
+        if (*p++ != c)
+            return fail("an end tag that closes no open element", tag);
+    }
+    if (is(*p, NameChar) || *p == ':')
+        return fail("an end tag that closes no open element", tag);
     while (p < m_end && isBlank(*p))
         ++p;
     if (p == m_end || *p != '>')
         return fail("a malformed end tag", tag);
-    m_open.pop_back();
-    m_rootSeen = m_rootSeen || m_open.empty();
+    --m_depth;
+    m_rootSeen = m_rootSeen || m_depth == 0;
     m_pos = p + 1;
     m_name = name;
     m_localName = localPart(name);

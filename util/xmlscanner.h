@@ -24,7 +24,6 @@
 #include <string>
 #include <array>
 #include <string_view>
-#include <vector>
 
 class XmlScanner
 {
@@ -97,7 +96,7 @@ private:
     bool readContent(std::string *sink);
     bool checkText(const char *from, const char *to, std::string *sink);
     bool decodeReference(const char *&p, const char *to, std::string *out);
-    bool isOutsideRoot() const { return m_open.empty(); }
+    bool isOutsideRoot() const { return m_depth == 0; }
     int left(const char *p) const { return int(m_end - p); }
 
     QByteArray m_converted; // the document as UTF-8, when it came as UTF-16
@@ -107,7 +106,8 @@ private:
     Token m_token = Token::None;
     bool m_emptyElement = false; // the start tag just read ended with "/>"
     bool m_rootSeen = false;
-    std::vector<std::string_view> m_open; // names of the open elements
+    std::array<std::string_view, MAX_DEPTH> m_open; // names of the open elements
+    int m_depth = 0;
     std::string_view m_name;
     std::string_view m_localName;
     std::array<Attribute, MAX_ATTRIBUTES> m_attributes;
