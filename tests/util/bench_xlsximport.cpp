@@ -1,9 +1,9 @@
 // Imports a large workbook written by openpyxl and times it against a floor,
 // inflating every part of the same file with zlib in this process: the
 // import has to do that much and should cost no more than 8 times it. Also
-// times openpyxl's own read-only load of the file, and shows the memory the reader
-// holds for a full and for a sparse sheet of the same extent, and the peak
-// memory of importing small workbooks that ask for gigabytes, each in a
+// times openpyxl's own read-only load of the file, and shows the memory the
+// reader holds for a full and for a sparse sheet of the same extent, and the
+// peak memory of importing small workbooks that ask for gigabytes, each in a
 // process of its own.
 //
 //   bench_xlsximport [ROWS [COLUMNS]]     (default 10000 x 20)
@@ -171,7 +171,8 @@ int main(int argc, char **argv)
     }
 
     // Floor and import taken in turns, so that a machine busy with other
-    // work weighs on both alike; the ratio is the median of the rounds'.
+    // work weighs on both alike; the ratio printed is the median of the
+    // rounds' ratios.
     const QVector<DeflatedPart> parts = deflatedParts(full);
     const double readMs = TestSupport::medianMs([&] { XlsxReader(full).sheet(0); });
     QVector<double> floors;
