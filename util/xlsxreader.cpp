@@ -412,18 +412,26 @@ QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, const QVector<in
     slot.reserve(columnNumbers.size());
     for (int i = 0; i < columnNumbers.size(); ++i) {
         slot.insert(columnNumbers.at(i), i);
-        QStringList &list = result[i];
-        list.reserve(rows);
-        for (int r = 0; r < rows; ++r)
-            list.append(blank);
+        result[i].reserve(rows);
     }
+    // The cells come in row order, so each list grows at its end: blanks
+    // up to a cell's row, then its text.
+    const auto fillTo = [&blank](QStringList &list, int size) {
+        while (list.size() < size)
+            list.append(blank);
+    };
     for (const Cell &c : m_cells) {
         if (c.row < fromRow || c.row > toRow)
             continue;
         const auto it = slot.constFind(c.column);
-        if (it != slot.constEnd())
-            result[it.value()][c.row - fromRow] = c.text;
+        if (it == slot.constEnd())
+            continue;
+        QStringList &list = result[it.value()];
+        fillTo(list, c.row - fromRow);
+        list.append(c.text);
     }
+    for (QStringList &list : result)
+        fillTo(list, rows);
     return result;
 }
 

@@ -80,6 +80,10 @@ private slots:
             QVERIFY(book.sheet(index).isEmpty());
             QVERIFY(!book.sheet(index).isReadable());
         }
+        // Shorter than the package's directory says: its checksum unchecked.
+        XlsxReader shortPart(fixture("shortpart.xlsx"));
+        QCOMPARE(shortPart.sheetCount(), 1);
+        QVERIFY(!shortPart.sheet(0).isReadable());
     }
 
     // Any byte of a real workbook damaged: every read returns, and a sheet
