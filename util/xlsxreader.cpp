@@ -696,7 +696,7 @@ bool XlsxReader::readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector
             column = c;
             if (isInline && type == CellType::InlineString) {
                 if (!inlineText.isEmpty())
-                    sheet->m_cells.push_back({r, c, inlineText});
+                    sheet->m_cells.push_back({r, c, std::move(inlineText)});
             } else if (isInline) {
                 const QByteArray utf8 = inlineText.toUtf8();
                 if (!utf8.isEmpty())
