@@ -10,7 +10,8 @@ enum CharClass : uchar { Blank = 1, NameStart = 2, NameChar = 4, Special = 8, Te
 // UTF-8 by then, and names only need to match other names byte for byte.
 // The colon only separates a prefix (readName()).
 // Special are the bytes an attribute value cannot hold as they are,
-// TextSpecial those of character data.
+// TextSpecial those character data cannot, TextStop those and the '<' that
+// ends it.
 struct CharTable {
     uchar classes[256] = {};
     constexpr CharTable()
