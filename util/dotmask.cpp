@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int WORD_BITS = 64;
+constexpr QRgb WHITE = 0x00FFFFFFu;
 
 int wordsFor(int bits)
 {
@@ -72,6 +73,7 @@ DotMask DotMask::fromImage(const QImage &image, Rule rule)
     std::vector<QRgb> converted(direct ? 0 : std::size_t(w));
     const int channelMax = rule.channelMax;
     const int sumMax = rule.sumMax;
+    const bool whiteIsDot = channelMax >= 255 && sumMax >= 3 * 255;
     uchar flags[WORD_BITS];
     for (int y = 0; y < mask.m_height; ++y) {
         const QRgb *pixels;
@@ -85,6 +87,14 @@ DotMask DotMask::fromImage(const QImage &image, Rule rule)
         for (int x0 = 0; x0 < w; x0 += WORD_BITS) {
             const int n = std::min(WORD_BITS, w - x0);
             const QRgb *p = pixels + x0;
+            // Most of a label is white paper: a white stretch is decided at once.
+            QRgb all = 0xFFFFFFFFu;
+            for (int i = 0; i < n; ++i)
+                all &= p[i];
+            if ((all & WHITE) == WHITE) {
+                out[x0 / WORD_BITS] = whiteIsDot ? ~quint64(0) >> (WORD_BITS - n) : 0;
+                continue;
+            }
             // Flags first and packing after keep the pixel loop free of
             // dependencies between pixels.
             for (int i = 0; i < n; ++i) {

@@ -58,6 +58,13 @@ private slots:
             QCOMPARE(picture(DotMask::fromImage(image, {254, 765})), QStringList{"######."});
         }
         QCOMPARE(DotMask::fromImage(QImage(), BLACK).isEmpty(), true);
+        // A rule that takes white paper for dots: white stretches are all dots, and none past the edge.
+        QImage white(70, 1, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        const DotMask all = DotMask::fromImage(white, {255, 765});
+        QCOMPARE(all.bits(0, 0), ~quint64(0));
+        QCOMPARE(all.bits(0, 64), quint64(0x3F));
+        QCOMPARE(DotMask::fromImage(white, {254, 765}).rowHasDot(0), false);
     }
 
     void bitsReadAcrossWordsAndEdges()
