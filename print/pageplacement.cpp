@@ -110,25 +110,18 @@ PagePlacement::Frame PagePlacement::encodeGen1(int type, const QImage &page, con
         return frame;
     frame.position = gen1Position(type, model, dx, dy, dpi);
     const QPoint at = frame.position;
+    // A quarter turn only moves pixels, so the page's dots are found once
+    // and turned. Other angles blend neighbouring pixels: the dots are those
+    // of the turned picture.
     const int turn = ((model.angle % 360) + 360) % 360;
-    if (turn % 90 != 0) {
-        // Turning by other angles blends neighbouring pixels: the dots are
-        // those of the turned picture.
-        const QImage image = rotated(page, model.angle);
-        if (type == 1)
-            frame.bytes = PrinterProtocol::packPrintV10(test, image, at.x(), at.y(), frame.dots);
-        else
-            frame.bytes = PrinterProtocol::packPrint(test, image, at.x(), at.y(), frame.dots);
-        return frame;
-    }
-    // A quarter turn only moves pixels, so the dots are found once and turned.
-    if (type == 1) {
-        const DotMask dots = DotMask::fromImage(page, PrinterProtocol::V10_DOTS).turned(turn / 90);
+    const bool quarter = turn % 90 == 0;
+    const QImage image = quarter ? page : rotated(page, model.angle);
+    const DotMask::Rule rule = type == 1 ? PrinterProtocol::V10_DOTS : PrinterProtocol::DOTS;
+    const DotMask dots = DotMask::fromImage(image, rule).turned(quarter ? turn / 90 : 0);
+    if (type == 1)
         frame.bytes = PrinterProtocol::packPrintV10(test, dots, at.x(), at.y(), frame.dots);
-    } else {
-        const DotMask dots = DotMask::fromImage(page, PrinterProtocol::DOTS).turned(turn / 90);
+    else
         frame.bytes = PrinterProtocol::packPrint(test, dots, at.x(), at.y(), frame.dots);
-    }
     return frame;
 }
 

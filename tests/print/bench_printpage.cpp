@@ -2,14 +2,16 @@
 //
 //   bench_printpage [rows]          (rows of the long job, default 1000)
 //
-// The first half times the road of one page for a built-in template at 300 dpi: the
-// row filled in, the page rendered, placed, turned and encoded, for each
-// printer type, each round paired with a floor measured in the same process
-// (the page converted to Format_Mono), and tells the system CPU time's share
-// of the road: what allocating and faulting in page buffers costs. The second half runs a whole job of that many rows through a real
-// print preview, the printer's replies answered at once and the pause
-// shortened, and samples the resident memory every hundred pages: one scene
-// is refilled per page, so it must stay flat.
+// The first half times the road of one page for a built-in template at 300
+// dpi (the row filled in, the page rendered, placed, turned and encoded) for
+// each printer type, each round paired with a floor measured in the same
+// process: the same page as ARGB32 converted to Format_Mono. It prints each
+// road as a multiple of the floor beside its goal, and the share of the
+// road's CPU time spent in the system, which is what allocating and faulting
+// in page buffers costs. The second half runs a whole job of that many rows
+// through a real print preview, the printer's replies answered at once and
+// the pause shortened, and samples the resident memory every hundred pages:
+// one scene is refilled per page, so it must stay flat.
 
 #include "print/pageplacement.h"
 #include "print/pagescene.h"

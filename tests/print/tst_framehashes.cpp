@@ -115,7 +115,8 @@ void TestFrameHashes::framesOfBuiltInTemplates()
             for (const QByteArray &frame : PagePlacement::encodeBands(image, placed, road.dx, 0, DPI))
                 bytes += frame;
         } else {
-            const PagePlacement::Frame frame = PagePlacement::encodeGen1(road.type, image, placed, road.dx, 0, false, DPI);
+            const PagePlacement::Frame frame =
+                PagePlacement::encodeGen1(road.type, image, placed, road.dx, 0, false, DPI);
             bytes = frame.bytes;
             dots = frame.dots;
         }
