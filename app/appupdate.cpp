@@ -12,6 +12,7 @@
 namespace {
 
 const char READ_FAILED[] = "升级文件读取失败";
+const char SEND_FAILED[] = "升级文件发送失败，请检查打印机连接";
 
 } // namespace
 
@@ -58,6 +59,13 @@ QByteArray AppUpdate::readFirmware(const QString &path)
 
 void AppUpdate::updateAnswered()
 {
+    setState(State::Ready);
+}
+
+void AppUpdate::updateNotSent()
+{
+    qWarning().noquote() << SEND_FAILED;
+    TextUtil::showError(QString::fromUtf8(SEND_FAILED));
     setState(State::Ready);
 }
 

@@ -12,8 +12,9 @@ class AppUpdate;
 // The firmware update dialog: the user picks a firmware file and the printer
 // program it replaces; the dialog packs the whole file into one firmware
 // frame and hands it on with sigUpdateHardWare. Until the printer's status
-// reply is announced with updateAnswered(), 升级 stays disabled, so an image
-// is never sent twice by accident.
+// reply is announced with updateAnswered(), or the frame is reported unsent
+// with updateNotSent(), 升级 stays disabled, so an image is never sent twice
+// by accident.
 class AppUpdate : public FramelessDialog
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
 public slots:
     // The printer answered the image last sent.
     void updateAnswered();
+    // The frame last handed on could not be written to the printer.
+    void updateNotSent();
     // Escape closes the dialog like its close button.
     void reject() override;
 

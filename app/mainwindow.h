@@ -25,6 +25,7 @@ class AppUpdate;
 class ComManager;
 class HardVersionQuery;
 class HelpDocDlg;
+class PrintJobKeeper;
 class PrintPreview;
 struct PrintParameterChoices;
 class QAction;
@@ -160,8 +161,13 @@ private:
     void onImportExcelFinished(const QMap<QString, QStringList> &data);
     void openPrintPreview();
     void connectPrintPreview(PrintPreview *preview);
+    // A preview's handshake, sent once no closed preview's page is at the
+    // printer any more.
+    void startPreviewHandshake(PrintPreview *preview);
 
     ComManager *comManager = nullptr;
+    // The jobs of closed previews whose last page is still at the printer.
+    PrintJobKeeper *jobKeeper = nullptr;
     uchar printerState = 0;
     bool dialogBusy = false;
     // The preview opened from the print page, while it is open.
@@ -245,9 +251,13 @@ private:
     void connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed);
     // A closed preview (of the print page or the API) is let go: its
     // connections to the link and the window are cut, it is deleted later,
-    // and the window is free for the next one.
-    void releasePreview(PrintPreview *preview);
+    // and the window is free for the next one. A page of its job still at
+    // the printer is kept to be recorded and charged as the preview's own.
+    void releasePreview(PrintPreview *preview, bool api);
     void onApiPageInkConsumed(unsigned int inkDots);
+    // The link is gone: an API job ends and its preview closes, so the API
+    // is free when the link comes back.
+    void endApiJobOnLinkLoss();
 
     bool apiDialogBusy() const override;
     uchar apiPrinterState() const override;

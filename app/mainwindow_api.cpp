@@ -4,6 +4,8 @@
 
 #include "app/mainwindow.h"
 
+#include "print/printjob.h"
+#include "print/printjobkeeper.h"
 #include "print/printpreview.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
@@ -75,7 +77,7 @@ void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QS
 void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed)
 {
     connect(preview, &PrintPreview::sigPrint, comManager, &ComManager::sendOriginalMsg);
-    connect(preview, &PrintPreview::sigHandShake, comManager, &ComManager::startHandHake);
+    connect(preview, &PrintPreview::sigHandShake, this, [this, preview] { startPreviewHandshake(preview); });
     connect(preview, &PrintPreview::sigStopPrint, comManager, &ComManager::stopPrint);
     connect(comManager, &ComManager::onReceiveHandshake, preview, &PrintPreview::receiveHandShake);
     connect(comManager, &ComManager::onReceivePrint, preview, &PrintPreview::receivePrint);
@@ -83,7 +85,7 @@ void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> 
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onApiPageInkConsumed);
     connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview, jobClosed] {
         const std::function<void()> notice = jobClosed; // the connection goes below
-        releasePreview(preview);
+        releasePreview(preview, true);
         if (apiPreview == preview)
             apiPreview = nullptr;
         qDebug() << "PrinterDialog::dialogClosed";
@@ -91,7 +93,7 @@ void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> 
     });
 }
 
-void MainWindow::releasePreview(PrintPreview *preview)
+void MainWindow::releasePreview(PrintPreview *preview, bool api)
 {
     // Still inside the preview's signal: it goes once control is back in the
     // event loop. Its connections to the link and to the window go now, so a
@@ -99,9 +101,33 @@ void MainWindow::releasePreview(PrintPreview *preview)
     // then; Qt's own connections to it (the style sheet's cache among them)
     // stay until it is destroyed.
     disconnect(preview, nullptr, comManager, nullptr);
+    disconnect(comManager, nullptr, preview, nullptr);
     disconnect(preview, nullptr, this, nullptr);
+    if (PrintJob *job = preview->releaseJob()) {
+        // Its page is charged as the preview would have had it charged.
+        if (api)
+            connect(job, &PrintJob::inkConsumed, this, [this](unsigned int dots) { onApiPageInkConsumed(dots); });
+        else
+            connect(job, &PrintJob::inkConsumed, this, &MainWindow::onPrintPageInkConsumed);
+        jobKeeper->keep(job);
+    }
     preview->deleteLater();
     dialogBusy = false;
+}
+
+void MainWindow::startPreviewHandshake(PrintPreview *preview)
+{
+    jobKeeper->whenFree(preview, [this] { comManager->startHandHake(); });
+}
+
+void MainWindow::endApiJobOnLinkLoss()
+{
+    if (!apiPreview)
+        return;
+    // Told before the server goes with the link, so its client still hears
+    // that the job's preview closed.
+    apiPreview->serialDisconnected();
+    apiPreview->close();
 }
 
 void MainWindow::stopApiJob()

@@ -41,7 +41,10 @@ void MainWindow::on_btn_nav_setting_4_clicked()
     }
     auto *dialog = new AppUpdate(this);
     updateDialog = dialog;
-    connect(dialog, &AppUpdate::sigUpdateHardWare, comManager, &ComManager::sendOriginalMsg);
+    connect(dialog, &AppUpdate::sigUpdateHardWare, this, [this, dialog](const QByteArray &frame) {
+        if (!comManager->sendMsg(frame))
+            dialog->updateNotSent();
+    });
     disconnect(updateStatusConnection);
     updateStatusConnection = connect(comManager, &ComManager::onReceiveUpdateStatus, this, &MainWindow::onUpdateStatus);
     const QMetaObject::Connection answered =

@@ -150,7 +150,7 @@ void MainWindow::openPrintPreview()
 void MainWindow::connectPrintPreview(PrintPreview *preview)
 {
     connect(preview, &PrintPreview::sigPrint, comManager, &ComManager::sendOriginalMsg);
-    connect(preview, &PrintPreview::sigHandShake, comManager, &ComManager::startHandHake);
+    connect(preview, &PrintPreview::sigHandShake, this, [this, preview] { startPreviewHandshake(preview); });
     connect(preview, &PrintPreview::sigStopPrint, comManager, &ComManager::stopPrint);
     connect(comManager, &ComManager::serialPortDisconnectError, preview, &PrintPreview::serialDisconnected);
     connect(comManager, &ComManager::tcpSocketReceiveConnectState, preview, &PrintPreview::tcpDisconnected);
@@ -159,5 +159,5 @@ void MainWindow::connectPrintPreview(PrintPreview *preview)
     connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
     connect(comManager, &ComManager::onReceivePrintTest, preview, &PrintPreview::receivePrintTest);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onPrintPageInkConsumed);
-    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview); });
+    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview, false); });
 }

@@ -7,6 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/serialpermission.h"
+#include "print/printjobkeeper.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
 #include "util/constants.h"
@@ -53,6 +54,8 @@ bool MainWindow::initCommunication()
     connectSettingsReplies();
     connect(comManager, &ComManager::onReceiveReadInkbox, this, &MainWindow::onInkBoxRead);
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
+    jobKeeper = new PrintJobKeeper(this);
+    connect(comManager, &ComManager::onReceivePrintNotify, jobKeeper, &PrintJobKeeper::pageNoticed);
     // Queued: the offer's dialogs must not run inside the link's own search
     // for a port to open.
     connect(comManager, &ComManager::serialPortPermissionError, this, &MainWindow::offerPermissionElevation,
@@ -167,6 +170,8 @@ void MainWindow::onInkBoxRead(const stInkbox &reply)
     // ink box answers.
     const bool shaken = printerState != PRINTER_UNCONNECTED;
     if (reply.status != 0) {
+        // The box's count is not to be trusted until block 6 reads well again.
+        PrinterUtil::s_printerSys.remainKnown = false;
         if (shaken)
             setPrinterState(PRINTER_INK_ERROR);
         return;
@@ -187,12 +192,15 @@ void MainWindow::onInkBoxRead(const stInkbox &reply)
             return;
         }
         PrinterUtil::s_printerSys.remainDots = remain;
+        PrinterUtil::s_printerSys.remainKnown = true;
         qInfo().noquote() << QStringLiteral("读取完成:") << int(reply.block) << remain << int(reply.status);
     }
 }
 
 void MainWindow::onSerialLinkLost()
 {
+    PrinterUtil::s_printerSys.remainKnown = false;
+    endApiJobOnLinkLoss();
     setPrinterState(PRINTER_UNCONNECTED);
     setDeviceButtonsEnabled(false);
     qWarning().noquote() << QStringLiteral("串口断开连接->更新打印机连接状态");
@@ -201,9 +209,12 @@ void MainWindow::onSerialLinkLost()
 void MainWindow::onTcpLinkState(const QString &host, int port)
 {
     qDebug() << "tcpSocketReceiveConnectState" << host << port;
+    // The ink box may have changed while the link was down.
+    PrinterUtil::s_printerSys.remainKnown = false;
     // A connection alone proves nothing; the handshake reply does.
     if (!host.isEmpty())
         return;
+    endApiJobOnLinkLoss();
     setPrinterState(PRINTER_UNCONNECTED);
     setDeviceButtonsEnabled(false);
 }

@@ -193,5 +193,10 @@ void MainWindow::on_btn_nav_setting_8_clicked()
         return;
     }
     qInfo().noquote() << QStringLiteral("手动清洗墨盒");
+    // As for a printed page: a count the box never gave is not written to it.
+    if (!PrinterUtil::s_printerSys.remainKnown) {
+        qWarning().noquote() << QStringLiteral("墨量未知，本次清洗不扣除墨量");
+        return;
+    }
     writeInkCharge(InkAccount::chargeCleaning());
 }

@@ -36,6 +36,11 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
             m_source->showPage(m_page);
         printSignal();
     });
+    m_noticeWait.setSingleShot(true);
+    connect(&m_noticeWait, &QTimer::timeout, this, [this] {
+        emit logged(text("第%1页未收到打印结果，打印任务结束").arg(m_out.page + 1));
+        end();
+    });
 }
 
 bool PrintJob::checkPrinterVersion(const QString &version)
@@ -120,6 +125,7 @@ bool PrintJob::start(State first, const QList<int> &pages)
         return false;
     m_pages = pages;
     m_position = 0;
+    m_inkUnknownLogged = false;
     m_page = m_pages.takeFirst() - 1;
     m_state = first;
     m_source->showPage(m_page);
@@ -227,7 +233,14 @@ void PrintJob::pageNoticed(const PrintReceiveModel &model)
         emit logged(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
     } else {
         emit logged(text("第%1页打印成功!").arg(n));
-        emit inkConsumed(m_out.dots, m_out.position);
+        // An ink box whose count was never read (or failed its check) must
+        // not be written with a count taken from nothing.
+        if (PrinterUtil::s_printerSys.remainKnown) {
+            emit inkConsumed(m_out.dots, m_out.position);
+        } else if (!m_inkUnknownLogged) {
+            m_inkUnknownLogged = true;
+            qWarning().noquote() << text("墨量未知，本次打印不扣除墨量");
+        }
         if (!PrintRecord::insertTable(m_out.templateName, m_out.templateType))
             TextUtil::showError(text("打印记录失败"));
     }
@@ -240,7 +253,7 @@ void PrintJob::continueJob()
         m_state = State::Idle;
         emit logged(text("打印任务结束!"));
         emit lastPageDone();
-        emit pageEditable(true);
+        end();
         return;
     }
     if (isPrinting()) {
@@ -253,13 +266,15 @@ void PrintJob::continueJob()
     }
     m_state = State::Idle;
     emit logged(text("打印取消!"));
-    emit pageEditable(true);
+    end();
 }
 
 void PrintJob::end()
 {
     m_state = State::Idle;
+    m_noticeWait.stop();
     emit pageEditable(true);
+    emit finished();
 }
 
 // ---------------------------------------------------------------------------
@@ -269,7 +284,7 @@ void PrintJob::cancel(Canceller by)
 {
     switch (m_state) {
     case State::AwaitingHandshake:
-        m_state = State::Idle;
+        end();
         break;
     case State::PagePending:
         m_state = State::CancelledPending;
@@ -288,16 +303,37 @@ void PrintJob::cancel(Canceller by)
 void PrintJob::stop()
 {
     emit stopRequested();
-    m_pause.stop();
-    m_pages.clear();
-    end();
+    awaitPageOut();
     emit logged(text("紧急终止打印"));
 }
 
 void PrintJob::linkLost()
 {
     emit logged(text("与打印机断开连接，请检查"));
-    m_pause.stop();
     m_linked = false;
-    end();
+    awaitPageOut();
+}
+
+bool PrintJob::release()
+{
+    m_source = nullptr;
+    return awaitPageOut();
+}
+
+bool PrintJob::awaitPageOut()
+{
+    m_pause.stop();
+    m_pages.clear();
+    if (m_state != State::PageOut && m_state != State::CancelledOut) {
+        // A test page is not recorded: its reply need not be awaited.
+        end();
+        return false;
+    }
+    // The page may well be printed: its notice writes its record row and
+    // charges its ink, if it comes in time.
+    m_state = State::CancelledOut;
+    if (!m_noticeWait.isActive())
+        m_noticeWait.start(Seams::noticeWaitMs());
+    emit pageEditable(true);
+    return true;
 }

@@ -11,10 +11,13 @@
 // the printer type) and ends with the printer's test-page reply.
 //
 // Replies carry no job identity, so each is taken only in the state that
-// waits for it. A cancel lets the page scheduled or out finish; an emergency
-// stop and a lost link end everything at once, and after a lost link the job
-// is refused for good. A pause still running when the job is destroyed does
-// nothing.
+// waits for it. A cancel lets the page scheduled or out finish. An emergency
+// stop, a lost link and the window's closing send nothing more, but a page
+// already at the printer is still awaited, for at most Seams::noticeWaitMs(),
+// so that its notice is recorded and its ink charged; after a lost link the
+// job is refused for good. A job released by its closing window goes on
+// without it for that page alone. A pause still running when the job is
+// destroyed does nothing.
 
 #include "model/replymodels.h"
 #include "print/pagesource.h"
@@ -40,6 +43,8 @@ public:
         // Cancelled while a page was scheduled or out: that page still
         // prints, then the job ends.
         CancelledPending,
+        // Also a page out after a stop, a lost link or a release, awaited
+        // for a bounded time.
         CancelledOut,
         TestPagePending,
         // The test page was sent; the printer's test-page reply is awaited.
@@ -65,11 +70,15 @@ public:
     enum class Canceller { User, Api };
     // The page scheduled or out still prints; its notice ends the job.
     void cancel(Canceller by);
-    // The printer is told to stop at once; nothing is out any more and
-    // nothing scheduled goes.
+    // The printer is told to stop at once; nothing scheduled goes, and the
+    // page out, if any, is awaited as the job's last.
     void stop();
-    // Ends every job now; isLinked() is false from then on.
+    // As stop, without telling the printer; isLinked() is false from then on.
     void linkLost();
+    // The page source is gone: nothing is shown or sent any more. True when
+    // a page is still out and the job goes on until its notice (or the end
+    // of the wait); finished() then tells its end.
+    bool release();
 
     // The printer's replies.
     void handshakeReceived(const HandshakeReceiveModel &model);
@@ -99,6 +108,8 @@ signals:
     void pageEditable(bool editable);
     // The job's last page is done with (a cancel during it included).
     void lastPageDone();
+    // Back to idle, however the job ended.
+    void finished();
 
 private:
     bool start(State first, const QList<int> &pages);
@@ -109,6 +120,9 @@ private:
     void continueJob();
     // Back to idle with the page editable again.
     void end();
+    // Nothing more is sent; a page out is awaited for a bounded time. True
+    // when one is.
+    bool awaitPageOut();
 
     PageSource *m_source;
     State m_state = State::Idle;
@@ -128,4 +142,8 @@ private:
         QString templateType;
     } m_out;
     QTimer m_pause;
+    // How long a page out is awaited once nothing follows it.
+    QTimer m_noticeWait;
+    // A page charged nothing for want of a known ink quantity was logged.
+    bool m_inkUnknownLogged = false;
 };

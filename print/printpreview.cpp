@@ -123,6 +123,11 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
                              static_cast<QObject *>(ui->edit_offset_bottom)})
         control->installEventFilter(this);
 
+    createJob();
+}
+
+void PrintPreview::createJob()
+{
     // A child of the window: a pause still running when it is destroyed does nothing.
     job = new PrintJob(this, this);
     connect(job, &PrintJob::handshakeRequested, this, &PrintPreview::sigHandShake);
@@ -468,6 +473,18 @@ void PrintPreview::on_btn_cancel_clicked()
 void PrintPreview::onApiStopPrint()
 {
     job->cancel(PrintJob::Canceller::Api);
+}
+
+PrintJob *PrintPreview::releaseJob()
+{
+    if (!job->release())
+        return nullptr;
+    PrintJob *released = job;
+    released->disconnect(this);
+    released->setParent(nullptr);
+    // Whatever still reaches the closed window meets a job of its own.
+    createJob();
+    return released;
 }
 
 void PrintPreview::on_btn_stop_clicked()

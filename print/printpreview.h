@@ -47,6 +47,11 @@ public:
     bool onApiPrint(QString &code);
     // Ends the job after the page in progress; nothing is sent to the printer.
     void onApiStopPrint();
+    // For the shell, once the window has closed: the job stops sending. When
+    // a page of it is still at the printer, the job goes on without the
+    // window until that page's notice and is returned, no longer the
+    // window's (PrintJob::release); null otherwise.
+    PrintJob *releaseJob();
 
     void initView();
     void setDynamicData();
@@ -133,6 +138,8 @@ private:
     // placement saved, the page rebuilt; false when the range is wrong.
     bool prepareJob(QList<int> *pages);
     void scrollToolsToBottom();
+    // A new job of this window, its signals shown and passed on.
+    void createJob();
 
     WindowDrag titleDrag;
     TemplateModel templateModel;

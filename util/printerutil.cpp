@@ -13,6 +13,7 @@ void PrinterUtil::reset()
     s_printerSys.model = 0;
     s_printerSys.inkboxSerial.clear();
     s_printerSys.remainDots = 0;
+    s_printerSys.remainKnown = false;
     s_printerSetting = PrinterSettingInfo();
     s_printerHardVersion = PrinterHardVerInfo();
 }

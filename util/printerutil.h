@@ -14,6 +14,9 @@ struct PrinterSysInfo {
     quint8 model = 0;
     QString inkboxSerial; // ink-box block 5
     quint32 remainDots = 0; // remaining ink, in dots
+    // Whether remainDots came from the ink box: a block 6 that passed its
+    // check since the link opened, and no failed ink-box read after it.
+    bool remainKnown = false;
     // The printer's network settings as shown.
     QString ip;
     QString mask;

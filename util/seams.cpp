@@ -29,6 +29,7 @@ struct Handlers {
     PrivilegedHandler privileged;
     UrlOpenerHandler urlOpener;
     int jobPauseMs = 0;
+    int noticeWaitMs = 0;
 };
 
 Handlers &handlers()
@@ -202,6 +203,13 @@ int jobPauseMs()
 }
 
 void setJobPauseMs(int ms) { handlers().jobPauseMs = ms; }
+
+int noticeWaitMs()
+{
+    return handlers().noticeWaitMs > 0 ? handlers().noticeWaitMs : NOTICE_WAIT_MS;
+}
+
+void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
 
 bool openUrl(const QUrl &url)
 {

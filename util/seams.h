@@ -106,6 +106,13 @@ constexpr int JOB_PAUSE_MS = 1000;
 int jobPauseMs();
 void setJobPauseMs(int ms);
 
+// How long a print job that sends nothing more (stopped, cut off from the
+// printer or without its window) still waits for the notice of the page it
+// sent last. Tests shorten it; 0 or less restores the real 10000 ms.
+constexpr int NOTICE_WAIT_MS = 10000;
+int noticeWaitMs();
+void setNoticeWaitMs(int ms);
+
 // Opens url with the desktop's default program (the user manual in a PDF
 // viewer); true when the desktop took it. Tests record the URL instead.
 using UrlOpenerHandler = std::function<bool(const QUrl &url)>;

@@ -1,10 +1,12 @@
 // The local API served by the main window, end to end: a client written from
 // the message tables prints rows through the window to the fake printer,
 // stops a job, is evicted, outlives a printer that goes and comes back; the
-// ink each API page costs reaches the ink box.
+// ink each API page costs reaches the ink box, and a page at the printer when
+// its window goes is still recorded and charged.
 
 #include "app/mainwindow.h"
 #include "print/printpreview.h"
+#include "print/printrecord.h"
 #include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/printedpage.h"
@@ -13,6 +15,7 @@
 #include "util/printerutil.h"
 #include "util/seams.h"
 
+#include <QAbstractButton>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtTest>
@@ -31,6 +34,12 @@ constexpr quint32 INK_AT_START = 5000000; // the fake printer's block 6
 QString status(int id, int seq, const char *code)
 {
     return QStringLiteral(R"({"code":"%1","resquestId":%2,"seq":%3})").arg(QLatin1String(code)).arg(id).arg(seq);
+}
+
+// Ink-box block 6 holding v: v, ~v, v big-endian, then 06 F9 06 F9.
+QString inkBlock(quint32 v)
+{
+    return QString::asprintf("%08x%08x%08x06f906f9", v, ~v, v);
 }
 
 QString printRequest(int seq, int rows)
@@ -125,9 +134,8 @@ private slots:
             QCOMPARE(TestSupport::zbarDecode(pages.at(i).pageImage(TextUtil::mm2px(221 - 15, 300), size), 20),
                      QStringList{QStringLiteral("N-%1").arg(i + 1)});
         }
-        // Block 6: v, ~v, v big-endian, then 06 F9 06 F9.
         const quint32 left = INK_AT_START - dots;
-        QTRY_COMPARE(t->printer->block(6), QString::asprintf("%08x%08x%08x06f906f9", left, ~left, left));
+        QTRY_COMPARE(t->printer->block(6), inkBlock(left));
         QTRY_COMPARE(PrinterUtil::s_printerSys.remainDots, left);
         QVERIFY(t->log.contains(QStringLiteral("consumInkDots :%1").arg(pages.last().dots)));
     }
@@ -182,6 +190,98 @@ private slots:
         auto again = welcomed();
         QVERIFY(again->sendText(QStringLiteral(R"({"requestId":10,"seq":5})")));
         QVERIFY(again->expectText().contains(LABEL));
+    }
+
+    // The page at the printer when its window goes is still recorded and
+    // charged; no page follows it.
+    void aPageOutOutlivesItsWindow_data()
+    {
+        QTest::addColumn<QString>("closer");
+        QTest::addColumn<QString>("clientHears");
+        QTest::newRow("client evicted") << "evict" << "<closed 1000>";
+        QTest::newRow("window closed") << "btn_close" << status(12, 21, "11000");
+        QTest::newRow("emergency stop") << "btn_stop" << status(12, 21, "11000");
+    }
+
+    void aPageOutOutlivesItsWindow()
+    {
+        QFETCH(QString, closer);
+        QFETCH(QString, clientHears);
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(t->printer->set({{"notifyDelayMs", 1000}}));
+        t->printer->clear();
+        const qint64 before = PrintRecord::getTableDataCount();
+        QVERIFY(client->sendText(printRequest(21, 3)));
+        QCOMPARE(client->expectText(), status(12, 21, "00000"));
+        QTRY_COMPARE(printedPages().size(), 1);
+        auto evictor = closer == "evict" ? welcomed() : nullptr;
+        if (evictor) // its job waits until the page before it is done with
+            QVERIFY(evictor->sendText(printRequest(22, 1)));
+        else
+            TestSupport::child<QAbstractButton>(*t->preview(), closer)->click();
+        QCOMPARE(client->expectTexts(1, 10000), QStringList{clientHears});
+        const int pages = evictor ? 2 : 1;
+        QTRY_COMPARE_WITH_TIMEOUT(PrintRecord::getTableDataCount() - before, qint64(pages), 10000);
+        quint32 dots = 0;
+        for (const TestSupport::PrintedPage &page : printedPages())
+            dots += quint32(page.dots);
+        QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - dots));
+        QTest::qWait(300);
+        QCOMPARE(printedPages().size(), pages);
+        if (evictor)
+            QCOMPARE(t->received(), QList<int>({0x10, 0x11, 0xA1, 0xA006, 0x10, 0x11, 0xA1, 0xA006}));
+    }
+
+    // The link lost mid-job ends the job and closes its preview, so the API
+    // is free when the link comes back.
+    void aJobEndsWithTheLink()
+    {
+        Seams::setNoticeWaitMs(500);
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(startStalledJob(*client, 5, 3));
+        QTRY_COMPARE(printedPages().size(), 1);
+        QVERIFY(t->printer->disconnectClient());
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 5, "11000"), "<closed 1001>"}));
+        t->pressIndicator();
+        QTRY_COMPARE(t->indicator(), CONNECTED);
+        auto again = welcomed();
+        QVERIFY(again->sendText(QStringLiteral(R"({"requestId":13,"seq":6})")));
+        QCOMPARE(again->expectText(), status(13, 6, "11000"));
+        QVERIFY(again->sendText(printRequest(7, 2)));
+        QCOMPARE(again->expectTexts(2, 20000), QStringList({status(12, 7, "00000"), status(12, 7, "11000")}));
+        QCOMPARE(printedPages().size(), 2);
+    }
+
+    // While the ink box's count is unknown (no block 6 passed its check since
+    // the link opened, or a read of it failed), printed pages write nothing
+    // to the box; a warning says so once per job.
+    void inkOfUnknownCountIsNotCharged_data()
+    {
+        QTest::addColumn<bool>("malformed");
+        QTest::newRow("count failing its check since the link opened") << true;
+        QTest::newRow("read-back failing mid-job") << false;
+    }
+
+    void inkOfUnknownCountIsNotCharged()
+    {
+        QFETCH(bool, malformed);
+        QVERIFY(connectWindow());
+        const QString bad = QStringLiteral("00000100000000000000000006f906f9");
+        if (malformed) {
+            QVERIFY(t->printer->set({{"blocks", QJsonObject{{"6", bad}}}}) && t->printer->disconnectClient());
+            QTRY_COMPARE(t->indicator(), UNCONNECTED);
+            t->pressIndicator();
+            QTRY_COMPARE(t->indicator(), CONNECTED);
+        } else {
+            QVERIFY(t->printer->fault({{"match", 0xA0}, {"status", 1}}));
+        }
+        auto client = welcomed();
+        QVERIFY(client->sendText(printRequest(31, 2)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 31, "00000"), status(12, 31, "11000")}));
+        QCOMPARE(t->printer->block(6), malformed ? bad : inkBlock(INK_AT_START - quint32(printedPages().first().dots)));
+        QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
     }
 
     // Block 6 that cannot be written is still read back.

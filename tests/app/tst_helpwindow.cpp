@@ -285,6 +285,23 @@ private slots:
         QCOMPARE(m_toasts->toasts().last().color, QStringLiteral("#FF0000"));
     }
 
+    // A frame the link could not write lets the user send again, and says why.
+    void anUnsentUpdateCanBeSentAgain()
+    {
+        auto w = window();
+        help(*w, "btn_nav_setting_4");
+        QPointer<AppUpdate> dialog = topLevel<AppUpdate>();
+        QVERIFY(dialog);
+        const QString image = m_dir->file(QStringLiteral("/firmware.bin"));
+        QVERIFY(writeFile(image, QByteArray(3000, '\x5A')));
+        child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
+        m_printer.reset();
+        QTRY_COMPARE(child(*w, "lb_title_status")->toolTip(), QStringLiteral("请确认连接后点击此处进行重连"));
+        child<QAbstractButton>(*dialog, "btn_update")->click();
+        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("升级文件发送失败，请检查打印机连接")});
+        QVERIFY(child<QAbstractButton>(*dialog, "btn_update")->isEnabled());
+    }
+
     void updateIsRefusedWhileAPrintPreviewIsOpen()
     {
         auto w = window();

@@ -43,6 +43,7 @@ using Rows = QList<QMap<QString, QVariant>>;
 
 const int DPI = 300;
 const int PAUSE_MS = 60;
+const int NOTICE_WAIT_MS = 300;
 const QString NAME = QStringLiteral("测试模板");
 const QString BOX_NAME = QStringLiteral("档案盒标签");
 const QString CODE_TITLE = QStringLiteral("档号");
@@ -188,8 +189,10 @@ void TestPrintJob::init()
     programDir.reset(new TestSupport::TempProgramDir);
     toasts.reset(new TestSupport::ToastRecorder);
     Seams::setJobPauseMs(PAUSE_MS);
+    Seams::setNoticeWaitMs(NOTICE_WAIT_MS);
     TextUtil::PRINTER_DPI = DPI;
     PrinterUtil::s_protocolType = 0;
+    PrinterUtil::s_printerSys.remainKnown = true; // pages are charged
     QVERIFY(JsonUtil::saveTemplate(TestSupport::numberedLabel(NAME), false));
     QVERIFY(JsonUtil::saveTemplate(boxLabel(), false));
 }
@@ -324,8 +327,15 @@ void TestPrintJob::oneStateAtATime_data()
     row("the next page", "print handshake sent notice", S::PagePending);
     row("a test-page reply is no notice", "print handshake sent testReply", S::PageOut);
     row("no start while busy", "print handshake sent cancel refused", S::CancelledOut);
-    row("stopped", "print handshake sent stop", S::Idle);
+    // Nothing more is sent, but the page out is still awaited, for a time.
+    row("stopped", "print handshake sent stop", S::CancelledOut, 1);
+    row("stopped, the page out printed", "print handshake sent stop notice", S::Idle, 1, 3,
+        QStringLiteral("打印任务结束!"));
+    row("stopped, the page out never reported", "print handshake sent stop noticeWait", S::Idle, 1, 3,
+        QStringLiteral("第1页未收到打印结果，打印任务结束"));
     row("link lost", "print handshake lost", S::Idle);
+    row("link lost with a page out", "print handshake sent lost", S::CancelledOut, 1);
+    row("released in the pause", "print handshake released wait", S::Idle, 0);
     row("test page pausing", "test", S::TestPagePending);
     row("test page out", "test sent", S::TestPageOut);
     row("a cancel leaves the test page", "test sent cancel", S::TestPageOut);
@@ -363,6 +373,10 @@ void TestPrintJob::oneStateAtATime()
             QVERIFY(prints->wait(2000));
         else if (step == QLatin1String("wait"))
             QTest::qWait(5 * PAUSE_MS);
+        else if (step == QLatin1String("noticeWait"))
+            QTest::qWait(2 * NOTICE_WAIT_MS);
+        else if (step == QLatin1String("released"))
+            QCOMPARE(job->release(), job->state() == PrintJob::State::PageOut);
         else if (step == QLatin1String("notice"))
             job->pageNoticed(printReply(0));
         else if (step == QLatin1String("testReply"))
@@ -405,10 +419,10 @@ void TestPrintJob::anEmergencyStopCancelsThePause()
     QCOMPARE(log().last(), QStringLiteral("紧急终止打印"));
     QCOMPARE(PrintRecord::getTableDataCount() - recordsBefore, qint64(1));
 
-    // Stopped while a page is out: nothing is out any more.
+    // Stopped while a page is out: a new job once that page is reported.
     QVERIFY(firstPageOut());
     job->stop();
-    QVERIFY(!job->isBusy());
+    job->pageNoticed(printReply(0));
     QSignalSpy handshakes(job.get(), &PrintJob::handshakeRequested);
     QVERIFY(startAll());
     QCOMPARE(handshakes.count(), 1);
@@ -621,7 +635,8 @@ void TestPrintJob::aLinkLostMidJobEndsIt()
     connectLikeTheShell(true);
     click("btn_print");
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("与打印机断开连接，请检查")), 10000);
-    QVERIFY(!preview->isBusy());
+    // The second page's notice cannot come: the wait for it ends the job.
+    QTRY_VERIFY(!preview->isBusy());
     QTest::qWait(3 * PAUSE_MS);
     QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(1));
     click("btn_print");

@@ -119,6 +119,7 @@ void TestPrintPreview::init()
     Seams::setJobPauseMs(PAUSE_MS);
     TextUtil::PRINTER_DPI = 300;
     PrinterUtil::s_protocolType = 0;
+    PrinterUtil::s_printerSys.remainKnown = true; // pages are charged
     QVERIFY(JsonUtil::saveTemplate(TestSupport::numberedLabel(NAME), false));
 }
 
