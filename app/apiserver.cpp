@@ -1,12 +1,16 @@
 #include "app/apiserver.h"
 
+#include "app/logfile.h"
 #include "util/jsonutil.h"
 #include "util/textutil.h"
 
 #include <QDebug>
 #include <QHostAddress>
+#include <QTimer>
 #include <QWebSocket>
 #include <QWebSocketServer>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +33,13 @@ QString logged(const QString &text)
 QString peer(const QWebSocket *socket)
 {
     return QStringLiteral("Address:%1  Port:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
+// What a request waiting its turn holds: its characters and the queue's own
+// bookkeeping, so that a flood of empty messages counts too.
+qint64 heldBytes(const QString &text)
+{
+    return qint64(text.size()) * qint64(sizeof(QChar)) + 64;
 }
 
 } // namespace
@@ -76,6 +87,9 @@ void ApiServer::shutdown()
 {
     m_server->disconnect(this);
     m_server->close();
+    dropWaiting();
+    if (QWebSocket *closing = m_closing.data())
+        closing->abort();
     if (QWebSocket *client = m_client.data()) {
         // Its handlers are the server's: none may run once it is going.
         client->disconnect();
@@ -98,8 +112,7 @@ void ApiServer::onWebSocketNewConnection()
     socket->setMaxAllowedIncomingMessageSize(MAX_MESSAGE_BYTES);
     socket->setMaxAllowedIncomingFrameSize(MAX_MESSAGE_BYTES);
     if (QWebSocket *previous = m_client.data()) {
-        m_client.clear();
-        previous->close(QWebSocketProtocol::CloseCodeNormal);
+        closeClient(previous, QWebSocketProtocol::CloseCodeNormal);
         m_host.closeApiPreview();
     }
     m_client = socket;
@@ -118,29 +131,92 @@ void ApiServer::onWebSocketNewConnection()
 void ApiServer::onDisconnected(QWebSocket *socket)
 {
     qInfo().noquote() << "[Disconnect]" << peer(socket);
-    if (m_client == socket)
+    if (m_client == socket) {
         m_client.clear();
+        dropWaiting();
+    }
     socket->disconnect();
     socket->deleteLater();
 }
 
 void ApiServer::onTextMessage(QWebSocket *socket, const QString &text)
 {
+    // What a closed client still had on the way is not answered.
+    if (socket != m_client)
+        return;
+    m_waiting.enqueue(text);
+    m_waitingBytes += heldBytes(text);
+    if (m_waitingBytes > MAX_BACKLOG_BYTES) {
+        closeOverflowing(socket, QStringLiteral("requests waiting"), m_waitingBytes);
+        return;
+    }
+    postTurn();
+}
+
+void ApiServer::postTurn()
+{
+    if (m_turnPosted || m_waiting.isEmpty())
+        return;
+    m_turnPosted = true;
+    QTimer::singleShot(0, this, &ApiServer::serveNext);
+}
+
+void ApiServer::dropWaiting()
+{
+    m_waiting.clear();
+    m_waitingBytes = 0;
+}
+
+void ApiServer::serveNext()
+{
+    m_turnPosted = false;
+    QWebSocket *socket = m_client.data();
+    if (!socket || m_waiting.isEmpty())
+        return;
+    const QString text = m_waiting.dequeue();
+    m_waitingBytes -= heldBytes(text);
+
     const QString trimmed = text.trimmed();
-    qDebug().noquote() << "receive msg" << logged(trimmed);
+    qCDebug(clientText).noquote() << "receive msg" << logged(trimmed);
     const APIModel request = JsonUtil::parseAPIRequest(trimmed);
     qDebug() << "APIModel" << request.requestId;
-
     const QString reply = dispatch(socket, request);
     if (!reply.isNull())
         send(socket, reply);
+
+    // Unless the request closed the client, the next one waits for the next pass.
+    postTurn();
+}
+
+void ApiServer::closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code)
+{
+    if (socket == m_client) {
+        m_client.clear();
+        dropWaiting();
+    }
+    // Replies it has not read yet would stay queued for as long as it does
+    // not read: they are dropped with the connection after a while, and a
+    // second client closed meanwhile drops the first's at once.
+    if (socket->bytesToWrite() > 0) {
+        if (QWebSocket *earlier = m_closing.data(); earlier && earlier != socket)
+            earlier->abort();
+        m_closing = socket;
+        QTimer::singleShot(CLOSE_GRACE_MS, socket, &QWebSocket::abort);
+    }
+    socket->close(code);
+}
+
+void ApiServer::closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes)
+{
+    qWarning().noquote() << "[Overflow]" << peer(socket) << what << bytes << "bytes, closed";
+    closeClient(socket, QWebSocketProtocol::CloseCodePolicyViolated);
 }
 
 QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
 {
     switch (request.requestId) {
     case APIModel::REQUEST_TEMPLATE_LIST:
-        return JsonUtil::buildJsonstrByTemplateModel(m_host.apiTemplates(), request.seq);
+        return templateList(request);
     case APIModel::REQUEST_TEMPLATE_FIELDS:
         return templateFields(request);
     case APIModel::REQUEST_PRINT:
@@ -157,10 +233,25 @@ QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
     }
 }
 
+QString ApiServer::templateList(const APIModel &request)
+{
+    const QList<TemplateModel> templates = m_host.apiTemplates();
+    const auto listedAlike = [](const TemplateModel &a, const TemplateModel &b) {
+        return a.name == b.name && a.type == b.type;
+    };
+    // Building the reply costs far more than comparing what it is built of.
+    if (m_listData.isNull() || templates.size() != m_listed.size()
+        || !std::equal(templates.begin(), templates.end(), m_listed.begin(), listedAlike)) {
+        m_listed = templates;
+        m_listData = JsonUtil::buildTemplateListData(templates);
+    }
+    return JsonUtil::buildTemplateListReply(m_listData, request.seq);
+}
+
 QString ApiServer::templateFields(const APIModel &request)
 {
     // An empty name finds the empty template, whose fields are none.
-    const TemplateModel model = JsonUtil::parseTemplate(request.templateName);
+    const TemplateModel model = JsonUtil::cachedTemplate(request.templateName);
     if (model.name != request.templateName)
         return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(APIModel::CODE_NO_TEMPLATE));
     return JsonUtil::buildJsonstrByTemplateFailds(model, request.seq);
@@ -197,12 +288,14 @@ QString ApiServer::print(QWebSocket *socket, const APIModel &request)
 
     // The client that asked hears when the job's preview closes, if it is
     // still connected then.
+    const QPointer<ApiServer> server(this);
     const QPointer<QWebSocket> client(socket);
     const APIModel asked = request;
     QString reply = code(APIModel::CODE_SUCCESS);
-    m_host.openApiPreview(request.templateName, request.data, &reply, [client, asked] {
-        send(client.data(), JsonUtil::buildJsonstrByStatus(asked.requestId, asked.seq,
-                                                           code(APIModel::CODE_IDLE_OR_FINISHED)));
+    m_host.openApiPreview(request.templateName, request.data, &reply, [server, client, asked] {
+        if (server)
+            server->send(client.data(), JsonUtil::buildJsonstrByStatus(asked.requestId, asked.seq,
+                                                                       code(APIModel::CODE_IDLE_OR_FINISHED)));
         qInfo().noquote() << "Printe finished Dialog::dialogClosed";
     });
     return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, reply);
@@ -216,5 +309,7 @@ bool ApiServer::send(QWebSocket *socket, const QString &text)
         qWarning().noquote() << "sendFailed:" << socket->errorString();
         return false;
     }
+    if (socket->bytesToWrite() > MAX_BACKLOG_BYTES)
+        closeOverflowing(socket, QStringLiteral("replies unsent"), socket->bytesToWrite());
     return true;
 }

@@ -4,6 +4,12 @@
 // read a template's fields, print rows with a template, ask for the printer's
 // state and stop printing. One client at a time; a new one evicts the last.
 //
+// Requests wait their turn and are answered one per pass of the event loop,
+// so a client's backlog never keeps the window, the printer link or a new
+// client waiting longer than one request takes. What a client can make the
+// terminal hold is bounded: a client whose unsent replies, or whose requests
+// waiting their turn, pass MAX_BACKLOG_BYTES is closed as a policy violation.
+//
 // The server decides and answers; what it needs of the terminal (the printer
 // state, whether a window is open, the API print preview) it asks its Host,
 // which the main window is. Requests and replies are the JSON messages built
@@ -16,9 +22,12 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+
+#include <QWebSocketProtocol>
 
 #include <functional>
 
@@ -41,7 +50,7 @@ public:
         virtual uchar apiPrinterState() const = 0;
         // Whether a printer action may go ahead; tells the user why not.
         virtual bool apiCheckPrinter() = 0;
-        // Every template, as the store holds them now.
+        // Every template's header, as the store holds them now.
         virtual QList<TemplateModel> apiTemplates() = 0;
         // Opens the preview of an API job and starts printing. code is the
         // reply: "00000", or what the preview answered when it refused (it
@@ -58,6 +67,12 @@ public:
     static constexpr quint64 MAX_MESSAGE_BYTES = 16 * 1024 * 1024;
     // What the log keeps of a message.
     static constexpr int LOGGED_CHARS = 1024;
+    // A client's unsent replies, or its requests waiting their turn, past
+    // this close it (1008).
+    static constexpr qint64 MAX_BACKLOG_BYTES = 64 * 1024 * 1024;
+    // How long a closed client's unsent replies stay queued for it before
+    // its connection is dropped.
+    static constexpr int CLOSE_GRACE_MS = 5000;
     static constexpr const char *WELCOME_TEXT = "welcome to the printer api";
 
     ApiServer(Host &host, QObject *parent = nullptr);
@@ -77,16 +92,35 @@ private:
     void onWebSocketNewConnection();
     void onTextMessage(QWebSocket *socket, const QString &text);
     void onDisconnected(QWebSocket *socket);
+    // Answers the request that has waited longest and leaves the rest for
+    // the next pass of the event loop.
+    void serveNext();
+    void postTurn();
+    void dropWaiting();
+    // Closes a client. Replies not yet sent are kept for it CLOSE_GRACE_MS
+    // at most, and for one closed client at a time.
+    void closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code);
+    void closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes);
     // The reply to a request; null when the request answered by itself.
     QString dispatch(QWebSocket *socket, const APIModel &request);
+    QString templateList(const APIModel &request);
     QString templateFields(const APIModel &request);
     QString printerStatus(const APIModel &request);
     QString print(QWebSocket *socket, const APIModel &request);
     // Sends text when the client is still connected; false otherwise.
-    static bool send(QWebSocket *socket, const QString &text);
+    bool send(QWebSocket *socket, const QString &text);
 
     Host &m_host;
     QWebSocketServer *m_server;
     // At most one client; a new connection evicts it.
     QPointer<QWebSocket> m_client;
+    // The client's requests not yet answered, oldest first.
+    QQueue<QString> m_waiting;
+    qint64 m_waitingBytes = 0;
+    bool m_turnPosted = false;
+    // The last client closed with replies still to send.
+    QPointer<QWebSocket> m_closing;
+    // The list last answered and the "data" of its reply.
+    QList<TemplateModel> m_listed;
+    QString m_listData;
 };

@@ -196,11 +196,12 @@ HomeStats::ValueScale HomeStats::valueScale(const QList<Series> &series)
     // An empty chart still shows a scale of a few pages.
     if (highest == 0)
         return {MAX_VALUE_STEPS, MAX_VALUE_STEPS + 1};
-    // The first of 1, 2, 5, 10, 20, 50, ... that reaches the highest point
-    // within the steps.
+    // The first of 1, 2, 5, 10, 20, 50, ... that passes the highest point
+    // within the steps; the top is the first step above it, so the highest
+    // point never sits on the chart's edge.
     qint64 step = 1;
-    for (int i = 0; step * MAX_VALUE_STEPS < highest; ++i)
+    for (int i = 0; step * MAX_VALUE_STEPS <= highest; ++i)
         step = i % 3 == 1 ? step * 5 / 2 : step * 2;
-    const qint64 steps = (highest + step - 1) / step;
+    const qint64 steps = highest / step + 1;
     return {steps * step, int(steps) + 1};
 }

@@ -100,9 +100,9 @@ public:
     };
     static DateScale dateScale(const QDate &from, const QDate &to);
 
-    // The value axis from 0 to a round top above every point, in whole
-    // steps of 1, 2 or 5 times a power of ten, so every label is a whole
-    // number and no line leaves the chart.
+    // The value axis from 0 to the first round value above every point, in
+    // whole steps of 1, 2 or 5 times a power of ten, so every label is a
+    // whole number and no point sits on the chart's top edge.
     struct ValueScale {
         qint64 top = 0;
         int ticks = 0;

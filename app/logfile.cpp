@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLatin1String>
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -22,7 +24,15 @@ void writeToStderr(const QByteArray &line)
     std::fflush(stderr);
 }
 
+// What the client messages of one day have taken of its log.
+struct ClientShare {
+    QDate day;
+    qint64 bytes = 0;
+};
+
 } // namespace
+
+Q_LOGGING_CATEGORY(clientText, "kelo.client")
 
 QString LogFile::folderPath()
 {
@@ -42,6 +52,28 @@ QByteArray LogFile::formatLine(const QDateTime &when, const QString &msg)
            + QByteArrayLiteral("\r\n");
 }
 
+QString LogFile::escapeControls(const QString &text)
+{
+    const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\r')) {
+            escaped += QLatin1String("\\r");
+        } else if (c == QLatin1Char('\n')) {
+            escaped += QLatin1String("\\n");
+        } else if (isControl(c)) {
+            // Every control character lies below U+00A0: two digits suffice.
+            escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 bool LogFile::append(const QByteArray &line)
 {
     const QString folder = folderPath();
@@ -55,9 +87,17 @@ bool LogFile::append(const QByteArray &line)
     return written;
 }
 
-void LogFile::outputMessage(QtMsgType, const QMessageLogContext &, const QString &msg)
+void LogFile::write(const QByteArray &line)
 {
-    const QByteArray line = formatLine(QDateTime::currentDateTime(), msg);
+    if (!append(line))
+        writeToStderr(line);
+}
+
+void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const QString &msg)
+{
+    const bool fromClient = context.category && qstrcmp(context.category, clientText().categoryName()) == 0;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray line = formatLine(now, fromClient ? escapeControls(msg) : msg);
     if (insideHandler) {
         writeToStderr(line);
         return;
@@ -66,8 +106,22 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &, const QString
     {
         static QMutex mutex;
         QMutexLocker lock(&mutex);
-        if (!append(line))
-            writeToStderr(line);
+        // Counted for this run only: a client cannot restart the program.
+        static ClientShare share;
+        if (!fromClient) {
+            write(line);
+        } else {
+            if (share.day != now.date())
+                share = ClientShare{now.date(), 0};
+            if (share.bytes < CLIENT_BYTES_PER_DAY) {
+                write(line);
+                share.bytes += line.size();
+                if (share.bytes >= CLIENT_BYTES_PER_DAY)
+                    write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
+                                                         "no more are logged today")
+                                              .arg(CLIENT_BYTES_PER_DAY / (1024 * 1024))));
+            }
+        }
     }
     insideHandler = false;
 }

@@ -3,8 +3,16 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QLoggingCategory>
 #include <QString>
 #include <QtGlobal>
+
+// Messages of this category carry text that came from outside (an API
+// client). Each is written as one line, its control characters escaped, and
+// once a day's log has taken CLIENT_BYTES_PER_DAY of them, the rest of that
+// day's are dropped (one line says so). The program's own messages are
+// always written, as they are.
+Q_DECLARE_LOGGING_CATEGORY(clientText)
 
 // The daily log beside the program: every message any part of the system
 // emits through Qt's message functions is appended, as one timestamped line,
@@ -14,6 +22,8 @@ class LogFile
 public:
     LogFile() = delete;
 
+    static constexpr qint64 CLIENT_BYTES_PER_DAY = 64 * 1024 * 1024;
+
     // The message handler installed at start-up. It never emits a message of
     // its own: a line that cannot reach the file goes to standard error.
     static void outputMessage(QtMsgType type, const QMessageLogContext &context, const QString &msg);
@@ -22,7 +32,12 @@ public:
     static QString filePath(const QDate &day);
     // "yyyy-MM-dd hh:mm:ss <msg>" ended by CR LF, in UTF-8 without a BOM.
     static QByteArray formatLine(const QDateTime &when, const QString &msg);
+    // CR and LF as "\r" and "\n", every other control character as "\xNN",
+    // so the text cannot break a line or pose as one.
+    static QString escapeControls(const QString &text);
 
 private:
     static bool append(const QByteArray &line);
+    // Appends, or falls back to standard error.
+    static void write(const QByteArray &line);
 };

@@ -58,9 +58,9 @@ bool MainWindow::apiCheckPrinter()
 
 QList<TemplateModel> MainWindow::apiTemplates()
 {
-    // Read now, so a client sees the store as it is, whether or not the
-    // template page was ever shown.
-    return JsonUtil::parseTemplateList(true, true);
+    // The store as it is now, whether or not the template page was ever
+    // shown; read again only when the file has changed.
+    return JsonUtil::cachedTemplateList();
 }
 
 void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,

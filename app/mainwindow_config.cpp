@@ -9,6 +9,7 @@
 
 #include "app/serialportlister.h"
 #include "printer/comanager.h"
+#include "util/fontfamilies.h"
 #include "util/jsonutil.h"
 #include "util/textutil.h"
 
@@ -78,8 +79,8 @@ void MainWindow::refreshConfigSettings()
     if (savedIndex >= 0)
         ui->com_port_select->setCurrentIndex(savedIndex);
 
-    fontSelection = FontSelection(JsonUtil::getCustomConfigList(QLatin1String(FONT_USE_KEY)),
-                                  QFontDatabase().families());
+    const QStringList inUse = FontFamilies::plainNames(JsonUtil::getCustomConfigList(QLatin1String(FONT_USE_KEY)));
+    fontSelection = FontSelection(inUse, FontFamilies::plainNames(QFontDatabase().families()));
     showFontLists();
 }
 

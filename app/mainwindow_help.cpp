@@ -115,8 +115,8 @@ void MainWindow::on_btn_nav_setting_1_clicked()
         TextUtil::showError(QStringLiteral("文档丢失，请联系我们"));
         return;
     }
-    if (!Seams::openUrl(QUrl::fromLocalFile(path))) {
+    Seams::openUrl(QUrl::fromLocalFile(path), [path] {
         qWarning().noquote() << "no program opened the user manual" << path;
         TextUtil::showError(QStringLiteral("文档无法打开，请安装PDF阅读器"));
-    }
+    });
 }

@@ -244,8 +244,10 @@ void MainWindow::onTitleStatusPressed()
         // refused the handshake is asked again.
         const bool opened = comMode() == QLatin1String(SERIAL_MODE) ? comManager->initSerialPort()
                                                                     : comManager->initSocketTcp();
-        if (!opened || !comManager->handshake())
+        if (!opened || !comManager->handshake()) {
+            TextUtil::showError(QStringLiteral("打印机重连失败，请检查打印机及连接设置"));
             return;
+        }
         comManager->readInkBox(DATA_BLOCK_INKBOX_SERIAL);
         comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
         comManager->readPrintParmeter();

@@ -12,6 +12,7 @@
 #include "items/richtextitem.h"
 #include "util/constants.h"
 #include "util/fileutil.h"
+#include "util/fontfamilies.h"
 #include "util/jsonutil.h"
 #include "util/settingutil.h"
 #include "util/textutil.h"
@@ -176,7 +177,7 @@ void TemplateDialog::fillFontBoxes()
     QStringList families = JsonUtil::getCustomConfigList(QStringLiteral("font.use"));
     if (families.isEmpty())
         families = QFontDatabase().families();
-    ui->box_fontFamily->addItems(families);
+    ui->box_fontFamily->addItems(FontFamilies::plainNames(families));
 
     ui->box_fontSize->setEditable(true);
     ui->box_fontSize->lineEdit()->setStyleSheet(QLatin1String(FONT_SIZE_EDIT_STYLE));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/rulerscale.h"
+
 #include <QWidget>
 
 // A millimetre ruler along the top (horizontal) or the left edge of the
@@ -16,6 +18,8 @@ public:
     void setMM(float mm);
     float getMM() const { return mm; }
     bool isHorizontal() const { return horizontal; }
+    // What the ruler shows at its current size.
+    RulerScale scale() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -3,6 +3,7 @@
 
 #include "util/jsonutil.h"
 #include "util/textutil.h"
+#include "util/translucentwindow.h"
 
 #include <QFile>
 #include <QGraphicsDropShadowEffect>
@@ -28,7 +29,7 @@ TemplateSave::TemplateSave(TemplateModel *model, QWidget *parent)
         setStyleSheet(QString::fromUtf8(style.readAll()));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowModality(Qt::WindowModal);
-    setAttribute(Qt::WA_TranslucentBackground);
+    TranslucentWindow::apply(this, Qt::white);
     ui->templateTypeBox->setItemDelegate(new QStyledItemDelegate(ui->templateTypeBox));
 
     auto *shadow = new QGraphicsDropShadowEffect(this);

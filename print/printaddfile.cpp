@@ -4,6 +4,7 @@
 #include "util/excelutil.h"
 #include "util/seams.h"
 #include "util/textutil.h"
+#include "util/translucentwindow.h"
 
 #include <QDebug>
 #include <QDir>
@@ -26,7 +27,7 @@ PrintAddFile::PrintAddFile(QWidget *parent)
     if (style.open(QIODevice::ReadOnly))
         setStyleSheet(QString::fromLatin1(style.readAll()));
     setWindowFlags(Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    TranslucentWindow::apply(this, Qt::white);
 
     auto *shadow = new QGraphicsDropShadowEffect(this);
     shadow->setOffset(0, 0);

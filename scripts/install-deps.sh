@@ -7,6 +7,8 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
     libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
+    # whether a compositing manager runs (translucent windows)
+    libqt5x11extras5-dev
     libqrencode-dev libquazip5-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
     # Qt's own Chinese texts for its standard dialogs

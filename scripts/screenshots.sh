@@ -89,6 +89,14 @@ click 160 178 1.5; shot templates
 # The first row's 编辑 opens the editor; Escape does not close it, its own
 # close button (top right of the maximised window) does.
 click 1557 214 3; shot editor
+# Six wheel steps out: the rulers at a zoom where their numbers must thin out.
+xdotool mousemove 600 600
+for _ in 1 2 3 4 5 6; do
+    xdotool keydown ctrl click 5 keyup ctrl; sleep 0.3
+done
+sleep 0.5; shot editor-zoomed-out
+click 1762 1030 1.5; shot save-as
+click 1016 588
 click 1895 24 1.5
 click 160 302 1.5; shot settings
 xdotool mousemove 1000 700
@@ -99,7 +107,11 @@ click 124 1006; shot help-menu
 click 124 1006
 help_entry 5; shot help-api; click 1212 338
 help_entry 4; shot help-versions; click 1212 338
-help_entry 2; shot firmware; click 1212 338
+help_entry 2; shot firmware
+click 1113 497 1.5; shot firmware-file-dialog; xdotool key Escape; sleep 0.5
+click 1212 338
+# Where nothing opens PDF files the manual's entry says so in a red tip.
+help_entry 0; sleep 0.2; shot help-manual
 if $branded; then
     help_entry 7; shot help-about; click 1212 338
 fi
@@ -110,7 +122,7 @@ click 688 102 0.3
 xdotool key ctrl+a; xdotool type --delay 150 "通用3CM"; xdotool key Return; sleep 1
 shot print
 click 1638 102 1.5
-click 927 405 2
+click 927 405 2; shot import-file-dialog
 xdotool type "$rows"; xdotool key Return; sleep 1.5
 shot import
 click 1191 696 1.5; shot print-imported

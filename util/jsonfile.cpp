@@ -13,6 +13,8 @@ namespace {
 
 enum class Form { Object, Array };
 
+quint64 writesBegun = 0;
+
 void setAside(const QString &path, const QString &why)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
@@ -89,6 +91,7 @@ QJsonArray readArray(const QString &path)
 
 bool write(const QString &path, const QJsonDocument &doc)
 {
+    ++writesBegun;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning().noquote() << "cannot write" << path << ":" << file.errorString();
@@ -118,6 +121,11 @@ bool ensureExists(const QString &path)
         return false;
     }
     return true;
+}
+
+quint64 writeCount()
+{
+    return writesBegun;
 }
 
 } // namespace JsonFile

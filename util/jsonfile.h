@@ -33,4 +33,9 @@ inline bool write(const QString &path, const QJsonArray &array) { return write(p
 // Creates an empty (zero-byte) file when none exists.
 bool ensureExists(const QString &path);
 
+// How many writes this program has begun, whether or not they succeeded. A
+// reader that keeps what it read from a file knows by it that the program
+// itself may have changed the file, however close in time the writes came.
+quint64 writeCount();
+
 } // namespace JsonFile

@@ -14,8 +14,8 @@ class QWidget;
 
 // The JSON stores: the embedded default configuration, the user
 // configuration customConfig.json, the built-in and user templates and the
-// template recycle bin. Every call re-reads the files it needs; every write
-// rewrites a file whole.
+// template recycle bin. Every call re-reads the files it needs (but the two
+// cached readers of the template store); every write rewrites a file whole.
 class JsonUtil
 {
 public:
@@ -71,6 +71,13 @@ public:
     // A name that matches nothing (or "") gives an empty template of the
     // default size.
     static TemplateModel parseTemplate(const QString &name);
+    // parseTemplateList(true, true) and parseTemplate(name), answered from
+    // what the user file held when last read for them while it is unchanged:
+    // the same size, modification time, inode and device, and no write by
+    // this program since. A changed file is read afresh, so each call still
+    // sees the store as it is at that moment.
+    static QList<TemplateModel> cachedTemplateList();
+    static TemplateModel cachedTemplate(const QString &name);
     // Whole template (its old entry moves to the end of the file) or only its
     // print placement. A placement save for a name without a user entry saves
     // the whole template; an unnamed template is never stored. Refreshes
@@ -108,6 +115,10 @@ public:
     // the request id is spelt "resquestId", as clients expect.
     static APIModel parseAPIRequest(const QString &text);
     static QString buildJsonstrByTemplateModel(const QList<TemplateModel> &templates, quint16 seq);
+    // The same reply in two steps, so that a caller answering the same list
+    // again builds its "data" (nearly all of the reply) once.
+    static QString buildTemplateListData(const QList<TemplateModel> &templates);
+    static QString buildTemplateListReply(const QString &data, quint16 seq);
     static QString buildJsonstrByTemplateFailds(const TemplateModel &model, quint16 seq);
     static QString buildJsonstrByStatus(int requestId, quint16 seq, const QString &code);
 };

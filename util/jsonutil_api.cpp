@@ -79,12 +79,26 @@ APIModel JsonUtil::parseAPIRequest(const QString &text)
 
 QString JsonUtil::buildJsonstrByTemplateModel(const QList<TemplateModel> &templates, quint16 seq)
 {
+    return buildTemplateListReply(buildTemplateListData(templates), seq);
+}
+
+QString JsonUtil::buildTemplateListData(const QList<TemplateModel> &templates)
+{
     QJsonArray list;
     for (const TemplateModel &model : templates)
         list.append(QJsonObject{{KEY_TEMPLATE_NAME, model.name}, {KEY_TEMPLATE_TYPE, model.type}});
-    QJsonObject reply = statusObject(APIModel::REQUEST_TEMPLATE_LIST, seq, QLatin1String(APIModel::CODE_SUCCESS));
-    reply.insert(KEY_DATA, list);
-    return compact(reply);
+    return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+}
+
+QString JsonUtil::buildTemplateListReply(const QString &data, quint16 seq)
+{
+    // The status object with "data" spliced in where the JSON writer puts it:
+    // its keys are "code", "data", "resquestId", "seq", in that order.
+    const QString status = buildJsonstrByStatus(APIModel::REQUEST_TEMPLATE_LIST, seq,
+                                                QLatin1String(APIModel::CODE_SUCCESS));
+    const int afterCode = status.indexOf(QLatin1Char(','));
+    return status.left(afterCode + 1) + QLatin1String("\"") + KEY_DATA + QLatin1String("\":") + data
+           + status.mid(afterCode);
 }
 
 QString JsonUtil::buildJsonstrByTemplateFailds(const TemplateModel &model, quint16 seq)

@@ -18,6 +18,8 @@
 #include <QVector>
 #include <QtDebug>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -227,6 +229,67 @@ int indexOfName(const Entries &entries, const QString &name)
     return -1;
 }
 
+// What tells one state of the user file from another: a write through this
+// program, or anyone's write or replacement of the file, changes it.
+struct FileStamp {
+    QString path;
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    quint64 writes = 0;
+
+    bool operator==(const FileStamp &o) const
+    {
+        return path == o.path && exists == o.exists && size == o.size && modifiedNs == o.modifiedNs
+               && inode == o.inode && device == o.device && writes == o.writes;
+    }
+};
+
+FileStamp stampOf(const QString &path)
+{
+    FileStamp stamp;
+    stamp.path = path;
+    stamp.writes = JsonFile::writeCount();
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.size = qint64(st.st_size);
+    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.inode = quint64(st.st_ino);
+    stamp.device = quint64(st.st_dev);
+    return stamp;
+}
+
+// The merged view with the user file as it was when stamped. Stamped before
+// it is read: a file that changes while being read is read again next time.
+struct KeptStore {
+    FileStamp stamp;
+    bool filled = false;
+    Entries entries;
+    QHash<QString, int> indexOfName;
+    QList<TemplateModel> headers;
+};
+
+const KeptStore &keptStore()
+{
+    static KeptStore kept;
+    JsonUtil::checkTemplateFile(true);
+    const FileStamp stamp = stampOf(userPath());
+    if (kept.filled && kept.stamp == stamp)
+        return kept;
+    kept = KeptStore();
+    kept.entries = mergedEntries(true, true, true);
+    for (int i = 0; i < kept.entries.size(); ++i)
+        kept.indexOfName.insert(kept.entries.at(i).header.name, i);
+    kept.headers = sortedHeaders(kept.entries);
+    kept.stamp = stamp;
+    kept.filled = true;
+    return kept;
+}
+
 void refreshTemplateCount()
 {
     JsonUtil::setCustomConfig(QStringLiteral("template.count"),
@@ -318,6 +381,22 @@ TemplateModel JsonUtil::parseTemplate(const QString &name)
 {
     checkTemplateFile(true);
     return findTemplate(mergedEntries(true, true, true), name);
+}
+
+QList<TemplateModel> JsonUtil::cachedTemplateList()
+{
+    return keptStore().headers;
+}
+
+TemplateModel JsonUtil::cachedTemplate(const QString &name)
+{
+    const KeptStore &kept = keptStore();
+    TemplateModel model;
+    const auto it = kept.indexOfName.constFind(name);
+    if (!name.isEmpty() && it != kept.indexOfName.constEnd())
+        model = TemplateJson::readTemplate(valueOf(kept.entries.at(it.value())).toObject());
+    applySizeDefaults(model);
+    return model;
 }
 
 bool JsonUtil::saveTemplate(TemplateModel model, bool onlyPlacement)

@@ -33,6 +33,9 @@ void setToastHandler(ToastHandler handler);
 const ToastHandler &toastHandler();
 
 // File dialogs: caption, start folder, filter; an empty result means cancelled.
+// The real dialog is Qt's own, modal over the parent's window but not its
+// child, so none of the parent's style sheets reach it; its columns are
+// widened to what they show.
 using FileDialogHandler = std::function<QString(QWidget *parent, const QString &caption,
                                                 const QString &dir, const QString &filter)>;
 QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter);
@@ -114,10 +117,19 @@ int noticeWaitMs();
 void setNoticeWaitMs(int ms);
 
 // Opens url with the desktop's default program (the user manual in a PDF
-// viewer); true when the desktop took it. Tests record the URL instead.
+// viewer). failed runs when nothing opened it: at once, or once the
+// desktop's opener has given up. Tests record the URL instead; a handler
+// returning false stands for a desktop that opened nothing.
 using UrlOpenerHandler = std::function<bool(const QUrl &url)>;
-bool openUrl(const QUrl &url);
+void openUrl(const QUrl &url, const std::function<void()> &failed);
 void setUrlOpenerHandler(UrlOpenerHandler handler);
+
+// Whether the window system blends a translucent window with what lies
+// beneath it: an X11 session does so only while a compositing manager runs,
+// other platforms always. Tests pin the answer.
+using CompositingHandler = std::function<bool()>;
+bool windowsBlend();
+void setCompositingHandler(CompositingHandler handler);
 
 // Drops every handler and override, back to the real thing.
 void resetAll();

@@ -1,6 +1,7 @@
 #include "util/textutil.h"
 
 #include "util/seams.h"
+#include "util/translucentwindow.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -124,8 +125,8 @@ void TextUtil::showTip(const QString &text, const QString &color, const QString 
     }
 
     auto *tip = new QWidget(nullptr, Qt::FramelessWindowHint);
-    tip->setAttribute(Qt::WA_TranslucentBackground);
     tip->setObjectName(QStringLiteral("notificationToast"));
+    TranslucentWindow::apply(tip, QColor(background));
     auto *label = new QLabel(tip);
     label->setAlignment(Qt::AlignCenter);
     label->setStyleSheet(QStringLiteral("QLabel{background:%1;color:%2;border:1px solid %2;border-radius:5px;}")
@@ -141,14 +142,12 @@ void TextUtil::showTip(const QString &text, const QString &color, const QString 
     }
     tip->show();
 
-    auto *fade = new QPropertyAnimation(tip, "windowOpacity");
+    // The fade goes with the toast, also when something closes it first.
+    auto *fade = new QPropertyAnimation(tip, "windowOpacity", tip);
     fade->setDuration(3000);
     fade->setStartValue(1.0);
     fade->setEndValue(0.0);
     fade->setEasingCurve(QEasingCurve::InCirc);
-    QObject::connect(fade, &QPropertyAnimation::finished, tip, [tip, fade]() {
-        fade->deleteLater();
-        tip->deleteLater();
-    });
+    QObject::connect(fade, &QPropertyAnimation::finished, tip, [tip]() { tip->deleteLater(); });
     fade->start();
 }

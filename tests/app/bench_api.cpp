@@ -1,11 +1,18 @@
 // Times the local API as the main window serves it, with 1000 user templates
-// beside the 38 built-ins: requests 10 (template list) and 11 (template
-// fields) per second, and the round trip of a 3-row print job against the
-// fake printer with the job's pauses cut to 1 ms, from the request to the
-// "11000" that follows the preview's close.
+// beside the 38 built-ins:
+// - the median round trip of requests 10 (template list) and 11 (template
+//   fields), one at a time, beside that of request 13 (printer status, which
+//   reads no file) as the floor;
+// - requests 10 and 11 per second, sent back to back;
+// - how long a second client waits for its welcome while the first has 2000
+//   list requests waiting, sent back to back by the outside test client;
+// - the round trip of a 3-row print job against the fake printer with the
+//   job's pauses cut to 1 ms, from the request to the "11000" that follows
+//   the preview's close.
 //
 //   QT_QPA_PLATFORM=offscreen bench_api [user templates, default 1000] [requests, default 200]
 
+#include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/terminalfixture.h"
 #include "util/fileutil.h"
@@ -78,10 +85,34 @@ int main(int argc, char **argv)
     }
     out << "user templates: " << count << ", requests per kind: " << requests << "\n";
 
+    const QString list = QStringLiteral(R"({"requestId":10,"seq":1})");
     const QList<QPair<const char *, QString>> kinds{
-        {"request 10 (template list)", QStringLiteral(R"({"requestId":10,"seq":1})")},
+        {"request 10 (template list)", list},
         {"request 11 (template fields)", QStringLiteral(R"({"requestId":11,"seq":1,"templateName":"用户模板0500"})")},
     };
+    double floorMs = 0;
+    const QList<QPair<const char *, QString>> timed =
+        QList<QPair<const char *, QString>>{{"request 13 (status, the floor)", R"({"requestId":13,"seq":1})"}} + kinds;
+    for (const auto &kind : timed) {
+        bool answered = true;
+        const double ms = TestSupport::medianMs(
+            [&] {
+                replies.clear();
+                client.sendTextMessage(kind.second);
+                answered = waitFor([&] { return !replies.isEmpty(); }, 10000) && answered;
+            },
+            requests);
+        if (!answered) {
+            out << kind.first << ": a request was not answered\n";
+            return 1;
+        }
+        if (floorMs == 0)
+            floorMs = ms;
+        out << kind.first << ": median round trip " << QString::number(ms, 'f', 3) << " ms of " << requests << " ("
+            << QString::number(ms / floorMs, 'f', 1) << " x the floor)\n";
+    }
+
+    double listRate = 0;
     for (const auto &kind : kinds) {
         replies.clear();
         QElapsedTimer timer;
@@ -92,8 +123,42 @@ int main(int argc, char **argv)
             out << kind.first << ": only " << replies.size() << " replies\n";
             return 1;
         }
-        out << kind.first << ": " << qRound(requests / (timer.nsecsElapsed() / 1e9)) << " per second ("
-            << replies.first().toUtf8().size() << " bytes each)\n";
+        const double rate = requests / (timer.nsecsElapsed() / 1e9);
+        if (listRate == 0)
+            listRate = rate;
+        out << kind.first << ": " << qRound(rate) << " per second (" << replies.first().toUtf8().size()
+            << " bytes each)\n";
+    }
+
+    // The backlog is sent by another process, so the one measured here only
+    // serves and connects.
+    {
+        const int flood = 2000;
+        TestSupport::ApiClient flooder(JsonUtil::getApiPort());
+        if (!flooder.isConnected() || flooder.expect(2).size() != 2) {
+            out << "the outside client did not connect: " << flooder.error() << "\n";
+            return 1;
+        }
+        client.close();
+        waitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000);
+        if (!flooder.sendText(list, 1, flood)) {
+            out << "the outside client could not send\n";
+            return 1;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        replies.clear();
+        client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(JsonUtil::getApiPort())));
+        if (!waitFor([&] { return replies.size() == 2; }, 120000)) {
+            out << "the second client was not welcomed\n";
+            return 1;
+        }
+        const qint64 waited = timer.elapsed();
+        int answered = 0;
+        flooder.drain(10000, &answered);
+        out << "second client's welcome behind " << flood << " list requests: " << waited << " ms (the first had "
+            << answered << " answered when it was evicted; all of them would take " << qRound(flood * 1000 / listRate)
+            << " ms at the rate above)\n";
     }
 
     QJsonArray rows;

@@ -3,12 +3,17 @@
 // stand-in whose state each case sets.
 
 #include "app/apiserver.h"
+#include "app/logfile.h"
 #include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/testsupport.h"
+#include "util/fileutil.h"
 #include "util/jsonutil.h"
 
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -33,16 +38,18 @@ public:
     int stopped = 0;
     QList<QMap<QString, QVariant>> rows;
     std::function<void()> jobClosed;
+    QList<TemplateModel> templates{TestSupport::blankLabel(QStringLiteral("甲"))};
+    // Each list differs from the last, so no reply can be built ahead.
+    bool renamesEachTime = false;
 
     bool apiDialogBusy() const override { return busy; }
     uchar apiPrinterState() const override { return state; }
     bool apiCheckPrinter() override { return state == 1; }
     QList<TemplateModel> apiTemplates() override
     {
-        TemplateModel model;
-        model.name = QStringLiteral("甲");
-        model.type = QStringLiteral("文书档案");
-        return {model};
+        if (renamesEachTime)
+            templates.first().name += QLatin1Char('+');
+        return templates;
     }
     void openApiPreview(const QString &, const QList<QMap<QString, QVariant>> &data, QString *,
                         std::function<void()> notice) override
@@ -63,6 +70,22 @@ qint64 liveHeapBytes()
 #else
     return qint64(mallinfo2().uordblks);
 #endif
+}
+
+// n templates whose list reply takes about 60 bytes each.
+QList<TemplateModel> manyTemplates(int n)
+{
+    QList<TemplateModel> list;
+    for (int i = 0; i < n; ++i)
+        list.append(TestSupport::blankLabel(QStringLiteral("template-%1-abcdefghij").arg(i, 6, 10, QLatin1Char('0'))));
+    return list;
+}
+
+// Sets a file's modification time to the nanosecond.
+bool setModified(const QString &path, const timespec &when)
+{
+    const timespec times[2] = {when, when};
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 QString status(int id, int seq, const char *code)
@@ -213,6 +236,158 @@ private slots:
         QCOMPARE(client->expectTexts(), QStringList{"<closed 1009>"});
         const qint64 grown = TestSupport::processStatusKb("VmHWM:") - peak;
         QVERIFY2(grown < qint64(ApiServer::MAX_MESSAGE_BYTES / 1024), qPrintable(QStringLiteral("%1 kB").arg(grown)));
+    }
+
+    // The fields asked for next come from the store as it is then, however
+    // little of the file's size, time and identity changed.
+    void changedStoreIsSeen_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *change : {"saved by the terminal", "replaced, same size and time",
+                                   "rewritten in place, same size", "rewritten in place, same time"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+
+    void changedStoreIsSeen()
+    {
+        QFETCH(QString, change);
+        TemplateModel label = TestSupport::blankLabel(QStringLiteral("档案盒标签"));
+        label.textModels << TestSupport::textField(QStringLiteral("题名"), QStringLiteral("x"), 1, 1, 10, 5, 3);
+        QVERIFY(JsonUtil::saveTemplate(label, false));
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        auto client = welcomed();
+        const auto fields = [&client] {
+            client->sendText(request(11, 1, QStringLiteral(R"(,"templateName":"档案盒标签")")));
+            return client->expectText();
+        };
+        QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"题名":""},"resquestId":11,"seq":1})"));
+
+        const QByteArray bytes = TestSupport::readFile(path).replace("题名", "卷名"); // as many bytes
+        QFile file(change.startsWith(QLatin1String("replaced")) ? path + QStringLiteral(".new") : path);
+        if (change.startsWith(QLatin1String("saved"))) {
+            label.textModels.first().textTitle = QStringLiteral("卷名");
+            QVERIFY(JsonUtil::saveTemplate(label, false));
+        } else {
+            QVERIFY(file.open(QIODevice::ReadWrite)); // in place: not truncated
+            QVERIFY(file.write(change.endsWith(QLatin1String("same time")) ? bytes + '\n' : bytes) > 0);
+            file.close();
+            timespec when = before.st_mtim;
+            when.tv_nsec += change.endsWith(QLatin1String("same size")) ? 1 : 0; // below the clock's tick
+            QVERIFY(setModified(file.fileName(), when));
+            QVERIFY(::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0);
+        }
+        QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"卷名":""},"resquestId":11,"seq":1})"));
+    }
+
+    // A client that keeps asking and stops reading, or asks far faster than
+    // it is answered, is closed as a policy violation, logged once; what it
+    // made the server hold is let go, at once or, for one that does not
+    // read, when its grace is over.
+    void overflowingClientIsClosed_data()
+    {
+        QTest::addColumn<bool>("stopsReading");
+        QTest::addColumn<bool>("readsAgain");
+        QTest::addColumn<QString>("logged");
+        // The end the client sees: the close frame behind the replies, or
+        // (0) none when dropped, or reset while it still sends.
+        QTest::addColumn<int>("closeCode");
+        QTest::newRow("replies unsent, read later") << true << true << "replies unsent" << 1008;
+        QTest::newRow("replies unsent, never read") << true << false << "replies unsent" << 0;
+        QTest::newRow("requests waiting") << false << true << "requests waiting" << 0;
+    }
+
+    void overflowingClientIsClosed()
+    {
+        QFETCH(bool, stopsReading);
+        QFETCH(bool, readsAgain);
+        QFETCH(QString, logged);
+        QFETCH(int, closeCode);
+        TestSupport::LogCapture log;
+        const qint64 live = liveHeapBytes();
+        const auto released = [&] { return liveHeapBytes() - live < 16 * 1024 * 1024; };
+        auto client = welcomed();
+        if (stopsReading) {
+            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
+            QVERIFY(client->pause());
+            QVERIFY(client->sendText(request(10, 1), 1, 100));
+        } else {
+            // Each answer slow to build, while requests of 64 KiB pour in.
+            m_host.templates = manyTemplates(5000);
+            m_host.renamesEachTime = true;
+            const QString padded = request(10, 1, QStringLiteral(R"(,"pad":"%1")").arg(QString(1 << 15, 'x')));
+            client->sendText(padded, 1, 3000); // may find the connection closed midway
+        }
+        QVERIFY(QTest::qWaitFor([&] { return log.contains(QStringLiteral("[Overflow]")); }, 60000));
+        QVERIFY(liveHeapBytes() - live < ApiServer::MAX_BACKLOG_BYTES + 32 * 1024 * 1024);
+        if (!readsAgain)
+            QTRY_VERIFY_WITH_TIMEOUT(released(), ApiServer::CLOSE_GRACE_MS + 5000);
+        QVERIFY(client->resume());
+        int answered = 0;
+        const ApiClient::Event end = client->drain(30000, &answered);
+        QCOMPARE(end.type, ApiClient::Event::Type::Closed);
+        QVERIFY(answered < (stopsReading ? 100 : 3000));
+        QVERIFY(!closeCode || end.closeCode == closeCode);
+        const QStringList warnings = log.warnings().filter(QStringLiteral("[Overflow]"));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().contains(logged), qPrintable(warnings.first()));
+        QTRY_VERIFY(released());
+    }
+
+    // Evicted clients that do not read hold their unsent replies one at a
+    // time: a second one evicted drops the first's at once.
+    void evictedBacklogsAreNotKeptTogether()
+    {
+        m_host.templates = manyTemplates(20000);
+        const qint64 live = liveHeapBytes();
+        const auto heldMb = [&] { return (liveHeapBytes() - live) >> 20; };
+        std::unique_ptr<ApiClient> stalled[2];
+        for (int i = 0; i < 2; ++i) {
+            stalled[i] = welcomed();
+            stalled[i]->pause();
+            stalled[i]->sendText(request(10, 1), 1, 40); // 48 MB of replies, under the bound
+            QVERIFY(QTest::qWaitFor([&] { return heldMb() > 36 * (i + 1); }, 30000));
+        }
+        auto third = welcomed();
+        QTRY_VERIFY2_WITH_TIMEOUT(heldMb() < 60, qPrintable(QString::number(heldMb())), 1000);
+    }
+
+    // A new client is let in between the requests of one that has many
+    // waiting; the one it evicts is not answered any further.
+    void backlogLetsNewClientIn()
+    {
+        m_host.templates = manyTemplates(5000);
+        m_host.renamesEachTime = true;
+        auto first = welcomed();
+        QVERIFY(first->sendText(request(10, 1), 1, 300));
+        auto second = welcomed();
+        int answered = 0;
+        QCOMPARE(first->drain(20000, &answered).closeCode, int(QWebSocketProtocol::CloseCodeNormal));
+        QVERIFY2(answered < 100, qPrintable(QString::number(answered)));
+        QVERIFY(second->sendText(request(13, 2)));
+        QCOMPARE(second->expectText(), status(13, 2, "11000"));
+    }
+
+    // Text from a client reaches the log as one line, its control
+    // characters escaped, whatever it holds.
+    void clientTextCannotForgeLogLines()
+    {
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        auto client = welcomed();
+        QVERIFY(client->sendText(QStringLiteral("{\"requestId\":0}\r\n2026-01-01 00:00:00 [New Connect] "
+                                                "Address:10.9.8.7  Port:4242\x1b[2J\t\x7f\u0085\u2028.")));
+        QCOMPARE(client->expectText(), QString(""));
+        qInstallMessageHandler(previous);
+
+        const QByteArray log = TestSupport::readFile(LogFile::filePath(QDate::currentDate()));
+        QVERIFY(log.startsWith(QDate::currentDate().toString(Qt::ISODate).toLatin1()));
+        QVERIFY(log.contains("[New Connect] Address:127.0.0.1"));
+        QVERIFY(!log.contains("\n2026-01-01"));
+        QVERIFY(log.contains(" receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] Address:10.9.8.7  "
+                             "Port:4242\\x1b[2J\\x09\\x7f\\x85\xe2\x80\xa8.\r\n"));
+        QCOMPARE(log.count('\n'), log.count("\r\n"));
     }
 
     void listenFailures_data()

@@ -281,7 +281,11 @@ private slots:
         QCOMPARE(dates->min(), first.startOfDay());
         QCOMPARE(dates->max(), (first == last ? last.addDays(1) : last).startOfDay());
         QCOMPARE(values->min(), 0.0);
-        QVERIFY(values->max() >= highest);
+        // Headroom: the top is the first whole step above the highest point.
+        const qreal interval = values->max() / (values->tickCount() - 1);
+        QCOMPARE(interval, qreal(qRound64(interval)));
+        QVERIFY(values->max() > highest);
+        QVERIFY(values->max() - interval <= highest);
     }
 };
 

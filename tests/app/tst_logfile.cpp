@@ -74,6 +74,28 @@ private slots:
         QCOMPARE(bytes.mid(second + 20), written);
     }
 
+    // Client messages stop once they have taken their share of the day's
+    // log, which one line says; the program's own go on.
+    void clientShareIsBounded()
+    {
+        TempProgramDir dir;
+        const QString text(4000, QLatin1Char('x'));
+        const qint64 messages = LogFile::CLIENT_BYTES_PER_DAY / text.size() + 100;
+        QVERIFY(withHandler([&] {
+                    for (qint64 i = 0; i < messages; ++i)
+                        qCDebug(clientText).noquote() << text;
+                    qInfo().noquote() << "[New Connect]";
+                }).isEmpty());
+        const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate::currentDate())).split('\n');
+        // All but the notice, the program's line and the empty end.
+        const qint64 clientBytes = (lines.size() - 3) * (20 + text.size() + 2);
+        QVERIFY2(clientBytes > LogFile::CLIENT_BYTES_PER_DAY - 64 * 1024
+                     && clientBytes < LogFile::CLIENT_BYTES_PER_DAY + 8192,
+                 qPrintable(QString::number(clientBytes)));
+        QVERIFY(lines.at(lines.size() - 3).contains("no more are logged today"));
+        QVERIFY(lines.at(lines.size() - 2).endsWith(" [New Connect]\r"));
+    }
+
     // A log folder that cannot be made loses no line: it goes to standard
     // error, and the handler comes back.
     void unwritableFolderFallsBackToStderr()

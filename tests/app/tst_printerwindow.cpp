@@ -150,6 +150,18 @@ private slots:
         QTRY_COMPARE(t->received(), (QList<int>{0x10, 0xA005, 0xA006, 0x51, 0x71}));
     }
 
+    void aFailedReconnectSaysSo()
+    {
+        t->link();
+        QTRY_COMPARE(t->indicator(), CONNECTED);
+        // The printer goes, and its port with it.
+        t->printer.reset();
+        QTRY_COMPARE(t->indicator(), UNCONNECTED);
+        QTest::mousePress(t->widget(QStringLiteral("lb_title_status")), Qt::LeftButton);
+        QCOMPARE(t->indicator(), UNCONNECTED);
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机重连失败，请检查打印机及连接设置")});
+    }
+
     void serialPermission_data()
     {
         QTest::addColumn<QString>("port");

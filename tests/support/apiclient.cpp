@@ -102,11 +102,22 @@ QJsonObject ApiClient::command(const QJsonObject &cmd, int timeoutMs)
     return parseLine(m_process.readLine());
 }
 
-bool ApiClient::sendText(const QString &text, int repeat)
+bool ApiClient::sendText(const QString &text, int repeat, int frames)
 {
     return ok(command({{QStringLiteral("cmd"), QStringLiteral("send")},
                        {QStringLiteral("text"), text},
-                       {QStringLiteral("repeat"), repeat}}));
+                       {QStringLiteral("repeat"), repeat},
+                       {QStringLiteral("frames"), frames}}));
+}
+
+bool ApiClient::pause()
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("pause")}}));
+}
+
+bool ApiClient::resume()
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("resume")}}));
 }
 
 bool ApiClient::sendBinary(const QByteArray &bytes)
@@ -147,6 +158,15 @@ QString ApiClient::expectText(int timeoutMs)
     if (list.size() != 1 || list.first().type != Event::Type::Text)
         return QString();
     return list.first().text;
+}
+
+ApiClient::Event ApiClient::drain(int timeoutMs, int *texts)
+{
+    const QJsonObject reply = command({{QStringLiteral("cmd"), QStringLiteral("drain")},
+                                       {QStringLiteral("timeoutMs"), timeoutMs}},
+                                      timeoutMs + 10000);
+    *texts = reply.value(QStringLiteral("texts")).toInt();
+    return toEvent(reply.value(QStringLiteral("closed")).toObject());
 }
 
 bool ApiClient::close(int code, const QString &reason)

@@ -39,8 +39,13 @@ public:
     // Why connecting failed.
     QString error() const { return m_error; }
 
-    // One text frame holding text repeated `repeat` times.
-    bool sendText(const QString &text, int repeat = 1);
+    // `frames` text frames back to back, each holding text repeated `repeat`
+    // times.
+    bool sendText(const QString &text, int repeat = 1, int frames = 1);
+    // Stops reading from the connection (what the server sends stays queued
+    // on its side), and starts again.
+    bool pause();
+    bool resume();
     bool sendBinary(const QByteArray &bytes);
     // The next count events; fewer (all that came, left queued) on timeout.
     QList<Event> expect(int count = 1, int timeoutMs = 5000);
@@ -49,6 +54,10 @@ public:
     QStringList expectTexts(int count = 1, int timeoutMs = 5000);
     // The text of the next event, or a null text when it is not a text frame.
     QString expectText(int timeoutMs = 5000);
+    // Takes every event up to the end of the connection, copying none: the
+    // end (Closed; a Text event when it had not come within timeoutMs) and
+    // how many text frames came before it.
+    Event drain(int timeoutMs, int *texts);
     // Closes from the client side and waits for the server's answer.
     bool close(int code = 1000, const QString &reason = QString());
 

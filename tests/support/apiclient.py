@@ -15,11 +15,19 @@ byte for byte. Every line on standard output is one JSON object; the first is
         one JSON command a line on standard input, one reply line each,
         {"ok": true, ...} or {"ok": false, "error": ...}; events queue (with
         "type" for "event") until taken. End of input closes and ends it.
-        {"cmd": "send", "text": T, "repeat": n}  one text frame, T n times
+        {"cmd": "send", "text": T, "repeat": n, "frames": k}
+            k text frames (1 by default), each T n times, back to back
         {"cmd": "send", "hex": H}                one binary frame
+        {"cmd": "pause"}, {"cmd": "resume"}
+            stops and starts reading from the connection: while paused,
+            what the server sends stays queued on its side
         {"cmd": "expect", "count": n, "timeoutMs": t}
             the next n events; too few: ok false, those that came in
             "events", still queued
+        {"cmd": "drain", "timeoutMs": t}
+            every event up to the end of the connection, dropped unseen:
+            "texts", how many text frames there were, and "closed", the
+            end; too soon: ok false, nothing taken
         {"cmd": "close", "code": 1000, "reason": ""}
             closes from this side and waits for the server's answer
 """
@@ -34,6 +42,9 @@ import websockets
 # The client accepts whatever the server sends; limits are the server's business.
 MAX_MESSAGE = 1 << 30
 MAX_LIFETIME = 86400.0
+# Messages read ahead of the event queue: the reader takes them as they come,
+# so this only matters while paused, when it makes the client stop reading.
+READ_AHEAD = 4
 
 
 def emit(obj):
@@ -47,11 +58,15 @@ class Client:
         self.queue = []
         self.arrived = asyncio.Condition()
         self.closed_by_client = False
+        self.ended = False
+        self.reading = asyncio.Event()
+        self.reading.set()
         self.receiver = asyncio.ensure_future(self.receive())
 
     async def receive(self):
         try:
             async for message in self.ws:
+                await self.reading.wait()
                 if isinstance(message, str):
                     await self.push({"type": "text", "text": message})
                 else:
@@ -64,6 +79,7 @@ class Client:
     async def push(self, event):
         async with self.arrived:
             self.queue.append(event)
+            self.ended = self.ended or event["type"] == "closed"
             self.arrived.notify_all()
 
     async def take(self, count, timeout):
@@ -75,8 +91,19 @@ class Client:
             taken, self.queue = self.queue[:count], self.queue[count:]
             return True, taken
 
+    async def drain(self, timeout):
+        async with self.arrived:
+            try:
+                await asyncio.wait_for(self.arrived.wait_for(lambda: self.ended), timeout)
+            except asyncio.TimeoutError:
+                return None
+            texts = sum(1 for e in self.queue if e["type"] == "text")
+            closed, self.queue = self.queue[-1], []
+            return {"texts": texts, "closed": closed}
+
     async def close(self, code=1000, reason=""):
         self.closed_by_client = True
+        self.reading.set()
         await self.ws.close(code, reason)
         await self.receiver
 
@@ -86,7 +113,15 @@ class Client:
             if "hex" in obj:
                 await self.ws.send(bytes.fromhex(obj["hex"]))
             else:
-                await self.ws.send(str(obj["text"]) * int(obj.get("repeat", 1)))
+                text = str(obj["text"]) * int(obj.get("repeat", 1))
+                for _ in range(int(obj.get("frames", 1))):
+                    await self.ws.send(text)
+            return {}
+        if cmd == "pause":
+            self.reading.clear()
+            return {}
+        if cmd == "resume":
+            self.reading.set()
             return {}
         if cmd == "expect":
             count = int(obj.get("count", 1))
@@ -95,6 +130,9 @@ class Client:
             if not ok:
                 result.update(ok=False, error="%d of %d events arrived" % (len(events), count))
             return result
+        if cmd == "drain":
+            result = await self.drain(int(obj.get("timeoutMs", 5000)) / 1000.0)
+            return result if result else {"ok": False, "error": "the connection has not ended"}
         if cmd == "close":
             await self.close(int(obj.get("code", 1000)), str(obj.get("reason", "")))
             return {}
@@ -151,7 +189,8 @@ async def run(args):
     uri = "ws://%s:%d" % (args.host, args.port)
     try:
         ws = await asyncio.wait_for(
-            websockets.connect(uri, ping_interval=None, max_size=MAX_MESSAGE, max_queue=None), args.connect_timeout)
+            websockets.connect(uri, ping_interval=None, max_size=MAX_MESSAGE, max_queue=READ_AHEAD),
+            args.connect_timeout)
     except (OSError, asyncio.TimeoutError, websockets.WebSocketException) as e:
         emit({"event": "error", "error": str(e) or type(e).__name__})
         return 1

@@ -1,0 +1,158 @@
+// What the program asks of the window system for its own look: file dialogs
+// that are Qt's own whoever opens them, translucent windows drawn opaque
+// where nothing blends them, and a document opener that says when it fails.
+
+#include "editor/templatesave.h"
+#include "print/printaddfile.h"
+#include "support/testsupport.h"
+#include "util/seams.h"
+#include "util/textutil.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+// Each listed file's name, size, type and date fit in their columns.
+bool columnsFitTheirTexts(const QTreeView *view, int files)
+{
+    const QAbstractItemModel *model = view->model();
+    if (model->rowCount(view->rootIndex()) != files)
+        return false;
+    for (int row = 0; row < files; ++row) {
+        for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
+            const QString text = model->index(row, column, view->rootIndex()).data().toString();
+            const int icon = column == 0 ? view->iconSize().width() : 0;
+            const int needed = view->fontMetrics().horizontalAdvance(text) + icon;
+            if (text.isEmpty() || view->header()->sectionSize(column) <= needed)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class TestWindowSystem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Seams::resetAll(); }
+
+    void fileDialogsAreQtsOwn_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("open from the import dialog") << false;
+        QTest::newRow("save from a small card whose sheet styles every widget") << true;
+    }
+
+    void fileDialogsAreQtsOwn()
+    {
+        QFETCH(bool, save);
+        QTemporaryDir folder;
+        for (const char *name : {"2024年度城建档案数据汇总.xlsx", "rows.xlsx"}) {
+            QFile file(folder.filePath(QString::fromUtf8(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5300, 'x')) == 5300);
+        }
+        TempProgramDir dir;
+        PrintAddFile importDialog;
+        QDialog card;
+        card.setFixedSize(590, 398);
+        card.setStyleSheet(QStringLiteral("QWidget { background-color: #FFFFFF; font-size: 18px; }"));
+        QWidget *parent = save ? static_cast<QWidget *>(&card) : &importDialog;
+        parent->show();
+        const QFileDialog plain;
+
+        // The dialog lives only while it runs: it is looked at then.
+        QStringList looked;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            const auto *view = dialog ? dialog->findChild<QTreeView *>(QStringLiteral("treeView")) : nullptr;
+            if (!view)
+                return;
+            if (QTest::qWaitFor([view] { return columnsFitTheirTexts(view, 2); }, 5000))
+                looked << "columns fit";
+            if (dialog->font() == plain.font() && view->font() == QApplication::font(view))
+                looked << "Qt's own font";
+            if (dialog->width() >= plain.width() && dialog->height() >= plain.height())
+                looked << "at least Qt's own size";
+            if (parent->frameGeometry().contains(dialog->frameGeometry().center()))
+                looked << "over the opener";
+            dialog->reject();
+        });
+        const QString caption = QStringLiteral("文件");
+        const QString filter = QStringLiteral("(*.xlsx)");
+        const QString chosen = save ? Seams::getSaveFileName(parent, caption, folder.path(), filter)
+                                    : Seams::getOpenFileName(parent, caption, folder.path(), filter);
+        QVERIFY(chosen.isEmpty());
+        QCOMPARE(looked, (QStringList{"columns fit", "Qt's own font", "at least Qt's own size", "over the opener"}));
+    }
+
+    void translucentWindowsWithoutCompositing_data()
+    {
+        QTest::addColumn<bool>("blends");
+        QTest::newRow("a compositor blends") << true;
+        QTest::newRow("nothing blends") << false;
+    }
+
+    void translucentWindowsWithoutCompositing()
+    {
+        QFETCH(bool, blends);
+        Seams::setCompositingHandler([blends] { return blends; });
+        TempProgramDir dir;
+        TextUtil::showTip(QStringLiteral("打印完成"), QStringLiteral("#02B87E"), QStringLiteral("#FFFFFF"));
+        PrintAddFile importDialog;
+        TemplateModel model;
+        TemplateSave saveDialog(&model);
+        QWidget *toast = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            toast = w->objectName() == QLatin1String("notificationToast") ? w : toast;
+        for (QWidget *window : {toast, static_cast<QWidget *>(&importDialog), static_cast<QWidget *>(&saveDialog)}) {
+            QVERIFY(window);
+            QCOMPARE(window->testAttribute(Qt::WA_TranslucentBackground), blends);
+            // A corner lies outside the rounded panel, in its shadow's margin:
+            // nothing black, the panel's white at most faintly shaded.
+            const QRgb corner = window->grab().toImage().pixel(0, 0);
+            if (!blends)
+                QVERIFY(qAlpha(corner) == 255 && qMin(qRed(corner), qMin(qGreen(corner), qBlue(corner))) >= 0xF0);
+        }
+        delete toast;
+    }
+
+    void documentOpenerFailures_data()
+    {
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("failures");
+        QTest::newRow("opened") << 0 << 0;
+        QTest::newRow("no program for the document") << 3 << 1;
+    }
+
+    // A stand-in for the desktop's xdg-open that notes its argument and ends as asked.
+    void documentOpenerFailures()
+    {
+        QFETCH(int, exitCode);
+        QTemporaryDir bin;
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$1\" > \"$0.arg\"\nexit %1\n").arg(exitCode).toUtf8());
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+        const QString manual = bin.filePath(QStringLiteral("用户手册.pdf"));
+        int failures = 0;
+        Seams::openUrl(QUrl::fromLocalFile(manual), [&failures] { ++failures; });
+        qputenv("PATH", path);
+        QTRY_COMPARE(readFile(script.fileName() + QStringLiteral(".arg")).trimmed(), manual.toUtf8());
+        QTest::qWait(300);
+        QTEST(failures, "failures");
+    }
+};
+
+QTEST_MAIN(TestWindowSystem)
+#include "tst_windowsystem.moc"
