@@ -338,4 +338,6 @@ private:
     QPointer<TemplateDialog> templateEditor;
     // Places the row widgets as rows come into view.
     VisibleRowFiller *templateRowFiller = nullptr;
+    // The same for the home page's ranking badges.
+    VisibleRowFiller *rankingRowFiller = nullptr;
 };

@@ -6,6 +6,8 @@
 
 #include "ui_mainwindow.h"
 
+#include "editor/visiblerowfiller.h"
+
 #include <QtCharts/QDateTimeAxis>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
@@ -169,9 +171,6 @@ void MainWindow::showRanking(const QList<QPair<QString, qint64>> &ranking)
     delete oldSelection;
     delete oldModel;
 
-    for (int row = 0; row < model->rowCount(); ++row)
-        table->setIndexWidget(model->index(row, RANK_COLUMN), rankBadge(row, table));
-
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(RANK_COLUMN, QHeaderView::Fixed);
@@ -185,6 +184,14 @@ void MainWindow::showRanking(const QList<QPair<QString, qint64>> &ranking)
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setFocusPolicy(Qt::NoFocus);
+
+    // Every template ranks, printed or not: a badge only once its row shows.
+    if (!rankingRowFiller) {
+        rankingRowFiller = new VisibleRowFiller(table, [table](int row) {
+            table->setIndexWidget(table->model()->index(row, RANK_COLUMN), rankBadge(row, table));
+        });
+    }
+    rankingRowFiller->reset();
 }
 
 void MainWindow::refreshChartsView()

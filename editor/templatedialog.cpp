@@ -3,15 +3,9 @@
 
 #include "editor/fontsizetext.h"
 #include "editor/templateruler.h"
-#include "items/doublerectitem.h"
-#include "items/ellipseitem.h"
-#include "items/lineitem.h"
-#include "items/pixmapitem.h"
+#include "items/baseitem.h"
 #include "items/qwgraphicsview.h"
-#include "items/rectitem.h"
-#include "items/richtextitem.h"
 #include "util/constants.h"
-#include "util/fileutil.h"
 #include "util/fontfamilies.h"
 #include "util/jsonutil.h"
 #include "util/settingutil.h"
@@ -33,7 +27,6 @@
 #include <QtDebug>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -41,23 +34,19 @@ const char *const STYLE_SHEET = ":/resources/qss/templatestyle.css";
 constexpr int RULER_THICKNESS = 30;
 constexpr int LOGO_SIDE = 37;
 const char *const FONT_SIZE_EDIT_STYLE = "font-size: 16px;color: rgba(187, 187, 187, 1);border: 0px solid #7B7B7B;";
-
-using PixmapPtr = std::unique_ptr<QPixmap>;
-
-// A pixmap made by FileUtil (which may give none) at exactly the element's size.
-QPixmap elementPixmap(QPixmap *made, int width, int height)
-{
-    const PixmapPtr owned(made);
-    if (!owned || owned->isNull())
-        return QPixmap();
-    return owned->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
+// The text page's start boxes go below 0: a turned text flush with the
+// label's left or top edge starts before it.
+constexpr double TEXT_START_MIN = -9999.99;
 
 } // namespace
 
 TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::TemplateDialog)
+    , doc(JsonUtil::parseTemplate(templateName))
+    // The scene belongs to the editor: it goes with the window.
+    , graphicsScene(new QGraphicsScene(this))
+    , items(graphicsScene, doc)
 {
     ui->setupUi(this);
     setWindowFlag(Qt::FramelessWindowHint);
@@ -70,14 +59,14 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     applyStyleSheet();
     setToolTip();
 
-    templateModel = JsonUtil::parseTemplate(templateName);
-    const int w = px(templateModel.printWidth);
-    const int h = px(templateModel.printHeight);
-    // The scene belongs to the editor: it goes with the window.
-    graphicsScene = new QGraphicsScene(this);
+    ui->edit_text_x->setMinimum(TEXT_START_MIN);
+    ui->edit_text_y->setMinimum(TEXT_START_MIN);
+
+    const int w = px(model().printWidth);
+    const int h = px(model().printHeight);
     graphicsScene->setBackgroundBrush(Qt::white);
     graphicsScene->setSceneRect(0, 0, w, h);
-    qDebug() << "template background:" << templateModel.background;
+    qDebug() << "template background:" << model().background;
     addBackgroundItem();
     createCanvas(w, h);
 
@@ -87,6 +76,11 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     fillFontBoxes();
 
     initView();
+    connect(&doc, &TemplateDocument::changed, this, &TemplateDialog::documentChanged);
+    connect(&doc, &TemplateDocument::labelChanged, this, &TemplateDialog::refreshGraphicsBackground);
+    // However the selection changed (a click, a Ctrl-click on its release, a
+    // rubber band, a delete), the page shows a selected element.
+    connect(graphicsScene, &QGraphicsScene::selectionChanged, this, &TemplateDialog::followSelection);
     connectViewProperty();
     connectTextProperty();
     connectRectProperty();
@@ -99,11 +93,13 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     updateToolView(QString(), 0);
     ui->stackedWidget->setCurrentWidget(ui->page_base_set);
     initGraphicsViewMenu();
-    applyLockState(templateModel.lockstate);
+    applyLockState(model().lockstate);
 }
 
 TemplateDialog::~TemplateDialog()
 {
+    // The scene goes after the members its selection signal reaches.
+    disconnect(graphicsScene, nullptr, this, nullptr);
     delete ui;
 }
 
@@ -150,10 +146,10 @@ void TemplateDialog::createCanvas(int width, int height)
     qDebug() << "viewWidth:" << width << "viewHeight" << height << graphicsView->width() << graphicsView->height()
              << graphicsScene->sceneRect().width() << graphicsScene->sceneRect().height();
 
-    horizontalRuler = new TemplateRuler(true, templateModel.printWidth, canvasWidget);
+    horizontalRuler = new TemplateRuler(true, model().printWidth, canvasWidget);
     horizontalRuler->setObjectName(QStringLiteral("horizontalRuler"));
     horizontalRuler->setFixedSize(width, RULER_THICKNESS);
-    verticalRuler = new TemplateRuler(false, templateModel.printHeight, canvasWidget);
+    verticalRuler = new TemplateRuler(false, model().printHeight, canvasWidget);
     verticalRuler->setObjectName(QStringLiteral("verticalRuler"));
     verticalRuler->setFixedSize(RULER_THICKNESS, height);
 
@@ -191,7 +187,7 @@ void TemplateDialog::fillFontBoxes()
 
 int TemplateDialog::dpi()
 {
-    return TextUtil::dpiToInt(TextUtil::SCREEN_DPI);
+    return EditorScene::dpi();
 }
 
 int TemplateDialog::px(float mm) const
@@ -206,104 +202,8 @@ TemplateRuler *TemplateDialog::ruler(Qt::Orientation orientation) const
 
 void TemplateDialog::initView()
 {
-    // In list order: items of one stacking value stack by their kind.
-    templateModel.forEachElementList([this](auto &list) {
-        for (auto &m : list)
-            addElementItem(createItem(m), m);
-    });
+    items.addAll();
     qDebug() << Q_FUNC_INFO << graphicsScene->sceneRect();
-}
-
-void TemplateDialog::addElementItem(BaseItem *item, GraphicsModel &m)
-{
-    graphicsScene->addItem(item);
-    // An element that a smaller label no longer holds is moved back inside,
-    // in the model too, so it can never be stored outside the label.
-    const QRectF label = graphicsScene->sceneRect();
-    const QRectF bounds = item->sceneBoundingRect();
-    if (label.contains(bounds) || bounds.width() > label.width() || bounds.height() > label.height())
-        return;
-    const qreal dx = qMax(0.0, label.left() - bounds.left()) + qMin(0.0, label.right() - bounds.right());
-    const qreal dy = qMax(0.0, label.top() - bounds.top()) + qMin(0.0, label.bottom() - bounds.bottom());
-    item->moveBy(dx, dy);
-    m.startX = TextUtil::px2mm(int(item->x()), dpi());
-    m.startY = TextUtil::px2mm(int(item->y()), dpi());
-}
-
-BaseItem *TemplateDialog::placeItem(BaseItem *item, const GraphicsModel &m) const
-{
-    item->setData(0, m.id);
-    item->setData(1, m.type);
-    item->setZValue(m.viewZ);
-    item->setPos(px(m.startX), px(m.startY));
-    item->setRect(0, 0, px(m.width), px(m.height));
-    item->setLockState(m.lockstate);
-    return item;
-}
-
-BaseItem *TemplateDialog::outlinedItem(BaseItem *item, const GraphicsModel &m) const
-{
-    QPen pen;
-    pen.setWidth(px(m.border));
-    item->setPen(pen);
-    return placeItem(item, m);
-}
-
-BaseItem *TemplateDialog::picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const
-{
-    auto *item = new PixmapItem;
-    item->setPixmap(elementPixmap(made, px(m.width), px(m.height)));
-    item->setData(2, title);
-    return placeItem(item, m);
-}
-
-BaseItem *TemplateDialog::createItem(const RectangleModel &m) const
-{
-    return outlinedItem(new RectItem, m);
-}
-
-BaseItem *TemplateDialog::createItem(const LineModel &m) const
-{
-    BaseItem *item = outlinedItem(new LineItem, m);
-    item->setData(2, m.direction);
-    return item;
-}
-
-BaseItem *TemplateDialog::createItem(const CircleModel &m) const
-{
-    return outlinedItem(new EllipseItem, m);
-}
-
-BaseItem *TemplateDialog::createItem(const TextModel &m) const
-{
-    auto *item = new RichTextItem;
-    placeItem(item, m);
-    item->setData(2, m.textTitle);
-    item->setText(m.textContent);
-    item->applyTextModel(m, dpi());
-    return item;
-}
-
-BaseItem *TemplateDialog::createItem(const PictureModel &m) const
-{
-    return picturedItem(m, FileUtil::getPicturePixmap(m.fileName, true), QVariant());
-}
-
-// Building items must not stop on a dialog: a rejected barcode content is
-// logged and shows no picture.
-BaseItem *TemplateDialog::createItem(const BarcodeModel &m) const
-{
-    return picturedItem(m, FileUtil::getBarCodePixmap(m.content, BarCode::RejectNotice::LogWarning), m.title);
-}
-
-BaseItem *TemplateDialog::createItem(const QrcodeModel &m) const
-{
-    return picturedItem(m, FileUtil::getQrCodePixmap(m.content), m.title);
-}
-
-BaseItem *TemplateDialog::createItem(const RectangleBgModel &m) const
-{
-    return placeItem(new DoubleRectItem, m);
 }
 
 void TemplateDialog::on_wheelModified(int)
@@ -311,8 +211,8 @@ void TemplateDialog::on_wheelModified(int)
     // The view, and with it the canvas, takes the zoomed label's size, so the
     // scene's origin stays at the view's top left and lines up with ruler 0.
     const qreal m = graphicsView->transform().m11();
-    const qreal w = px(templateModel.printWidth) * m;
-    const qreal h = px(templateModel.printHeight) * m;
+    const qreal w = px(model().printWidth) * m;
+    const qreal h = px(model().printHeight) * m;
     horizontalRuler->setFixedWidth(int(w));
     verticalRuler->setFixedHeight(int(h));
     // Rounded up: a view a fraction smaller than the label could scroll.

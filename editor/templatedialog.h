@@ -1,44 +1,51 @@
 #pragma once
 
 // The template editor: a frameless top-level window that edits one template.
-// It keeps a working copy of the template; every edit goes into that copy at
-// once and nothing reaches the template store until the template is saved.
-// The canvas is a graphics scene at screen resolution, the box face behind
-// one item per element, shown by a mouse-reporting view with a millimetre
-// ruler above it and one to its left. The add tools sit in the left column,
-// the property pages in the right one.
+// The template being edited is a TemplateDocument, the one truth the window
+// reads and writes: the property pages write their edits into it and show
+// what it holds, the scene's items follow it (EditorScene), and what the
+// mouse does to the items reaches it as edits in millimetres. Nothing
+// reaches the template store until the template is saved. The canvas is a
+// graphics scene at screen resolution, the box face behind one item per
+// element, shown by a mouse-reporting view with a millimetre ruler above it
+// and one to its left. The add tools sit in the left column, the property
+// pages in the right one; a page always shows the element its edits change.
 //
 // The implementation is split by concern: templatedialog.cpp holds the
 // window, the scene and the zoom; templatedialog_background.cpp the box face
 // and the picture files; templatedialog_add.cpp the add tools;
-// templatedialog_panels.cpp the base and shape pages; templatedialog_codes.cpp
-// the picture, QR code and barcode pages; templatedialog_text.cpp the text
-// page; templatedialog_menu.cpp the context menu, the clipboard and the
-// stacking order; templatedialog_mouse.cpp what moving, resizing and keys
-// write back; templatedialog_save.cpp saving.
+// templatedialog_panels.cpp the base and shape pages and which element a
+// page shows; templatedialog_codes.cpp the picture, QR code and barcode
+// pages; templatedialog_text.cpp the text page; templatedialog_menu.cpp the
+// context menu, the clipboard and the stacking order;
+// templatedialog_mouse.cpp what moving, resizing and keys edit;
+// templatedialog_save.cpp saving.
 
 #include "editor/backgroundpicture.h"
+#include "editor/editorscene.h"
 #include "editor/picturefilebook.h"
+#include "editor/templatedocument.h"
 #include "model/templatemodel.h"
 #include "util/windowdrag.h"
 
 #include <QList>
 #include <QMetaObject>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-class BaseItem;
+#include <functional>
+
+class QAbstractButton;
+class QAbstractSpinBox;
 class QAction;
 class QDoubleSpinBox;
-class QGraphicsItem;
 class QGraphicsScene;
 class QKeyEvent;
 class QMenu;
-class QPixmap;
 class QPushButton;
-class RichTextItem;
 class QWGraphicsView;
 class TemplateRuler;
 
@@ -65,21 +72,8 @@ public:
     explicit TemplateDialog(QString templateName, QWidget *parent = nullptr);
     ~TemplateDialog() override;
 
-    // Adds one item per element of the working model to the scene.
+    // Adds one item per element of the document to the scene.
     void initView();
-    // One scene item for an element, placed, sized and styled as its model
-    // says (ids, type and title as item data); the caller adds it.
-    BaseItem *createItem(const RectangleModel &m) const;
-    BaseItem *createItem(const LineModel &m) const;
-    BaseItem *createItem(const CircleModel &m) const;
-    BaseItem *createItem(const TextModel &m) const;
-    BaseItem *createItem(const PictureModel &m) const;
-    BaseItem *createItem(const BarcodeModel &m) const;
-    BaseItem *createItem(const QrcodeModel &m) const;
-    BaseItem *createItem(const RectangleBgModel &m) const;
-    // Adds an element's item to the scene, moving it (and its model) back
-    // inside the label when it lies partly outside.
-    void addElementItem(BaseItem *item, GraphicsModel &m);
     // Gives the canvas, the view and the rulers the size of the zoomed label.
     // The argument is not used.
     void on_wheelModified(int scale);
@@ -93,9 +87,12 @@ public:
     // Locked: the view takes no mouse and the tool and property columns are off.
     void applyLockState(bool locked);
 
-    // Shows the template on the base page (empty id) or one element on its
-    // type's page.
+    // Fills the base page with the template (empty id) or the page of the
+    // element's type with the element, from the document; runs no handler.
     void updateToolView(QString id, int type);
+    // Makes an element (none: the template) the one the pages show and edit,
+    // and shows its page.
+    void showElement(const QString &id);
     // The base page: background presets, sizes and the full-width flag.
     void connectViewProperty();
 
@@ -133,7 +130,7 @@ public:
     void connectBarcodeProperty();
     const QString &currentElementId() const { return currentId; }
 
-    // Builds the scene anew from the working model, box face first.
+    // Builds the scene anew from the document, box face first.
     void refreshGraphicsBackground();
     // Books a picture file copied in (IMG_ADDED) or dropped (IMG_REMOVED).
     void recordImgOperate(IMG_OPT opt, QString path);
@@ -146,22 +143,21 @@ public:
     // Shows the menu for the selection at a view point, the paste position.
     void on_mouseRightClicked(QPoint point);
     void updateGraphicsViewMenu();
-    // The clipboard keeps element ids: a paste makes copies of the elements
-    // still in the template and never reaches a scene item.
+    // The clipboard keeps element ids: a paste copies the elements still in
+    // the template.
     void operateCopy();
     void operatePaste();
-    // Removes every selected element, items and models.
+    // Removes every selected element.
     void operateDelete();
     // Raise the element whose page is shown above, or put it below, the
     // elements it overlaps; those go back to 0.
     void bringToTop();
     void sendToBottom();
-    void updateZValue2Model(QGraphicsItem *item, QStringList collidedIds);
     const QStringList &clipboard() const { return copyIds; }
 
     // ---- Moving, resizing and keys (templatedialog_mouse.cpp)
-    // Write positions (moves) and geometry (releases) of the selected items
-    // back into their models, where the whole pixels differ from the model.
+    // Hand what the mouse did to the selected items (moves, handle
+    // resizes) to the document, where the whole pixels differ from it.
     void on_mouseMovePoint(QPoint point);
     void on_mouseRelease(QPoint point);
     void on_keyPress(QKeyEvent *event);
@@ -174,7 +170,9 @@ public:
     // Shows the text element with that id on the text page; runs no handler.
     void fillTextPage(const QString &id);
 
-    const TemplateModel &model() const { return templateModel; }
+    const TemplateDocument &document() const { return doc; }
+    const TemplateModel &model() const { return doc.model(); }
+    const EditorScene &elementItems() const { return items; }
     QGraphicsScene *scene() const { return graphicsScene; }
     QWGraphicsView *view() const { return graphicsView; }
     TemplateRuler *ruler(Qt::Orientation orientation) const;
@@ -219,22 +217,20 @@ private:
     void applyStyleSheet();
     void createCanvas(int width, int height);
     void fillFontBoxes();
-    // The screen resolution as the conversions take it.
     static int dpi();
     int px(float mm) const;
+    // The items and the page follow what the document changed.
+    void documentChanged(const QStringList &ids);
     // Adds the box face item.
     void addBackgroundItem();
     // A preset chosen in the background combo box.
     void choosePresetBackground(const QString &name);
-    // The combo box entry of the built-in template with the working background.
+    // The combo box entry of the built-in template with the document's background.
     void showPresetOfBackground();
     // Replaces the background text, booking a dropped custom picture.
     void setBackground(const QString &text);
     QString picturePath(const QString &fileName) const;
     bool insideTitleBar(const QPoint &point) const;
-    BaseItem *placeItem(BaseItem *item, const GraphicsModel &m) const;
-    BaseItem *outlinedItem(BaseItem *item, const GraphicsModel &m) const;
-    BaseItem *picturedItem(const GraphicsModel &m, QPixmap *made, const QVariant &title) const;
 
     // ---- Adding elements (templatedialog_add.cpp) ---------------------------
     QList<QPushButton *> toolButtons() const;
@@ -248,12 +244,12 @@ private:
     // size and border from the default configuration's "<sizes>.width",
     // "<sizes>.height" and "<border>.border".
     void initNewElement(GraphicsModel &m, const QPointF &point, const char *sizes, const char *border) const;
-    // Appends the model, adds its item exactly at the point and selects it.
+    // Adds the element to the document and makes it the one selected and shown.
     template <typename Model>
-    void appendElement(QList<Model> &list, const Model &m, const QPointF &point);
+    void appendElement(const Model &m);
     // A new element of nothing but its default size and border.
     template <typename Model>
-    void appendShape(QList<Model> &list, const QPointF &point, const char *defaults);
+    void appendShape(const QPointF &point, const char *defaults);
     void addLineItem(const QPointF &point, Qt::Orientation orientation);
 
     // ---- Property pages (templatedialog_panels.cpp, _codes.cpp) ------------
@@ -270,23 +266,19 @@ private:
     // The size boxes' values where they differ from what they show of the
     // model, as a save takes them.
     void takeSizeBoxes();
-    // The model of element id in the list of its type; null when none.
-    GraphicsModel *elementModel(const QString &id, int type);
-    // The scene item of element id and type, selected or not; null when none.
-    BaseItem *elementItem(const QString &id, int type) const;
+    // The element the pages show, when it is of that type; null otherwise.
+    const GraphicsModel *currentElement(int type) const;
+    // Applies a box's value when editing it ends, if the user changed it: a
+    // box only passed through edits nothing.
+    QList<QMetaObject::Connection> onBoxEdit(QAbstractSpinBox *box, const std::function<void(double)> &apply);
     void connectGeometry(int type);
     void showGeometry(int type, const GraphicsModel &m);
-    void moveElement(int type, Qt::Orientation axis, double value);
-    void resizeElement(int type, Qt::Orientation side, double value);
-    void setElementBorder(int type, float border);
-    // The start follows the item when the label held it back.
-    void followItemPosition(GraphicsModel &m, const BaseItem &item) const;
     void fillCodePage(const QString &id, int type);
     void connectCodeContent(int type);
     void changeCodeContent(int type, const QString &content);
-    // A picture, QR code or barcode item's pixmap made again at its size; the
-    // old one stays when none can be made.
-    void remakeElementPicture(BaseItem *item, const GraphicsModel &m) const;
+    // Shows the topmost selected element when the one shown is no longer
+    // selected.
+    void followSelection();
 
     // ---- Saving (templatedialog_save.cpp) -----------------------------------
     void openSaveDialog(const QString &title);
@@ -295,48 +287,47 @@ private:
     // ---- Context menu, clipboard and stacking order
     void setViewLock(bool checked);
     void setPositionLock(bool checked);
-    // The selected item whose page is shown; none when it is not selected.
-    BaseItem *stackingChoice() const;
-    void collideToZero(BaseItem *chosen, qreal z);
-    template <typename M>
-    void pasteFrom(QList<M> &list, const QStringList &ids, const QPointF &at);
-    QString pastedTitle(const QString &source, bool code) const;
+    // The element whose page is shown, when it is selected; empty otherwise.
+    QString stackingChoice() const;
 
     // ---- Moving, resizing and keys
-    static bool isTextItem(const QGraphicsItem *item);
-    // The first model with that id, in any element list.
-    GraphicsModel *elementModel(const QString &id);
-    // Moves an item along one axis to a place in millimetres; its model
-    // takes the place, or where the scene's edge stopped the item.
-    void moveElement(BaseItem *item, GraphicsModel &m, Qt::Orientation axis, float mm);
+    // What the mouse made of an element's item, into the document.
+    void takeItemGeometry(const QString &id);
     void nudgeSelection(int key);
-    void toggleTextStyle(int key);
+    QStringList selectedTexts() const;
 
     // ---- Text page
-    // Calls change(item, model) for every selected text, then repaints.
-    template <typename Change>
-    void applyToSelectedTexts(Change change);
-    // The first text model with that id.
-    TextModel *textModel(const QString &id);
-    RichTextItem *currentTextItem() const;
+    // The texts the text page's shared properties change: the selected ones
+    // when the one shown is among them, else the one shown.
+    QStringList textTargets() const;
+    void onTextValue(QAbstractSpinBox *box, TemplateDocument::Field field, double factor);
+    void onTextChoice(QAbstractButton *button, TemplateDocument::Field field, const QVariant &value);
     void applyFontSize(const QString &text);
     void applyTextDirection(int direction);
     void fillTextButtons(const TextModel &m);
 
     WindowDrag titleDrag;
     Ui::TemplateDialog *ui;
-    TemplateModel templateModel;
+    TemplateDocument doc;
     QString currentId;
     QWidget *canvasWidget = nullptr;
     QWGraphicsView *graphicsView = nullptr;
     QGraphicsScene *graphicsScene = nullptr;
     TemplateRuler *horizontalRuler = nullptr;
     TemplateRuler *verticalRuler = nullptr;
+    EditorScene items;
     PictureFileBook pictureBook;
     BackgroundPicture background;
+    // Set while a page is filled from the document: the page's handlers
+    // then write nothing back.
+    bool filling = false;
+    // Boxes the user changed since editing them last ended.
+    QSet<const QAbstractSpinBox *> editedBoxes;
+    // The model the naming dialog names; the document takes its name and
+    // type once it is stored.
+    TemplateModel naming;
     // ---- Adding elements ----
     AddTool addOp = AddTool::None;
-
 
     // ---- Context menu, clipboard and stacking order
     QMenu *graphicsViewMenu = nullptr;

@@ -1,6 +1,5 @@
 #include "editor/templatedialog.h"
 
-#include "editor/defaulttitle.h"
 #include "ui_templatedialog.h"
 
 #include "items/baseitem.h"
@@ -13,7 +12,6 @@
 #include <QCursor>
 #include <QDir>
 #include <QGraphicsScene>
-#include <QSet>
 
 #include <memory>
 
@@ -114,20 +112,8 @@ void TemplateDialog::on_mouseClicked(QPoint point)
         armTool(AddTool::None, false);
         return;
     }
-    const QGraphicsItem *item = graphicsScene->itemAt(p, graphicsView->transform());
-    const int type = item ? item->data(1).toInt() : 0;
     // The box face is no element: it shows the template's own page.
-    if (type == 0) {
-        currentId.clear();
-        updateToolView(QString(), 0);
-        return;
-    }
-    const QString id = item->data(0).toString();
-    ui->stackedWidget->setCurrentWidget(pageOf(type));
-    currentId = id;
-    // With several elements selected the page shows none of them.
-    if (graphicsScene->selectedItems().size() == 1)
-        updateToolView(id, type);
+    showElement(items.idOf(graphicsScene->itemAt(p, graphicsView->transform())));
 }
 
 void TemplateDialog::addItem(const QPointF &point)
@@ -167,35 +153,30 @@ void TemplateDialog::initNewElement(GraphicsModel &m, const QPointF &point, cons
 }
 
 template <typename Model>
-void TemplateDialog::appendElement(QList<Model> &list, const Model &m, const QPointF &point)
+void TemplateDialog::appendElement(const Model &m)
 {
-    list.append(m);
-    Model &stored = list.last();
-    BaseItem *item = createItem(stored);
-    // Where the user clicked, to the fraction of a pixel.
-    item->setPos(point);
-    addElementItem(item, stored);
+    const QString id = doc.add(m);
     graphicsScene->clearSelection();
-    item->setSelected(true);
-    currentId = stored.id;
+    items.item(id)->setSelected(true);
+    showElement(id);
 }
 
 template <typename Model>
-void TemplateDialog::appendShape(QList<Model> &list, const QPointF &point, const char *defaults)
+void TemplateDialog::appendShape(const QPointF &point, const char *defaults)
 {
     Model m;
     initNewElement(m, point, defaults, defaults);
-    appendElement(list, m, point);
+    appendElement(m);
 }
 
 void TemplateDialog::addRectItem(const QPointF &point)
 {
-    appendShape(templateModel.rectangleModels, point, "rectangleModel");
+    appendShape<RectangleModel>(point, "rectangleModel");
 }
 
 void TemplateDialog::addRectBgItem(const QPointF &point)
 {
-    appendShape(templateModel.rectBgModels, point, "rectangleModel");
+    appendShape<RectangleBgModel>(point, "rectangleModel");
 }
 
 void TemplateDialog::addHLineItem(const QPointF &point)
@@ -217,12 +198,12 @@ void TemplateDialog::addLineItem(const QPointF &point, Qt::Orientation orientati
     const bool horizontal = orientation == Qt::Horizontal;
     (horizontal ? m.height : m.width) = LINE_THICKNESS_MM;
     m.direction = horizontal ? 0 : 1;
-    appendElement(templateModel.lineModels, m, point);
+    appendElement(m);
 }
 
 void TemplateDialog::addCircleItem(const QPointF &point)
 {
-    appendShape(templateModel.circleModels, point, "circleModel");
+    appendShape<CircleModel>(point, "circleModel");
 }
 
 void TemplateDialog::addTextItem(const QPointF &point)
@@ -240,21 +221,21 @@ void TemplateDialog::addTextItem(const QPointF &point)
     m.textContent = QStringLiteral("文本");
     // Auto-fit, its mode, wrapping and upright ASCII keep the model's
     // defaults, and the item takes them from the model as it prints.
-    appendElement(templateModel.textModels, m, point);
+    appendElement(m);
 }
 
 void TemplateDialog::addQrcodeItem(const QPointF &point)
 {
     auto m = newCode<QrcodeModel>(QStringLiteral("二维码"), QStringLiteral("二维码"));
     initNewElement(m, point, "qrcodeModel", "rectangleModel");
-    appendElement(templateModel.qrcodeModels, m, point);
+    appendElement(m);
 }
 
 void TemplateDialog::addBarcodeItem(const QPointF &point)
 {
     auto m = newCode<BarcodeModel>(QStringLiteral("条形码"), QStringLiteral("123"));
     initNewElement(m, point, "barcodeModel", "rectangleModel");
-    appendElement(templateModel.barcodeModels, m, point);
+    appendElement(m);
 }
 
 void TemplateDialog::addPixmapItem(const QPointF &point)
@@ -277,7 +258,7 @@ void TemplateDialog::addPixmapItem(const QPointF &point)
     m.width = TextUtil::px2mm(picture->width(), dpi());
     m.height = TextUtil::px2mm(picture->height(), dpi());
     m.fileName = name;
-    appendElement(templateModel.pictureModels, m, point);
+    appendElement(m);
     recordImgOperate(IMG_ADDED, picturePath(name));
 }
 
@@ -292,8 +273,5 @@ QString TemplateDialog::askPictureFile()
 
 QString TemplateDialog::createDefaultTextTitle(QString prefix) const
 {
-    QStringList taken;
-    for (const TextModel &text : templateModel.textModels)
-        taken << text.textTitle;
-    return DefaultTitle::firstFree(prefix, taken, templateModel.textModels.size());
+    return doc.freeTextTitle(prefix);
 }

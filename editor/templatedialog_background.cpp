@@ -13,7 +13,7 @@
 
 void TemplateDialog::addBackgroundItem()
 {
-    QGraphicsPixmapItem *item = graphicsScene->addPixmap(background.face(templateModel, dpi()));
+    QGraphicsPixmapItem *item = graphicsScene->addPixmap(background.face(model(), dpi()));
     item->setFlags({});
     item->setData(0, QLatin1String(BACKGROUND_ID));
     item->setPos(0, 0);
@@ -22,19 +22,20 @@ void TemplateDialog::addBackgroundItem()
 
 void TemplateDialog::refreshGraphicsBackground()
 {
-    const int w = px(templateModel.printWidth);
-    const int h = px(templateModel.printHeight);
+    const int w = px(model().printWidth);
+    const int h = px(model().printHeight);
+    items.forget();
     graphicsScene->clear();
     graphicsScene->setBackgroundBrush(Qt::white);
-    // Set on every rebuild: items clamp to the scene rectangle, so a label
-    // that shrank holds its elements inside its new size.
+    // Set on every rebuild: the scene is the label, never the extent of its
+    // items.
     graphicsScene->setSceneRect(0, 0, w, h);
     addBackgroundItem();
     graphicsView->setSceneRect(0, 0, w, h);
-    horizontalRuler->setMM(templateModel.printWidth);
-    verticalRuler->setMM(templateModel.printHeight);
+    horizontalRuler->setMM(model().printWidth);
+    verticalRuler->setMM(model().printHeight);
     initView();
-    updateToolView(QString(), 0);
+    showElement(QString());
     on_wheelModified(0);
 }
 
@@ -45,10 +46,10 @@ QString TemplateDialog::picturePath(const QString &fileName) const
 
 void TemplateDialog::setBackground(const QString &text)
 {
-    const QString dropped = PictureFileBook::customBackground(templateModel.background);
-    if (!dropped.isEmpty() && templateModel.background != text)
+    const QString dropped = PictureFileBook::customBackground(model().background);
+    if (!dropped.isEmpty() && model().background != text)
         recordImgOperate(IMG_REMOVED, picturePath(dropped));
-    templateModel.background = text;
+    doc.setBackground(text);
 }
 
 void TemplateDialog::on_btn_diy_bg_clicked()
@@ -66,9 +67,8 @@ void TemplateDialog::on_btn_diy_bg_clicked()
         TextUtil::showError(QStringLiteral("背景图片复制失败"));
         return;
     }
-    setBackground(QLatin1String(BACKGROUND_OUT_PREFIX) + name);
     recordImgOperate(IMG_ADDED, copy);
-    refreshGraphicsBackground();
+    setBackground(QLatin1String(BACKGROUND_OUT_PREFIX) + name);
 }
 
 void TemplateDialog::on_btn_bg_clear_clicked()
@@ -78,7 +78,6 @@ void TemplateDialog::on_btn_bg_clear_clicked()
         if (item->data(0).toString() == QLatin1String(BACKGROUND_ID)) {
             delete item;
             setBackground(QString());
-            refreshGraphicsBackground();
             return;
         }
     }
@@ -94,7 +93,7 @@ void TemplateDialog::recordImgOperate(IMG_OPT opt, QString path)
 
 void TemplateDialog::processRecordImg(bool saved)
 {
-    pictureBook.settle(saved ? &templateModel : nullptr);
+    pictureBook.settle(saved ? &model() : nullptr);
 }
 
 void TemplateDialog::deleteImageFile(QString path)

@@ -1,62 +1,28 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
-#include "items/pixmapitem.h"
-#include "items/qwgraphicsview.h"
-#include "util/fileutil.h"
+#include "items/barcode.h"
 
 #include <QPointer>
-#include <QtDebug>
-
-#include <memory>
+#include <QScopedValueRollback>
 
 namespace {
 
-// The fields QR codes and barcodes share; all null for no model.
+// The fields QR codes and barcodes share.
 struct CodeFields {
-    QString *title = nullptr;
-    QString *content = nullptr;
-    bool *fixed = nullptr;
+    QString title;
+    QString content;
+    bool fixed = false;
 };
 
-CodeFields codeFields(GraphicsModel *m)
+CodeFields codeFields(const GraphicsModel &m)
 {
-    if (m && m->type == ELEMENT_QRCODE) {
-        auto *qr = static_cast<QrcodeModel *>(m);
-        return {&qr->title, &qr->content, &qr->fixed};
+    if (m.type == ELEMENT_QRCODE) {
+        const auto &qr = static_cast<const QrcodeModel &>(m);
+        return {qr.title, qr.content, qr.fixed};
     }
-    if (m && m->type == ELEMENT_BARCODE) {
-        auto *bar = static_cast<BarcodeModel *>(m);
-        return {&bar->title, &bar->content, &bar->fixed};
-    }
-    return {};
-}
-
-QString codeContent(const GraphicsModel &m)
-{
-    if (m.type == ELEMENT_QRCODE)
-        return static_cast<const QrcodeModel &>(m).content;
-    return static_cast<const BarcodeModel &>(m).content;
-}
-
-// What a maker made, owned here; null when it made nothing usable.
-QPixmap taken(QPixmap *made)
-{
-    const std::unique_ptr<QPixmap> owned(made);
-    return owned ? *owned : QPixmap();
-}
-
-QPixmap codePicture(int type, const QString &content, BarCode::RejectNotice notice)
-{
-    if (type == ELEMENT_QRCODE)
-        return taken(FileUtil::getQrCodePixmap(content));
-    return taken(FileUtil::getBarCodePixmap(content, notice));
-}
-
-void showPicture(BaseItem *item, const QPixmap &picture, int width, int height)
-{
-    static_cast<PixmapItem *>(item)->setPixmap(
-        picture.isNull() ? QPixmap() : picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const auto &bar = static_cast<const BarcodeModel &>(m);
+    return {bar.title, bar.content, bar.fixed};
 }
 
 } // namespace
@@ -77,21 +43,23 @@ void TemplateDialog::connectBarcodeProperty()
 
 void TemplateDialog::fillCodePage(const QString &id, int type)
 {
-    GraphicsModel *m = elementModel(id, type);
-    if (!m)
+    const QScopedValueRollback<bool> guard(filling, true);
+    const GraphicsModel *m = doc.element(id);
+    if (!m || m->type != type)
         return;
     showGeometry(type, *m);
-    const CodeFields fields = codeFields(m);
-    if (!fields.content)
+    if (type == ELEMENT_PICTURE)
         return;
+    const CodeFields fields = codeFields(*m);
     const bool qr = type == ELEMENT_QRCODE;
     QTextEdit *content = qr ? ui->edit_qrcode : ui->edit_barcode;
-    // Filling the box is no edit: it must not write this content into
-    // whichever element the page showed before.
-    const QSignalBlocker blocker(content);
-    content->setPlainText(*fields.content);
-    (qr ? ui->edit_qrcode_title : ui->edit_barcode_title)->setText(*fields.title);
-    (qr ? ui->box_qrcode_fixed : ui->box_barcode_fixed)->setChecked(*fields.fixed);
+    // Set again only when it differs: setting it moves the cursor of whoever types.
+    if (content->toPlainText() != fields.content)
+        content->setPlainText(fields.content);
+    QLineEdit *title = qr ? ui->edit_qrcode_title : ui->edit_barcode_title;
+    if (title->text() != fields.title)
+        title->setText(fields.title);
+    (qr ? ui->box_qrcode_fixed : ui->box_barcode_fixed)->setChecked(fields.fixed);
 }
 
 void TemplateDialog::connectCodeContent(int type)
@@ -101,62 +69,32 @@ void TemplateDialog::connectCodeContent(int type)
     QLineEdit *title = qr ? ui->edit_qrcode_title : ui->edit_barcode_title;
     QCheckBox *fixed = qr ? ui->box_qrcode_fixed : ui->box_barcode_fixed;
     connect(content, &QTextEdit::textChanged, this, [this, type, content] {
-        changeCodeContent(type, content->toPlainText());
+        if (!filling)
+            changeCodeContent(type, content->toPlainText());
     });
     connect(title, &QLineEdit::editingFinished, this, [this, type, title] {
-        const CodeFields fields = codeFields(elementModel(currentId, type));
-        if (fields.title) {
-            *fields.title = title->text();
-            if (BaseItem *item = elementItem(currentId, type))
-                item->setData(2, *fields.title);
-        }
-        graphicsView->viewport()->update();
+        if (const GraphicsModel *m = currentElement(type))
+            doc.set({m->id}, TemplateDocument::Field::Title, title->text());
     });
     connect(fixed, &QCheckBox::clicked, this, [this, type, fixed] {
-        if (bool *flag = codeFields(elementModel(currentId, type)).fixed)
-            *flag = fixed->isChecked();
-        graphicsView->viewport()->update();
+        if (const GraphicsModel *m = currentElement(type))
+            doc.set({m->id}, TemplateDocument::Field::Fixed, fixed->isChecked());
     });
 }
 
 void TemplateDialog::changeCodeContent(int type, const QString &content)
 {
-    // A rejected barcode text shows its message box here, and the editor
-    // answers events meanwhile: nothing found before it is trusted after it.
-    const QPointer<TemplateDialog> alive(this);
-    const QPixmap picture = content.isEmpty() ? QPixmap() : codePicture(type, content, BarCode::RejectNotice::MessageBox);
-    if (!alive)
+    const GraphicsModel *m = currentElement(type);
+    if (!m)
         return;
-    GraphicsModel *m = elementModel(currentId, type);
-    if (!m) {
-        graphicsView->viewport()->update();
-        return;
+    const QString id = m->id;
+    if (type == ELEMENT_BARCODE && !content.isEmpty()) {
+        // Where the text is typed, a rejected one is reported in a box; the
+        // editor answers events meanwhile, so nothing found before is trusted.
+        const QPointer<TemplateDialog> alive(this);
+        BarCode(BarCode::RejectNotice::MessageBox).process128BCode(content);
+        if (!alive)
+            return;
     }
-    *codeFields(m).content = content;
-    BaseItem *item = elementItem(currentId, type);
-    if (!item)
-        return;
-    // An emptied code shows nothing; a text that makes no code keeps the old one.
-    if (!content.isEmpty() && picture.isNull()) {
-        qWarning().noquote() << (type == ELEMENT_QRCODE ? QStringLiteral("生成二维码失败") : QStringLiteral("生成条形码失败"))
-                             << content;
-        return;
-    }
-    showPicture(item, picture, px(m->width), px(m->height));
-    graphicsView->viewport()->update();
-}
-
-void TemplateDialog::remakeElementPicture(BaseItem *item, const GraphicsModel &m) const
-{
-    QPixmap picture;
-    if (m.type == ELEMENT_PICTURE) {
-        picture = taken(FileUtil::getPicturePixmap(static_cast<const PictureModel &>(m).fileName, true));
-    } else {
-        // The content did not change: a rejected one was reported when typed.
-        const QString content = codeContent(m);
-        if (!content.isEmpty())
-            picture = codePicture(m.type, content, BarCode::RejectNotice::LogWarning);
-    }
-    if (!picture.isNull())
-        showPicture(item, picture, px(m.width), px(m.height));
+    doc.set({id}, TemplateDocument::Field::Content, content);
 }

@@ -1,7 +1,6 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
-#include "editor/defaulttitle.h"
 #include "editor/iconsizeproxystyle.h"
 #include "items/baseitem.h"
 #include "items/qwgraphicsview.h"
@@ -10,38 +9,13 @@
 #include <QAction>
 #include <QGraphicsScene>
 #include <QMenu>
-#include <QRandomGenerator>
 #include <QtDebug>
 
-#include <algorithm>
-#include <type_traits>
-
 namespace {
-
-// Copies of several elements keep their layout, each shifted by up to this
-// many whole millimetres (exclusive) so they do not hide their sources.
-constexpr int PASTE_SCATTER_MM = 5;
 
 QIcon checkedIcon(bool checked)
 {
     return checked ? QIcon(QStringLiteral(":/resources/icon/ac_checked.png")) : QIcon();
-}
-
-QString idOf(const QGraphicsItem *item)
-{
-    return item->data(0).toString();
-}
-
-QString copyPrefix(const QString &title)
-{
-    return title + QStringLiteral(" - 副本");
-}
-
-template <typename M>
-void appendTitles(QStringList &titles, const QList<M> &list)
-{
-    for (const M &m : list)
-        titles << m.title;
 }
 
 } // namespace
@@ -61,8 +35,8 @@ void TemplateDialog::initGraphicsViewMenu()
     };
     actionViewLock = add("actionViewLock", tr("视图锁定"), nullptr);
     actionViewLock->setCheckable(true);
-    actionViewLock->setChecked(templateModel.lockstate);
-    actionViewLock->setIcon(checkedIcon(templateModel.lockstate));
+    actionViewLock->setChecked(model().lockstate);
+    actionViewLock->setIcon(checkedIcon(model().lockstate));
     actionPositionLock = add("actionPositionLock", tr("位置锁定"), nullptr);
     actionPositionLock->setCheckable(true);
     graphicsViewMenu->addSeparator();
@@ -91,19 +65,19 @@ void TemplateDialog::on_mouseRightClicked(QPoint point)
 
 void TemplateDialog::updateGraphicsViewMenu()
 {
-    const bool locked = templateModel.lockstate;
+    const bool locked = model().lockstate;
     actionViewLock->setChecked(locked);
     actionViewLock->setIcon(checkedIcon(locked));
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
+    const QStringList selected = items.selectedIds();
     for (QAction *action : {actionPositionLock, actionCopy, actionDelete, actionToTop, actionToBottom}) {
         action->setVisible(!selected.isEmpty());
         // A locked view edits nothing; the menu only offers to unlock it.
         action->setEnabled(!locked);
     }
     if (!selected.isEmpty()) {
-        const auto *first = static_cast<const BaseItem *>(selected.first());
-        actionPositionLock->setChecked(first->getLockState());
-        actionPositionLock->setIcon(checkedIcon(first->getLockState()));
+        const bool first = doc.element(selected.first())->lockstate;
+        actionPositionLock->setChecked(first);
+        actionPositionLock->setIcon(checkedIcon(first));
     }
     actionPaste->setEnabled(!locked && !copyIds.isEmpty());
 }
@@ -113,168 +87,54 @@ void TemplateDialog::setViewLock(bool checked)
     qDebug() << "acLockView:" << checked << actionViewLock->isChecked();
     applyLockState(checked);
     actionViewLock->setIcon(checkedIcon(checked));
-    templateModel.lockstate = checked;
+    doc.setViewLock(checked);
 }
 
 void TemplateDialog::setPositionLock(bool checked)
 {
     actionPositionLock->setIcon(checkedIcon(checked));
-    QStringList ids;
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        ids << idOf(item);
-        static_cast<BaseItem *>(item)->setLockState(checked);
-    }
-    templateModel.forEachElementList([&ids, checked](auto &list) {
-        for (auto &m : list) {
-            if (ids.contains(m.id))
-                m.lockstate = checked;
-        }
-    });
+    doc.set(items.selectedIds(), TemplateDocument::Field::Locked, checked);
 }
 
 void TemplateDialog::operateCopy()
 {
-    copyIds.clear();
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (const QGraphicsItem *item : selected)
-        copyIds << idOf(item);
+    copyIds = items.selectedIds();
 }
 
 void TemplateDialog::operatePaste()
 {
-    const QStringList ids = copyIds;
     graphicsScene->clearSelection();
-    const QPointF at = graphicsView->mapToScene(rightClickPoint);
-    const QPointF atMm(TextUtil::px2mm(int(at.x()), dpi()), TextUtil::px2mm(int(at.y()), dpi()));
-    pasteFrom(templateModel.rectangleModels, ids, atMm);
-    pasteFrom(templateModel.lineModels, ids, atMm);
-    pasteFrom(templateModel.circleModels, ids, atMm);
-    pasteFrom(templateModel.textModels, ids, atMm);
-    pasteFrom(templateModel.pictureModels, ids, atMm);
-    pasteFrom(templateModel.qrcodeModels, ids, atMm);
-    pasteFrom(templateModel.rectBgModels, ids, atMm);
-    pasteFrom(templateModel.barcodeModels, ids, atMm);
-}
-
-// A copy is its source in every property, so it lays out and prints alike;
-// only its id, place, stacking, position lock and title are its own.
-template <typename M>
-void TemplateDialog::pasteFrom(QList<M> &list, const QStringList &ids, const QPointF &at)
-{
-    const int sources = list.size();
-    for (int i = 0; i < sources; ++i) {
-        if (!ids.contains(list.at(i).id))
-            continue;
-        M copy = list.at(i);
-        copy.id = TextUtil::generateId();
-        if (ids.size() == 1) {
-            copy.startX = float(at.x());
-            copy.startY = float(at.y());
-        } else {
-            copy.startX += float(QRandomGenerator::global()->bounded(PASTE_SCATTER_MM));
-            copy.startY += float(QRandomGenerator::global()->bounded(PASTE_SCATTER_MM));
-        }
-        copy.viewZ = 0;
-        copy.lockstate = false;
-        if constexpr (std::is_same_v<M, TextModel>)
-            copy.textTitle = pastedTitle(copy.textTitle, false);
-        else if constexpr (std::is_same_v<M, QrcodeModel> || std::is_same_v<M, BarcodeModel>)
-            copy.title = pastedTitle(copy.title, true);
-        list.append(copy);
-        BaseItem *item = createItem(list.last());
-        addElementItem(item, list.last());
-        item->setSelected(true);
-        currentId = copy.id;
-        updateToolView(copy.id, copy.type);
+    // One copy goes where the menu was opened; several keep their layout.
+    std::optional<QPointF> at;
+    if (copyIds.size() == 1) {
+        const QPointF p = graphicsView->mapToScene(rightClickPoint);
+        at = QPointF(TextUtil::px2mm(int(p.x()), dpi()), TextUtil::px2mm(int(p.y()), dpi()));
     }
-}
-
-// A text copy avoids the titles of texts; a code copy those of texts and
-// codes alike, so two copies of one code never share a title.
-QString TemplateDialog::pastedTitle(const QString &source, bool code) const
-{
-    QStringList taken;
-    for (const TextModel &m : templateModel.textModels)
-        taken << m.textTitle;
-    if (code) {
-        appendTitles(taken, templateModel.qrcodeModels);
-        appendTitles(taken, templateModel.barcodeModels);
-    }
-    return DefaultTitle::firstFree(copyPrefix(source), taken, taken.size());
+    const QStringList made = doc.paste(copyIds, at);
+    for (const QString &id : made)
+        items.item(id)->setSelected(true);
+    if (!made.isEmpty())
+        showElement(made.last());
 }
 
 void TemplateDialog::operateDelete()
 {
-    QStringList ids;
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        ids << idOf(item);
-        graphicsScene->removeItem(item);
-        delete item;
-    }
-    for (const PictureModel &m : qAsConst(templateModel.pictureModels)) {
-        if (ids.contains(m.id))
-            recordImgOperate(IMG_REMOVED, picturePath(m.fileName));
-    }
-    templateModel.forEachElementList([&ids](auto &list) {
-        list.erase(std::remove_if(list.begin(), list.end(), [&ids](const auto &m) { return ids.contains(m.id); }),
-                   list.end());
-    });
+    const QStringList files = doc.remove(items.selectedIds());
+    for (const QString &file : files)
+        recordImgOperate(IMG_REMOVED, picturePath(file));
 }
 
-BaseItem *TemplateDialog::stackingChoice() const
+QString TemplateDialog::stackingChoice() const
 {
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        if (idOf(item) == currentId)
-            return static_cast<BaseItem *>(item);
-    }
-    return nullptr;
+    return items.selectedIds().contains(currentId) ? currentId : QString();
 }
 
 void TemplateDialog::bringToTop()
 {
-    if (BaseItem *chosen = stackingChoice())
-        collideToZero(chosen, chosen->zValue() + 1);
+    doc.raise(stackingChoice());
 }
 
 void TemplateDialog::sendToBottom()
 {
-    if (BaseItem *chosen = stackingChoice())
-        collideToZero(chosen, -1);
-}
-
-void TemplateDialog::collideToZero(BaseItem *chosen, qreal z)
-{
-    QStringList collided;
-    const QList<QGraphicsItem *> others = graphicsScene->collidingItems(chosen, Qt::IntersectsItemBoundingRect);
-    for (QGraphicsItem *other : others) {
-        const QString id = idOf(other);
-        qDebug() << "collideItem's id is " << id;
-        if (id == QLatin1String(BACKGROUND_ID)) {
-            other->setZValue(BACKGROUND_Z);
-        } else {
-            other->setZValue(0);
-            collided << id;
-        }
-    }
-    chosen->setZValue(z);
-    updateZValue2Model(chosen, collided);
-    graphicsScene->update(graphicsScene->sceneRect());
-    graphicsView->viewport()->update();
-}
-
-void TemplateDialog::updateZValue2Model(QGraphicsItem *item, QStringList collidedIds)
-{
-    const QString id = idOf(item);
-    const int z = int(item->zValue());
-    templateModel.forEachElementList([&](auto &list) {
-        for (auto &m : list) {
-            if (m.id == id)
-                m.viewZ = z;
-            else if (collidedIds.contains(m.id))
-                m.viewZ = 0;
-        }
-    });
+    doc.lower(stackingChoice());
 }

@@ -1,8 +1,8 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
+#include "items/baseitem.h"
 #include "items/qwgraphicsview.h"
-#include "items/richtextitem.h"
 #include "util/textutil.h"
 
 #include <QGraphicsScene>
@@ -12,81 +12,60 @@ namespace {
 
 constexpr float NUDGE_MM = 1.0f;
 
-// Millimetres are rewritten from pixels only where the pixels changed, so
+// Millimetres are taken from pixels only where the pixels changed, so
 // selecting or hovering leaves stored values as they are: 20 mm is 76
 // pixels at 96 dpi, which would read back as 20.11 mm.
-void keepPixels(float &mm, int pixels, int dpi)
+float fromPixels(float mm, qreal pixels, int dpi)
 {
-    if (pixels != TextUtil::mm2px(mm, dpi))
-        mm = TextUtil::px2mm(pixels, dpi);
+    return int(pixels) == TextUtil::mm2px(mm, dpi) ? mm : TextUtil::px2mm(int(pixels), dpi);
 }
 
 } // namespace
 
-bool TemplateDialog::isTextItem(const QGraphicsItem *item)
+void TemplateDialog::takeItemGeometry(const QString &id)
 {
-    return item->type() == RichTextItem::Type;
-}
-
-GraphicsModel *TemplateDialog::elementModel(const QString &id)
-{
-    GraphicsModel *found = nullptr;
-    templateModel.forEachElementList([&found, &id](auto &list) {
-        for (auto &m : list) {
-            if (!found && m.id == id)
-                found = &m;
-        }
-    });
-    return found;
+    const GraphicsModel *m = doc.element(id);
+    const BaseItem *item = items.item(id);
+    if (!m || !item)
+        return;
+    const QRectF r = item->boundingRect();
+    const QSizeF size(fromPixels(m->width, r.width(), dpi()), fromPixels(m->height, r.height(), dpi()));
+    const QPointF start(fromPixels(m->startX, item->x(), dpi()), fromPixels(m->startY, item->y(), dpi()));
+    if (float(start.x()) == m->startX && float(start.y()) == m->startY && float(size.width()) == m->width
+        && float(size.height()) == m->height)
+        return;
+    // A handle resizes, a drag moves: never both in one gesture.
+    if (float(size.width()) != m->width || float(size.height()) != m->height)
+        doc.resize(id, size);
+    else
+        doc.setGeometry(id, QRectF(start, size));
+    // Held where it was by the label's edge, the element did not change, but
+    // its item went past the edge: it goes back.
+    items.follow({id});
 }
 
 void TemplateDialog::on_mouseMovePoint(QPoint)
 {
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
+    const QStringList selected = items.selectedIds();
     if (selected.isEmpty())
         return;
-    int texts = 0;
-    for (QGraphicsItem *item : selected) {
-        if (GraphicsModel *m = elementModel(item->data(0).toString())) {
-            keepPixels(m->startX, int(item->x()), dpi());
-            keepPixels(m->startY, int(item->y()), dpi());
-        }
-        if (item->data(1).toInt() == ELEMENT_TEXT)
-            ++texts;
-    }
-    if (texts > 0)
-        ui->stackedWidget->setCurrentWidget(ui->page_add_font);
-    if (texts > 1)
+    for (const QString &id : selected)
+        takeItemGeometry(id);
+    // Selected texts share the text page, which shows one of them.
+    const QStringList texts = selectedTexts();
+    if (texts.isEmpty())
+        return;
+    if (!texts.contains(currentId))
+        showElement(texts.first());
+    ui->stackedWidget->setCurrentWidget(ui->page_add_font);
+    if (texts.size() > 1)
         setTextSelectMode(false);
 }
 
 void TemplateDialog::on_mouseRelease(QPoint)
 {
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        GraphicsModel *m = elementModel(item->data(0).toString());
-        if (!m)
-            continue;
-        const QRectF r = item->boundingRect();
-        keepPixels(m->width, int(r.width()), dpi());
-        keepPixels(m->height, int(r.height()), dpi());
-        keepPixels(m->startX, int(item->x()), dpi());
-        keepPixels(m->startY, int(item->y()), dpi());
-        if (TextModel *text = m->type == ELEMENT_TEXT ? textModel(m->id) : nullptr) {
-            const auto *base = static_cast<const BaseItem *>(item);
-            text->scaleX = base->getElementScaleX();
-            text->scaleY = base->getElementScaleY();
-        }
-        updateToolView(m->id, m->type);
-    }
-    // One element left selected, however it was chosen (a rubber band, a
-    // Ctrl-click that dropped the others): the page shows it and edits it.
-    if (selected.size() == 1) {
-        if (const GraphicsModel *m = elementModel(selected.first()->data(0).toString())) {
-            currentId = m->id;
-            ui->stackedWidget->setCurrentWidget(pageOf(m->type));
-        }
-    }
+    for (const QString &id : items.selectedIds())
+        takeItemGeometry(id);
 }
 
 void TemplateDialog::on_keyPress(QKeyEvent *event)
@@ -94,16 +73,13 @@ void TemplateDialog::on_keyPress(QKeyEvent *event)
     const bool ctrl = event->modifiers() == Qt::ControlModifier;
     const int key = event->key();
     if (ctrl && key == Qt::Key_A) {
-        if (templateModel.lockstate)
+        if (model().lockstate)
             return;
-        QString firstText;
-        const QList<QGraphicsItem *> items = graphicsScene->items(Qt::DescendingOrder);
-        for (QGraphicsItem *item : items) {
+        const QList<QGraphicsItem *> all = graphicsScene->items(Qt::DescendingOrder);
+        for (QGraphicsItem *item : all)
             item->setSelected(true);
-            if (firstText.isEmpty() && isTextItem(item))
-                firstText = item->data(0).toString();
-        }
-        updateToolView(firstText, ELEMENT_TEXT);
+        const QStringList texts = selectedTexts();
+        showElement(texts.isEmpty() ? QString() : texts.first());
         return;
     }
     if (ctrl && key == Qt::Key_S) {
@@ -111,7 +87,7 @@ void TemplateDialog::on_keyPress(QKeyEvent *event)
         return;
     }
     // A locked view edits nothing, whatever was selected before the lock.
-    if (templateModel.lockstate || graphicsScene->selectedItems().isEmpty())
+    if (model().lockstate || items.selectedIds().isEmpty())
         return;
     switch (key) {
     case Qt::Key_Delete:
@@ -124,72 +100,32 @@ void TemplateDialog::on_keyPress(QKeyEvent *event)
         nudgeSelection(key);
         break;
     case Qt::Key_B:
+        if (ctrl)
+            doc.toggle(selectedTexts(), TemplateDocument::Field::Bold);
+        break;
     case Qt::Key_I:
         if (ctrl)
-            toggleTextStyle(key);
+            doc.toggle(selectedTexts(), TemplateDocument::Field::Italic);
         break;
     default:
         break;
     }
 }
 
+// Arrows move unlocked texts by a millimetre; other elements stay.
 void TemplateDialog::nudgeSelection(int key)
 {
-    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+    const Qt::Orientation axis = key == Qt::Key_Left || key == Qt::Key_Right ? Qt::Horizontal : Qt::Vertical;
     const float step = key == Qt::Key_Left || key == Qt::Key_Up ? -NUDGE_MM : NUDGE_MM;
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        auto *base = static_cast<BaseItem *>(item);
-        if (base->getLockState())
+    bool unlocked = false;
+    for (const QString &id : items.selectedIds()) {
+        const GraphicsModel *m = doc.element(id);
+        if (m->lockstate)
             continue;
-        const QString id = item->data(0).toString();
-        GraphicsModel *m = elementModel(id);
-        if (m && isTextItem(item)) {
-            moveElement(base, *m, horizontal ? Qt::Horizontal : Qt::Vertical,
-                        (horizontal ? m->startX : m->startY) + step);
-        }
-        updateToolView(id, item->data(1).toInt());
-        graphicsView->viewport()->update();
+        unlocked = true;
+        if (m->type == ELEMENT_TEXT)
+            doc.setStart(id, axis, (axis == Qt::Horizontal ? m->startX : m->startY) + step);
     }
-}
-
-void TemplateDialog::moveElement(BaseItem *item, GraphicsModel &m, Qt::Orientation axis, float mm)
-{
-    const int target = px(mm);
-    QPointF place = item->pos();
-    if (axis == Qt::Horizontal)
-        place.setX(target);
-    else
-        place.setY(target);
-    // Locked items do not clamp themselves when moved by program.
-    item->setPos(item->clampedPosition(place));
-    const int reached = int(axis == Qt::Horizontal ? item->x() : item->y());
-    float &stored = axis == Qt::Horizontal ? m.startX : m.startY;
-    if (reached == target)
-        stored = mm;
-    else
-        keepPixels(stored, reached, dpi());
-}
-
-void TemplateDialog::toggleTextStyle(int key)
-{
-    const QList<QGraphicsItem *> selected = graphicsScene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        if (!isTextItem(item))
-            continue;
-        TextModel *m = textModel(item->data(0).toString());
-        if (!m)
-            continue;
-        auto *text = static_cast<RichTextItem *>(item);
-        if (key == Qt::Key_B) {
-            m->bold = !m->bold;
-            updateToolView(m->id, m->type);
-            text->setBold();
-        } else {
-            m->italic = !m->italic;
-            updateToolView(m->id, m->type);
-            text->setItalic();
-        }
-        graphicsView->viewport()->update();
-    }
+    if (unlocked && doc.element(currentId))
+        updateToolView(currentId, doc.element(currentId)->type);
 }

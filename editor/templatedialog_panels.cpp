@@ -1,12 +1,11 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
-#include "items/baseitem.h"
 #include "items/qwgraphicsview.h"
 #include "util/jsonutil.h"
 #include "util/textutil.h"
 
-#include <QGraphicsScene>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -15,30 +14,20 @@ QString noPreset()
     return QStringLiteral("不选择");
 }
 
-// The size boxes show whole millimetres of a model that may hold fractions:
-// a box left as it shows the model's value changes nothing.
-bool boxChanged(const QSpinBox *box, float mm)
-{
-    return box->value() != int(mm);
-}
-
-void takeBox(const QSpinBox *box, float &mm)
-{
-    if (boxChanged(box, mm))
-        mm = box->value();
-}
-
 } // namespace
+
+// ---- Which element the pages show --------------------------------------------
 
 void TemplateDialog::updateToolView(QString id, int type)
 {
+    const QScopedValueRollback<bool> guard(filling, true);
     if (id.isEmpty()) {
         ui->stackedWidget->setCurrentWidget(ui->page_base_set);
-        ui->edit_print_width->setValue(int(templateModel.printWidth));
-        ui->edit_print_height->setValue(int(templateModel.printHeight));
-        ui->edit_back_length->setValue(int(templateModel.backLength));
-        ui->edit_fold_length->setValue(int(templateModel.foldLength));
-        ui->box_full_print->setChecked(templateModel.full);
+        ui->edit_print_width->setValue(int(model().printWidth));
+        ui->edit_print_height->setValue(int(model().printHeight));
+        ui->edit_back_length->setValue(int(model().backLength));
+        ui->edit_fold_length->setValue(int(model().foldLength));
+        ui->box_full_print->setChecked(model().full);
         showPresetOfBackground();
         return;
     }
@@ -52,11 +41,65 @@ void TemplateDialog::updateToolView(QString id, int type)
         fillCodePage(id, type);
         break;
     default:
-        if (const GraphicsModel *m = elementModel(id, type))
+        if (const GraphicsModel *m = doc.element(id))
             showGeometry(type, *m);
         break;
     }
 }
+
+void TemplateDialog::showElement(const QString &id)
+{
+    const GraphicsModel *m = doc.element(id);
+    currentId = m ? id : QString();
+    const int type = m ? m->type : 0;
+    ui->stackedWidget->setCurrentWidget(pageOf(type));
+    updateToolView(currentId, type);
+}
+
+void TemplateDialog::followSelection()
+{
+    const QStringList selected = items.selectedIds();
+    if (!selected.isEmpty() && !selected.contains(currentId))
+        showElement(selected.first());
+}
+
+void TemplateDialog::documentChanged(const QStringList &ids)
+{
+    items.follow(ids);
+    if (!currentId.isEmpty() && ids.contains(currentId)) {
+        if (const GraphicsModel *m = doc.element(currentId))
+            updateToolView(currentId, m->type);
+        else
+            showElement(QString());
+    }
+    graphicsView->viewport()->update();
+}
+
+const GraphicsModel *TemplateDialog::currentElement(int type) const
+{
+    const GraphicsModel *m = doc.element(currentId);
+    return m && m->type == type ? m : nullptr;
+}
+
+QList<QMetaObject::Connection> TemplateDialog::onBoxEdit(QAbstractSpinBox *box, const std::function<void(double)> &apply)
+{
+    QList<QMetaObject::Connection> made;
+    const auto touched = [this, box] {
+        if (!filling)
+            editedBoxes.insert(box);
+    };
+    if (auto *real = qobject_cast<QDoubleSpinBox *>(box))
+        made << connect(real, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, touched);
+    else if (auto *whole = qobject_cast<QSpinBox *>(box))
+        made << connect(whole, QOverload<int>::of(&QSpinBox::valueChanged), this, touched);
+    made << connect(box, &QAbstractSpinBox::editingFinished, this, [this, box, apply] {
+        if (editedBoxes.remove(box))
+            apply(box->property("value").toDouble());
+    });
+    return made;
+}
+
+// ---- Base page ------------------------------------------------------------------
 
 void TemplateDialog::showPresetOfBackground()
 {
@@ -65,7 +108,7 @@ void TemplateDialog::showPresetOfBackground()
     int index = 0;
     const QList<TemplateModel> presets = JsonUtil::parseTemplateList(true, false);
     for (int i = 0; i < presets.size(); ++i) {
-        if (presets.at(i).background == templateModel.background)
+        if (presets.at(i).background == model().background)
             index = ui->box_backgroundImg->findText(presets.at(i).name);
     }
     ui->box_backgroundImg->setCurrentIndex(qMax(index, 0));
@@ -84,62 +127,47 @@ void TemplateDialog::connectViewProperty()
     showPresetOfBackground();
 
     connect(ui->box_backgroundImg, &QComboBox::currentTextChanged, this, &TemplateDialog::choosePresetBackground);
-    connect(ui->edit_print_width, &QSpinBox::editingFinished, this, [this] {
-        if (!boxChanged(ui->edit_print_width, templateModel.printWidth))
-            return;
-        templateModel.printWidth = ui->edit_print_width->value();
-        refreshGraphicsBackground();
+    onBoxEdit(ui->edit_print_width, [this](double mm) { doc.setLabelSize(Qt::Horizontal, float(mm)); });
+    onBoxEdit(ui->edit_print_height, [this](double mm) { doc.setLabelSize(Qt::Vertical, float(mm)); });
+    onBoxEdit(ui->edit_back_length, [this](double mm) { doc.setSpineWidth(float(mm)); });
+    onBoxEdit(ui->edit_fold_length, [this](double mm) { doc.setFoldWidth(float(mm)); });
+    connect(ui->box_full_print, &QCheckBox::stateChanged, this, [this](int state) {
+        if (!filling)
+            doc.setFull(state > 0);
     });
-    connect(ui->edit_print_height, &QSpinBox::editingFinished, this, [this] {
-        if (!boxChanged(ui->edit_print_height, templateModel.printHeight))
-            return;
-        templateModel.printHeight = ui->edit_print_height->value();
-        refreshGraphicsBackground();
-    });
-    connect(ui->edit_back_length, &QSpinBox::editingFinished, this, [this] {
-        if (!boxChanged(ui->edit_back_length, templateModel.backLength))
-            return;
-        // The spine grows or shrinks the label by as much.
-        const int spine = ui->edit_back_length->value();
-        templateModel.printWidth = templateModel.printWidth - templateModel.backLength + spine;
-        templateModel.backLength = spine;
-        refreshGraphicsBackground();
-    });
-    connect(ui->edit_fold_length, &QSpinBox::editingFinished, this, [this] {
-        if (boxChanged(ui->edit_fold_length, templateModel.foldLength))
-            templateModel.foldLength = ui->edit_fold_length->value();
-    });
-    connect(ui->box_full_print, &QCheckBox::stateChanged, this, [this](int state) { templateModel.full = state > 0; });
 }
 
 void TemplateDialog::takeSizeBoxes()
 {
-    takeBox(ui->edit_print_width, templateModel.printWidth);
-    takeBox(ui->edit_print_height, templateModel.printHeight);
-    takeBox(ui->edit_back_length, templateModel.backLength);
-    takeBox(ui->edit_fold_length, templateModel.foldLength);
+    // A box shows whole millimetres of a size that may hold fractions: left
+    // as it shows the size, it changes nothing.
+    const auto take = [](const QSpinBox *box, float mm, auto apply) {
+        if (box->value() != int(mm))
+            apply(float(box->value()));
+    };
+    take(ui->edit_print_width, model().printWidth, [this](float mm) { doc.setLabelSize(Qt::Horizontal, mm); });
+    take(ui->edit_print_height, model().printHeight, [this](float mm) { doc.setLabelSize(Qt::Vertical, mm); });
+    take(ui->edit_back_length, model().backLength, [this](float mm) { doc.setSpineWidth(mm); });
+    take(ui->edit_fold_length, model().foldLength, [this](float mm) { doc.setFoldWidth(mm); });
 }
 
 void TemplateDialog::choosePresetBackground(const QString &name)
 {
     if (name == noPreset()) {
         setBackground(QString());
-    } else {
-        const QList<TemplateModel> presets = JsonUtil::parseTemplateList(true, false);
-        for (const TemplateModel &preset : presets) {
-            if (preset.name != name)
-                continue;
+        return;
+    }
+    const QList<TemplateModel> presets = JsonUtil::parseTemplateList(true, false);
+    for (const TemplateModel &preset : presets) {
+        if (preset.name == name) {
             setBackground(preset.background);
-            templateModel.printWidth = preset.printWidth;
-            templateModel.printHeight = preset.printHeight;
-            templateModel.backLength = preset.backLength;
-            break;
+            doc.applyPreset(preset);
+            return;
         }
     }
-    refreshGraphicsBackground();
 }
 
-// ---- Element pages ---------------------------------------------------------
+// ---- Element pages -----------------------------------------------------------------
 
 TemplateDialog::PageBoxes TemplateDialog::pageBoxes(int type) const
 {
@@ -166,42 +194,6 @@ TemplateDialog::PageBoxes TemplateDialog::pageBoxes(int type) const
     }
 }
 
-GraphicsModel *TemplateDialog::elementModel(const QString &id, int type)
-{
-    const auto find = [&id](auto &list) -> GraphicsModel * {
-        for (auto &m : list) {
-            if (m.id == id)
-                return &m;
-        }
-        return nullptr;
-    };
-    switch (type) {
-    case ELEMENT_RECTANGLE: return find(templateModel.rectangleModels);
-    case ELEMENT_LINE: return find(templateModel.lineModels);
-    case ELEMENT_CIRCLE: return find(templateModel.circleModels);
-    case ELEMENT_TEXT: return find(templateModel.textModels);
-    case ELEMENT_PICTURE: return find(templateModel.pictureModels);
-    case ELEMENT_QRCODE: return find(templateModel.qrcodeModels);
-    case ELEMENT_RECT_BG: return find(templateModel.rectBgModels);
-    case ELEMENT_BARCODE: return find(templateModel.barcodeModels);
-    default: return nullptr;
-    }
-}
-
-// The page shows the element it was filled with even when a Ctrl-click has
-// taken that element out of the selection since.
-BaseItem *TemplateDialog::elementItem(const QString &id, int type) const
-{
-    if (id.isEmpty())
-        return nullptr;
-    const QList<QGraphicsItem *> items = graphicsScene->items();
-    for (QGraphicsItem *item : items) {
-        if (item->data(0).toString() == id && item->data(1).toInt() == type)
-            return dynamic_cast<BaseItem *>(item);
-    }
-    return nullptr;
-}
-
 void TemplateDialog::showGeometry(int type, const GraphicsModel &m)
 {
     const PageBoxes boxes = pageBoxes(type);
@@ -217,82 +209,32 @@ void TemplateDialog::showGeometry(int type, const GraphicsModel &m)
     }
 }
 
+// A page's boxes edit the element the page shows, selected or not.
 void TemplateDialog::connectGeometry(int type)
 {
     const PageBoxes boxes = pageBoxes(type);
-    const auto onEdit = [this](QDoubleSpinBox *box, auto apply) {
-        connect(box, &QDoubleSpinBox::editingFinished, this, [box, apply] { apply(box->value()); });
+    const auto onEdit = [this, type](QDoubleSpinBox *box, auto apply) {
+        onBoxEdit(box, [this, type, apply](double value) {
+            if (const GraphicsModel *m = currentElement(type)) {
+                apply(m->id, float(value));
+                // The box shows what the document made of it, held on the label.
+                updateToolView(currentId, type);
+            }
+        });
     };
-    onEdit(boxes.x, [this, type](double v) { moveElement(type, Qt::Horizontal, v); });
-    onEdit(boxes.y, [this, type](double v) { moveElement(type, Qt::Vertical, v); });
-    onEdit(boxes.width, [this, type](double v) { resizeElement(type, Qt::Horizontal, v); });
-    onEdit(boxes.height, [this, type](double v) { resizeElement(type, Qt::Vertical, v); });
+    onEdit(boxes.x, [this](const QString &id, float mm) { doc.setStart(id, Qt::Horizontal, mm); });
+    onEdit(boxes.y, [this](const QString &id, float mm) { doc.setStart(id, Qt::Vertical, mm); });
+    onEdit(boxes.width, [this](const QString &id, float mm) { doc.setSize(id, Qt::Horizontal, mm); });
+    onEdit(boxes.height, [this](const QString &id, float mm) { doc.setSize(id, Qt::Vertical, mm); });
     if (!boxes.borderPx)
         return;
-    onEdit(boxes.borderPx, [this, type](double v) { setElementBorder(type, TextUtil::px2mm(int(v), dpi())); });
-    onEdit(boxes.borderMm, [this, type](double v) { setElementBorder(type, float(v)); });
+    onEdit(boxes.borderPx, [this](const QString &id, float pixels) {
+        doc.set({id}, TemplateDocument::Field::Border, TextUtil::px2mm(int(pixels), dpi()));
+    });
+    onEdit(boxes.borderMm, [this](const QString &id, float mm) { doc.set({id}, TemplateDocument::Field::Border, mm); });
 }
 
 void TemplateDialog::connectRectProperty() { connectGeometry(ELEMENT_RECTANGLE); }
 void TemplateDialog::connectRectBgProperty() { connectGeometry(ELEMENT_RECT_BG); }
 void TemplateDialog::connectLineProperty() { connectGeometry(ELEMENT_LINE); }
 void TemplateDialog::connectCircleProperty() { connectGeometry(ELEMENT_CIRCLE); }
-
-void TemplateDialog::followItemPosition(GraphicsModel &m, const BaseItem &item) const
-{
-    if (item.x() != px(m.startX))
-        m.startX = TextUtil::px2mm(int(item.x()), dpi());
-    if (item.y() != px(m.startY))
-        m.startY = TextUtil::px2mm(int(item.y()), dpi());
-}
-
-void TemplateDialog::moveElement(int type, Qt::Orientation axis, double value)
-{
-    if (GraphicsModel *m = elementModel(currentId, type)) {
-        if (BaseItem *item = elementItem(currentId, type)) {
-            // The item stays on the label, and so does its model.
-            moveElement(item, *m, axis, float(value));
-            showGeometry(type, *m);
-        } else {
-            (axis == Qt::Horizontal ? m->startX : m->startY) = float(value);
-        }
-    }
-    graphicsView->viewport()->update();
-}
-
-void TemplateDialog::resizeElement(int type, Qt::Orientation side, double value)
-{
-    if (GraphicsModel *m = elementModel(currentId, type)) {
-        (side == Qt::Horizontal ? m->width : m->height) = float(value);
-        if (BaseItem *item = elementItem(currentId, type)) {
-            QRectF rect = item->boundingRect();
-            if (type == ELEMENT_LINE)
-                rect = QRectF(0, 0, int(rect.width()), int(rect.height()));
-            if (side == Qt::Horizontal)
-                rect.setWidth(px(float(value)));
-            else
-                rect.setHeight(px(float(value)));
-            // Moves the item back onto the label when it grew past its edge.
-            item->setRect(rect);
-            if (type == ELEMENT_PICTURE || type == ELEMENT_QRCODE || type == ELEMENT_BARCODE)
-                remakeElementPicture(item, *m);
-            followItemPosition(*m, *item);
-            showGeometry(type, *m);
-        }
-    }
-    graphicsView->viewport()->update();
-}
-
-void TemplateDialog::setElementBorder(int type, float border)
-{
-    if (GraphicsModel *m = elementModel(currentId, type)) {
-        m->border = border;
-        showGeometry(type, *m);
-        if (BaseItem *item = elementItem(currentId, type)) {
-            QPen pen;
-            pen.setWidth(px(border));
-            item->setPen(pen);
-        }
-    }
-    graphicsView->viewport()->update();
-}

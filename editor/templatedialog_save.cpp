@@ -8,11 +8,11 @@
 void TemplateDialog::on_btn_save_template_clicked()
 {
     takeSizeBoxes();
-    if (templateModel.name.isEmpty()) {
+    if (model().name.isEmpty()) {
         openSaveDialog(QStringLiteral("保存模版"));
         return;
     }
-    if (!JsonUtil::saveTemplate(templateModel, false)) {
+    if (!JsonUtil::saveTemplate(model(), false)) {
         TextUtil::showError(QStringLiteral("保存失败"));
         return;
     }
@@ -27,11 +27,14 @@ void TemplateDialog::on_btn_save_as_template_clicked()
 
 void TemplateDialog::openSaveDialog(const QString &title)
 {
-    auto *dialog = new TemplateSave(&templateModel, this);
+    // The dialog names and stores a copy; the document takes the name it stored.
+    naming = model();
+    auto *dialog = new TemplateSave(&naming, this);
     dialog->setWindowTitleMsg(title);
     connect(dialog, &TemplateSave::refreshTemplateView, this, [this, dialog] {
         dialog->close();
         dialog->deleteLater();
+        doc.setName(naming.name, naming.type);
         templateSaved();
     });
     // Escape rejects without a close: the dialog goes then too.

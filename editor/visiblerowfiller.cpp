@@ -40,7 +40,8 @@ void VisibleRowFiller::fillVisible()
 
 bool VisibleRowFiller::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Resize)
+    // A view resized while hidden may show without a resize event.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
         fillVisible();
     return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,8 @@
 #include "items/baseitem.h"
 
+#include "model/graphicsmodel.h"
+#include "util/textutil.h"
+
 #include <QCursor>
 #include <QGraphicsScene>
 #include <QGraphicsSceneHoverEvent>
@@ -32,6 +35,14 @@ BaseItem::BaseItem(QGraphicsItem *parent)
 QRectF BaseItem::boundingRect() const
 {
     return rect;
+}
+
+void BaseItem::place(const GraphicsModel &m, int dpi)
+{
+    setData(0, m.id);
+    setData(1, m.type);
+    setPos(TextUtil::mm2px(m.startX, dpi), TextUtil::mm2px(m.startY, dpi));
+    setRect(0, 0, TextUtil::mm2px(m.width, dpi), TextUtil::mm2px(m.height, dpi));
 }
 
 void BaseItem::setRect(const QRectF &r)

@@ -6,6 +6,8 @@
 #include <QPen>
 #include <QRectF>
 
+class GraphicsModel;
+
 // Common base of every element item on a template scene: the element's
 // rectangle (origin (0, 0), placed by the item position), its border pen,
 // the text layout's scale factors and the lock state, together with the
@@ -39,6 +41,10 @@ public:
     ~BaseItem() override = default;
 
     QRectF boundingRect() const override;
+
+    // Gives the item its element's id and type (item data 0 and 1), its
+    // place and its rectangle at dpi, as every scene of elements does.
+    void place(const GraphicsModel &m, int dpi);
 
     // Stores the rectangle and, for an item that reports its position
     // changes, clamps the current position into the scene with the new size.

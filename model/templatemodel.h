@@ -37,14 +37,26 @@ public:
     template <typename F>
     void forEachElementList(F &&f)
     {
-        f(rectangleModels);
-        f(lineModels);
-        f(circleModels);
-        f(textModels);
-        f(pictureModels);
-        f(barcodeModels);
-        f(qrcodeModels);
-        f(rectBgModels);
+        eachList(*this, f);
+    }
+    template <typename F>
+    void forEachElementList(F &&f) const
+    {
+        eachList(*this, f);
+    }
+
+private:
+    template <typename Model, typename F>
+    static void eachList(Model &t, F &f)
+    {
+        f(t.rectangleModels);
+        f(t.lineModels);
+        f(t.circleModels);
+        f(t.textModels);
+        f(t.pictureModels);
+        f(t.barcodeModels);
+        f(t.qrcodeModels);
+        f(t.rectBgModels);
     }
 };
 

@@ -132,12 +132,7 @@ void PageScene::show(Field &field, const QString &value)
 
 void PageScene::addItems()
 {
-    const auto place = [this](BaseItem *item, const GraphicsModel &m) {
-        item->setData(0, m.id);
-        item->setData(1, m.type);
-        item->setPos(px(m.startX), px(m.startY));
-        item->setRect(0, 0, px(m.width), px(m.height));
-    };
+    const auto place = [this](BaseItem *item, const GraphicsModel &m) { item->place(m, m_dpi); };
     const auto border = [this](BaseItem *item, const GraphicsModel &m) {
         QPen pen;
         pen.setWidth(px(m.border));
@@ -167,11 +162,8 @@ void PageScene::addItems()
         auto *item = new RichTextItem;
         // The print look: no editing frame.
         item->setProperty("edit", false);
-        item->setData(0, m.id);
-        item->setData(1, m.type);
+        place(item, m);
         item->setData(2, m.textTitle);
-        item->setPos(px(m.startX), px(m.startY));
-        item->setRect(QRectF(0, 0, px(m.width), px(m.height)));
         item->applyTextModel(m, m_dpi);
         addField(item, ELEMENT_TEXT, m.textTitle, m.textContent);
         addToScene(item);

@@ -188,17 +188,27 @@ private slots:
         addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), day.addDays(-1), 1);
         addRecords(QStringLiteral("城建4CM"), QStringLiteral("会计档案"), day.addDays(-1), 1);
         MainWindow w;
-        const auto *table = child<QTableView>(w, "tableView_home");
+        auto *table = child<QTableView>(w, "tableView_home");
         QCOMPARE(columnTexts(table->model(), 1).mid(0, 2), QStringList({KEJI_3CM, "已删除的模板"}));
         QCOMPARE(columnTexts(table->model(), 2).mid(0, 5), QStringList({"5", "3", "1", "1", "0"}));
         QCOMPARE(table->model()->rowCount(), 39);
-        const auto badge = [table](int row) {
-            return table->indexWidget(table->model()->index(row, 0))->findChild<QLabel *>();
+        const auto badge = [table](int row) -> QLabel * {
+            const QWidget *cell = table->indexWidget(table->model()->index(row, 0));
+            return cell ? cell->findChild<QLabel *>() : nullptr;
         };
+        // Badges come with their rows into view.
+        w.resize(1600, 1000);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const int lastShown = table->rowAt(table->viewport()->height() - 1);
+        QVERIFY2(lastShown >= 3 && lastShown < 38, qPrintable(QString::number(lastShown)));
         QVERIFY(badge(0)->styleSheet().contains(QLatin1String("No1.png")));
         QVERIFY(badge(2)->styleSheet().contains(QLatin1String("No3.png")));
         QCOMPARE(badge(3)->text(), QStringLiteral("4"));
         QVERIFY(badge(3)->styleSheet().contains(QLatin1String("No.png")));
+        QVERIFY(badge(lastShown) && !badge(38));
+        table->scrollToBottom();
+        QCOMPARE(badge(38)->text(), QStringLiteral("39"));
         // The recorded categories lead the chart, most pages first.
         QCOMPARE(chartLines(w).at(0)->name(), KEJI);
         QCOMPARE(chartLines(w).size(), 6);

@@ -1,10 +1,14 @@
 // Figures of the template editor at a 96 dpi screen:
 //  - a full repaint of the "档案袋" template while an element is dragged
 //    (warm, milliseconds per paint; the goal is under 16 ms);
+//  - a mouse move that drags a text of "档案袋" through the document (the
+//    edit in millimetres, the item following it and the page refilled),
+//    against a move that only hovers over the canvas;
 //  - a spine width edit on a template with a 20-megapixel custom background,
 //    which must decode the picture once, not on every edit.
 // Build in Release for meaningful figures.
 
+#include "items/baseitem.h"
 #include "items/qwgraphicsview.h"
 #include "support/editorground.h"
 #include "support/labelfixtures.h"
@@ -39,6 +43,29 @@ void dragRepaint(QTextStream &out, TestSupport::EditorGround &ground)
     out << QStringLiteral("drag repaint of 档案袋 (") << viewport->width() << " x " << viewport->height() << " px, "
         << editor.scene()->items().size() << " items): median " << TestSupport::medianMs(paint, 200)
         << " ms per paint\n";
+}
+
+void mouseDrag(QTextStream &out, TestSupport::EditorGround &ground)
+{
+    TemplateDialog &editor = ground.open(QStringLiteral("档案袋"), true);
+    const QStringList ids = editor.document().elementIds();
+    const QPointF from = ground.item(ids.last())->sceneBoundingRect().center();
+    constexpr int MOVES = 200;
+    const auto moves = [&](bool pressed) {
+        return [&, pressed] {
+            if (pressed)
+                ground.mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            for (int i = 0; i < MOVES; ++i)
+                ground.mouse(QEvent::MouseMove, from + QPointF(i % 40, i % 30), pressed ? Qt::LeftButton : Qt::NoButton);
+            if (pressed)
+                ground.mouse(QEvent::MouseButtonRelease, from);
+        };
+    };
+    editor.scene()->clearSelection();
+    const double hover = TestSupport::medianMs(moves(false), 9) / MOVES;
+    const double drag = TestSupport::medianMs(moves(true), 9) / MOVES;
+    out << QStringLiteral("mouse move over 档案袋: hovering ") << hover << " ms, dragging a text through the document " << drag
+        << " ms (" << drag / hover << " times)\n";
 }
 
 void spineEdits(QTextStream &out, TestSupport::EditorGround &ground)
@@ -81,6 +108,7 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     out.setCodec("UTF-8");
     dragRepaint(out, ground);
+    mouseDrag(out, ground);
     spineEdits(out, ground);
     return 0;
 }

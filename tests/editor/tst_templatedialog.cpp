@@ -277,9 +277,10 @@ private slots:
         ground->edit("edit_print_width", 20);
         QCOMPARE(editor.scene()->sceneRect(), QRectF(0, 0, TextUtil::mm2px(20, 96), TextUtil::mm2px(30, 96)));
         QCOMPARE(editor.scene()->items().size(), 2);
+        // Flush with the new edge, in millimetres; the item where the page puts it.
         const QGraphicsItem *rect = ground->item(t.rectangleModels.first().id);
-        QCOMPARE(rect->sceneBoundingRect().right(), editor.scene()->sceneRect().right());
-        QCOMPARE(editor.model().rectangleModels.first().startX, TextUtil::px2mm(int(rect->x()), 96));
+        QCOMPARE(editor.model().rectangleModels.first().startX, 12.0f);
+        QCOMPARE(rect->x(), qreal(TextUtil::mm2px(12, 96)));
         QCOMPARE(editor.ruler(Qt::Horizontal)->getMM(), 20.0f);
     }
 

@@ -129,7 +129,8 @@ private slots:
         QTest::newRow("barcode") << "btn_add_bar" << 8 << QSizeF(50, 20) << QVariant("条形码");
     }
 
-    // A sub-pixel start is stored as the whole pixels the item takes.
+    // A sub-pixel click starts the element at its whole pixels; the item sits
+    // where the printed page puts that start.
     void newElements()
     {
         QFETCH(QString, tool);
@@ -141,7 +142,7 @@ private slots:
         editor.addItem(QPointF(100.6, 50.2));
         QCOMPARE(editor.scene()->selectedItems().size(), 1);
         auto *item = static_cast<BaseItem *>(editor.scene()->selectedItems().first());
-        QCOMPARE(item->pos(), QPointF(100.6, 50.2));
+        QCOMPARE(item->pos(), QPointF(100, 50));
         QCOMPARE(item->data(1).toInt(), type);
         QCOMPARE(item->data(2), title);
         QVERIFY(!item->getLockState());
@@ -255,12 +256,12 @@ private slots:
         QVERIFY(editor.scene()->selectedItems().isEmpty());
         ground->edit("edit_rect_width", 30);
         QCOMPARE(ground->item(id)->boundingRect().width(), qreal(TextUtil::mm2px(30, 96)));
-        // Past the label's edge: item and model stop where the label ends.
+        // Past the label's edge: the model stops where the label ends, in
+        // millimetres, and the item and the box show it.
         ground->edit("edit_rect_x", 9999);
-        const int maxX = 907 - TextUtil::mm2px(30, 96);
-        QCOMPARE(ground->item(id)->x(), qreal(maxX));
-        QCOMPARE(editor.model().rectangleModels.first().startX, TextUtil::px2mm(maxX, 96));
-        QCOMPARE(float(ground->child<QDoubleSpinBox>("edit_rect_x")->value()), TextUtil::px2mm(maxX, 96));
+        QCOMPARE(editor.model().rectangleModels.first().startX, 210.0f);
+        QCOMPARE(ground->item(id)->x(), qreal(TextUtil::mm2px(210, 96)));
+        QCOMPARE(ground->child<QDoubleSpinBox>("edit_rect_x")->value(), 210.0);
 
         // So does the text page's content.
         ground->addWith("btn_add_font", QPoint(300, 300));

@@ -404,6 +404,9 @@ private slots:
         TemplateDialog &editor = open(t);
         ground->select({t.textModels.at(0).id, t.textModels.at(1).id, t.rectangleModels.first().id});
         QWidget *w = ground->child(widget.toLatin1());
+        // The page shows a selected text: its fit modes are offered once it fits.
+        if (field == QLatin1String("adaptedMode"))
+            ground->child<QCheckBox>("box_text_adaption")->setChecked(true);
         if (qobject_cast<QAbstractSpinBox *>(w))
             ground->edit(widget.toLatin1(), value.toDouble());
         else if (auto *combo = qobject_cast<QComboBox *>(w))
@@ -415,7 +418,7 @@ private slots:
         const QJsonObject now = TemplateJson::writeTemplate(model(), STAMP);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(now[QLatin1String("textModels")][i][field].toVariant().toFloat(), expected.toFloat());
-            std::unique_ptr<BaseItem> fresh(editor.createItem(model().textModels.at(i)));
+            std::unique_ptr<BaseItem> fresh(editor.elementItems().createItem(model().textModels.at(i)));
             QVERIFY(textItem(i)->layoutInput() == static_cast<RichTextItem *>(fresh.get())->layoutInput());
         }
         const QLatin1String rectangles("rectangleModels");

@@ -1,0 +1,296 @@
+// What the editor shows and stores: the page shows and edits the element
+// just added, a template opened and saved without an edit is stored as it
+// was, and every element sits where the printed page puts it, turned texts
+// dragged and resized included.
+
+#include "items/baseitem.h"
+#include "items/qwgraphicsview.h"
+#include "print/pagescene.h"
+#include "support/editorground.h"
+#include "support/labelfixtures.h"
+#include "support/testfonts.h"
+#include "util/jsonutil.h"
+#include "util/templatejson.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace TestSupport;
+
+namespace {
+
+const QDateTime STAMP(QDate(2024, 5, 6), QTime(7, 8, 9));
+const QString TURNED = QStringLiteral("转向");
+const char *const LISTS[] = {"rectangleModels", "lineModels",   "circleModels",  "textModels",
+                             "pictureModels",   "qrcodeModels", "barcodeModels", "rectBgModels"};
+
+// A 60 x 40 mm label with texts turned each way, elements at 12.34 and
+// 30.0 mm, and elements (turned texts among them) flush with every edge.
+TemplateModel turnedLabel()
+{
+    TemplateModel t = blankLabel(TURNED);
+    t.printWidth = 60;
+    t.printHeight = 40;
+    t.createTime = QStringLiteral("2024-01-02 03:04:05");
+    const auto text = [&t](float x, float y, int angle) {
+        t.textModels << textField(QString::number(t.textModels.size()), QStringLiteral("档案AB12"), x, y, 20, 8, 4);
+        t.textModels.last().rotate = angle;
+    };
+    text(30.0f, 25, 180);
+    text(46, 15, 270); // flush right
+    text(-6, 6, 90);   // flush left and top
+    text(30, 26, 90);  // flush bottom
+    text(12.34f, 10, 90); // on top of the other texts, for the drags
+    t.rectangleModels << placedElement<RectangleModel>(0, 0, 5, 5) << placedElement<RectangleModel>(52.5f, 32.5f, 7.5f, 7.5f);
+    t.lineModels << placedElement<LineModel>(12.34f, 30.0f, 20, 0.5f);
+    return t;
+}
+
+QJsonObject elementJson(const TemplateModel &t, const QString &id)
+{
+    const QJsonObject all = TemplateJson::writeTemplate(t, STAMP);
+    for (const char *list : LISTS) {
+        for (const QJsonValue &m : all[QLatin1String(list)].toArray()) {
+            if (m[QLatin1String("id")].toString() == id)
+                return m.toObject();
+        }
+    }
+    return {};
+}
+
+// The template of that name as the user store holds it.
+TemplateModel storedTemplate(const EditorGround &ground, const QString &name)
+{
+    const QJsonArray stored =
+        QJsonDocument::fromJson(readFile(ground.programDir.file(QStringLiteral("/attachment/customTemplate.json")))).array();
+    for (const QJsonValue &t : stored) {
+        if (t[QLatin1String("name")].toString() == name)
+            return TemplateJson::readTemplate(t.toObject());
+    }
+    return {};
+}
+
+void setScreenDpi(int dpi)
+{
+    // 508 mm wide: 20 inches.
+    Seams::setScreenHandler([dpi] { return Seams::ScreenSize{QSize(20 * dpi, 1080), QSizeF(508.0, 285.75)}; });
+}
+
+} // namespace
+
+class TestEditorFidelity : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<EditorGround> ground;
+    QTemporaryDir sources;
+
+    const TemplateModel &model() const { return ground->editor->model(); }
+
+    // Every element's box in the editor against the printed page's at the
+    // editor's dpi: within a pixel.
+    void showsWhatPrints(const QString &name) const
+    {
+        QGraphicsScene printed;
+        PageScene page(&printed, model(), EditorScene::dpi());
+        page.rebuild(false);
+        QHash<QString, QRectF> boxes;
+        for (const QGraphicsItem *item : printed.items())
+            boxes.insert(item->data(0).toString(), item->sceneBoundingRect());
+        for (const QString &id : ground->editor->document().elementIds()) {
+            const QRectF shown = ground->item(id)->sceneBoundingRect(), page = boxes.value(id);
+            QVERIFY2(qAbs(shown.left() - page.left()) <= 1 && qAbs(shown.top() - page.top()) <= 1
+                         && qAbs(shown.right() - page.right()) <= 1 && qAbs(shown.bottom() - page.bottom()) <= 1,
+                     qPrintable(name + QLatin1Char('/') + id));
+        }
+    }
+
+    QPointF handleOf(const QString &id) const
+    {
+        const QRectF r = ground->item(id)->boundingRect();
+        return ground->item(id)->mapToScene(r.bottomRight() - QPointF(4, 4));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(loadPinnedFonts()); }
+
+    void init()
+    {
+        ground = std::make_unique<EditorGround>();
+        QImage picture(30, 16, QImage::Format_RGB32);
+        picture.fill(Qt::black);
+        QVERIFY(picture.save(sources.filePath(QStringLiteral("dot.png"))));
+        QVERIFY(picture.save(ground->picture(QStringLiteral("dot.png"))));
+        Seams::setOpenFileHandler([this](QWidget *, const QString &, const QString &, const QString &) {
+            return sources.filePath(QStringLiteral("dot.png"));
+        });
+    }
+
+    void cleanup() { QCOMPARE(EditorGround::end(ground), QStringList()); }
+
+    void theNewElementIsTheOneEdited_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("x");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("rectangle") << "btn_add_rect" << 1 << "edit_rect_x" << "edit_rect_width" << "";
+        QTest::newRow("horizontal line") << "btn_add_Hline" << 2 << "edit_line_x" << "edit_line_width" << "";
+        QTest::newRow("vertical line") << "btn_add_Vline" << 2 << "edit_line_x" << "edit_line_width" << "";
+        QTest::newRow("circle") << "btn_add_cir" << 3 << "edit_circle_x" << "edit_circle_width" << "";
+        QTest::newRow("text") << "btn_add_font" << 4 << "edit_text_x" << "edit_text_width" << "edit_text_title";
+        QTest::newRow("picture") << "btn_add_pic" << 5 << "edit_pix_x" << "edit_pix_width" << "";
+        QTest::newRow("qr code") << "btn_add_qr" << 6 << "edit_qrc_x" << "edit_qrc_width" << "edit_qrcode_title";
+        QTest::newRow("double rectangle") << "btn_add_rect_bg" << 7 << "edit_rect_bg_x" << "edit_rect_bg_width" << "";
+        QTest::newRow("barcode") << "btn_add_bar" << 8 << "edit_brc_x" << "edit_brc_width" << "edit_barcode_title";
+    }
+
+    // A of the kind is shown; B added; the page shows B, and its edits reach B only.
+    void theNewElementIsTheOneEdited()
+    {
+        QFETCH(QString, tool);
+        QFETCH(int, type);
+        QFETCH(QString, x);
+        QFETCH(QString, width);
+        QFETCH(QString, title);
+        TemplateModel t = blankLabel(QStringLiteral("添加"));
+        t.printWidth = 100;
+        t.printHeight = 60;
+        const auto add = [](auto &list, float y) {
+            list << placedElement<typename std::decay_t<decltype(list)>::value_type>(5, y, 15, 8);
+            return list.last().id;
+        };
+        QString a;
+        switch (type) {
+        case 1: a = add(t.rectangleModels, 5); break;
+        case 2: a = add(t.lineModels, 5); break;
+        case 3: a = add(t.circleModels, 5); break;
+        case 4: a = add(t.textModels, 5); break;
+        case 5: a = add(t.pictureModels, 5), t.pictureModels[0].fileName = QStringLiteral("dot.png"); break;
+        case 6: a = add(t.qrcodeModels, 5), t.qrcodeModels[0].content = QStringLiteral("A"); break;
+        case 7: a = add(t.rectBgModels, 5); break;
+        default: a = add(t.barcodeModels, 5), t.barcodeModels[0].content = QStringLiteral("A"); break;
+        }
+        TemplateDialog &editor = ground->open(t, true);
+        const QJsonObject before = elementJson(model(), a);
+        ground->clickCanvas(ground->item(a)->sceneBoundingRect().center());
+        QCOMPARE(editor.currentElementId(), a);
+        ground->addWith(tool.toLatin1(), QPointF(200, 120));
+        QTRY_COMPARE(editor.document().elementIds().size(), 2);
+        const QString b = editor.document().elementIds().last();
+        QCOMPARE(editor.currentElementId(), b);
+        QCOMPARE(float(ground->child<QDoubleSpinBox>(x.toLatin1())->value()), editor.document().element(b)->startX);
+        ground->edit(x.toLatin1(), 12.5);
+        ground->edit(width.toLatin1(), 11);
+        if (!title.isEmpty()) {
+            auto *line = ground->child<QLineEdit>(title.toLatin1());
+            line->setText(QStringLiteral("乙"));
+            emit line->editingFinished();
+        }
+        const GraphicsModel &made = *editor.document().element(b);
+        QCOMPARE(QPointF(made.startX, made.width), QPointF(12.5, 11));
+        if (!title.isEmpty())
+            QCOMPARE(elementJson(model(), b)[QLatin1String(type == 4 ? "textTitle" : "title")].toString(), "乙");
+        QCOMPARE(elementJson(model(), a), before);
+    }
+
+    // Ctrl-clicks, a paste and a delete: the page shows what it edits.
+    void thePageFollowsTheSelection()
+    {
+        TemplateModel t = blankLabel(QStringLiteral("选择"));
+        t.rectangleModels << placedElement<RectangleModel>(2, 2, 10, 10) << placedElement<RectangleModel>(20, 2, 10, 10);
+        TemplateDialog &editor = ground->open(t, true);
+        const QString a = t.rectangleModels[0].id, b = t.rectangleModels[1].id;
+        const auto centre = [this](const QString &id) { return ground->item(id)->sceneBoundingRect().center(); };
+        const auto shownX = [this] { return float(ground->child<QDoubleSpinBox>("edit_rect_x")->value()); };
+        ground->clickCanvas(centre(a));
+        ground->clickCanvas(centre(b), Qt::ControlModifier);
+        QCOMPARE(editor.currentElementId(), b);
+        // B taken out of the selection again: A, left selected, is shown.
+        ground->clickCanvas(centre(b), Qt::ControlModifier);
+        QCOMPARE(editor.currentElementId(), a);
+        QCOMPARE(shownX(), 2.0f);
+        editor.operateCopy();
+        editor.on_mouseRightClicked(editor.view()->mapFromScene(QPointF(60, 60)));
+        ground->child<QMenu>("graphicsViewMenu")->hide();
+        editor.operatePaste();
+        const QString copy = editor.document().elementIds().last();
+        QCOMPARE(editor.currentElementId(), copy);
+        QCOMPARE(shownX(), editor.document().element(copy)->startX);
+        editor.operateDelete();
+        QVERIFY(editor.currentElementId().isEmpty());
+        QCOMPARE(ground->child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
+                 QStringLiteral("page_base_set"));
+    }
+
+    void openAndSaveStoreTheSameAndShowWhatPrints_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("96 dpi") << 96;
+        QTest::newRow("100 dpi") << 100;
+        QTest::newRow("120 dpi") << 120;
+    }
+
+    void openAndSaveStoreTheSameAndShowWhatPrints()
+    {
+        QFETCH(int, dpi);
+        setScreenDpi(dpi);
+        QVERIFY(JsonUtil::saveTemplate(turnedLabel(), false));
+        QList<TemplateModel> templates{JsonUtil::parseTemplate(TURNED)};
+        for (const QString &name : JsonUtil::getSysTemplateNames())
+            templates << JsonUtil::parseTemplate(name);
+        for (const TemplateModel &t : qAsConst(templates)) {
+            ground->open(t.name);
+            QCOMPARE(EditorScene::dpi(), dpi);
+            showsWhatPrints(t.name);
+            // Hovering over the canvas with everything selected writes nothing either.
+            QTest::keyClick(ground->editor->view(), Qt::Key_A, Qt::ControlModifier);
+            ground->mouse(QEvent::MouseMove, QPointF(30, 30));
+            ground->click("btn_save_template");
+            QCOMPARE(TemplateJson::writeTemplate(storedTemplate(*ground, t.name), STAMP),
+                     TemplateJson::writeTemplate(t, STAMP));
+        }
+    }
+
+    // Resized on the page and by its handle, and dragged against every edge,
+    // a turned text shows where it prints and never leaves the label.
+    void aTurnedTextShowsWhereItPrints()
+    {
+        ground->open(turnedLabel(), true);
+        const QString id = model().textModels.last().id;
+        ground->clickCanvas(ground->item(id)->sceneBoundingRect().center());
+        ground->edit("edit_text_width", 24);
+        ground->edit("edit_text_height", 6);
+        showsWhatPrints(QStringLiteral("page"));
+
+        const float before = model().textModels.last().width;
+        ground->mouse(QEvent::MouseMove, handleOf(id));
+        ground->mouse(QEvent::MouseMove, handleOf(id) + QPointF(0.5, 0.5));
+        // Turned a quarter, the rectangle's width runs down the canvas.
+        ground->drag({handleOf(id), handleOf(id) + QPointF(0, 20)});
+        QVERIFY(model().textModels.last().width > before);
+        showsWhatPrints(QStringLiteral("handle"));
+
+        const QRectF label(0, 0, model().printWidth, model().printHeight);
+        for (const QPointF &far : {QPointF(-400, 0), QPointF(400, 0), QPointF(0, -400), QPointF(0, 400)}) {
+            // Hovered first, as a mouse comes, away from the handles: the
+            // handle armed last is let go.
+            const QRectF r = ground->item(id)->boundingRect();
+            const QPointF from = ground->item(id)->mapToScene(QPointF(r.width() * 0.75 - 4, r.center().y()));
+            ground->mouse(QEvent::MouseMove, from + QPointF(0.5, 0.5));
+            ground->mouse(QEvent::MouseMove, from);
+            ground->drag({from, from + far / 2, from + far});
+            const QRectF box = TemplateDocument::shownBox(model().textModels.last());
+            const qreal edge = far.x() < 0 ? box.left() - label.left() : far.x() > 0 ? label.right() - box.right()
+                               : far.y() < 0 ? box.top() - label.top() : label.bottom() - box.bottom();
+            // Flush, within what a float holds.
+            QVERIFY2(qAbs(edge) < 1e-3 && label.adjusted(-1e-3, -1e-3, 1e-3, 1e-3).contains(box),
+                     qPrintable(QStringLiteral("%1: %2 %3 %4 %5").arg(edge).arg(box.left()).arg(box.top()).arg(box.right()).arg(box.bottom())));
+            showsWhatPrints(QStringLiteral("dragged"));
+        }
+    }
+};
+
+QTEST_MAIN(TestEditorFidelity)
+#include "tst_editorfidelity.moc"

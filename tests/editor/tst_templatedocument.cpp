@@ -1,0 +1,215 @@
+// The editor's document without a window: holding elements on the label by
+// the box they print, paste titles, stacking and what an edit announces.
+
+#include "editor/templatedocument.h"
+#include "support/labelfixtures.h"
+#include "util/templatejson.h"
+
+#include <QtTest>
+
+using namespace TestSupport;
+using Field = TemplateDocument::Field;
+
+namespace {
+
+const QDateTime STAMP(QDate(2024, 5, 6), QTime(7, 8, 9));
+
+// A 100 x 60 mm label.
+TemplateModel label()
+{
+    TemplateModel t = blankLabel(QStringLiteral("文档"));
+    t.printWidth = 100;
+    t.printHeight = 60;
+    return t;
+}
+
+TextModel turned(float x, float y, int angle)
+{
+    TextModel text = placedElement<TextModel>(x, y, 40, 10);
+    text.rotate = angle;
+    return text;
+}
+
+QJsonObject json(const TemplateDocument &doc)
+{
+    return TemplateJson::writeTemplate(doc.model(), STAMP);
+}
+
+} // namespace
+
+class TestTemplateDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void holding_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QRectF>("element");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QPointF>("start");
+        // A rectangle is its own box; a text turned a quarter shows 10 x 40
+        // about the centre of its 40 x 10 rectangle.
+        QTest::newRow("narrower label pushes x only") << "width" << -1 << QRectF(80, 12.34, 15, 10) << 50.0f
+                                                      << QPointF(35, 12.34);
+        QTest::newRow("fractions stay hundredths") << "width" << -1 << QRectF(80, 30, 15.33, 10) << 50.0f
+                                                   << QPointF(34.67, 30);
+        QTest::newRow("what fits stays") << "width" << -1 << QRectF(20, 30, 15, 10) << 50.0f << QPointF(20, 30);
+        QTest::newRow("wider than the label") << "w" << -1 << QRectF(30, 5, 10, 10) << 120.0f << QPointF(0, 5);
+        QTest::newRow("turned to the left edge") << "x" << 90 << QRectF(30, 20, 40, 10) << -100.0f
+                                                 << QPointF(-15, 20);
+        QTest::newRow("turned to the right edge") << "x" << 270 << QRectF(30, 20, 40, 10) << 100.0f
+                                                  << QPointF(75, 20);
+        QTest::newRow("turned to the top edge") << "y" << 90 << QRectF(30, 20, 40, 10) << -100.0f << QPointF(30, 15);
+        QTest::newRow("turned to the bottom edge") << "y" << 90 << QRectF(30, 20, 40, 10) << 100.0f
+                                                   << QPointF(30, 35);
+        QTest::newRow("half a turn is its own box") << "x" << 180 << QRectF(30, 20, 40, 10) << -100.0f
+                                                    << QPointF(0, 20);
+        QTest::newRow("turning at the top") << "turn" << 0 << QRectF(0, 0, 40, 10) << 90.0f << QPointF(0, 15);
+        // The handles keep the text's own first corner where it shows.
+        QTest::newRow("turned, grown by a handle") << "handle" << 90 << QRectF(30, 20, 40, 10) << 50.0f
+                                                   << QPointF(25, 25);
+        QTest::newRow("kept turned, grown") << "w" << 90 << QRectF(-15, 15, 40, 10) << 50.0f << QPointF(-15, 20);
+    }
+
+    void holding()
+    {
+        QFETCH(QString, edit);
+        QFETCH(int, angle);
+        QFETCH(QRectF, element);
+        QFETCH(float, value);
+        QFETCH(QPointF, start);
+        TemplateModel t = label();
+        QString id;
+        if (angle < 0) {
+            t.rectangleModels << placedElement<RectangleModel>(element.x(), element.y(), element.width(),
+                                                               element.height());
+            id = t.rectangleModels.first().id;
+        } else {
+            t.textModels << turned(element.x(), element.y(), angle);
+            id = t.textModels.first().id;
+        }
+        TemplateDocument doc(t);
+        if (edit == QLatin1String("width"))
+            doc.setLabelSize(Qt::Horizontal, value);
+        else if (edit == QLatin1String("w"))
+            doc.setSize(id, Qt::Horizontal, value);
+        else if (edit == QLatin1String("handle"))
+            doc.resize(id, QSizeF(value, element.height()));
+        else if (edit == QLatin1String("turn"))
+            doc.set({id}, Field::Rotate, int(value));
+        else
+            doc.setStart(id, edit == QLatin1String("x") ? Qt::Horizontal : Qt::Vertical, value);
+        const GraphicsModel &m = *doc.element(id);
+        QCOMPARE(m.startX, float(start.x()));
+        QCOMPARE(m.startY, float(start.y()));
+        // Stored exactly as a box shows hundredths.
+        QCOMPARE(m.startX, float(qRound(m.startX * 100) / 100.0));
+        const QRectF box = TemplateDocument::shownBox(m);
+        const QRectF labelBox = QRectF(0, 0, doc.model().printWidth, doc.model().printHeight).adjusted(-1e-3, -1e-3, 1e-3, 1e-3);
+        QVERIFY(box.width() > labelBox.width() || labelBox.contains(box));
+    }
+
+    void aLabelShrunkAndGrownGivesPlacesBack()
+    {
+        TemplateModel t = label();
+        t.rectangleModels << placedElement<RectangleModel>(80, 40, 15, 10) << placedElement<RectangleModel>(70, 5, 10, 10);
+        TemplateDocument doc(t);
+        const QString pushed = t.rectangleModels.at(0).id, moved = t.rectangleModels.at(1).id;
+        doc.setLabelSize(Qt::Horizontal, 50);
+        doc.setLabelSize(Qt::Vertical, 45);
+        QCOMPARE(doc.element(pushed)->startX, 35.0f);
+        QCOMPARE(doc.element(pushed)->startY, 35.0f);
+        // Moved by hand while pushed: it stays where it was put.
+        doc.setStart(moved, Qt::Vertical, 20);
+        doc.setLabelSize(Qt::Horizontal, 100);
+        doc.setLabelSize(Qt::Vertical, 60);
+        QCOMPARE(QPointF(doc.element(pushed)->startX, doc.element(pushed)->startY), QPointF(80, 40));
+        QCOMPARE(QPointF(doc.element(moved)->startX, doc.element(moved)->startY), QPointF(40, 20));
+    }
+
+    void editsAnnounceWhatChanged()
+    {
+        TemplateModel t = label();
+        t.rectangleModels << placedElement<RectangleModel>(10, 10, 20, 20);
+        t.textModels << turned(40, 20, 0);
+        t.pictureModels << placedElement<PictureModel>(60, 5, 10, 10);
+        t.pictureModels[0].fileName = QStringLiteral("seal.png");
+        TemplateDocument doc(t);
+        const QString rect = t.rectangleModels[0].id, text = t.textModels[0].id, picture = t.pictureModels[0].id;
+        const QJsonObject before = json(doc);
+        QSignalSpy changed(&doc, &TemplateDocument::changed);
+        // What an element holds already changes nothing.
+        doc.setGeometry(rect, QRectF(10, 10, 20, 20));
+        doc.setStart(text, Qt::Horizontal, 40);
+        doc.set({rect, text}, Field::Border, 0.5f);
+        doc.set({text}, Field::Font, t.textModels[0].font);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(json(doc), before);
+
+        doc.set({rect, text}, Field::Bold, true);
+        doc.set({rect, text, picture}, Field::Title, QStringLiteral("题"));
+        doc.toggle({text}, Field::Italic);
+        doc.toggle({text}, Field::Italic);
+        QCOMPARE(changed.takeFirst().first().toStringList(), QStringList{text});
+        QCOMPARE(changed.takeFirst().first().toStringList(), QStringList{text});
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(doc.text(text)->bold && !doc.text(text)->italic);
+
+        QCOMPARE(doc.remove({picture, rect}), QStringList{QStringLiteral("seal.png")});
+        QCOMPARE(changed.last().first().toStringList(), QStringList({rect, picture}));
+        QCOMPARE(doc.elementIds(), QStringList{text});
+    }
+
+    void pastedCopies()
+    {
+        TemplateModel t = label();
+        t.textModels << turned(10, 10, 0) << turned(10, 30, 0);
+        t.textModels[0].textTitle = QStringLiteral("A");
+        t.textModels[1].textTitle = QStringLiteral("A - 副本1");
+        t.qrcodeModels << qrField(QStringLiteral("码"), QStringLiteral("1"), 80, 40, 20, 3);
+        t.qrcodeModels[0].lockstate = true;
+        TemplateDocument doc(t);
+        const QString text = t.textModels[0].id, qr = t.qrcodeModels[0].id;
+        const QStringList one = doc.paste({text}, QPointF(5.5, 6));
+        QCOMPARE(doc.text(one.first())->textTitle, QStringLiteral("A - 副本2"));
+        QCOMPARE(QPointF(doc.element(one.first())->startX, doc.element(one.first())->startY), QPointF(5.5, 6));
+        // Two copies keep their layout within 4 mm, and stay on the label.
+        const QStringList two = doc.paste({text, qr}, std::nullopt);
+        QCOMPARE(two.size(), 2);
+        const GraphicsModel &code = *doc.element(two.last());
+        const QrcodeModel &copy = static_cast<const QrcodeModel &>(code);
+        QCOMPARE(copy.title, QStringLiteral("码 - 副本1"));
+        QVERIFY(!copy.lockstate && copy.viewZ == 0 && copy.content == QStringLiteral("1"));
+        QCOMPARE(QPointF(copy.startX, copy.startY), QPointF(80, 40));
+        const TextModel &shifted = *doc.text(two.first());
+        QVERIFY(shifted.startX >= 10 && shifted.startX <= 14 && shifted.startY >= 10 && shifted.startY <= 14);
+        QCOMPARE(shifted.textTitle, QStringLiteral("A - 副本3"));
+        QCOMPARE(doc.paste({QStringLiteral("gone")}, std::nullopt), QStringList());
+    }
+
+    // Overlap is judged by the boxes elements print: a text turned upright
+    // over a rectangle overlaps it although its rectangle does not.
+    void stacking()
+    {
+        TemplateModel t = label();
+        t.rectangleModels << placedElement<RectangleModel>(10, 10, 20, 20, 5)
+                          << placedElement<RectangleModel>(70, 40, 10, 10, 4)
+                          << placedElement<RectangleModel>(57, 6, 4, 4, 3);
+        t.textModels << turned(40, 20, 90);
+        TemplateDocument doc(t);
+        const QString chosen = t.textModels[0].id;
+        const auto z = [&doc](const GraphicsModel &m) { return doc.element(m.id)->viewZ; };
+        doc.raise(chosen);
+        doc.raise(chosen);
+        QCOMPARE(z(t.textModels[0]), 2);
+        QCOMPARE(QList<int>({z(t.rectangleModels[0]), z(t.rectangleModels[1]), z(t.rectangleModels[2])}),
+                 QList<int>({5, 4, 0}));
+        doc.lower(chosen);
+        QCOMPARE(z(t.textModels[0]), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTemplateDocument)
+#include "tst_templatedocument.moc"
