@@ -321,8 +321,9 @@ private:
     // Set while a page is filled from the document: the page's handlers
     // then write nothing back.
     bool filling = false;
-    // Boxes the user changed since editing them last ended.
-    QSet<const QAbstractSpinBox *> editedBoxes;
+    // Boxes the user changed since editing them last ended (the font size
+    // box by its line edit).
+    QSet<const QWidget *> editedBoxes;
     // The model the naming dialog names; the document takes its name and
     // type once it is stored.
     TemplateModel naming;
