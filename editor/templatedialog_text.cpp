@@ -99,11 +99,10 @@ void TemplateDialog::connectTextProperty()
     QLineEdit *sizeText = ui->box_fontSize->lineEdit();
     c << connect(ui->box_fontSize, QOverload<int>::of(&QComboBox::activated), this,
                  [this](int index) { applyFontSize(ui->box_fontSize->itemText(index)); });
-    c << connect(sizeText, &QLineEdit::textEdited, this, [this, sizeText] { editedBoxes.insert(sizeText); });
-    c << connect(sizeText, &QLineEdit::editingFinished, this, [this, sizeText] {
-        if (editedBoxes.remove(sizeText))
-            applyFontSize(sizeText->text());
+    c << connect(sizeText, &QLineEdit::textEdited, this, [this, sizeText] {
+        typedEdits.insert(sizeText, [this, sizeText] { applyFontSize(sizeText->text()); });
     });
+    c << connect(sizeText, &QLineEdit::editingFinished, this, [this, sizeText] { finishTypedEdit(sizeText); });
     for (const auto &toggle : {qMakePair(ui->btn_bold, Field::Bold), qMakePair(ui->btn_italic, Field::Italic)}) {
         const Field field = toggle.second;
         c << connect(toggle.first, &QAbstractButton::clicked, this, [this, field] { doc.toggle(textTargets(), field); });
