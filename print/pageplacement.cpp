@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -108,33 +109,42 @@ PagePlacement::Frame PagePlacement::encodeGen1(int type, const QImage &page, con
     if (type < 1 || type > 3)
         return frame;
     frame.position = gen1Position(type, model, dx, dy, dpi);
-    const QImage image = rotated(page, model.angle);
+    const QPoint at = frame.position;
+    // A quarter turn only moves pixels, so the page's dots are found once
+    // and turned. Other angles blend neighbouring pixels: the dots are those
+    // of the turned picture.
+    const int turn = ((model.angle % 360) + 360) % 360;
+    const bool quarter = turn % 90 == 0;
+    const QImage image = quarter ? page : rotated(page, model.angle);
+    const DotMask::Rule rule = type == 1 ? PrinterProtocol::V10_DOTS : PrinterProtocol::DOTS;
+    const DotMask dots = DotMask::fromImage(image, rule).turned(quarter ? turn / 90 : 0);
     if (type == 1)
-        frame.bytes = PrinterProtocol::packPrintV10(test, image, frame.position.x(), frame.position.y(), frame.dots);
+        frame.bytes = PrinterProtocol::packPrintV10(test, dots, at.x(), at.y(), frame.dots);
     else
-        frame.bytes = PrinterProtocol::packPrint(test, image, frame.position.x(), frame.position.y(), frame.dots);
+        frame.bytes = PrinterProtocol::packPrint(test, dots, at.x(), at.y(), frame.dots);
     return frame;
 }
 
 QList<QByteArray> PagePlacement::encodeBands(const QImage &page, const TemplateModel &model, float dx, float dy,
                                              int dpi)
 {
-    QImage image = rotated(page, 90);
     const float xMm = adjustX(4) + dx;
     const int yMm = nearest(verticalMm(model, adjustY(4), dy));
     qDebug().noquote() << "offsetX(mm):" << xMm << ", offsetY(mm):" << yMm;
     int xPx = TextUtil::mm2px(xMm, dpi);
     const int yPx = TextUtil::mm2px(float(yMm), dpi);
     qDebug().noquote() << "offsetX(px):" << xPx << ", offsetY(px):" << yPx;
-    if (xPx < 0) {
-        // What lies left of the printer's first column is not printed.
-        image = image.copy(-xPx, 0, qMax(0, image.width() + xPx), image.height());
-        xPx = 0;
-    }
 
-    PrintBlock block = PictureUtils::toMatrix(&image, BAND_ROWS, false);
-    block.y += yPx;
-    QList<PrintRowBlock> bands = PictureUtils::splitMatrixOfFullLine(block, false, BAND_ROWS);
+    // The page is printed turned a quarter clockwise: the turned page's
+    // columns are the page's rows, the bottom row first.
+    const DotMask columns =
+        DotMask::fromImage(page, PictureUtils::matrixRule(BAND_ROWS, false)).mirrored(false, true);
+    // What lies left of the printer's first column is not printed.
+    const int cut = xPx < 0 ? -xPx : 0;
+    xPx = std::max(0, xPx);
+    QList<PrintRowBlock> bands = PictureUtils::splitColumns(columns, cut, false, BAND_ROWS);
+    if (!bands.isEmpty())
+        bands.first().offsetY += yPx;
     if (xPx > 0) {
         for (PrintRowBlock &band : bands) {
             for (RowDataBlock &run : band.blocks) {

@@ -215,19 +215,27 @@ void PageScene::fill(const QMap<QString, QVariant> &row)
 
 QImage PageScene::renderPage()
 {
-    QImage image(m_size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    image.fill(Qt::white);
+    // A page is some 45 MB: the last one's buffer is drawn over again unless
+    // someone still holds that page.
+    const QSize size = m_size.expandedTo(QSize(1, 1));
+    if (m_page.size() != size || !m_page.isDetached())
+        m_page = QImage(size, QImage::Format_RGB32);
+    // An opaque scene background already paints every dot; white first
+    // would paint the page twice.
+    const QBrush background = m_scene->backgroundBrush();
+    if (background.style() != Qt::SolidPattern || !background.isOpaque() || m_size.isEmpty())
+        m_page.fill(Qt::white);
     const bool hidePlain = m_background && m_plainPage && m_background->isVisible();
     if (hidePlain)
         m_background->setVisible(false);
     {
-        QPainter painter(&image);
+        QPainter painter(&m_page);
         m_scene->render(&painter, QRectF(QPointF(0, 0), QSizeF(m_size)), QRectF(QPointF(0, 0), QSizeF(m_size)),
                         Qt::IgnoreAspectRatio);
     }
     if (hidePlain)
         m_background->setVisible(true);
-    return image;
+    return m_page;
 }
 
 QImage PageScene::renderThumbnail(int side)

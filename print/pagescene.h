@@ -49,7 +49,8 @@ public:
 
     // The page as it prints: a white image of the page's size in printer
     // dots with the scene drawn 1:1 onto it. A background picture is part of
-    // it; the plain page never is.
+    // it; the plain page never is. The image shares its buffer with the
+    // next page's when the caller lets go of it first.
     QImage renderPage();
     // The page as the preview shows it (plain page included), scaled to fit
     // in a square of the given side.
@@ -82,4 +83,5 @@ private:
     QGraphicsPixmapItem *m_background = nullptr;
     bool m_plainPage = false;
     QList<Field> m_fields;
+    QImage m_page;
 };

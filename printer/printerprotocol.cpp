@@ -1,7 +1,6 @@
 #include "printer/printerprotocol.h"
 
 #include "printer/framereader.h"
-#include "util/pictureutils.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -74,15 +73,40 @@ quint8 statusOnly(const QByteArray &frame)
     return payloadReader(frame).u8();
 }
 
-bool isV10Dot(QRgb p)
+// The bit group of one record: band positions first .. first + 149 of one
+// line of dots (a page row for packPrint, a page column for packPrintV10).
+// Position first + 149 - i is bit i of the group, most significant bit
+// first, and the last two bits are 0. Read backwards, that is the line's
+// dots from first - 2 on, least significant bit first, byte by byte: the
+// group is those 19 bytes in reverse order with the two bits before first
+// cleared.
+class BitGroup
 {
-    return qRed(p) <= 199 && qGreen(p) <= 199 && qBlue(p) <= 199;
-}
+public:
+    BitGroup(const DotMask &lines, int line, qint64 first)
+        : m_words{lines.bits(line, first - 2) & ~quint64(3), lines.bits(line, first + 62),
+                  lines.bits(line, first + 126) & ((quint64(1) << (RECORD_BITS_BYTES * 8 - 128)) - 1)}
+    {
+    }
 
-bool isDot(QRgb p)
-{
-    return qRed(p) <= 254 && qGreen(p) <= 254 && qBlue(p) <= 254;
-}
+    bool hasDot() const { return (m_words[0] | m_words[1] | m_words[2]) != 0; }
+    unsigned int dots() const
+    {
+        return qPopulationCount(m_words[0]) + qPopulationCount(m_words[1]) + qPopulationCount(m_words[2]);
+    }
+    void append(QByteArray &out) const
+    {
+        char bytes[RECORD_BITS_BYTES];
+        for (int j = 0; j < RECORD_BITS_BYTES; ++j) {
+            const int k = RECORD_BITS_BYTES - 1 - j;
+            bytes[j] = char(m_words[k / 8] >> (8 * (k % 8)));
+        }
+        out.append(bytes, RECORD_BITS_BYTES);
+    }
+
+private:
+    quint64 m_words[3];
+};
 
 QByteArray refusePage(const char *encoding, const char *reason)
 {
@@ -235,6 +259,12 @@ QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int off
 QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int offsetX, int offsetY,
                                          unsigned int &dots)
 {
+    return packPrintV10(test, DotMask::fromImage(image, V10_DOTS), offsetX, offsetY, dots);
+}
+
+QByteArray PrinterProtocol::packPrintV10(bool test, const DotMask &page, int offsetX, int offsetY,
+                                         unsigned int &dots)
+{
     qInfo() << "packPrintV10";
     qDebug() << "start packPrint" << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     qDebug() << "offsetX is" << offsetX << "offsetY is" << offsetY;
@@ -243,58 +273,30 @@ QByteArray PrinterProtocol::packPrintV10(bool test, const QImage &image, int off
     unsigned int sent = 0;
 
     // Page row r is image row r + offsetY; rows above the image are white.
-    const int w = image.width();
-    const qint64 pageHeight = std::max<qint64>(0, qint64(image.height()) - offsetY);
+    const int w = page.width();
+    const qint64 pageHeight = std::max<qint64>(0, qint64(page.height()) - offsetY);
     const qint64 firstInkRow = std::max<qint64>(0, -qint64(offsetY));
     const qint64 bandCount = (pageHeight + BAND_DOTS - 1) / BAND_DOTS;
+    // A record is a column of the band: the columns as rows.
+    const DotMask columns = page.transposed();
 
     QByteArray frame = frameStart(test ? CMD_PRINT_TEST : CMD_PRINT);
     appendU16(frame, 0); // record count, written below
-    QVector<uchar> columnBits(w * RECORD_BITS_BYTES);
-    QVector<uchar> inked(w);
-    QVector<QRgb> row(w);
     int count = 0;
-
     for (qint64 band = firstInkRow / BAND_DOTS; band < bandCount; ++band) {
-        std::fill(columnBits.begin(), columnBits.end(), uchar(0));
-        std::fill(inked.begin(), inked.end(), uchar(0));
-        bool anyDot = false;
-        for (int p = 0; p < BAND_DOTS; ++p) {
-            const qint64 pageRow = band * BAND_DOTS + p;
-            if (pageRow >= pageHeight)
-                break;
-            if (pageRow < firstInkRow)
-                continue;
-            PictureUtils::readPixelRow(image, int(pageRow + offsetY), row.data());
-            // Position p of the band is bit 149 - p of the group, MSB first.
-            const int bit = BAND_DOTS - 1 - p;
-            const int byteIndex = bit >> 3;
-            const uchar mask = uchar(0x80 >> (bit & 7));
-            const QRgb *pixels = row.constData();
-            uchar *bits = columnBits.data() + byteIndex;
-            uchar *flags = inked.data();
-            for (int x = 0; x < w; ++x) {
-                if (isV10Dot(pixels[x])) {
-                    bits[x * RECORD_BITS_BYTES] |= mask;
-                    flags[x] = 1;
-                    ++sent;
-                    anyDot = true;
-                }
-            }
-        }
-        if (!anyDot)
-            continue;
-        if (band > MAX_BAND_INDEX)
-            return refusePage("packPrintV10", "band index above 255");
+        const qint64 firstRow = band * BAND_DOTS + offsetY;
         for (int x = 0; x < w; ++x) {
-            if (!inked[x])
+            const BitGroup group(columns, x, firstRow);
+            if (!group.hasDot())
                 continue;
+            sent += group.dots();
+            if (band > MAX_BAND_INDEX)
+                return refusePage("packPrintV10", "band index above 255");
             if (++count > MAX_RECORDS)
                 return refusePage("packPrintV10", "more than 65535 records");
             appendU16(frame, (quint32(offsetX) + quint32(x)) & 0xFFFF);
             frame.append(char(band));
-            frame.append(reinterpret_cast<const char *>(columnBits.constData()) + x * RECORD_BITS_BYTES,
-                         RECORD_BITS_BYTES);
+            group.append(frame);
         }
     }
 
@@ -316,38 +318,18 @@ QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offset
 QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offsetX, int offsetY,
                                       unsigned int &dots)
 {
+    return packPrint(test, DotMask::fromImage(image, DOTS), offsetX, offsetY, dots);
+}
+
+QByteArray PrinterProtocol::packPrint(bool test, const DotMask &page, int offsetX, int offsetY,
+                                      unsigned int &dots)
+{
     // Counted as the records are built; told only for a page that is sent.
     dots = 0;
     unsigned int sent = 0;
-    const int w = image.width();
-    const int h = image.height();
+    const int w = page.width();
+    const int h = page.height();
     const int bandCount = (w + BAND_DOTS - 1) / BAND_DOTS;
-
-    // One pass over the pixels fills every row's bit groups of every band;
-    // the records are then written band by band in serpentine order.
-    QByteArray groups(qsizetype(h) * bandCount * RECORD_BITS_BYTES, '\0');
-    QVector<uchar> inked(h * bandCount);
-    QVector<QRgb> row(w);
-    for (int y = 0; y < h; ++y) {
-        PictureUtils::readPixelRow(image, y, row.data());
-        const QRgb *pixels = row.constData();
-        for (int band = 0; band < bandCount; ++band) {
-            uchar *group = reinterpret_cast<uchar *>(groups.data()) + (qsizetype(y) * bandCount + band) * RECORD_BITS_BYTES;
-            const int first = band * BAND_DOTS;
-            const int last = std::min(first + BAND_DOTS, w);
-            bool anyDot = false;
-            for (int x = first; x < last; ++x) {
-                if (isDot(pixels[x])) {
-                    // Column 150k + 149 - i is bit i of the group, MSB first.
-                    const int bit = BAND_DOTS - 1 - (x - first);
-                    group[bit >> 3] |= uchar(0x80 >> (bit & 7));
-                    anyDot = true;
-                }
-            }
-            if (anyDot)
-                inked[y * bandCount + band] = 1;
-        }
-    }
 
     QByteArray frame = frameStart(test ? CMD_PRINT_TEST : CMD_PRINT);
     appendU16(frame, quint32(offsetY) & 0xFFFF);
@@ -357,23 +339,22 @@ QByteArray PrinterProtocol::packPrint(bool test, const QImage &image, int offset
         const bool upwards = band % 2 == 0;
         for (int i = 0; i < h; ++i) {
             const int y = upwards ? h - 1 - i : i;
-            if (!inked[y * bandCount + band])
-                continue;
             const qint64 position = qint64(offsetX) + h - 1 - y;
             if (position < 0)
+                continue;
+            const BitGroup group(page, y, qint64(band) * BAND_DOTS);
+            if (!group.hasDot())
                 continue;
             if (band > MAX_BAND_INDEX)
                 return refusePage("packPrint", "band index above 255");
             if (++count > MAX_RECORDS)
                 return refusePage("packPrint", "more than 65535 records");
-            const char *group = groups.constData() + (qsizetype(y) * bandCount + band) * RECORD_BITS_BYTES;
             appendU16(frame, quint32(position) & 0xFFFF);
             frame.append(char(band));
-            frame.append(group, RECORD_BITS_BYTES);
+            group.append(frame);
             // Only what is sent is printed: rows placed before position 0 are
             // left out and cost no ink.
-            for (int i = 0; i < RECORD_BITS_BYTES; ++i)
-                sent += qPopulationCount(quint8(group[i]));
+            sent += group.dots();
         }
     }
     frame[6] = char((count >> 8) & 0xFF);

@@ -9,6 +9,7 @@
 // never escaped: a payload may hold 3C 23.
 
 #include "model/replymodels.h"
+#include "util/dotmask.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -87,6 +88,13 @@ public:
     static QByteArray packPrintV10(bool test, const QImage &image, int offsetX, int offsetY, unsigned int &dots);
     static QByteArray packPrint(bool test, const QImage &image, int offsetX, int offsetY);
     static QByteArray packPrint(bool test, const QImage &image, int offsetX, int offsetY, unsigned int &dots);
+    // The same on a page already reduced to dots by the encoding's rule.
+    static QByteArray packPrintV10(bool test, const DotMask &page, int offsetX, int offsetY, unsigned int &dots);
+    static QByteArray packPrint(bool test, const DotMask &page, int offsetX, int offsetY, unsigned int &dots);
+    // Which pixels are dots: for packPrintV10 each channel at most 199, for
+    // packPrint each at most 254.
+    static constexpr DotMask::Rule V10_DOTS{199, 3 * 255};
+    static constexpr DotMask::Rule DOTS{254, 3 * 255};
 
     // Replies. Each reads the payload (after the command, before sum8 and the
     // tail) through a bounds-checked reader: what a short frame lacks reads as

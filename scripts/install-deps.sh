@@ -10,6 +10,8 @@ PACKAGES=(
     # whether a compositing manager runs (translucent windows)
     libqt5x11extras5-dev
     libqrencode-dev libquazip5-dev
+    # zlib itself: the import bench's floor inflates workbooks with it
+    zlib1g-dev
     fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
     # Qt's own Chinese texts for its standard dialogs
     qttranslations5-l10n

@@ -1,14 +1,17 @@
 #include "util/pictureutils.h"
 
 #include <QDebug>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 // Sum of the three channels at or below which a pixel is a dot.
 constexpr int DOT_CHANNEL_SUM = 377;
+constexpr int WORD_BITS = 64;
 
 bool hasDotInColumn(const QVector<QVector<int> > &matrix, int startY, int endY, int x)
 {
@@ -18,6 +21,192 @@ bool hasDotInColumn(const QVector<QVector<int> > &matrix, int startY, int endY, 
             return true;
     }
     return false;
+}
+
+// A rectangle of a page held column by column: row first + c of columns is
+// the block's column c, and bit top + r of that row the dot in the block's
+// row r. x and y place the block's corner in the page.
+struct ColumnBlock {
+    const DotMask *columns;
+    int first;
+    int width;
+    int top;
+    int height;
+    int x;
+    int y;
+};
+
+// Rows [firstRow, firstRow + rowCount) of a dot matrix, column by column.
+// Rows shorter than width lack dots past their end.
+DotMask columnsOf(const QVector<QVector<int> > &matrix, int firstRow, int rowCount, int width)
+{
+    DotMask columns(rowCount, width);
+    for (int r = 0; r < rowCount; ++r) {
+        const QVector<int> &row = matrix.at(firstRow + r);
+        const int stop = std::min(width, row.size());
+        for (int x = 0; x < stop; ++x) {
+            if (row.at(x) != 0)
+                columns.setDot(r, x);
+        }
+    }
+    return columns;
+}
+
+// The rows of the block that hold a dot in any of its columns: bit r of the
+// result for the block's row r.
+std::vector<quint64> inkedRows(const ColumnBlock &block)
+{
+    std::vector<quint64> rows(std::size_t(block.height + WORD_BITS - 1) / WORD_BITS, 0);
+    for (int c = 0; c < block.width; ++c) {
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] |= block.columns->bits(block.first + c, block.top + qint64(i) * WORD_BITS);
+    }
+    if (!rows.empty() && block.height % WORD_BITS != 0)
+        rows.back() &= (quint64(1) << (block.height % WORD_BITS)) - 1;
+    return rows;
+}
+
+// The first set bit at or after from, or to when none is before it.
+int nextSetBit(const std::vector<quint64> &bits, int from, int to)
+{
+    for (int i = from; i < to;) {
+        const quint64 word = bits[std::size_t(i / WORD_BITS)] >> (i % WORD_BITS);
+        if (word != 0)
+            return std::min(to, i + int(qCountTrailingZeroBits(word)));
+        i = (i / WORD_BITS + 1) * WORD_BITS;
+    }
+    return to;
+}
+
+// Trims the block's blank border as compressBlock does; false, and the
+// block untouched, when it holds no dot. Its columns must hold no rows
+// outside the block.
+bool trim(ColumnBlock &block, bool align)
+{
+    const std::vector<quint64> rows = inkedRows(block);
+    const int h = block.height;
+    const int top = nextSetBit(rows, 0, h);
+    if (top == h)
+        return false;
+    int lastRow = h - 1;
+    while ((rows[std::size_t(lastRow / WORD_BITS)] >> (lastRow % WORD_BITS) & 1) == 0)
+        --lastRow;
+    const int bottom = h - 1 - lastRow;
+    // Every dot lies in the rows between: a column is blank when it has none.
+    const auto blank = [&](int c) { return !block.columns->rowHasDot(block.first + c); };
+    int left = 0;
+    while (blank(left))
+        ++left;
+    int right = 0;
+    while (blank(block.width - 1 - right))
+        ++right;
+
+    int removeTop = top;
+    int removeBottom = bottom;
+    if (align) {
+        const int vertical = top + bottom;
+        const int horizontal = left + right;
+        if (vertical < 8) {
+            removeTop = 0;
+            removeBottom = 0;
+        } else if (horizontal > 8) {
+            // Keep the removed rows a multiple of 8: the remainder stays on
+            // the side that has enough blank rows for it.
+            const int rest = vertical % 8;
+            if (rest < bottom)
+                removeBottom = bottom - rest;
+            else
+                removeTop = top - rest;
+        }
+    }
+    block.first += left;
+    block.width -= left + right;
+    block.top += removeTop;
+    block.height -= removeTop + removeBottom;
+    block.x += left;
+    block.y += removeTop;
+    return true;
+}
+
+// The runs and dots of the block's rows [startY, endY) as one band.
+void fillBand(PrintRowBlock *band, const ColumnBlock &block, int startY, int endY, int rowHeight, bool debug)
+{
+    const int bytesPerColumn = (rowHeight + 7) / 8;
+    endY = std::min(endY, startY + rowHeight);
+    const int rows = std::max(0, endY - startY);
+    const int words = (rows + WORD_BITS - 1) / WORD_BITS;
+    std::vector<quint64> column(std::size_t(words), 0);
+    std::vector<char> bytes(std::size_t(bytesPerColumn), 0);
+    const auto load = [&](int c) {
+        quint64 any = 0;
+        for (int i = 0; i < words; ++i) {
+            quint64 v = block.columns->bits(block.first + c, block.top + startY + qint64(i) * WORD_BITS);
+            const int left = rows - i * WORD_BITS;
+            if (left < WORD_BITS)
+                v &= (quint64(1) << left) - 1;
+            column[std::size_t(i)] = v;
+            any |= v;
+        }
+        return any != 0;
+    };
+
+    int c = 0;
+    while (c < block.width) {
+        while (c < block.width && !load(c))
+            ++c;
+        if (c >= block.width)
+            break;
+        const int first = c;
+        do {
+            // Bit j of byte k is the dot in band row 8k + j.
+            for (int k = 0; k < bytesPerColumn; ++k) {
+                const int word = k / 8;
+                bytes[std::size_t(k)] = char(word < words ? column[std::size_t(word)] >> (8 * (k % 8)) : 0);
+            }
+            band->data.append(bytes.data(), bytesPerColumn);
+            if (debug) {
+                QString text;
+                text.reserve(rows * 2);
+                for (int r = 0; r < rows; ++r)
+                    text += (column[std::size_t(r / WORD_BITS)] >> (r % WORD_BITS)) & 1 ? QStringLiteral(" 1")
+                                                                                          : QStringLiteral("  ");
+                band->debugLines.append(text);
+            }
+            ++c;
+        } while (c < block.width && load(c));
+        band->blocks.append(RowDataBlock{first + block.x, c + block.x});
+        ++c; // known blank
+    }
+}
+
+// Bands of rowHeight rows, top to bottom; each after the first starts on the
+// next row with a dot.
+QList<PrintRowBlock> split(const ColumnBlock &block, int rowHeight, bool debug)
+{
+    QList<PrintRowBlock> bands;
+    if (block.height < 1 || rowHeight < 1)
+        return bands;
+    const std::vector<quint64> inked = inkedRows(block);
+    int y = 0;
+    bool first = true;
+    for (;;) {
+        PrintRowBlock band;
+        int start;
+        if (first) {
+            band.offsetY = block.y;
+            start = y;
+            first = false;
+        } else {
+            start = nextSetBit(inked, y, block.height);
+            band.offsetY = start - y;
+        }
+        y = start + rowHeight;
+        fillBand(&band, block, start, std::min(y, block.height), rowHeight, debug);
+        bands.append(band);
+        if (y >= block.height)
+            break;
+    }
+    return bands;
 }
 
 } // namespace
@@ -62,29 +251,37 @@ void PictureUtils::readPixelRow(const QImage &image, int y, QRgb *out)
     }
 }
 
+DotMask::Rule PictureUtils::matrixRule(int threshold, bool useThreshold)
+{
+    DotMask::Rule rule;
+    rule.sumMax = DOT_CHANNEL_SUM;
+    // sum / 3 <= threshold, in integers, is sum <= 3 * threshold + 2.
+    if (useThreshold)
+        rule.sumMax = threshold < 0 ? -1 : std::min(DOT_CHANNEL_SUM, 3 * std::min(threshold, 255) + 2);
+    return rule;
+}
+
 PrintBlock PictureUtils::toMatrix(const QImage *image, int threshold, bool useThreshold)
 {
     PrintBlock block;
     if (!image || image->isNull())
         return block;
-    const int w = image->width();
-    const int h = image->height();
-    block.width = w;
-    block.height = h;
-    block.matrix.resize(h);
-    QVector<QRgb> pixels(w);
-    for (int y = 0; y < h; ++y) {
-        readPixelRow(*image, y, pixels.data());
-        QVector<int> row(w);
-        int *cells = row.data();
-        const QRgb *p = pixels.constData();
-        for (int x = 0; x < w; ++x) {
-            const int sum = qRed(p[x]) + qGreen(p[x]) + qBlue(p[x]);
-            cells[x] = sum <= DOT_CHANNEL_SUM && (!useThreshold || sum / 3 <= threshold) ? 1 : 0;
-        }
+    const DotMask rows = DotMask::fromImage(*image, matrixRule(threshold, useThreshold));
+    const DotMask columns = rows.transposed();
+    ColumnBlock kept{&columns, 0, columns.height(), 0, columns.width(), 0, 0};
+    if (!trim(kept, true))
+        return block;
+    block.x = kept.x;
+    block.y = kept.y;
+    block.width = kept.width;
+    block.height = kept.height;
+    block.matrix.resize(kept.height);
+    for (int y = 0; y < kept.height; ++y) {
+        QVector<int> row(kept.width);
+        for (int x = 0; x < kept.width; ++x)
+            row[x] = rows.dot(kept.first + x, kept.top + y) ? 1 : 0;
         block.matrix[y] = std::move(row);
     }
-    compressBlock(&block, true);
     return block;
 }
 
@@ -95,110 +292,56 @@ void PictureUtils::compressBlock(PrintBlock *block, bool align)
     const QVector<QVector<int> > &m = block->matrix;
     const int w = std::max(0, block->width);
     const int h = std::min(std::max(0, block->height), m.size());
-
-    int top = 0;
-    while (top < h && !havePrintDotOfY(m.at(top), 0, w))
-        ++top;
-    if (top == h) {
+    const DotMask columns = columnsOf(m, 0, h, w);
+    ColumnBlock kept{&columns, 0, w, 0, h, block->x, block->y};
+    if (!trim(kept, align)) {
         // No dot at all: nothing remains to print.
         block->width = 0;
         block->height = 0;
         block->matrix.clear();
         return;
     }
-    int bottom = 0;
-    while (!havePrintDotOfY(m.at(h - 1 - bottom), 0, w))
-        ++bottom;
-    // Blank columns at either side, found row by row (the rows are what lies
-    // together in memory).
-    int firstInked = w;
-    int lastInked = -1;
-    for (int y = top; y < h - bottom; ++y) {
-        const QVector<int> &row = m.at(y);
-        const int *cells = row.constData();
-        const int stop = std::min(w, row.size());
-        for (int x = 0; x < std::min(firstInked, stop); ++x) {
-            if (cells[x] != 0) {
-                firstInked = x;
-                break;
-            }
-        }
-        for (int x = stop - 1; x > lastInked; --x) {
-            if (cells[x] != 0) {
-                lastInked = x;
-                break;
-            }
-        }
-    }
-    const int left = firstInked;
-    const int right = w - 1 - lastInked;
-
-    int removeTop = top;
-    int removeBottom = bottom;
-    if (align) {
-        const int vertical = top + bottom;
-        const int horizontal = left + right;
-        if (vertical < 8) {
-            removeTop = 0;
-            removeBottom = 0;
-        } else if (horizontal > 8) {
-            // Keep the removed rows a multiple of 8: the remainder stays on
-            // the side that has enough blank rows for it.
-            const int rest = vertical % 8;
-            if (rest < bottom)
-                removeBottom = bottom - rest;
-            else
-                removeTop = top - rest;
-        }
-    }
-
-    const int keptWidth = w - left - right;
-    const int keptHeight = h - removeTop - removeBottom;
+    const int left = kept.first;
+    const int right = w - kept.first - kept.width;
+    const int removeTop = kept.top;
+    const int removeBottom = h - kept.top - kept.height;
     if (left != 0 || right != 0 || removeTop != 0 || removeBottom != 0 || h != block->matrix.size()) {
-        QVector<QVector<int> > kept(keptHeight);
-        for (int y = 0; y < keptHeight; ++y) {
+        QVector<QVector<int> > rows(kept.height);
+        for (int y = 0; y < kept.height; ++y) {
             const QVector<int> &source = m.at(removeTop + y);
-            QVector<int> row(keptWidth);
-            const int available = std::min(keptWidth, std::max(0, source.size() - left));
+            QVector<int> row(kept.width);
+            const int available = std::min(kept.width, std::max(0, source.size() - left));
             if (available > 0)
                 std::copy(source.constBegin() + left, source.constBegin() + left + available, row.begin());
-            kept[y] = std::move(row);
+            rows[y] = std::move(row);
         }
-        block->matrix = std::move(kept);
+        block->matrix = std::move(rows);
     }
-    block->x += left;
-    block->y += removeTop;
-    block->width = keptWidth;
-    block->height = keptHeight;
+    block->x = kept.x;
+    block->y = kept.y;
+    block->width = kept.width;
+    block->height = kept.height;
 }
 
 QList<PrintRowBlock> PictureUtils::splitMatrixOfFullLine(const PrintBlock &block, bool debug, int rowHeight)
 {
-    QList<PrintRowBlock> bands;
     const int height = std::min(block.height, block.matrix.size());
     if (height < 1 || rowHeight < 1)
-        return bands;
-    int y = 0;
-    bool first = true;
-    for (;;) {
-        PrintRowBlock band;
-        int start;
-        if (first) {
-            band.offsetY = block.y;
-            start = y;
-            first = false;
-        } else {
-            const int gap = calcGapY(block.matrix, y, height, block.x, block.width);
-            band.offsetY = gap;
-            start = y + gap;
-        }
-        y = start + rowHeight;
-        calcRowBlock(&band, block.matrix, rowHeight, start, std::min(y, height), block.x, block.width, debug);
-        bands.append(band);
-        if (y >= height)
-            break;
-    }
-    return bands;
+        return QList<PrintRowBlock>();
+    const int width = std::max(0, block.width);
+    const DotMask columns = columnsOf(block.matrix, 0, height, width);
+    return split(ColumnBlock{&columns, 0, width, 0, height, block.x, block.y}, rowHeight, debug);
+}
+
+QList<PrintRowBlock> PictureUtils::splitColumns(const DotMask &columns, int firstColumn, bool debug, int rowHeight)
+{
+    if (rowHeight < 1)
+        return QList<PrintRowBlock>();
+    firstColumn = std::max(0, firstColumn);
+    ColumnBlock kept{&columns, firstColumn, std::max(0, columns.height() - firstColumn), 0, columns.width(), 0, 0};
+    if (!trim(kept, true))
+        return QList<PrintRowBlock>();
+    return split(kept, rowHeight, debug);
 }
 
 void PictureUtils::calcRowBlock(PrintRowBlock *band, const QVector<QVector<int> > &matrix, int rowHeight,
@@ -206,56 +349,11 @@ void PictureUtils::calcRowBlock(PrintRowBlock *band, const QVector<QVector<int> 
 {
     if (!band || width < 1 || rowHeight < 1)
         return;
-    const int bytesPerColumn = (rowHeight + 7) / 8;
     startY = std::max(0, startY);
     endY = std::min({endY, startY + rowHeight, matrix.size()});
     const int rows = std::max(0, endY - startY);
-
-    // Rows as plain pointers (and their lengths) so the column walk below
-    // stays a tight loop.
-    QVector<const int *> rowData(rows);
-    QVector<int> rowLength(rows);
-    for (int r = 0; r < rows; ++r) {
-        const QVector<int> &row = matrix.at(startY + r);
-        rowData[r] = row.constData();
-        rowLength[r] = row.size();
-    }
-    const auto columnBits = [&](int x, uchar *bits) {
-        bool any = false;
-        for (int r = 0; r < rows; ++r) {
-            if (x < rowLength[r] && rowData[r][x] != 0) {
-                bits[r >> 3] |= uchar(1u << (r & 7));
-                any = true;
-            }
-        }
-        return any;
-    };
-
-    QVector<uchar> column(bytesPerColumn);
-    uchar *bits = column.data();
-    int x = 0;
-    while (x < width) {
-        // columnBits leaves the bytes untouched for a blank column.
-        while (x < width && !columnBits(x, bits))
-            ++x;
-        if (x >= width)
-            break;
-        const int first = x;
-        do {
-            band->data.append(reinterpret_cast<const char *>(bits), bytesPerColumn);
-            if (debug) {
-                QString text;
-                text.reserve(rows * 2);
-                for (int r = 0; r < rows; ++r)
-                    text += (bits[r >> 3] >> (r & 7)) & 1 ? QStringLiteral(" 1") : QStringLiteral("  ");
-                band->debugLines.append(text);
-            }
-            std::fill(bits, bits + bytesPerColumn, uchar(0));
-            ++x;
-        } while (x < width && columnBits(x, bits));
-        band->blocks.append(RowDataBlock{first + offsetX, x + offsetX});
-        ++x; // known blank
-    }
+    const DotMask columns = columnsOf(matrix, startY, rows, width);
+    fillBand(band, ColumnBlock{&columns, 0, width, 0, rows, offsetX, 0}, 0, rows, rowHeight, debug);
 }
 
 int PictureUtils::calcGapY(const QVector<QVector<int> > &matrix, int fromY, int toY, int x, int width)

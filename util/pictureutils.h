@@ -5,6 +5,7 @@
 // runs of inked columns and the packed dots of those columns. Pure functions.
 
 #include "model/printblock.h"
+#include "util/dotmask.h"
 
 #include <QImage>
 #include <QList>
@@ -19,6 +20,13 @@ public:
     // useThreshold is set, also (r + g + b) / 3 <= threshold; then trimmed
     // with compressBlock(block, true). A null page gives an empty block.
     static PrintBlock toMatrix(const QImage *image, int threshold, bool useThreshold);
+    // toMatrix's dots as a rule for DotMask.
+    static DotMask::Rule matrixRule(int threshold, bool useThreshold);
+    // toMatrix and splitMatrixOfFullLine in one, on packed dots, for a page
+    // held column by column (row c of columns is the page's column c, bit r
+    // of it the dot in page row r). Columns before firstColumn are cut off;
+    // the runs count columns from it.
+    static QList<PrintRowBlock> splitColumns(const DotMask &columns, int firstColumn, bool debug, int rowHeight);
     // Trims the blank border in place. With align, the rows removed are a
     // multiple of 8 unless fewer than 8 blank rows exist or at most 8 blank
     // columns do. A block without dots becomes empty (no rows, no columns).

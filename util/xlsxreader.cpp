@@ -1,5 +1,7 @@
 #include "util/xlsxreader.h"
 
+#include "util/xmlscanner.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
@@ -8,13 +10,13 @@
 #include <QSet>
 #include <QTime>
 #include <QUrl>
-#include <QXmlStreamReader>
 #include <quazip5/quazip.h>
 #include <quazip5/quazipfile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -26,6 +28,29 @@ const int MAX_RESERVED_STRINGS = 1 << 20;
 const QLatin1String REL_OFFICE_DOCUMENT("/officeDocument");
 const QLatin1String REL_SHARED_STRINGS("/sharedStrings");
 const QLatin1String REL_STYLES("/styles");
+
+QString text(std::string_view utf8)
+{
+    return XmlScanner::toQString(utf8);
+}
+
+// A number as QString::toInt() reads it, without making a QString for the
+// plain digits nearly every number is.
+int toInt(std::string_view digits, bool *ok = nullptr)
+{
+    if (!digits.empty() && digits.size() <= 9) {
+        int value = 0;
+        size_t i = 0;
+        for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i)
+            value = value * 10 + (digits[i] - '0');
+        if (i == digits.size()) {
+            if (ok)
+                *ok = true;
+            return value;
+        }
+    }
+    return text(digits).toInt(ok);
+}
 
 // The folder part of a zip entry name ("xl/workbook.xml" -> "xl").
 QString partFolder(const QString &part)
@@ -55,27 +80,18 @@ struct Relationship {
     QString target; // resolved zip entry name
 };
 
-// A reader stops at an error too: when its device fails mid-way it reports
-// one without ever reaching the end.
-bool more(const QXmlStreamReader &xml)
-{
-    return !xml.atEnd() && !xml.hasError();
-}
-
 // Id -> relationship of a .rels part; external targets are left out. False
 // when the part is malformed.
-bool parseRelationships(QIODevice *device, const QString &sourceFolder, QHash<QString, Relationship> *rels)
+bool parseRelationships(const QByteArray &bytes, const QString &sourceFolder, QHash<QString, Relationship> *rels)
 {
-    QXmlStreamReader xml(device);
-    while (more(xml)) {
-        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship"))
+    XmlScanner xml(bytes);
+    while (xml.next()) {
+        if (!xml.isStartElement() || xml.name() != "Relationship")
             continue;
-        const QXmlStreamAttributes attrs = xml.attributes();
-        if (attrs.value(QLatin1String("TargetMode")).compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
+        if (text(xml.attribute("TargetMode")).compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
             continue;
-        rels->insert(attrs.value(QLatin1String("Id")).toString(),
-                     {attrs.value(QLatin1String("Type")).toString(),
-                      resolveTarget(sourceFolder, attrs.value(QLatin1String("Target")).toString())});
+        rels->insert(text(xml.attribute("Id")),
+                     {text(xml.attribute("Type")), resolveTarget(sourceFolder, text(xml.attribute("Target")))});
     }
     return !xml.hasError();
 }
@@ -107,28 +123,37 @@ QString decodeEscapes(const QString &text)
 
 // The text of a string item (<si> or <is>) the reader stands on: plain or
 // rich-text runs joined, phonetic runs left out. Leaves the reader on its end.
-QString readStringItem(QXmlStreamReader &xml)
+QString readStringItem(XmlScanner &xml)
 {
-    QString text;
+    // Most items are one run, taken as the reader gives it; the reader
+    // keeps it until its next text, so a second run copies it first.
+    std::string_view first;
+    std::string runs;
+    int count = 0;
     int depth = 1;
-    while (depth > 0 && more(xml)) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (xml.name() == QLatin1String("t"))
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            else if (xml.name() == QLatin1String("rPh"))
-                xml.skipCurrentElement();
-            else
-                ++depth;
-            break;
-        case QXmlStreamReader::EndElement:
+    while (depth > 0 && xml.next()) {
+        if (xml.isEndElement()) {
             --depth;
-            break;
-        default:
-            break;
+        } else if (xml.name() == "t") {
+            if (count == 1)
+                runs.assign(first);
+            std::string_view run;
+            if (!xml.readText(&run))
+                break;
+            if (count == 0)
+                first = run;
+            else
+                runs.append(run);
+            ++count;
+        } else if (xml.name() == "rPh") {
+            xml.skipCurrentElement();
+        } else {
+            ++depth;
         }
     }
-    return decodeEscapes(text);
+    const std::string_view all = count > 1 ? std::string_view(runs) : first;
+    const QString text = XmlScanner::toQString(all);
+    return all.find("_x") == std::string_view::npos ? text : decodeEscapes(text);
 }
 
 // Removes the parts of a format code that are not date or time tokens:
@@ -163,31 +188,31 @@ QString formatTokens(const QString &code)
 
 enum class CellType { Number, SharedString, InlineString, FormulaString, Boolean, Error, IsoDate };
 
-CellType cellType(const QStringRef &t)
+CellType cellType(std::string_view t)
 {
-    if (t.isEmpty() || t == QLatin1String("n"))
+    if (t.empty() || t == "n")
         return CellType::Number;
-    if (t == QLatin1String("s"))
+    if (t == "s")
         return CellType::SharedString;
-    if (t == QLatin1String("inlineStr"))
+    if (t == "inlineStr")
         return CellType::InlineString;
-    if (t == QLatin1String("str"))
+    if (t == "str")
         return CellType::FormulaString;
-    if (t == QLatin1String("b"))
+    if (t == "b")
         return CellType::Boolean;
-    if (t == QLatin1String("e"))
+    if (t == "e")
         return CellType::Error;
-    if (t == QLatin1String("d"))
+    if (t == "d")
         return CellType::IsoDate;
     return CellType::Number;
 }
 
 enum class Part { Missing, Unreadable, Read };
 
-// Opens one zip entry and hands it to a parser. Unreadable when the entry
-// cannot be opened, would inflate past the cap, fails the parser, or does not
-// match its checksum.
-Part withPart(QuaZip *zip, const QString &part, const std::function<bool(QIODevice *)> &parse)
+// Inflates one zip entry whole and hands it to a parser. Unreadable when the
+// entry cannot be opened, would inflate past the cap, does not match the size
+// and checksum the package's directory gives, or fails the parser.
+Part withPart(QuaZip *zip, const QString &part, const std::function<bool(const QByteArray &)> &parse)
 {
     if (!zip || part.isEmpty() || !zip->setCurrentFile(part, QuaZip::csInsensitive))
         return Part::Missing;
@@ -196,30 +221,106 @@ Part withPart(QuaZip *zip, const QString &part, const std::function<bool(QIODevi
         return Part::Unreadable;
     // The size comes from the package's directory; the zip library never
     // inflates more than that, whatever the data holds.
-    if (file.usize() < 0 || file.usize() > XlsxReader::MAX_PART_SIZE) {
-        qWarning() << "xlsx:" << part << "inflates to" << file.usize() << "bytes, more than is read";
+    const qint64 size = file.usize();
+    if (size < 0 || size > XlsxReader::MAX_PART_SIZE) {
+        qWarning() << "xlsx:" << part << "inflates to" << size << "bytes, more than is read";
         file.close();
         return Part::Unreadable;
     }
-    const bool parsed = parse(&file);
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    qint64 read = 0;
+    while (read < size) {
+        const qint64 n = file.read(bytes.data() + read, size - read);
+        if (n <= 0)
+            break;
+        read += n;
+    }
     file.close();
-    if (parsed && file.getZipError() != 0)
-        qWarning() << "xlsx:" << part << "is damaged, zip error" << file.getZipError();
-    return parsed && file.getZipError() == 0 ? Part::Read : Part::Unreadable;
+    // The checksum is only checked once the whole size has been read.
+    if (read != size || file.getZipError() != 0) {
+        qWarning() << "xlsx:" << part << "is damaged: read" << read << "of" << size << "bytes, zip error"
+                   << file.getZipError();
+        return Part::Unreadable;
+    }
+    return parse(bytes) ? Part::Read : Part::Unreadable;
 }
 
 // "0", "42" or "-7": a whole number of at most 15 digits, as numberText()
 // would write it.
-bool isPlainInteger(const QString &text)
+bool isPlainInteger(std::string_view text)
 {
-    const int sign = text.startsWith(QLatin1Char('-')) ? 1 : 0;
-    const int digits = text.size() - sign;
-    if (digits < 1 || digits > 15 || (text.at(sign) == QLatin1Char('0') && (digits > 1 || sign)))
+    const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t digits = text.size() - sign;
+    if (digits < 1 || digits > 15 || (text[sign] == '0' && (digits > 1 || sign)))
         return false;
-    for (int i = sign; i < text.size(); ++i) {
-        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+    for (size_t i = sign; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
             return false;
     }
+    return true;
+}
+
+// "148.688" or "-0.0025": a decimal fraction as numberText() would write it.
+// Of at most 15 significant digits, it is the shortest text of the number it
+// reads as; with no trailing zero and no more than three zeros after "0."
+// Qt's shortest form writes it out in full, not with an exponent.
+bool isShortestDecimal(std::string_view text)
+{
+    const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t point = text.find('.');
+    if (point == std::string_view::npos || point == sign || point + 1 == text.size() || text.back() == '0')
+        return false;
+    const std::string_view whole = text.substr(sign, point - sign);
+    const std::string_view fraction = text.substr(point + 1);
+    const auto allDigits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!allDigits(whole) || !allDigits(fraction))
+        return false;
+    if (whole == "0") {
+        const size_t zeros = fraction.find_first_not_of('0');
+        return zeros <= 3 && fraction.size() - zeros <= 15;
+    }
+    return whole[0] != '0' && whole.size() + fraction.size() <= 15;
+}
+
+ushort charAt(const QStringRef &text, int i)
+{
+    return text.at(i).unicode();
+}
+
+ushort charAt(std::string_view text, int i)
+{
+    return uchar(text[size_t(i)]);
+}
+
+// "B12" to (12, 2); false for anything else or beyond a workbook's limits.
+template <typename Text>
+bool parseReference(const Text &ref, int *row, int *column)
+{
+    const int size = int(ref.size());
+    int i = 0;
+    qint64 c = 0;
+    while (i < size && c <= XlsxReader::MAX_COLUMN) {
+        const ushort ch = charAt(ref, i) & ~ushort(0x20); // upper case
+        if (ch < 'A' || ch > 'Z' || (charAt(ref, i) & 0xFF80))
+            break;
+        c = c * 26 + (ch - 'A' + 1);
+        ++i;
+    }
+    if (i == 0 || c > XlsxReader::MAX_COLUMN || i == size)
+        return false;
+    qint64 r = 0;
+    for (; i < size; ++i) {
+        const ushort ch = charAt(ref, i);
+        if (ch < '0' || ch > '9' || r > XlsxReader::MAX_ROW)
+            return false;
+        r = r * 10 + (ch - '0');
+    }
+    if (r < 1 || r > XlsxReader::MAX_ROW)
+        return false;
+    *row = int(r);
+    *column = int(c);
     return true;
 }
 
@@ -311,18 +412,26 @@ QVector<QStringList> XlsxSheet::columns(int fromRow, int toRow, const QVector<in
     slot.reserve(columnNumbers.size());
     for (int i = 0; i < columnNumbers.size(); ++i) {
         slot.insert(columnNumbers.at(i), i);
-        QStringList &list = result[i];
-        list.reserve(rows);
-        for (int r = 0; r < rows; ++r)
-            list.append(blank);
+        result[i].reserve(rows);
     }
+    // The cells come in row order, so each list grows at its end: blanks
+    // up to a cell's row, then its text.
+    const auto fillTo = [&blank](QStringList &list, int size) {
+        while (list.size() < size)
+            list.append(blank);
+    };
     for (const Cell &c : m_cells) {
         if (c.row < fromRow || c.row > toRow)
             continue;
         const auto it = slot.constFind(c.column);
-        if (it != slot.constEnd())
-            result[it.value()][c.row - fromRow] = c.text;
+        if (it == slot.constEnd())
+            continue;
+        QStringList &list = result[it.value()];
+        fillTo(list, c.row - fromRow);
+        list.append(c.text);
     }
+    for (QStringList &list : result)
+        fillTo(list, rows);
     return result;
 }
 
@@ -346,11 +455,11 @@ void XlsxSheet::finish(const QVector<Range> &merges)
     if (!std::is_sorted(m_cells.cbegin(), m_cells.cend(), before))
         std::stable_sort(m_cells.begin(), m_cells.end(), before);
     MergeSweep merged(merges);
-    int out = 0;
-    for (int i = 0; i < m_cells.size(); ++i) {
-        const Cell &cell = m_cells.at(i);
-        const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells.at(i + 1).row != cell.row
-            || m_cells.at(i + 1).column != cell.column;
+    size_t out = 0;
+    for (size_t i = 0; i < m_cells.size(); ++i) {
+        const Cell &cell = m_cells[i];
+        const bool lastOfItsPlace = i + 1 == m_cells.size() || m_cells[i + 1].row != cell.row
+            || m_cells[i + 1].column != cell.column;
         if (lastOfItsPlace && !cell.text.isEmpty() && !merged.hidesValueAt(cell.row, cell.column)) {
             if (out != i)
                 m_cells[out] = std::move(m_cells[i]);
@@ -360,12 +469,12 @@ void XlsxSheet::finish(const QVector<Range> &merges)
     m_cells.resize(out);
 
     m_firstRow = m_lastRow = m_firstColumn = m_lastColumn = 0;
-    if (m_cells.isEmpty())
+    if (m_cells.empty())
         return;
-    m_firstRow = m_cells.constFirst().row;
-    m_lastRow = m_cells.constLast().row;
-    m_firstColumn = m_lastColumn = m_cells.constFirst().column;
-    for (const Cell &c : qAsConst(m_cells)) {
+    m_firstRow = m_cells.front().row;
+    m_lastRow = m_cells.back().row;
+    m_firstColumn = m_lastColumn = m_cells.front().column;
+    for (const Cell &c : m_cells) {
         m_firstColumn = qMin(m_firstColumn, c.column);
         m_lastColumn = qMax(m_lastColumn, c.column);
     }
@@ -406,9 +515,9 @@ QStringList XlsxReader::sheetNames() const
 void XlsxReader::readWorkbook()
 {
     QString workbookPart;
-    withPart(m_zip.data(), QStringLiteral("_rels/.rels"), [&](QIODevice *device) {
+    withPart(m_zip.data(), QStringLiteral("_rels/.rels"), [&](const QByteArray &bytes) {
         QHash<QString, Relationship> rels;
-        const bool parsed = parseRelationships(device, QString(), &rels);
+        const bool parsed = parseRelationships(bytes, QString(), &rels);
         for (const Relationship &r : qAsConst(rels)) {
             if (r.type.endsWith(REL_OFFICE_DOCUMENT))
                 workbookPart = r.target;
@@ -422,8 +531,8 @@ void XlsxReader::readWorkbook()
     const QString relsPart = (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + QStringLiteral("_rels/")
         + workbookPart.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
     QHash<QString, Relationship> rels;
-    const Part relsRead = withPart(m_zip.data(), relsPart, [&](QIODevice *device) {
-        return parseRelationships(device, folder, &rels);
+    const Part relsRead = withPart(m_zip.data(), relsPart, [&](const QByteArray &bytes) {
+        return parseRelationships(bytes, folder, &rels);
     });
     // Without relationships a workbook has no parts to read, but damaged ones
     // could silently lose its strings or formats.
@@ -439,24 +548,25 @@ void XlsxReader::readWorkbook()
     }
 
     QVector<SheetEntry> sheets;
-    const Part read = withPart(m_zip.data(), workbookPart, [&](QIODevice *device) {
-        QXmlStreamReader xml(device);
-        while (more(xml)) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
+    const Part read = withPart(m_zip.data(), workbookPart, [&](const QByteArray &bytes) {
+        XmlScanner xml(bytes);
+        while (xml.next()) {
+            if (!xml.isStartElement())
                 continue;
-            const QXmlStreamAttributes attrs = xml.attributes();
-            if (xml.name() == QLatin1String("workbookPr")) {
-                const QStringRef v = attrs.value(QLatin1String("date1904"));
-                m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
-            } else if (xml.name() == QLatin1String("sheet")) {
+            if (xml.name() == "workbookPr") {
+                const std::string_view v = xml.attribute("date1904");
+                m_date1904 = v == "1" || v == "true";
+            } else if (xml.name() == "sheet") {
+                // The relationship id is the "id" of the relationships'
+                // namespace, whatever its prefix.
                 QString relId;
-                for (const QXmlStreamAttribute &a : attrs) {
-                    if (a.name() == QLatin1String("id") && !a.namespaceUri().isEmpty())
-                        relId = a.value().toString();
+                for (int i = 0; i < xml.attributeCount(); ++i) {
+                    const std::string_view n = xml.attributeName(i);
+                    if (n.size() > 3 && n.substr(n.size() - 3) == ":id" && n.substr(0, 6) != "xmlns:")
+                        relId = text(xml.attributeValue(i));
                 }
                 const auto rel = rels.constFind(relId);
-                sheets.append({attrs.value(QLatin1String("name")).toString(),
-                               rel == rels.constEnd() ? QString() : rel->target});
+                sheets.append({text(xml.attribute("name")), rel == rels.constEnd() ? QString() : rel->target});
             }
         }
         return !xml.hasError();
@@ -471,15 +581,15 @@ void XlsxReader::loadSharedData()
         return;
     // A part the workbook names but that cannot be read would leave every
     // sheet with missing strings or dates shown as numbers.
-    const Part strings = withPart(m_zip.data(), m_sharedStringsPart, [this](QIODevice *device) {
-        QXmlStreamReader xml(device);
-        while (more(xml)) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
+    const Part strings = withPart(m_zip.data(), m_sharedStringsPart, [this](const QByteArray &bytes) {
+        XmlScanner xml(bytes);
+        while (xml.next()) {
+            if (!xml.isStartElement())
                 continue;
-            if (xml.name() == QLatin1String("si")) {
+            if (xml.name() == "si") {
                 m_sharedStrings.append(readStringItem(xml));
-            } else if (xml.name() == QLatin1String("sst")) {
-                const int count = xml.attributes().value(QLatin1String("uniqueCount")).toInt();
+            } else if (xml.name() == "sst") {
+                const int count = toInt(xml.attribute("uniqueCount"));
                 m_sharedStrings.reserve(qBound(0, count, MAX_RESERVED_STRINGS));
             }
         }
@@ -487,25 +597,22 @@ void XlsxReader::loadSharedData()
             qWarning() << "xlsx: shared strings:" << xml.errorString();
         return !xml.hasError();
     });
-    const Part styles = withPart(m_zip.data(), m_stylesPart, [this](QIODevice *device) {
+    const Part styles = withPart(m_zip.data(), m_stylesPart, [this](const QByteArray &bytes) {
         QHash<int, QString> codes;
         QVector<int> formatIds;
         bool inCellFormats = false;
-        QXmlStreamReader xml(device);
-        while (more(xml)) {
-            const QXmlStreamReader::TokenType token = xml.readNext();
-            if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
+        XmlScanner xml(bytes);
+        while (xml.next()) {
+            if (xml.isEndElement() && xml.name() == "cellXfs")
                 inCellFormats = false;
-            if (token != QXmlStreamReader::StartElement)
+            if (!xml.isStartElement())
                 continue;
-            const QXmlStreamAttributes attrs = xml.attributes();
-            if (xml.name() == QLatin1String("numFmt"))
-                codes.insert(attrs.value(QLatin1String("numFmtId")).toInt(),
-                             attrs.value(QLatin1String("formatCode")).toString());
-            else if (xml.name() == QLatin1String("cellXfs"))
+            if (xml.name() == "numFmt")
+                codes.insert(toInt(xml.attribute("numFmtId")), text(xml.attribute("formatCode")));
+            else if (xml.name() == "cellXfs")
                 inCellFormats = true;
-            else if (inCellFormats && xml.name() == QLatin1String("xf"))
-                formatIds.append(attrs.value(QLatin1String("numFmtId")).toInt());
+            else if (inCellFormats && xml.name() == "xf")
+                formatIds.append(toInt(xml.attribute("numFmtId")));
         }
         m_styleKinds.reserve(formatIds.size());
         for (int id : qAsConst(formatIds))
@@ -527,7 +634,7 @@ XlsxSheet XlsxReader::sheet(int index)
     sheet.m_name = m_sheets.at(index).name;
     loadSharedData();
     QVector<XlsxSheet::Range> merges;
-    const auto read = [&](QIODevice *device) { return readSheetXml(device, &sheet, &merges); };
+    const auto read = [&](const QByteArray &bytes) { return readSheetXml(bytes, &sheet, &merges); };
     sheet.m_readable =
         m_shared == SharedData::Read && withPart(m_zip.data(), m_sheets.at(index).part, read) == Part::Read;
     if (!sheet.m_readable) {
@@ -539,61 +646,71 @@ XlsxSheet XlsxReader::sheet(int index)
     return sheet;
 }
 
-bool XlsxReader::readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const
+bool XlsxReader::readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const
 {
-    QXmlStreamReader xml(device);
+    XmlScanner xml(bytes);
     int row = 0;
     int column = 0;
-    while (more(xml)) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
+    while (xml.next()) {
+        if (!xml.isStartElement())
             continue;
-        const QStringRef name = xml.name();
-        if (name == QLatin1String("row")) {
+        const std::string_view name = xml.name();
+        if (name == "row") {
             bool ok = false;
-            const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
+            const int r = toInt(xml.attribute("r"), &ok);
             row = ok && r >= 1 && r <= MAX_ROW ? r : row + 1;
             column = 0;
-        } else if (name == QLatin1String("c")) {
+        } else if (name == "c") {
             int r = qMax(row, 1);
             int c = column + 1;
             bool placed = c <= MAX_COLUMN;
             CellType type = CellType::Number;
             int style = 0;
-            {
-                // Dropped before the children are read: holding on to the
-                // reader's attributes would make it copy them at each child.
-                const QXmlStreamAttributes attrs = xml.attributes();
-                for (const QXmlStreamAttribute &a : attrs) {
-                    const QStringRef n = a.name();
-                    if (n == QLatin1String("r"))
-                        placed = parseCellReference(a.value(), &r, &c);
-                    else if (n == QLatin1String("t"))
-                        type = cellType(a.value());
-                    else if (n == QLatin1String("s"))
-                        style = a.value().toInt();
+            for (int i = 0; i < xml.attributeCount(); ++i) {
+                const std::string_view n = xml.attributeName(i);
+                if (n == "r")
+                    placed = parseReference(xml.attributeValue(i), &r, &c);
+                else if (n == "t")
+                    type = cellType(xml.attributeValue(i));
+                else if (n == "s")
+                    style = toInt(xml.attributeValue(i));
+            }
+            // Of several values the last counts.
+            std::string_view value;
+            QString inlineText;
+            bool isInline = false;
+            while (xml.readNextStartElement()) {
+                if (xml.name() == "v") {
+                    isInline = false;
+                    xml.readText(&value);
+                } else if (xml.name() == "is") {
+                    isInline = true;
+                    inlineText = readStringItem(xml);
+                } else {
+                    xml.skipCurrentElement(); // formula text and extensions
                 }
             }
-            QString value;
-            while (xml.readNextStartElement()) {
-                if (xml.name() == QLatin1String("v"))
-                    value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                else if (xml.name() == QLatin1String("is"))
-                    value = readStringItem(xml);
-                else
-                    xml.skipCurrentElement(); // formula text and extensions
-            }
-            if (!placed)
+            if (xml.hasError() || !placed)
                 continue; // a reference no workbook can address
             row = r;
             column = c;
-            if (!value.isEmpty())
-                sheet->m_cells.append({r, c, cellText(int(type), style, value)});
-        } else if (name == QLatin1String("mergeCell")) {
-            const QStringRef ref = xml.attributes().value(QLatin1String("ref"));
-            const int colon = ref.indexOf(QLatin1Char(':'));
+            if (isInline && type == CellType::InlineString) {
+                if (!inlineText.isEmpty())
+                    sheet->m_cells.push_back({r, c, std::move(inlineText)});
+            } else if (isInline) {
+                const QByteArray utf8 = inlineText.toUtf8();
+                if (!utf8.isEmpty())
+                    sheet->m_cells.push_back({r, c, cellText(int(type), style, {utf8.constData(), size_t(utf8.size())})});
+            } else if (!value.empty()) {
+                sheet->m_cells.push_back({r, c, cellText(int(type), style, value)});
+            }
+        } else if (name == "mergeCell") {
+            const std::string_view ref = xml.attribute("ref");
+            const size_t colon = ref.find(':');
             XlsxSheet::Range m;
-            if (colon > 0 && parseCellReference(ref.left(colon), &m.firstRow, &m.firstColumn)
-                && parseCellReference(ref.mid(colon + 1), &m.lastRow, &m.lastColumn)) {
+            if (colon != std::string_view::npos && colon > 0
+                && parseReference(ref.substr(0, colon), &m.firstRow, &m.firstColumn)
+                && parseReference(ref.substr(colon + 1), &m.lastRow, &m.lastColumn)) {
                 if (m.firstRow > m.lastRow)
                     std::swap(m.firstRow, m.lastRow);
                 if (m.firstColumn > m.lastColumn)
@@ -609,27 +726,29 @@ bool XlsxReader::readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxS
     return true;
 }
 
-QString XlsxReader::cellText(int type, int style, const QString &value) const
+QString XlsxReader::cellText(int type, int style, std::string_view value) const
 {
     switch (static_cast<CellType>(type)) {
     case CellType::SharedString: {
         bool ok = false;
-        const int index = value.toInt(&ok);
+        const int index = toInt(value, &ok);
         return ok && index >= 0 && index < m_sharedStrings.size() ? m_sharedStrings.at(index) : QString();
     }
     case CellType::InlineString:
     case CellType::Error:
-        return value;
+        return text(value);
     case CellType::FormulaString:
-        return decodeEscapes(value);
-    case CellType::Boolean:
-        return value.trimmed() == QLatin1String("1") || value.trimmed() == QLatin1String("true")
-            ? QStringLiteral("true")
-            : QStringLiteral("false");
+        return decodeEscapes(text(value));
+    case CellType::Boolean: {
+        const QString v = text(value).trimmed();
+        return v == QLatin1String("1") || v == QLatin1String("true") ? QStringLiteral("true")
+                                                                      : QStringLiteral("false");
+    }
     case CellType::IsoDate: {
-        const QDateTime dt = QDateTime::fromString(value.trimmed(), Qt::ISODate);
+        const QString v = text(value);
+        const QDateTime dt = QDateTime::fromString(v.trimmed(), Qt::ISODate);
         if (!dt.isValid())
-            return value;
+            return v;
         const QString day = dt.date().toString(QStringLiteral("yyyy-MM-dd"));
         return dt.time() == QTime(0, 0) ? day : day + dt.time().toString(QStringLiteral(" hh:mm:ss"));
     }
@@ -637,12 +756,14 @@ QString XlsxReader::cellText(int type, int style, const QString &value) const
         break;
     }
     const quint8 kind = style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : quint8(PlainNumber);
-    if (kind == PlainNumber && isPlainInteger(value))
-        return value; // already the text a whole number is shown as
+    // Most numbers are already written as they are shown.
+    if (kind == PlainNumber && (isPlainInteger(value) || isShortestDecimal(value)))
+        return QString::fromLatin1(value.data(), int(value.size()));
+    const QString v = text(value);
     bool ok = false;
-    const double number = value.toDouble(&ok);
+    const double number = v.toDouble(&ok);
     if (!ok)
-        return value;
+        return v;
     if (kind != PlainNumber) {
         const QString date = serialDateText(number, m_date1904, kind == TimeFormat);
         if (!date.isEmpty())
@@ -662,29 +783,7 @@ QString XlsxReader::numberText(double number)
 
 bool XlsxReader::parseCellReference(const QStringRef &ref, int *row, int *column)
 {
-    int i = 0;
-    qint64 c = 0;
-    while (i < ref.size() && c <= MAX_COLUMN) {
-        const ushort ch = ref.at(i).toUpper().unicode();
-        if (ch < 'A' || ch > 'Z')
-            break;
-        c = c * 26 + (ch - 'A' + 1);
-        ++i;
-    }
-    if (i == 0 || c > MAX_COLUMN || i == ref.size())
-        return false;
-    qint64 r = 0;
-    for (; i < ref.size(); ++i) {
-        const ushort ch = ref.at(i).unicode();
-        if (ch < '0' || ch > '9' || r > MAX_ROW)
-            return false;
-        r = r * 10 + (ch - '0');
-    }
-    if (r < 1 || r > MAX_ROW)
-        return false;
-    *row = int(r);
-    *column = int(c);
-    return true;
+    return parseReference(ref, row, column);
 }
 
 QString XlsxReader::serialDateText(double serial, bool date1904, bool timeOnly)

@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QVector>
 
-class QIODevice;
+#include <string_view>
+#include <vector>
+
 class QuaZip;
 
 // One sheet's cell texts. Rows and columns are numbered from 1, as in the
@@ -31,7 +33,7 @@ public:
     // (damaged, malformed or too large); such a sheet holds no cells.
     bool isReadable() const { return m_readable; }
 
-    bool isEmpty() const { return m_cells.isEmpty(); }
+    bool isEmpty() const { return m_cells.empty(); }
     // The rectangle of cells that hold values; all 0 for an empty sheet.
     int firstRow() const { return m_firstRow; }
     int lastRow() const { return m_lastRow; }
@@ -39,7 +41,7 @@ public:
     int lastColumn() const { return m_lastColumn; }
     int rowCount() const { return isEmpty() ? 0 : m_lastRow - m_firstRow + 1; }
     int columnCount() const { return isEmpty() ? 0 : m_lastColumn - m_firstColumn + 1; }
-    int cellCount() const { return m_cells.size(); }
+    int cellCount() const { return int(m_cells.size()); }
 
     // The cell's text; empty when it holds no value.
     QString text(int row, int column) const;
@@ -64,7 +66,9 @@ private:
 
     QString m_name;
     bool m_readable = false;
-    QVector<Cell> m_cells; // ordered by row, then column
+    // Ordered by row, then column. Growing moves the texts, where a QVector
+    // would copy and release each of hundreds of thousands.
+    std::vector<Cell> m_cells;
     int m_firstRow = 0;
     int m_lastRow = 0;
     int m_firstColumn = 0;
@@ -118,9 +122,10 @@ private:
     void readWorkbook();
     // Shared strings and cell formats, read once before the first sheet.
     void loadSharedData();
-    bool readSheetXml(QIODevice *device, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const;
-    // The text a cell shows; type is the cell's kind as the sheet names it.
-    QString cellText(int type, int style, const QString &value) const;
+    bool readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector<XlsxSheet::Range> *merges) const;
+    // The text a cell shows; type is the cell's kind as the sheet names it,
+    // value the UTF-8 text of its value.
+    QString cellText(int type, int style, std::string_view value) const;
 
     QScopedPointer<QuaZip> m_zip;
     QVector<SheetEntry> m_sheets;

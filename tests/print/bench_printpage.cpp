@@ -2,12 +2,16 @@
 //
 //   bench_printpage [rows]          (rows of the long job, default 1000)
 //
-// The first half times the road of one page for a built-in template at 300 dpi: the
-// row filled in, the page rendered, placed, turned and encoded, for each
-// printer type. The second half runs a whole job of that many rows through a real
-// print preview, the printer's replies answered at once and the pause
-// shortened, and samples the resident memory every hundred pages: one scene
-// is refilled per page, so it must stay flat.
+// The first half times the road of one page for a built-in template at 300
+// dpi (the row filled in, the page rendered, placed, turned and encoded) for
+// each printer type, each round paired with a floor measured in the same
+// process: the same page as ARGB32 converted to Format_Mono. It prints each
+// road as a multiple of the floor beside its goal, and the share of the
+// road's CPU time spent in the system, which is what allocating and faulting
+// in page buffers costs. The second half runs a whole job of that many rows
+// through a real print preview, the printer's replies answered at once and
+// the pause shortened, and samples the resident memory every hundred pages:
+// one scene is refilled per page, so it must stay flat.
 
 #include "print/pageplacement.h"
 #include "print/pagescene.h"
@@ -30,6 +34,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -38,6 +44,7 @@ namespace {
 
 const int DPI = 300;
 const int ROUNDS = 8;
+const int PAIRED_ROUNDS = 15;
 
 long residentKb()
 {
@@ -77,6 +84,49 @@ Timing timeIt(const std::function<void(int)> &step)
     return {ms.at(ms.size() / 2), ms.last()};
 }
 
+// One road's page against the floor, run alternately so that both see the
+// same load on the machine.
+struct Paired {
+    double roadMs = 0;
+    double floorMs = 0;
+    double ratio = 0;       // median of the rounds' road / floor
+    double systemShare = 0; // system CPU time of the road's pages over their whole CPU time
+};
+
+double cpuSeconds(const timeval &t)
+{
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+Paired pairedWithFloor(const QImage &floorImage, const std::function<void(int)> &road)
+{
+    QVector<double> roadMs, floorMs, ratios;
+    double user = 0;
+    double system = 0;
+    for (int i = 0; i < PAIRED_ROUNDS; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const QImage mono = floorImage.convertToFormat(QImage::Format_Mono);
+        floorMs.append(clock.nsecsElapsed() / 1e6);
+        Q_UNUSED(mono)
+        rusage before;
+        rusage after;
+        getrusage(RUSAGE_SELF, &before);
+        clock.restart();
+        road(i);
+        roadMs.append(clock.nsecsElapsed() / 1e6);
+        getrusage(RUSAGE_SELF, &after);
+        user += cpuSeconds(after.ru_utime) - cpuSeconds(before.ru_utime);
+        system += cpuSeconds(after.ru_stime) - cpuSeconds(before.ru_stime);
+        ratios.append(roadMs.last() / floorMs.last());
+    }
+    const auto median = [](QVector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.at(v.size() / 2);
+    };
+    return {median(roadMs), median(floorMs), median(ratios), user + system > 0 ? system / (user + system) : 0};
+}
+
 void onePage(const QString &name, bool withBackground)
 {
     const TemplateModel model = JsonUtil::parseTemplate(name);
@@ -87,43 +137,49 @@ void onePage(const QString &name, bool withBackground)
                 withBackground ? " with its background picture" : "", page.pageSize().width(),
                 page.pageSize().height(), int(model.textModels.size()));
 
-    QImage image;
     const Timing fill = timeIt([&](int i) { page.fill(rowFor(model, i)); });
     const Timing render = timeIt([&](int i) {
         page.fill(rowFor(model, 100 + i));
-        image = page.renderPage();
+        page.renderPage();
     });
     std::printf("  fill a row               median %7.1f ms  worst %7.1f ms\n", fill.median, fill.worst);
     std::printf("  fill and render          median %7.1f ms  worst %7.1f ms\n", render.median, render.worst);
 
-    for (int type = 1; type <= 4; ++type) {
-        for (int angle : {0, 90}) {
-            if (type == 4 && angle != 0)
-                continue;
-            TemplateModel placed = model;
-            placed.angle = angle;
-            qint64 bytes = 0;
-            const Timing encode = timeIt([&](int) {
-                if (type == 4) {
-                    bytes = 0;
-                    for (const QByteArray &f : PagePlacement::encodeBands(image, placed, 0, 0, DPI))
-                        bytes += f.size();
-                } else {
-                    bytes = PagePlacement::encodeGen1(type, image, placed, 0, 40, false, DPI).bytes.size();
-                }
-            });
-            const Timing whole = timeIt([&](int i) {
-                page.fill(rowFor(model, 200 + i));
-                const QImage rendered = page.renderPage();
-                if (type == 4)
-                    PagePlacement::encodeBands(rendered, placed, 0, 0, DPI);
-                else
-                    PagePlacement::encodeGen1(type, rendered, placed, 0, 40, false, DPI);
-            });
-            std::printf("  type %d angle %3d: place+encode median %6.1f ms; scene to frame median %6.1f ms, "
-                        "worst %6.1f ms; %lld bytes\n",
-                        type, angle, encode.median, whole.median, whole.worst, bytes);
-        }
+    // The floor: the same page as an ARGB32 image converted to one bit a
+    // pixel with Qt's default flags (error diffusion).
+    const QImage floorImage = page.renderPage().convertToFormat(QImage::Format_ARGB32);
+    std::printf("  page to print frame, each round a row filled, the page rendered, placed and encoded\n"
+                "  (paired with the floor, %d rounds, medians):\n", PAIRED_ROUNDS);
+    std::printf("    road             ms    floor ms   x floor   goal   system CPU   frame bytes\n");
+    struct Road {
+        int type;
+        int angle;
+        double goal;
+    };
+    const Road roads[] = {{1, 0, 1.0}, {2, 0, 1.0}, {3, 0, 1.0}, {1, 90, 1.3}, {2, 90, 1.3}, {3, 90, 1.3},
+                          {1, 180, 1.3}, {2, 180, 1.3}, {4, 0, 1.5}};
+    for (const Road &road : roads) {
+        TemplateModel placed = model;
+        placed.angle = road.angle;
+        qint64 bytes = 0;
+        const Paired figures = pairedWithFloor(floorImage, [&](int i) {
+            page.fill(rowFor(model, 200 + i));
+            // Held only while it is encoded, as a job does: the next page
+            // draws into the same buffer.
+            const QImage rendered = page.renderPage();
+            bytes = 0;
+            if (road.type == 4) {
+                for (const QByteArray &f : PagePlacement::encodeBands(rendered, placed, 0, 0, DPI))
+                    bytes += f.size();
+            } else {
+                bytes = PagePlacement::encodeGen1(road.type, rendered, placed, 0, 40, false, DPI).bytes.size();
+            }
+        });
+        const QString label = road.type == 4 ? QStringLiteral("type 4 (bands)")
+                                             : QStringLiteral("type %1 at %2°").arg(road.type).arg(road.angle);
+        std::printf("    %-14s %6.1f   %7.1f    %5.2f   %s%.1f     %4.1f %%   %9lld\n", qPrintable(label),
+                    figures.roadMs, figures.floorMs, figures.ratio, figures.ratio <= road.goal ? "<=" : "> ",
+                    road.goal, figures.systemShare * 100, bytes);
     }
 }
 

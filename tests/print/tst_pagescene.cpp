@@ -112,6 +112,8 @@ private slots:
     void aPageDependsOnlyOnItsRow();
     void codesThatCannotBeMadeShowNothing();
     void theRenderedPageIsWhiteWithoutThePlaceholder();
+    void aPageBufferIsDrawnAgainOnlyOnceLetGo_data();
+    void aPageBufferIsDrawnAgainOnlyOnceLetGo();
     void aBackgroundPicturePrintsAndCoversLowerElements();
     void rebuildingWithoutBackgroundLeavesAWhitePage();
     void doubleRectanglesAreDrawnAtThePrinterResolution();
@@ -254,6 +256,41 @@ void TestPageScene::theRenderedPageIsWhiteWithoutThePlaceholder()
     QVERIFY(isWhite(printed, printed.rect()));
     // And the preview still shows it afterwards.
     QCOMPARE(page.renderThumbnail(300), shown);
+}
+
+void TestPageScene::aPageBufferIsDrawnAgainOnlyOnceLetGo_data()
+{
+    QTest::addColumn<bool>("picture");
+    QTest::addColumn<bool>("withBackground");
+    QTest::newRow("white scene") << false << false;
+    QTest::newRow("background picture") << true << true;
+    QTest::newRow("plain page") << false << true;
+}
+
+void TestPageScene::aPageBufferIsDrawnAgainOnlyOnceLetGo()
+{
+    QFETCH(bool, picture);
+    QFETCH(bool, withBackground);
+    QGraphicsScene scene;
+    PageScene page(&scene, picture ? onBackground() : fieldTemplate(), DPI);
+    page.rebuild(withBackground);
+    const QMap<QString, QVariant> shortRow{{QStringLiteral("姓名"), QStringLiteral("甲")}};
+    const QMap<QString, QVariant> longRow{{QStringLiteral("姓名"), QStringLiteral("乙丙丁戊己庚辛壬癸")}};
+    page.fill(shortRow);
+    const QImage held = page.renderPage();
+    const QImage heldCopy = held.copy();
+    page.fill(longRow);
+    QImage next = page.renderPage();
+    // A page still held keeps what it showed.
+    QCOMPARE(held, heldCopy);
+    QVERIFY(next.constBits() != held.constBits());
+    const uchar *buffer = next.constBits();
+    next = QImage();
+    page.fill(shortRow);
+    const QImage again = page.renderPage();
+    QCOMPARE(again.constBits(), buffer);
+    // Nothing of the longer text drawn there before remains.
+    QCOMPARE(again, heldCopy);
 }
 
 void TestPageScene::aBackgroundPicturePrintsAndCoversLowerElements()

@@ -87,11 +87,15 @@ void benchPage(QTextStream &out, const QString &name, const QImage &page)
     const unsigned int v10Dots = dots;
     const int v10Size = frameSize;
     const double type23 = medianMs([&] { frameSize = PrinterProtocol::packPrint(false, page, 0, 0, dots).size(); });
+    int dotRows = 0;
+    const double reduce = medianMs([&] { dotRows = DotMask::fromImage(page, PrinterProtocol::DOTS).height(); });
+    const double turn = medianMs([&] { dotRows = DotMask::fromImage(page, PrinterProtocol::DOTS).turned(1).height(); });
     int bandBytes = 0;
     int bandCount = 0;
     const double bands = medianMs([&] {
-        const PrintBlock block = PictureUtils::toMatrix(&page, 150, false);
-        const QList<PrintRowBlock> rows = PictureUtils::splitMatrixOfFullLine(block, false, 150);
+        // The band road: the page turned a quarter, held column by column.
+        const DotMask columns = DotMask::fromImage(page, PictureUtils::matrixRule(150, false)).mirrored(false, true);
+        const QList<PrintRowBlock> rows = PictureUtils::splitColumns(columns, 0, false, 150);
         bandCount = rows.size();
         bandBytes = PrinterProtocol3::totalBagPackage(rows.size(), PictureUtils::calcBytes(&rows)).size();
         for (int i = 0; i < rows.size(); ++i)
@@ -105,11 +109,15 @@ void benchPage(QTextStream &out, const QString &name, const QImage &page)
     const auto frameText = [](int size) {
         return size > 0 ? QString("frame %1 bytes").arg(size) : QString("refused: over 65535 records");
     };
+    out << QString("  reduced to dots               %1 ms  (%2x floor)\n")
+               .arg(reduce, 8, 'f', 1).arg(reduce / floor, 0, 'f', 2);
+    out << QString("  reduced and turned 90°        %1 ms  (%2x floor)  %3 rows\n")
+               .arg(turn, 8, 'f', 1).arg(turn / floor, 0, 'f', 2).arg(dotRows);
     out << QString("  type 1 packPrintV10           %1 ms  (%2x floor)  %3 dots, %4\n")
                .arg(v10, 8, 'f', 1).arg(v10 / floor, 0, 'f', 2).arg(v10Dots).arg(frameText(v10Size));
     out << QString("  type 2/3 packPrint            %1 ms  (%2x floor)  %3 dots, %4\n")
                .arg(type23, 8, 'f', 1).arg(type23 / floor, 0, 'f', 2).arg(dots).arg(frameText(frameSize));
-    out << QString("  type 4 toMatrix..packages     %1 ms  (%2x floor)  %3 bands, %4 bytes\n")
+    out << QString("  type 4 dots..packages         %1 ms  (%2x floor)  %3 bands, %4 bytes\n")
                .arg(bands, 8, 'f', 1).arg(bands / floor, 0, 'f', 2).arg(bandCount).arg(bandBytes);
     out.flush();
 }

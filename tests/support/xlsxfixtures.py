@@ -22,6 +22,7 @@ import datetime
 import json
 import os
 import random
+import struct
 import sys
 import time
 import zipfile
@@ -320,6 +321,13 @@ def make_by_hand(directory):
 </worksheet>"""
     write_zip(os.path.join(directory, "merged_values.xlsx"), one_sheet_package("xl/s.xml", merged_values))
 
+    # A sheet whose package directory says it inflates to more than it
+    # does: the zip library checks no checksum on a part that ends early.
+    path = os.path.join(directory, "shortpart.xlsx")
+    write_zip(path, one_sheet_package("xl/s.xml", f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
+<row r="1"><c r="A1" t="inlineStr"><is><t>短</t></is></c></row></sheetData></worksheet>"""))
+    declare_larger(path, "xl/s.xml", 100)
+
     # Things that are no workbook.
     with open(os.path.join(directory, "text.xlsx"), "w", encoding="utf-8") as f:
         f.write("这不是工作簿\n")
@@ -329,6 +337,22 @@ def make_by_hand(directory):
         "_rels/.rels": ROOT_RELS.format(target="xl/workbook.xml"),
         "xl/workbook.xml": "<workbook><sheets><sheet name='a'",
     })
+
+
+def declare_larger(path, part, extra):
+    """Adds extra bytes to the inflated size that both zip headers of part give."""
+    data = bytearray(open(path, "rb").read())
+    name = part.encode()
+    # (signature, offset of the name length, of the name, of the inflated size)
+    for signature, length_at, name_at, size_at in ((b"PK\x03\x04", 26, 30, 22), (b"PK\x01\x02", 28, 46, 24)):
+        at = data.find(signature)
+        while at >= 0:
+            length = struct.unpack_from("<H", data, at + length_at)[0]
+            if data[at + name_at:at + name_at + length] == name:
+                struct.pack_into("<I", data, at + size_at, struct.unpack_from("<I", data, at + size_at)[0] + extra)
+            at = data.find(signature, at + 4)
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def one_sheet_package(sheet_part, sheet_xml=None):

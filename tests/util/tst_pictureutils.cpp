@@ -295,9 +295,19 @@ private slots:
     {
         QFETCH(QImage, page);
         const PrintBlock block = PictureUtils::toMatrix(&page, 150, false);
+        // The packed road takes the page column by column and may cut columns off its left.
+        const DotMask columns = DotMask::fromImage(page, PictureUtils::matrixRule(150, false)).transposed();
         for (int rowHeight : {150, 8, 13}) {
             const QList<PrintRowBlock> bands = PictureUtils::splitMatrixOfFullLine(block, false, rowHeight);
             QCOMPARE(pageFromBands(bands, rowHeight, block.y), imageDots(page));
+            for (int cut : {0, 1, 37}) {
+                QSet<Dot> kept;
+                for (const Dot &dot : imageDots(page))
+                    if (dot.second >= cut)
+                        kept.insert(Dot(dot.first, dot.second - cut));
+                const QList<PrintRowBlock> packed = PictureUtils::splitColumns(columns, cut, false, rowHeight);
+                QCOMPARE(pageFromBands(packed, rowHeight, packed.isEmpty() ? 0 : packed.first().offsetY), kept);
+            }
         }
     }
 

@@ -1,0 +1,212 @@
+#include "util/xmlscanner.h"
+
+#include <QXmlStreamReader>
+#include <QtTest>
+
+// Qt's stream reader is the oracle: for every document the scanner's verdict
+// and what it reads (tags, attributes, the root's text) must be Qt's, but for
+// the document type declarations a package part may not hold.
+namespace {
+
+struct Reading {
+    bool wellFormed = false;
+    QStringList events; // "<name", "@name=value", "/name"
+    QString rootText;
+};
+
+Reading readWithQt(const QByteArray &document)
+{
+    Reading r;
+    QXmlStreamReader xml(document);
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd() && !xml.hasError()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            r.events << QLatin1Char('<') + xml.qualifiedName();
+            for (const QXmlStreamAttribute &a : xml.attributes())
+                r.events << QLatin1Char('@') + a.qualifiedName() + QLatin1Char('=') + a.value();
+        } else if (token == QXmlStreamReader::EndElement) {
+            r.events << QLatin1Char('/') + xml.qualifiedName();
+        }
+    }
+    r.wellFormed = !xml.hasError();
+    QXmlStreamReader root(document);
+    root.setNamespaceProcessing(false);
+    if (r.wellFormed && root.readNextStartElement())
+        r.rootText = root.readElementText(QXmlStreamReader::IncludeChildElements);
+    return r;
+}
+
+Reading readWithScanner(const QByteArray &document)
+{
+    Reading r;
+    XmlScanner xml(document);
+    while (xml.next()) {
+        const QString name = XmlScanner::toQString(xml.qualifiedName());
+        if (xml.isEndElement()) {
+            r.events << QLatin1Char('/') + name;
+            continue;
+        }
+        r.events << QLatin1Char('<') + name;
+        for (int i = 0; i < xml.attributeCount(); ++i)
+            r.events << QLatin1Char('@') + XmlScanner::toQString(xml.attributeName(i)) + QLatin1Char('=')
+                    + XmlScanner::toQString(xml.attributeValue(i));
+    }
+    r.wellFormed = !xml.hasError();
+    XmlScanner root(document);
+    std::string_view text;
+    if (r.wellFormed && root.next() && root.readText(&text))
+        r.rootText = XmlScanner::toQString(text);
+    return r;
+}
+
+// Qt lets some malformed names pass ("<a b`c='1'/>"), so damaged documents
+// are held to one direction only: what the scanner accepts, Qt reads alike.
+enum class Verdict { Same, QtMayAcceptMore };
+
+void compareWithQt(const QByteArray &document, Verdict verdict = Verdict::Same)
+{
+    const Reading ours = readWithScanner(document);
+    const Reading qt = readWithQt(document);
+    if (verdict == Verdict::Same || ours.wellFormed)
+        QVERIFY2(ours.wellFormed == qt.wellFormed, document.toPercentEncoding().constData());
+    if (ours.wellFormed) {
+        QCOMPARE(ours.events, qt.events);
+        QCOMPARE(ours.rootText, qt.rootText);
+    }
+}
+
+// A sheet with every construct the scanner knows.
+const QByteArray SHEET = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                         "<x:worksheet xmlns:x=\"urn:s\" xmlns:r=\"urn:r\"><!-- 注释 --><x:sheetData>\n"
+                         "<x:row r=\"1\"><x:c r=\"A1\" t='inlineStr'><x:is><x:t xml:space=\"preserve\"> "
+                         "&#26723;案&amp;&lt;b&gt;</x:t></x:is></x:c><x:c r=\"B1\" s=\"2\"><x:v>0.5</x:v></x:c>"
+                         "<x:c r=\"C1\" t=\"str\"><x:f>\"a\"&amp;\"b\"</x:f><x:v><![CDATA[a<b]]></x:v></x:c></x:row>"
+                         "<x:row r=\"2\" spans=\"1:3\"><?pi data?><x:c r=\"A2\" t=\"e\"/></x:row></x:sheetData>"
+                         "<x:mergeCells count=\"1\"><x:mergeCell ref=\"A1:B1\"/></x:mergeCells></x:worksheet>\n";
+
+} // namespace
+
+class TestXmlScanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsAsQtDoes_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<bool>("wellFormed");
+        QTest::newRow("sheet") << SHEET << true;
+        QTest::newRow("references") << QByteArray("<a x='&lt;&#x41;&#66;'>&amp;&apos;&quot;&gt;&#26723;</a>") << true;
+        QTest::newRow("line ends") << QByteArray("<a x=\"1\r\n2\t3\n\">l1\r\nl2\rl3<b>\r</b></a>") << true;
+        QTest::newRow("blanks in tags") << QByteArray("<a  x = 'v'\n></a >") << true;
+        QTest::newRow("utf-16") << QByteArray("\xFF\xFE<\0a\0>\0\x63\x68<\0/\0a\0>\0", 18) << true;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("declaration only") << QByteArray("<?xml version=\"1.0\"?>") << false;
+        QTest::newRow("unclosed") << QByteArray("<a><b></a>") << false;
+        QTest::newRow("cut off") << QByteArray("<a><b>x") << false;
+        QTest::newRow("stray end tag") << QByteArray("<a></a></b>") << false;
+        QTest::newRow("two roots") << QByteArray("<a/><b/>") << false;
+        QTest::newRow("text outside") << QByteArray("x<a/>") << false;
+        QTest::newRow("unknown entity") << QByteArray("<a>&nbsp;</a>") << false;
+        QTest::newRow("reference without end") << QByteArray("<a>&amp</a>") << false;
+        QTest::newRow("reference to NUL") << QByteArray("<a>&#0;</a>") << false;
+        QTest::newRow("beyond Unicode") << QByteArray("<a>&#x110000;</a>") << false;
+        QTest::newRow("long reference") << QByteArray("<a>&#99999999999999999999;</a>") << false;
+        QTest::newRow("< in a value") << QByteArray("<a x='<'/>") << false;
+        QTest::newRow("attribute twice") << QByteArray("<a x='1' x='2'/>") << false;
+        QTest::newRow("no quotes") << QByteArray("<a x=1/>") << false;
+        QTest::newRow("attributes not apart") << QByteArray("<a x='1'y='2'/>") << false;
+        QTest::newRow("value left open") << QByteArray("<a x='1/>") << false;
+        QTest::newRow("name from a digit") << QByteArray("<1a/>") << false;
+        QTest::newRow("bad UTF-8") << QByteArray("<a>\xC3\x28</a>") << false;
+        QTest::newRow("overlong UTF-8") << QByteArray("<a>\xC0\xAF</a>") << false;
+        QTest::newRow("surrogate in UTF-8") << QByteArray("<a>\xED\xA0\x80</a>") << false;
+        QTest::newRow("control character") << QByteArray("<a>\x01</a>") << false;
+        QTest::newRow("]]> in text") << QByteArray("<a>]]></a>") << false;
+        QTest::newRow("-- in a comment") << QByteArray("<a><!-- a -- b --></a>") << false;
+        QTest::newRow("CDATA outside") << QByteArray("<![CDATA[x]]><a/>") << false;
+        QTest::newRow("CDATA left open") << QByteArray("<a><![CDATA[x</a>") << false;
+    }
+
+    void readsAsQtDoes()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(bool, wellFormed);
+        QCOMPARE(readWithScanner(document).wellFormed, wellFormed);
+        compareWithQt(document);
+    }
+
+    // Every damaged or cut-off copy of a sheet: never a read past the end
+    // (the sanitizers watch), and the same reading as Qt's.
+    void damagedSheetsReadAsQtDoes()
+    {
+        for (int offset = 0; offset < SHEET.size(); ++offset) {
+            QByteArray damaged = SHEET;
+            damaged[offset] = char(damaged.at(offset) ^ 0x5A);
+            compareWithQt(damaged, Verdict::QtMayAcceptMore);
+            compareWithQt(SHEET.left(offset));
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("at byte %1").arg(offset)));
+        }
+    }
+
+    void refusesWhatAPackagePartMayNotHold_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<bool>("wellFormed");
+        const auto nested = [](int depth) { return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth); };
+        const auto attributes = [](int count) {
+            QByteArray tag = "<a";
+            for (int i = 0; i < count; ++i)
+                tag += " x" + QByteArray::number(i) + "=''";
+            return tag + "/>";
+        };
+        QTest::newRow("document type") << QByteArray("<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>") << false;
+        QTest::newRow("lone surrogate in UTF-16") << QByteArray("\xFF\xFE<\0a\0>\0\x00\xD8<\0/\0a\0>\0", 18) << false;
+        QTest::newRow("legacy encoding") << QByteArray("<?xml version='1.0' encoding='GBK'?><a/>") << false;
+        QTest::newRow("deepest nesting") << nested(XmlScanner::MAX_DEPTH) << true;
+        QTest::newRow("nested deeper") << nested(XmlScanner::MAX_DEPTH + 1) << false;
+        QTest::newRow("most attributes") << attributes(XmlScanner::MAX_ATTRIBUTES) << true;
+        QTest::newRow("more attributes") << attributes(XmlScanner::MAX_ATTRIBUTES + 1) << false;
+    }
+
+    void refusesWhatAPackagePartMayNotHold()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(bool, wellFormed);
+        XmlScanner xml(document);
+        while (xml.next()) {
+        }
+        QCOMPARE(!xml.hasError(), wellFormed);
+        QCOMPARE(xml.errorString().isEmpty(), wellFormed);
+    }
+
+    void readsChildrenAndTexts()
+    {
+        XmlScanner xml(SHEET);
+        QStringList texts;
+        while (xml.next()) {
+            if (!xml.isStartElement() || xml.name() != "c")
+                continue;
+            QCOMPARE(xml.attributeName(xml.attributeCount()), std::string_view());
+            QCOMPARE(xml.attributeValue(-1), std::string_view());
+            while (xml.readNextStartElement()) {
+                std::string_view text;
+                if (xml.name() == "f")
+                    QVERIFY(xml.skipCurrentElement());
+                else if (xml.name() == "v" || xml.name() == "is")
+                    QVERIFY(xml.readText(&text));
+                texts << XmlScanner::toQString(text);
+                QVERIFY(xml.isEndElement());
+            }
+            QCOMPARE(xml.name(), std::string_view("c"));
+            texts << QStringLiteral("|");
+        }
+        QVERIFY(!xml.hasError());
+        QCOMPARE(texts, (QStringList{QStringLiteral(" 档案&<b>"), "|", "0.5", "|", "", "a<b", "|", "|"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXmlScanner)
+#include "tst_xmlscanner.moc"
