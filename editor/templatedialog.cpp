@@ -98,8 +98,12 @@ TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
 
 TemplateDialog::~TemplateDialog()
 {
-    // The scene goes after the members its selection signal reaches.
-    disconnect(graphicsScene, nullptr, this, nullptr);
+    // The widgets and the scene go after the members their handlers use, and
+    // still signal as they go: hiding the window takes the focus from a box,
+    // which then says its editing finished.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (const QObject *child : children)
+        disconnect(child, nullptr, this, nullptr);
     delete ui;
 }
 

@@ -28,10 +28,10 @@
 #include "model/templatemodel.h"
 #include "util/windowdrag.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaObject>
 #include <QPoint>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -271,6 +271,8 @@ private:
     // Applies a box's value when editing it ends, if the user changed it: a
     // box only passed through edits nothing.
     QList<QMetaObject::Connection> onBoxEdit(QAbstractSpinBox *box, const std::function<void(double)> &apply);
+    // Applies what was typed into the box, if anything.
+    void finishTypedEdit(const QWidget *box);
     void connectGeometry(int type);
     void showGeometry(int type, const GraphicsModel &m);
     void fillCodePage(const QString &id, int type);
@@ -321,8 +323,9 @@ private:
     // Set while a page is filled from the document: the page's handlers
     // then write nothing back.
     bool filling = false;
-    // Boxes the user changed since editing them last ended.
-    QSet<const QAbstractSpinBox *> editedBoxes;
+    // What the user typed into a box since editing it last ended, to apply
+    // when it ends (the font size box by its line edit).
+    QHash<const QWidget *, std::function<void()>> typedEdits;
     // The model the naming dialog names; the document takes its name and
     // type once it is stored.
     TemplateModel naming;

@@ -49,6 +49,13 @@ void TemplateDialog::updateToolView(QString id, int type)
 
 void TemplateDialog::showElement(const QString &id)
 {
+    // What was typed for the element shown so far reaches it first: the
+    // mouse may turn the page while a box is still being typed in.
+    if (id != currentId) {
+        const QList<const QWidget *> typed = typedEdits.keys();
+        for (const QWidget *box : typed)
+            finishTypedEdit(box);
+    }
     const GraphicsModel *m = doc.element(id);
     currentId = m ? id : QString();
     const int type = m ? m->type : 0;
@@ -84,19 +91,22 @@ const GraphicsModel *TemplateDialog::currentElement(int type) const
 QList<QMetaObject::Connection> TemplateDialog::onBoxEdit(QAbstractSpinBox *box, const std::function<void(double)> &apply)
 {
     QList<QMetaObject::Connection> made;
-    const auto touched = [this, box] {
+    const auto touched = [this, box, apply] {
         if (!filling)
-            editedBoxes.insert(box);
+            typedEdits.insert(box, [box, apply] { apply(box->property("value").toDouble()); });
     };
     if (auto *real = qobject_cast<QDoubleSpinBox *>(box))
         made << connect(real, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, touched);
     else if (auto *whole = qobject_cast<QSpinBox *>(box))
         made << connect(whole, QOverload<int>::of(&QSpinBox::valueChanged), this, touched);
-    made << connect(box, &QAbstractSpinBox::editingFinished, this, [this, box, apply] {
-        if (editedBoxes.remove(box))
-            apply(box->property("value").toDouble());
-    });
+    made << connect(box, &QAbstractSpinBox::editingFinished, this, [this, box] { finishTypedEdit(box); });
     return made;
+}
+
+void TemplateDialog::finishTypedEdit(const QWidget *box)
+{
+    if (const std::function<void()> apply = typedEdits.take(box))
+        apply();
 }
 
 // ---- Base page ------------------------------------------------------------------

@@ -93,11 +93,16 @@ void TemplateDialog::connectTextProperty()
         if (!filling)
             doc.set(textTargets(), Field::Font, family);
     });
-    // A size picked from the list applies at once; a typed one when typing ends.
+    // A size picked from the list applies at once; a typed one when typing
+    // ends. Only passed through, the box would give every selected text the
+    // size it shows of one of them.
+    QLineEdit *sizeText = ui->box_fontSize->lineEdit();
     c << connect(ui->box_fontSize, QOverload<int>::of(&QComboBox::activated), this,
                  [this](int index) { applyFontSize(ui->box_fontSize->itemText(index)); });
-    c << connect(ui->box_fontSize->lineEdit(), &QLineEdit::editingFinished, this,
-                 [this] { applyFontSize(ui->box_fontSize->lineEdit()->text()); });
+    c << connect(sizeText, &QLineEdit::textEdited, this, [this, sizeText] {
+        typedEdits.insert(sizeText, [this, sizeText] { applyFontSize(sizeText->text()); });
+    });
+    c << connect(sizeText, &QLineEdit::editingFinished, this, [this, sizeText] { finishTypedEdit(sizeText); });
     for (const auto &toggle : {qMakePair(ui->btn_bold, Field::Bold), qMakePair(ui->btn_italic, Field::Italic)}) {
         const Field field = toggle.second;
         c << connect(toggle.first, &QAbstractButton::clicked, this, [this, field] { doc.toggle(textTargets(), field); });

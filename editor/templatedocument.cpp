@@ -37,17 +37,22 @@ double shift(double lo, double hi, double size)
     return 0;
 }
 
-// A start moved by the hold, to hundredths of a millimetre as the pages show
-// them, rounded toward the label so the box stays on it.
+// A length down to hundredths of a millimetre, as the pages show them, with a
+// hair of slack (0.1 µm) so that 35 computed as 34.9999999 is not taken for
+// 34.99.
+double hundredthsBelow(double mm)
+{
+    constexpr double SLACK = 1e-2;
+    return std::floor(mm * 100 + SLACK) / 100;
+}
+
+// A start moved by the hold, to hundredths, rounded toward the label so the
+// box stays on it.
 float heldValue(double start, double moved)
 {
     if (moved == 0)
         return float(start);
-    const double hundredths = (start + moved) * 100;
-    // A hair of slack (0.1 µm) so that 35 computed as 34.9999999 is not
-    // taken for 34.99.
-    constexpr double SLACK = 1e-2;
-    return float((moved > 0 ? std::ceil(hundredths - SLACK) : std::floor(hundredths + SLACK)) / 100);
+    return float(moved > 0 ? -hundredthsBelow(-(start + moved)) : hundredthsBelow(start + moved));
 }
 
 template <typename Model>
@@ -327,9 +332,33 @@ void TemplateDocument::resize(const QString &id, const QSizeF &mm)
     const GraphicsModel *m = find(id);
     if (!m)
         return;
-    const QPointF half((mm.width() - m->width) / 2, (mm.height() - m->height) / 2);
-    const QPointF start = QPointF(m->startX, m->startY) - half + QTransform().rotate(rotationOf(*m)).map(half);
-    setGeometry(id, QRectF(start, mm));
+    const QTransform turn = QTransform().rotate(rotationOf(*m));
+    const QSizeF size = grownWithin(*m, turn, mm);
+    const QPointF half((size.width() - m->width) / 2, (size.height() - m->height) / 2);
+    const QPointF start = QPointF(m->startX, m->startY) - half + turn.map(half);
+    setGeometry(id, QRectF(start, size));
+}
+
+QSizeF TemplateDocument::grownWithin(const GraphicsModel &m, const QTransform &turn, const QSizeF &mm) const
+{
+    // The corner that stays, and the ways its sides run on the label; only a
+    // quarter turn keeps them along the label's edges.
+    if (rotationOf(m) % 90 != 0)
+        return mm;
+    const QRectF own = geometryOf(m);
+    const QPointF corner = own.center() + turn.map(QPointF(-own.width() / 2, -own.height() / 2));
+    const QPointF along = turn.map(QPointF(1, 0)), down = turn.map(QPointF(0, 1));
+    const auto room = [this, &corner](const QPointF &way) {
+        if (qRound(way.x()) != 0)
+            return way.x() > 0 ? m_model.printWidth - corner.x() : corner.x();
+        return way.y() > 0 ? m_model.printHeight - corner.y() : corner.y();
+    };
+    // A side grows up to the label's edge, never past it; it never has to
+    // shrink for being past it already.
+    const auto limit = [](double wanted, double now, double room) {
+        return wanted <= now || wanted <= room ? wanted : std::max(now, hundredthsBelow(room));
+    };
+    return QSizeF(limit(mm.width(), m.width, room(along)), limit(mm.height(), m.height, room(down)));
 }
 
 void TemplateDocument::set(const QStringList &ids, Field field, const QVariant &value)

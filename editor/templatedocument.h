@@ -22,6 +22,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QTransform>
 #include <QVariant>
 
 #include <optional>
@@ -89,7 +90,8 @@ public:
     void setGeometry(const QString &id, const QRectF &mm);
     // A new size as the resize handles give it: the element's own top-left
     // corner stays where it shows, also when the element is turned (a turned
-    // text turns about its centre, which moves with its size).
+    // text turns about its centre, which moves with its size), and a side
+    // dragged past the label's edge stops at it.
     void resize(const QString &id, const QSizeF &mm);
     // One field of each element; an element the field does not belong to
     // is left alone.
@@ -142,6 +144,9 @@ private:
     void pasteFrom(QList<Model> &list, const QStringList &ids, const std::optional<QPointF> &at, QStringList &made);
     QString pastedTitle(const QString &source, bool code) const;
     void restack(const QString &id, bool above);
+    // A size the handles asked for, its sides grown no further than the
+    // label's edges from the element's own first corner.
+    QSizeF grownWithin(const GraphicsModel &m, const QTransform &turn, const QSizeF &mm) const;
 
     TemplateModel m_model;
     // Where the label pushed an element from, until the element is edited.

@@ -224,6 +224,27 @@ private slots:
                  QStringLiteral("page_base_set"));
     }
 
+    // A width typed for the rectangle shown, then the mouse over the canvas:
+    // the page turns to the selected text, and the width reaches the rectangle.
+    void aValueTypedReachesItsElementWhenThePageTurns()
+    {
+        TemplateModel t = blankLabel(QStringLiteral("输入"));
+        t.rectangleModels << placedElement<RectangleModel>(2, 2, 10, 10);
+        t.textModels << placedElement<TextModel>(20, 2, 10, 10);
+        TemplateDialog &editor = ground->open(t, true);
+        QApplication::setActiveWindow(&editor);
+        const QString rect = t.rectangleModels[0].id;
+        ground->select({t.textModels[0].id, rect});
+        editor.showElement(rect);
+        auto *width = ground->child<QDoubleSpinBox>("edit_rect_width");
+        QTest::mouseClick(width, Qt::LeftButton);
+        width->selectAll();
+        QTest::keyClicks(width, QStringLiteral("15"));
+        ground->mouse(QEvent::MouseMove, QPointF(100, 80));
+        QCOMPARE(editor.currentElementId(), t.textModels[0].id);
+        QCOMPARE(editor.document().element(rect)->width, 15.0f);
+    }
+
     void openAndSaveStoreTheSameAndShowWhatPrints_data()
     {
         QTest::addColumn<int>("dpi");

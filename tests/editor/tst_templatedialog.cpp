@@ -269,6 +269,19 @@ private slots:
         QTRY_VERIFY(!editor.isMaximized());
     }
 
+    // The main window deletes an open editor when it goes: the box being
+    // typed in loses the focus on the way and says so.
+    void deletedWhileABoxIsTyped()
+    {
+        TemplateDialog &editor = ground->open(QString(), true);
+        QApplication::setActiveWindow(&editor);
+        auto *box = ground->child<QSpinBox>("edit_print_width");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(QApplication::focusWidget(), box);
+        ground->editor.reset();
+    }
+
     void aShrunkLabelHoldsItsElements()
     {
         TemplateModel t = blankLabel(NAME);

@@ -71,6 +71,11 @@ private slots:
         QTest::newRow("turned, grown by a handle") << "handle" << 90 << QRectF(30, 20, 40, 10) << 50.0f
                                                    << QPointF(25, 25);
         QTest::newRow("kept turned, grown") << "w" << 90 << QRectF(-15, 15, 40, 10) << 50.0f << QPointF(-15, 20);
+        // A handle dragged past an edge stops there; the element stays.
+        QTest::newRow("a handle stops at the edge") << "handle" << -1 << QRectF(40, 10, 10, 10) << 80.0f
+                                                    << QPointF(40, 10);
+        QTest::newRow("turned, a handle stops at the edge") << "handle" << 90 << QRectF(30, 20, 40, 10) << 70.0f
+                                                            << QPointF(22.5, 27.5);
     }
 
     void holding()

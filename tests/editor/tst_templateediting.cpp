@@ -488,7 +488,8 @@ private slots:
             box->view()->setCurrentIndex(box->model()->index(box->findText(input), 0));
             QTest::keyClick(box->view(), Qt::Key_Return);
         } else {
-            box->lineEdit()->clear();
+            box->lineEdit()->selectAll();
+            QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
             // Typed as text events: the test keyboard knows no Chinese keys.
             for (const QChar c : qAsConst(input)) {
                 QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
@@ -503,6 +504,21 @@ private slots:
             QCOMPARE(model().textModels.at(i).fontSize, mm);
             QCOMPARE(textItem(i)->layoutInput().font.pixelSize(), px(mm));
         }
+    }
+
+    // Clicked into and left, the size box changes no text: neither the one
+    // it shows to two decimals nor the other one selected.
+    void theFontSizeBoxPassedThroughChangesNothing()
+    {
+        TemplateModel t = label(2);
+        t.textModels[0].fontSize = 4.567f;
+        QApplication::setActiveWindow(&open(t));
+        ground->select({t.textModels.at(0).id, t.textModels.at(1).id});
+        QLineEdit *size = ground->child<QComboBox>("box_fontSize")->lineEdit();
+        QTest::mouseClick(size, Qt::LeftButton);
+        QTest::keyClick(size, Qt::Key_Tab);
+        const QLatin1String texts("textModels");
+        QCOMPARE(TemplateJson::writeTemplate(model(), STAMP)[texts], TemplateJson::writeTemplate(t, STAMP)[texts]);
     }
 };
 
