@@ -13,7 +13,7 @@ const QColor PLACEHOLDER_COLOR(0xBF, 0xBF, 0xBF);
 } // namespace
 
 FramelessDialog::FramelessDialog(QWidget *parent)
-    : QDialog(parent)
+    : PlacedDialog(parent)
 {
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "util/placeddialog.h"
 #include "util/windowdrag.h"
-
-#include <QDialog>
 
 // Base of the shell's small dialogs (firmware update, help pages): a frameless
 // top-level dialog styled by helpdialog.css and dragged by a left press in
 // its title strip.
-class FramelessDialog : public QDialog
+class FramelessDialog : public PlacedDialog
 {
     Q_OBJECT
 

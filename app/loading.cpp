@@ -8,7 +8,7 @@
 #include <QTimer>
 
 Loading::Loading(QString imagePath, QWidget *parent)
-    : QDialog(parent)
+    : PlacedDialog(parent)
     , ui(new Ui::Loading)
     , imagePath(std::move(imagePath))
 {

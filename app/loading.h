@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "util/placeddialog.h"
+
 #include <QString>
 
 namespace Ui {
@@ -9,7 +10,7 @@ class Loading;
 
 // The welcome splash: a frameless dialog that shows one picture stretched
 // over its whole area.
-class Loading : public QDialog
+class Loading : public PlacedDialog
 {
     Q_OBJECT
 

@@ -18,7 +18,7 @@ constexpr int ENTRY_MIN_WIDTH = 150;
 } // namespace
 
 TemplateSave::TemplateSave(TemplateModel *model, QWidget *parent)
-    : QDialog(parent)
+    : PlacedDialog(parent)
     , model(model)
     , ui(new Ui::TemplateSave)
 {

@@ -6,9 +6,9 @@
 // once the store has taken the template under its new name.
 
 #include "model/templatemodel.h"
+#include "util/placeddialog.h"
 #include "util/windowdrag.h"
 
-#include <QDialog>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -17,7 +17,7 @@ namespace Ui {
 class TemplateSave;
 }
 
-class TemplateSave : public QDialog
+class TemplateSave : public PlacedDialog
 {
     Q_OBJECT
 

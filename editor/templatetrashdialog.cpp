@@ -25,7 +25,7 @@ constexpr QSize ROW_BUTTON(58, 28);
 } // namespace
 
 TemplateTrashDialog::TemplateTrashDialog(QWidget *parent)
-    : QDialog(parent)
+    : PlacedDialog(parent)
     , ui(new Ui::TemplateTrashDialog)
 {
     ui->setupUi(this);

@@ -6,9 +6,9 @@
 // Every operation rereads the bin, so the table shows what is stored.
 
 #include "model/templatemodel.h"
+#include "util/placeddialog.h"
 #include "util/windowdrag.h"
 
-#include <QDialog>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -21,7 +21,7 @@ namespace Ui {
 class TemplateTrashDialog;
 }
 
-class TemplateTrashDialog : public QDialog
+class TemplateTrashDialog : public PlacedDialog
 {
     Q_OBJECT
 

@@ -17,7 +17,7 @@
 #include <QUrl>
 
 PrintAddFile::PrintAddFile(QWidget *parent)
-    : QDialog(parent)
+    : PlacedDialog(parent)
     , form(new Ui::PrintAddFile)
 {
     form->setupUi(this);

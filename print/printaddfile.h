@@ -3,9 +3,9 @@
 // The modal dialog that brings print data onto the print page: choose (or
 // drop) an .xlsx workbook, pick a sheet, confirm.
 
+#include "util/placeddialog.h"
 #include "util/windowdrag.h"
 
-#include <QDialog>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -14,7 +14,7 @@ namespace Ui {
 class PrintAddFile;
 }
 
-class PrintAddFile : public QDialog
+class PrintAddFile : public PlacedDialog
 {
     Q_OBJECT
 

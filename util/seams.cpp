@@ -25,10 +25,6 @@
 #include <QWindow>
 #include <QX11Info>
 
-#include <cstdlib>
-#include <memory>
-#include <xcb/xcb.h>
-
 namespace Seams {
 namespace {
 
@@ -67,35 +63,6 @@ constexpr int SCREEN_SHARE_PERCENT = 90;
 constexpr int START_WIDTH_PERCENT = 45;
 constexpr int START_HEIGHT_PERCENT = 55;
 
-struct FreeReply {
-    void operator()(void *reply) const { std::free(reply); }
-};
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeReply>;
-
-// Where a window is on the screen, frame included. On X11 Qt's record of a
-// top-level window's geometry can lag what the window system did: for a
-// frameless card that openbox showed in the middle of the screen it kept
-// (0,0), and at times a size of 1 x 1. The X server's answer is current.
-QRect frameOnScreen(QWidget *window)
-{
-    const QRect recorded = window->frameGeometry();
-    if (!QX11Info::isPlatformX11() || !window->testAttribute(Qt::WA_WState_Created) || !window->isVisible())
-        return recorded;
-    xcb_connection_t *connection = QX11Info::connection();
-    const auto id = static_cast<xcb_window_t>(window->winId());
-    const auto root = static_cast<xcb_window_t>(QX11Info::appRootWindow());
-    const xcb_get_geometry_cookie_t sizeAsked = xcb_get_geometry(connection, id);
-    const xcb_translate_coordinates_cookie_t placeAsked = xcb_translate_coordinates(connection, id, root, 0, 0);
-    const XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(connection, sizeAsked, nullptr));
-    const XcbReply<xcb_translate_coordinates_reply_t> place(
-        xcb_translate_coordinates_reply(connection, placeAsked, nullptr));
-    if (!size || !place)
-        return recorded;
-    const QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
-    return QRect(place->dst_x, place->dst_y, size->width, size->height).marginsAdded(frame);
-}
-
 QRect availableArea(const QPoint &point)
 {
     const QScreen *screen = QGuiApplication::screenAt(point);
@@ -129,7 +96,7 @@ public:
     {
         setAcceptMode(mode);
         setFileMode(mode == AcceptOpen ? ExistingFile : AnyFile);
-        const QRect over = opener ? frameOnScreen(opener) : availableArea(QCursor::pos());
+        const QRect over = opener ? opener->frameGeometry() : availableArea(QCursor::pos());
         const QRect area = availableArea(over.center());
         if (!area.isEmpty()) {
             resize(qMin(qMax(width(), area.width() * START_WIDTH_PERCENT / 100),
@@ -143,14 +110,14 @@ public:
             layout()->activate();
             fitColumns();
         }
-        winId();
-        if (opener && opener->windowHandle())
+        if (opener && opener->windowHandle() && windowHandle())
             windowHandle()->setTransientParent(opener->windowHandle());
-        // Before the window manager first draws its frame, only the dialog's
-        // own area is known, and that is centred.
-        QRect placed(QPoint(), frameGeometry().size());
+        // Placed before its window is made, as PlacedDialog is and for the
+        // same reason; until the window manager has framed it only the
+        // dialog's own area is known, and that is centred.
+        QRect placed(QPoint(), size());
         placed.moveCenter(over.center());
-        move(insideArea(placed, area));
+        setGeometry(QRect(insideArea(placed, area), size()));
         if (exec() != QDialog::Accepted)
             return QString();
         return selectedFiles().value(0);
@@ -201,7 +168,7 @@ private:
         const int missing = header->length() - room;
         if (missing <= 0)
             return;
-        const QRect frame = frameOnScreen(this);
+        const QRect frame = frameGeometry();
         const QRect area = availableArea(frame.center());
         int wider = width() + missing;
         if (!area.isEmpty())

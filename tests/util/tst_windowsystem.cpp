@@ -1,6 +1,7 @@
-// What the program asks of the window system for its own look: file dialogs
-// that are Qt's own whoever opens them, translucent windows drawn opaque
-// where nothing blends them, and a document opener that says when it fails.
+// What the program asks of the window system for its own look: dialogs
+// whose windows are made where they open, file dialogs that are Qt's own
+// whoever opens them, translucent windows drawn opaque where nothing blends
+// them, and a document opener that says when it fails.
 
 #include "editor/templatesave.h"
 #include "print/printaddfile.h"
@@ -11,15 +12,47 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QListView>
+#include <QPlatformSurfaceEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTreeView>
 #include <QtTest>
 
+#include <memory>
+
 using namespace TestSupport;
 
 namespace {
+
+// Whether each window was made where it was then shown: a window moved on
+// its way to the screen is misrecorded on X11 (see PlacedDialog).
+class MadeInPlace : public QObject
+{
+public:
+    MadeInPlace() { qApp->installEventFilter(this); }
+    bool of(const QWidget *widget) const
+    {
+        const QWindow *window = widget->windowHandle();
+        return made.contains(window) && made.value(window) == shown.value(window);
+    }
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *window = qobject_cast<QWindow *>(object);
+        if (window && event->type() == QEvent::PlatformSurface
+            && static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() == QPlatformSurfaceEvent::SurfaceCreated)
+            made.insert(window, window->geometry());
+        if (window && event->type() == QEvent::Show)
+            shown.insert(window, window->geometry());
+        return false;
+    }
+
+private:
+    QHash<const QWindow *, QRect> made;
+    QHash<const QWindow *, QRect> shown;
+};
 
 // Each listed file's name, size, type and date fit in their columns.
 bool columnsFitTheirTexts(const QTreeView *view, int files)
@@ -61,6 +94,39 @@ class TestWindowSystem : public QObject
 private slots:
     void cleanup() { Seams::resetAll(); }
 
+    void dialogsAreMadeWhereTheyOpen_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("the import card, without a parent") << "card";
+        QTest::newRow("the save dialog over the editor") << "save";
+    }
+
+    // Each is made where it opens, and that is where Qt's own dialog of its
+    // size opens over the same opener.
+    void dialogsAreMadeWhereTheyOpen()
+    {
+        QFETCH(QString, dialog);
+        TempProgramDir dir;
+        QWidget opener;
+        opener.setGeometry(150, 90, 1100, 760);
+        opener.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&opener));
+        TemplateModel model;
+        std::unique_ptr<QDialog> shown;
+        if (dialog == QLatin1String("card"))
+            shown = std::make_unique<PrintAddFile>();
+        else
+            shown = std::make_unique<TemplateSave>(&model, &opener);
+        const MadeInPlace made;
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+        QDialog plain(shown->parentWidget());
+        plain.resize(shown->size());
+        plain.show();
+        QVERIFY(made.of(shown.get()));
+        QCOMPARE(shown->pos(), plain.pos());
+    }
+
     void fileDialogsAreQtsOwn_data()
     {
         QTest::addColumn<bool>("save");
@@ -94,6 +160,7 @@ private slots:
         parent->window()->move(at);
         parent->window()->show();
         const QFileDialog plain;
+        const MadeInPlace made;
 
         // The dialog lives only while it runs: it is looked at then.
         QStringList looked;
@@ -115,6 +182,8 @@ private slots:
             if (places && placesShowWhole(places))
                 looked << "places show whole";
             const QRect frame = dialog->frameGeometry();
+            if (made.of(dialog))
+                looked << "made where it opens";
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
             const QPoint offCentre = frame.center() - parent->window()->frameGeometry().center();
             if (qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1)
@@ -129,7 +198,8 @@ private slots:
                                     : Seams::getOpenFileName(parent, caption, folder.path(), filter);
         QVERIFY(chosen.isEmpty());
         QCOMPARE(looked, (QStringList{"columns fit", "Qt's own font", "at least Qt's own size",
-                                      "names take the room left", "places show whole", placed}));
+                                      "names take the room left", "places show whole", "made where it opens",
+                                      placed}));
     }
 
     void translucentWindowsWithoutCompositing_data()
