@@ -106,18 +106,20 @@ public:
         }
         // Wide enough for its columns before it shows, so it is centred at
         // that width; the folder's own texts may widen it once read.
+        ensurePolished();
         if (view) {
             layout()->activate();
             fitColumns();
         }
-        if (opener && opener->windowHandle() && windowHandle())
-            windowHandle()->setTransientParent(opener->windowHandle());
-        // Placed before its window is made, as PlacedDialog is and for the
+        // Placed before its window is made, as a PlacedDialog is and for the
         // same reason; until the window manager has framed it only the
         // dialog's own area is known, and that is centred.
         QRect placed(QPoint(), size());
         placed.moveCenter(over.center());
         setGeometry(QRect(insideArea(placed, area), size()));
+        winId();
+        if (opener && opener->windowHandle())
+            windowHandle()->setTransientParent(opener->windowHandle());
         if (exec() != QDialog::Accepted)
             return QString();
         return selectedFiles().value(0);
