@@ -281,26 +281,50 @@ private slots:
         QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"卷名":""},"resquestId":11,"seq":1})"));
     }
 
-    // A client that keeps asking and stops reading, or asks far faster than
-    // it is answered, is closed as a policy violation, logged once; what it
-    // made the server hold is let go, at once or, for one that does not
-    // read, when its grace is over.
+    // A store caught halfway through a write in place is read as it is then,
+    // and left where it is: the whole is there for the next request.
+    void storeWrittenMeanwhileIsLeftInPlace()
+    {
+        QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(QStringLiteral("档案盒标签")), false));
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        const QByteArray whole = TestSupport::readFile(path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(whole.left(whole.size() / 2)) > 0 && file.flush());
+        auto client = welcomed();
+        const QString name = QStringLiteral(R"(,"templateName":"档案盒标签")");
+        const auto ask = [&] {
+            client->sendText(request(11, 1, name));
+            client->sendText(request(12, 2, name + QStringLiteral(R"(,"data":[])")));
+            return client->expectTexts(2).join(QLatin1Char('|'));
+        };
+        QCOMPARE(ask(), status(11, 1, "10003") + QLatin1Char('|') + status(12, 2, "10003"));
+        QVERIFY(file.write(whole.mid(whole.size() / 2)) > 0);
+        file.close();
+        QCOMPARE(ask(), QStringLiteral(R"({"code":"00000","data":{},"resquestId":11,"seq":1}|)") + status(12, 2, "00000"));
+        QCOMPARE(TestSupport::listFiles(QFileInfo(path).absolutePath()).filter(QStringLiteral(".bad-")), QStringList());
+    }
+
+    // A client that keeps asking (or pinging) and stops reading, or asks far
+    // faster than it is answered, is closed as a policy violation, logged
+    // once; what it made the server hold is let go, at once or, for one that
+    // does not read, when its grace is over.
     void overflowingClientIsClosed_data()
     {
-        QTest::addColumn<bool>("stopsReading");
+        QTest::addColumn<QString>("flood");
         QTest::addColumn<bool>("readsAgain");
         QTest::addColumn<QString>("logged");
         // The end the client sees: the close frame behind the replies, or
         // (0) none when dropped, or reset while it still sends.
         QTest::addColumn<int>("closeCode");
-        QTest::newRow("replies unsent, read later") << true << true << "replies unsent" << 1008;
-        QTest::newRow("replies unsent, never read") << true << false << "replies unsent" << 0;
-        QTest::newRow("requests waiting") << false << true << "requests waiting" << 0;
+        QTest::newRow("replies unsent, read later") << "lists" << true << "replies unsent" << 1008;
+        QTest::newRow("replies unsent, never read") << "lists" << false << "replies unsent" << 0;
+        QTest::newRow("pongs unsent") << "pings" << true << "replies unsent" << 0;
+        QTest::newRow("requests waiting") << "requests" << true << "requests waiting" << 0;
     }
 
     void overflowingClientIsClosed()
     {
-        QFETCH(bool, stopsReading);
+        QFETCH(QString, flood);
         QFETCH(bool, readsAgain);
         QFETCH(QString, logged);
         QFETCH(int, closeCode);
@@ -308,10 +332,17 @@ private slots:
         const qint64 live = liveHeapBytes();
         const auto released = [&] { return liveHeapBytes() - live < 16 * 1024 * 1024; };
         auto client = welcomed();
-        if (stopsReading) {
-            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
+        const bool stopsReading = flood != QLatin1String("requests");
+        if (stopsReading)
             QVERIFY(client->pause());
+        if (flood == QLatin1String("lists")) {
+            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
             QVERIFY(client->sendText(request(10, 1), 1, 100));
+        } else if (flood == QLatin1String("pings")) {
+            // Replies enough to stop the client reading at all, then pongs
+            // worth 80 MB.
+            QVERIFY(client->sendText(request(13, 1), 1, 10));
+            QVERIFY(client->sendPings(630000));
         } else {
             // Each answer slow to build, while requests of 64 KiB pour in.
             m_host.templates = manyTemplates(5000);
@@ -388,6 +419,33 @@ private slots:
         QVERIFY(log.contains(" receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] Address:10.9.8.7  "
                              "Port:4242\\x1b[2J\\x09\\x7f\\x85\xe2\x80\xa8.\r\n"));
         QCOMPARE(log.count('\n'), log.count("\r\n"));
+    }
+
+    // Every line a client's traffic writes (its connection, its requests,
+    // what the server notes of them) counts towards the day's share of
+    // client text: with that category off, none is written.
+    void clientTrafficCountsAsClientText()
+    {
+        const auto traffic = [this] {
+            TestSupport::LogCapture log;
+            {
+                auto client = welcomed();
+                client->sendText(request(13, 1));
+                client->sendText(request(99, 2));
+                client->expectTexts(2);
+            }
+            // Never comes while the category is off: then the wait runs out.
+            const bool left = QTest::qWaitFor([&log] { return log.contains(QStringLiteral("[Disconnect]")); }, 2000);
+            Q_UNUSED(left)
+            return log.messages(QtDebugMsg) + log.messages(QtInfoMsg) + log.warnings();
+        };
+        const QStringList logged = traffic();
+        // Connected, two requests received and read, one not known, gone.
+        QVERIFY2(logged.size() == 7, qPrintable(logged.join(QLatin1Char('\n'))));
+        QLoggingCategory::setFilterRules(QStringLiteral("kelo.client=false"));
+        const QStringList lines = traffic();
+        QLoggingCategory::setFilterRules(QString());
+        QCOMPARE(lines, QStringList());
     }
 
     void listenFailures_data()
