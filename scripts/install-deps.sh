@@ -9,6 +9,8 @@ PACKAGES=(
     libqt5websockets5-dev libqt5serialport5-dev libqt5charts5-dev
     # whether a compositing manager runs (translucent windows)
     libqt5x11extras5-dev
+    # where a window really is, to centre file dialogs over it
+    libxcb1-dev
     libqrencode-dev libquazip5-dev
     # zlib itself: the import bench's floor inflates workbooks with it
     zlib1g-dev

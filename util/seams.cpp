@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLayout>
+#include <QListView>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -17,10 +19,15 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSerialPortInfo>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QWindow>
 #include <QX11Info>
+
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
 
 namespace Seams {
 namespace {
@@ -55,18 +62,61 @@ Handlers &handlers()
 constexpr int OPEN_FAILURE_WINDOW_MS = 10000;
 // A file dialog widened to show its columns still leaves some of the screen.
 constexpr int SCREEN_SHARE_PERCENT = 90;
+// A file dialog starts at this share of its screen, so a folder of long
+// names reads well whether a small card or a maximised window opens it.
+constexpr int START_WIDTH_PERCENT = 45;
+constexpr int START_HEIGHT_PERCENT = 55;
+
+struct FreeReply {
+    void operator()(void *reply) const { std::free(reply); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeReply>;
+
+// Where a window is on the screen, frame included. On X11 Qt's record of a
+// top-level window's geometry can lag what the window system did: for a
+// frameless card that openbox showed in the middle of the screen it kept
+// (0,0), and at times a size of 1 x 1. The X server's answer is current.
+QRect frameOnScreen(QWidget *window)
+{
+    const QRect recorded = window->frameGeometry();
+    if (!QX11Info::isPlatformX11() || !window->testAttribute(Qt::WA_WState_Created) || !window->isVisible())
+        return recorded;
+    xcb_connection_t *connection = QX11Info::connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const auto root = static_cast<xcb_window_t>(QX11Info::appRootWindow());
+    const xcb_get_geometry_cookie_t sizeAsked = xcb_get_geometry(connection, id);
+    const xcb_translate_coordinates_cookie_t placeAsked = xcb_translate_coordinates(connection, id, root, 0, 0);
+    const XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(connection, sizeAsked, nullptr));
+    const XcbReply<xcb_translate_coordinates_reply_t> place(
+        xcb_translate_coordinates_reply(connection, placeAsked, nullptr));
+    if (!size || !place)
+        return recorded;
+    const QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    return QRect(place->dst_x, place->dst_y, size->width, size->height).marginsAdded(frame);
+}
+
+QRect availableArea(const QPoint &point)
+{
+    const QScreen *screen = QGuiApplication::screenAt(point);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
 
 // Qt's own file dialog without a parent: as the child of the window that
 // opens it, it would take on that window's style sheets (a larger font,
-// paddings, fixed sizes), which cut its columns and clip it. It is modal
-// and placed over the opener as a child dialog would be.
+// paddings, fixed sizes), which cut its columns and clip it. It is modal,
+// transient for the opener's window and centred over it.
 class PlainFileDialog : public QFileDialog
 {
 public:
     PlainFileDialog(QWidget *opener, const QString &caption, const QString &dir, const QString &filter)
         : QFileDialog(nullptr, caption, dir, filter)
-        , opener(opener)
+        , opener(opener ? opener->window() : nullptr)
         , view(findChild<QTreeView *>(QStringLiteral("treeView")))
+        , places(findChild<QListView *>(QStringLiteral("sidebar")))
+        , splitter(findChild<QSplitter *>(QStringLiteral("splitter")))
     {
         // A native dialog has neither and lays itself out.
         auto *model = findChild<QFileSystemModel *>();
@@ -79,53 +129,96 @@ public:
     {
         setAcceptMode(mode);
         setFileMode(mode == AcceptOpen ? ExistingFile : AnyFile);
+        const QRect over = opener ? frameOnScreen(opener) : availableArea(QCursor::pos());
+        const QRect area = availableArea(over.center());
+        if (!area.isEmpty()) {
+            resize(qMin(qMax(width(), area.width() * START_WIDTH_PERCENT / 100),
+                        area.width() * SCREEN_SHARE_PERCENT / 100),
+                   qMin(qMax(height(), area.height() * START_HEIGHT_PERCENT / 100),
+                        area.height() * SCREEN_SHARE_PERCENT / 100));
+        }
         // Wide enough for its columns before it shows, so it is centred at
         // that width; the folder's own texts may widen it once read.
         if (view) {
             layout()->activate();
             fitColumns();
         }
-        if (opener) {
-            QWidget *window = opener->window();
-            winId();
-            if (window->windowHandle())
-                windowHandle()->setTransientParent(window->windowHandle());
-            adjustPosition(window);
-        }
+        winId();
+        if (opener && opener->windowHandle())
+            windowHandle()->setTransientParent(opener->windowHandle());
+        // Before the window manager first draws its frame, only the dialog's
+        // own area is known, and that is centred.
+        QRect placed(QPoint(), frameGeometry().size());
+        placed.moveCenter(over.center());
+        move(insideArea(placed, area));
         if (exec() != QDialog::Accepted)
             return QString();
         return selectedFiles().value(0);
     }
 
 private:
-    // Every column but the name's grows to what it shows (the name column
-    // starts wide and elides long names, as in any file dialog); the dialog
-    // then grows to the right, within its screen, until every column is in
-    // view. Only its size changes: where the window system put it stays.
+    static QPoint insideArea(const QRect &rect, const QRect &area)
+    {
+        if (area.isEmpty())
+            return rect.topLeft();
+        return QPoint(qMax(area.left(), qMin(rect.left(), area.right() + 1 - rect.width())),
+                      qMax(area.top(), qMin(rect.top(), area.bottom() + 1 - rect.height())));
+    }
+
+    // Every column but the name's grows to what it shows; the name column
+    // takes the room left, but never less than Qt's own file dialog starts
+    // it with, and elides longer names as any file dialog does. Where that
+    // room is missing the dialog grows on both sides, within its screen, so
+    // it stays centred where it is.
     void fitColumns()
     {
+        // The places beside the folder show their names whole (the home
+        // folder is named after the user).
+        if (places && splitter && splitter->count() == 2) {
+            QList<int> sizes = splitter->sizes();
+            const int wanted = places->sizeHintForColumn(0) + 2 * places->frameWidth();
+            if (sizes.at(0) < wanted) {
+                sizes[1] -= wanted - sizes.at(0);
+                sizes[0] = wanted;
+                splitter->setSizes(sizes);
+            }
+        }
         QHeaderView *header = view->header();
+        int others = 0;
         for (int column = 1; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
             const int shown = static_cast<const QAbstractItemView *>(view)->sizeHintForColumn(column);
             const int wanted = qMax(shown, header->sectionSizeHint(column));
-            if (!header->isSectionHidden(column) && header->sectionSize(column) < wanted)
+            if (header->sectionSize(column) < wanted)
                 header->resizeSection(column, wanted);
+            others += header->sectionSize(column);
         }
-        const QScrollBar *bar = view->verticalScrollBar();
-        const int room = view->contentsRect().width() - (bar->isVisible() ? bar->width() : 0);
+        // A scroll bar's width is kept free for a folder that outgrows the view.
+        const int room = view->contentsRect().width() - view->verticalScrollBar()->sizeHint().width();
+        const int fewestForNames = view->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('w')));
+        header->resizeSection(0, qMax(fewestForNames, room - others));
         const int missing = header->length() - room;
         if (missing <= 0)
             return;
-        const QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+        const QRect frame = frameOnScreen(this);
+        const QRect area = availableArea(frame.center());
         int wider = width() + missing;
-        if (screen)
-            wider = qMin(wider, screen->availableGeometry().width() * SCREEN_SHARE_PERCENT / 100);
-        if (wider > width())
-            resize(wider, height());
+        if (!area.isEmpty())
+            wider = qMin(wider, area.width() * SCREEN_SHARE_PERCENT / 100);
+        if (wider <= width())
+            return;
+        if (isVisible()) {
+            const QRect grown = frame.adjusted(-(wider - width()) / 2, 0, (wider - width() + 1) / 2, 0);
+            move(insideArea(grown, area));
+        }
+        resize(wider, height());
     }
 
     QWidget *opener;
     QTreeView *view;
+    QListView *places;
+    QSplitter *splitter;
 };
 
 } // namespace

@@ -34,8 +34,9 @@ const ToastHandler &toastHandler();
 
 // File dialogs: caption, start folder, filter; an empty result means cancelled.
 // The real dialog is Qt's own, modal over the parent's window but not its
-// child, so none of the parent's style sheets reach it; its columns are
-// widened to what they show.
+// child, so none of the parent's style sheets reach it. It opens centred
+// over that window at a share of the screen, and its columns are widened to
+// what they show.
 using FileDialogHandler = std::function<QString(QWidget *parent, const QString &caption,
                                                 const QString &dir, const QString &filter)>;
 QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter);

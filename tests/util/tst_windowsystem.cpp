@@ -10,6 +10,10 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QtTest>
 
@@ -35,6 +39,19 @@ bool columnsFitTheirTexts(const QTreeView *view, int files)
     return true;
 }
 
+// Each place beside the folder (the computer, the home folder) shows its name whole.
+bool placesShowWhole(const QListView *places)
+{
+    const QAbstractItemModel *model = places->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString text = model->index(row, 0).data().toString();
+        const int needed = places->fontMetrics().horizontalAdvance(text) + places->iconSize().width();
+        if (places->viewport()->width() <= needed)
+            return false;
+    }
+    return model->rowCount() > 0;
+}
+
 } // namespace
 
 class TestWindowSystem : public QObject
@@ -47,13 +64,21 @@ private slots:
     void fileDialogsAreQtsOwn_data()
     {
         QTest::addColumn<bool>("save");
-        QTest::newRow("open from the import dialog") << false;
-        QTest::newRow("save from a small card whose sheet styles every widget") << true;
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QString>("placed");
+        const QString centred = QStringLiteral("centred over the opener");
+        QTest::newRow("open from the frameless, translucent import card") << false << QPoint(60, 40) << centred;
+        QTest::newRow("save from a button on a small card whose sheet styles every widget")
+            << true << QPoint(120, 150) << centred;
+        QTest::newRow("open from a card half off the screen's corner")
+            << false << QPoint(-300, 300) << QStringLiteral("on the screen, at the opener's side");
     }
 
     void fileDialogsAreQtsOwn()
     {
         QFETCH(bool, save);
+        QFETCH(QPoint, at);
+        QFETCH(QString, placed);
         QTemporaryDir folder;
         for (const char *name : {"2024年度城建档案数据汇总.xlsx", "rows.xlsx"}) {
             QFile file(folder.filePath(QString::fromUtf8(name)));
@@ -64,8 +89,10 @@ private slots:
         QDialog card;
         card.setFixedSize(590, 398);
         card.setStyleSheet(QStringLiteral("QWidget { background-color: #FFFFFF; font-size: 18px; }"));
-        QWidget *parent = save ? static_cast<QWidget *>(&card) : &importDialog;
-        parent->show();
+        auto *button = new QPushButton(QStringLiteral("导出"), &card);
+        QWidget *parent = save ? static_cast<QWidget *>(button) : &importDialog;
+        parent->window()->move(at);
+        parent->window()->show();
         const QFileDialog plain;
 
         // The dialog lives only while it runs: it is looked at then.
@@ -81,8 +108,19 @@ private slots:
                 looked << "Qt's own font";
             if (dialog->width() >= plain.width() && dialog->height() >= plain.height())
                 looked << "at least Qt's own size";
-            if (parent->frameGeometry().contains(dialog->frameGeometry().center()))
-                looked << "over the opener";
+            const int spareForBar = view->verticalScrollBar()->sizeHint().width();
+            if (view->header()->length() >= view->viewport()->width() - spareForBar)
+                looked << "names take the room left";
+            const auto *places = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+            if (places && placesShowWhole(places))
+                looked << "places show whole";
+            const QRect frame = dialog->frameGeometry();
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            const QPoint offCentre = frame.center() - parent->window()->frameGeometry().center();
+            if (qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1)
+                looked << "centred over the opener";
+            else if (screen.contains(frame) && frame.left() == screen.left() && frame.bottom() == screen.bottom())
+                looked << "on the screen, at the opener's side";
             dialog->reject();
         });
         const QString caption = QStringLiteral("文件");
@@ -90,7 +128,8 @@ private slots:
         const QString chosen = save ? Seams::getSaveFileName(parent, caption, folder.path(), filter)
                                     : Seams::getOpenFileName(parent, caption, folder.path(), filter);
         QVERIFY(chosen.isEmpty());
-        QCOMPARE(looked, (QStringList{"columns fit", "Qt's own font", "at least Qt's own size", "over the opener"}));
+        QCOMPARE(looked, (QStringList{"columns fit", "Qt's own font", "at least Qt's own size",
+                                      "names take the room left", "places show whole", placed}));
     }
 
     void translucentWindowsWithoutCompositing_data()
