@@ -121,8 +121,8 @@ enum class BadFile {
 };
 
 // A store file. Missing or empty files hold nothing; a file that cannot be
-// read or that the scanner refuses is handed to JsonFile, which has Qt decide
-// and sets a bad file aside, or has Qt decide here.
+// read or that the scanner refuses has Qt decide: through JsonFile, which
+// sets a bad file aside, or here, leaving it where it is.
 Entries readEntries(const QString &path, BadFile bad = BadFile::SetAside)
 {
     bool readable = true;
@@ -132,10 +132,12 @@ Entries readEntries(const QString &path, BadFile bad = BadFile::SetAside)
         return entries;
     if (bad == BadFile::SetAside)
         return entriesOf(JsonFile::readArray(path));
-    QJsonParseError error;
-    const QJsonDocument doc = JsonFile::parse(bytes, &error);
-    if (readable && error.error == QJsonParseError::NoError && doc.isArray())
-        return entriesOf(doc.array());
+    if (readable) {
+        QJsonParseError error;
+        const QJsonDocument doc = JsonFile::parse(bytes, &error);
+        if (error.error == QJsonParseError::NoError && doc.isArray())
+            return entriesOf(doc.array());
+    }
     qWarning().noquote() << "unreadable JSON file" << path << "left in place, read as empty";
     return entries;
 }

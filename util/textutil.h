@@ -41,7 +41,8 @@ public:
     // A toast centred on the screen that fades out over 3000 ms. The same
     // tip asked for again while it shows starts its fade again instead of
     // opening another window over it: a flood of refused requests must not
-    // pile up windows (each costs the window system a connection's worth).
+    // pile up windows (some hundreds at once break the program's connection
+    // to the X server, which ends the program).
     static void showTip(const QString &text, const QString &color, const QString &background);
 
     static constexpr const char *COLOR_ERROR = "#FF0000";
