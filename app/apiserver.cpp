@@ -48,8 +48,11 @@ ApiServer::ApiServer(Host &host, QObject *parent)
     : QObject(parent)
     , m_host(host)
     , m_server(new QWebSocketServer(QLatin1String(SERVER_NAME), QWebSocketServer::NonSecureMode, this))
+    , m_backlogCheck(new QTimer(this))
 {
     connect(m_server, &QWebSocketServer::newConnection, this, &ApiServer::onWebSocketNewConnection);
+    m_backlogCheck->setInterval(BACKLOG_CHECK_MS);
+    connect(m_backlogCheck, &QTimer::timeout, this, &ApiServer::checkBacklogs);
 }
 
 ApiServer::~ApiServer()
@@ -87,6 +90,7 @@ void ApiServer::shutdown()
 {
     m_server->disconnect(this);
     m_server->close();
+    m_backlogCheck->stop();
     dropWaiting();
     if (QWebSocket *closing = m_closing.data())
         closing->abort();
@@ -116,7 +120,8 @@ void ApiServer::onWebSocketNewConnection()
         m_host.closeApiPreview();
     }
     m_client = socket;
-    qInfo().noquote() << "[New Connect]" << peer(socket);
+    m_backlogCheck->start();
+    qCInfo(clientText).noquote() << "[New Connect]" << peer(socket);
 
     send(socket, QLatin1String(WELCOME_TEXT));
     send(socket, JsonUtil::buildJsonstrByStatus(APIModel::REQUEST_WELCOME, 1, code(APIModel::CODE_WELCOME)));
@@ -130,7 +135,7 @@ void ApiServer::onWebSocketNewConnection()
 
 void ApiServer::onDisconnected(QWebSocket *socket)
 {
-    qInfo().noquote() << "[Disconnect]" << peer(socket);
+    qCInfo(clientText).noquote() << "[Disconnect]" << peer(socket);
     if (m_client == socket) {
         m_client.clear();
         dropWaiting();
@@ -179,7 +184,7 @@ void ApiServer::serveNext()
     const QString trimmed = text.trimmed();
     qCDebug(clientText).noquote() << "receive msg" << logged(trimmed);
     const APIModel request = JsonUtil::parseAPIRequest(trimmed);
-    qDebug() << "APIModel" << request.requestId;
+    qCDebug(clientText) << "APIModel" << request.requestId;
     const QString reply = dispatch(socket, request);
     if (!reply.isNull())
         send(socket, reply);
@@ -206,6 +211,15 @@ void ApiServer::closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode co
     socket->close(code);
 }
 
+void ApiServer::checkBacklogs()
+{
+    QWebSocket *client = m_client.data();
+    if (!client)
+        m_backlogCheck->stop();
+    else if (client->bytesToWrite() > MAX_BACKLOG_BYTES)
+        closeOverflowing(client, QStringLiteral("replies unsent"), client->bytesToWrite());
+}
+
 void ApiServer::closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes)
 {
     qWarning().noquote() << "[Overflow]" << peer(socket) << what << bytes << "bytes, closed";
@@ -227,7 +241,7 @@ QString ApiServer::dispatch(QWebSocket *socket, const APIModel &request)
         m_host.stopApiJob();
         return JsonUtil::buildJsonstrByStatus(request.requestId, request.seq, code(APIModel::CODE_SUCCESS));
     default:
-        qWarning().noquote() << QStringLiteral("不识别的requestId") << request.requestId;
+        qCWarning(clientText).noquote() << QStringLiteral("不识别的requestId") << request.requestId;
         // Answered all the same, with an empty message.
         return QLatin1String("");
     }
@@ -277,7 +291,9 @@ QString ApiServer::print(QWebSocket *socket, const APIModel &request)
     if (m_host.apiDialogBusy())
         return status(APIModel::CODE_BUSY);
     // A name that finds no template would print blank labels onto the boxes.
-    if (request.templateName.isEmpty() || !JsonUtil::getAllTemplateNames().contains(request.templateName))
+    // Looked up in the kept store: a refused request costs no more than
+    // request 11.
+    if (request.templateName.isEmpty() || JsonUtil::cachedTemplate(request.templateName).name != request.templateName)
         return status(APIModel::CODE_NO_TEMPLATE);
     if (request.data.isEmpty()) {
         // Nothing to print: the job is over as soon as it is accepted.

@@ -7,8 +7,13 @@
 // Requests wait their turn and are answered one per pass of the event loop,
 // so a client's backlog never keeps the window, the printer link or a new
 // client waiting longer than one request takes. What a client can make the
-// terminal hold is bounded: a client whose unsent replies, or whose requests
-// waiting their turn, pass MAX_BACKLOG_BYTES is closed as a policy violation.
+// terminal hold is bounded: a client whose unsent replies (the pongs Qt
+// answers its pings with among them), or whose requests waiting their turn,
+// pass MAX_BACKLOG_BYTES is closed as a policy violation.
+//
+// Every log line a client's traffic causes (its connections, its messages
+// and what the server notes about each) is in the clientText category, so
+// the day's share of client text bounds them all.
 //
 // The server decides and answers; what it needs of the terminal (the printer
 // state, whether a window is open, the API print preview) it asks its Host,
@@ -31,6 +36,7 @@
 
 #include <functional>
 
+class QTimer;
 class QWebSocket;
 class QWebSocketServer;
 
@@ -73,6 +79,9 @@ public:
     // How long a closed client's unsent replies stay queued for it before
     // its connection is dropped.
     static constexpr int CLOSE_GRACE_MS = 5000;
+    // Qt answers pings by itself and tells nobody: what waits to go to the
+    // clients is looked at this often while there are any.
+    static constexpr int BACKLOG_CHECK_MS = 100;
     static constexpr const char *WELCOME_TEXT = "welcome to the printer api";
 
     ApiServer(Host &host, QObject *parent = nullptr);
@@ -101,6 +110,9 @@ private:
     // at most, and for one closed client at a time.
     void closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code);
     void closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes);
+    // Closes the client when its unsent bytes grew past the bound without a
+    // reply of ours (pongs; a closed client is answered no more).
+    void checkBacklogs();
     // The reply to a request; null when the request answered by itself.
     QString dispatch(QWebSocket *socket, const APIModel &request);
     QString templateList(const APIModel &request);
@@ -120,6 +132,7 @@ private:
     bool m_turnPosted = false;
     // The last client closed with replies still to send.
     QPointer<QWebSocket> m_closing;
+    QTimer *m_backlogCheck;
     // The list last answered and the "data" of its reply.
     QList<TemplateModel> m_listed;
     QString m_listData;

@@ -13,6 +13,7 @@ namespace {
 
 const char READ_FAILED[] = "升级文件读取失败";
 const char SEND_FAILED[] = "升级文件发送失败，请检查打印机连接";
+const char LINK_LOST[] = "与打印机断开连接，升级结果未知";
 
 } // namespace
 
@@ -66,6 +67,15 @@ void AppUpdate::updateNotSent()
 {
     qWarning().noquote() << SEND_FAILED;
     TextUtil::showError(QString::fromUtf8(SEND_FAILED));
+    setState(State::Ready);
+}
+
+void AppUpdate::linkLost()
+{
+    if (state != State::AwaitingReply)
+        return;
+    qWarning().noquote() << LINK_LOST;
+    TextUtil::showError(QString::fromUtf8(LINK_LOST));
     setState(State::Ready);
 }
 

@@ -12,9 +12,9 @@ class AppUpdate;
 // The firmware update dialog: the user picks a firmware file and the printer
 // program it replaces; the dialog packs the whole file into one firmware
 // frame and hands it on with sigUpdateHardWare. Until the printer's status
-// reply is announced with updateAnswered(), or the frame is reported unsent
-// with updateNotSent(), 升级 stays disabled, so an image is never sent twice
-// by accident.
+// reply is announced with updateAnswered(), the frame is reported unsent
+// with updateNotSent() or the link is reported lost with linkLost(), 升级
+// stays disabled, so an image is never sent twice by accident.
 class AppUpdate : public FramelessDialog
 {
     Q_OBJECT
@@ -35,6 +35,8 @@ public slots:
     void updateAnswered();
     // The frame last handed on could not be written to the printer.
     void updateNotSent();
+    // The link went: an image sent over it is answered no more.
+    void linkLost();
     // Escape closes the dialog like its close button.
     void reject() override;
 

@@ -7,11 +7,12 @@
 #include <QString>
 #include <QtGlobal>
 
-// Messages of this category carry text that came from outside (an API
-// client). Each is written as one line, its control characters escaped, and
-// once a day's log has taken CLIENT_BYTES_PER_DAY of them, the rest of that
-// day's are dropped (one line says so). The program's own messages are
-// always written, as they are.
+// Messages of this category are an API client's doing: its connections,
+// the text it sent and what the server notes of each request. Each is
+// written as one line, its control characters escaped, and once a day's log
+// has taken CLIENT_BYTES_PER_DAY of them, the rest of that day's are dropped
+// (one line says so). The program's own messages are always written, as
+// they are.
 Q_DECLARE_LOGGING_CATEGORY(clientText)
 
 // The daily log beside the program: every message any part of the system

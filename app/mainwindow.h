@@ -145,6 +145,9 @@ private:
     void onInkBoxRead(const stInkbox &reply);
     void onSerialLinkLost();
     void onTcpLinkState(const QString &host, int port);
+    // Either link gone: the state, the API job and a firmware image still
+    // awaiting its answer follow.
+    void onLinkLost();
     void onAckStatus(uchar status);
     void onTitleStatusPressed();
     void offerPermissionElevation(const QString &portName);

@@ -132,7 +132,9 @@ void MainWindow::endApiJobOnLinkLoss()
 
 void MainWindow::stopApiJob()
 {
-    if (apiPreview)
+    // Once per job: a client repeating the request must not add a line to
+    // the preview and the log each time.
+    if (apiPreview && apiPreview->isPrinting())
         apiPreview->onApiStopPrint();
 }
 

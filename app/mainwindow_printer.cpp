@@ -6,6 +6,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "app/appupdate.h"
 #include "app/serialpermission.h"
 #include "print/printjobkeeper.h"
 #include "printer/comanager.h"
@@ -199,10 +200,7 @@ void MainWindow::onInkBoxRead(const stInkbox &reply)
 
 void MainWindow::onSerialLinkLost()
 {
-    PrinterUtil::s_printerSys.remainKnown = false;
-    endApiJobOnLinkLoss();
-    setPrinterState(PRINTER_UNCONNECTED);
-    setDeviceButtonsEnabled(false);
+    onLinkLost();
     qWarning().noquote() << QStringLiteral("串口断开连接->更新打印机连接状态");
 }
 
@@ -214,7 +212,16 @@ void MainWindow::onTcpLinkState(const QString &host, int port)
     // A connection alone proves nothing; the handshake reply does.
     if (!host.isEmpty())
         return;
+    onLinkLost();
+}
+
+void MainWindow::onLinkLost()
+{
+    PrinterUtil::s_printerSys.remainKnown = false;
     endApiJobOnLinkLoss();
+    // The printer cannot answer an image sent over the link that went.
+    if (updateDialog)
+        updateDialog->linkLost();
     setPrinterState(PRINTER_UNCONNECTED);
     setDeviceButtonsEnabled(false);
 }

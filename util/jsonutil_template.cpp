@@ -111,17 +111,35 @@ QJsonArray arrayOf(const Entries &entries)
     return array;
 }
 
+// What becomes of a store file that cannot be read as an array.
+enum class BadFile {
+    // Set aside by JsonFile, before anything can write over it.
+    SetAside,
+    // Left where it is and read as empty: the reader only looks, and what
+    // it sees may be a file that someone is writing in place just then.
+    Leave,
+};
+
 // A store file. Missing or empty files hold nothing; a file that cannot be
-// read or that the scanner refuses is handed to JsonFile, which has Qt decide
-// and sets a bad file aside.
-Entries readEntries(const QString &path)
+// read or that the scanner refuses has Qt decide: through JsonFile, which
+// sets a bad file aside, or here, leaving it where it is.
+Entries readEntries(const QString &path, BadFile bad = BadFile::SetAside)
 {
     bool readable = true;
     const QByteArray bytes = JsonFile::readBytes(path, &readable);
     Entries entries;
     if (readable && (bytes.isEmpty() || scanEntries(bytes, &entries)))
         return entries;
-    return entriesOf(JsonFile::readArray(path));
+    if (bad == BadFile::SetAside)
+        return entriesOf(JsonFile::readArray(path));
+    if (readable) {
+        QJsonParseError error;
+        const QJsonDocument doc = JsonFile::parse(bytes, &error);
+        if (error.error == QJsonParseError::NoError && doc.isArray())
+            return entriesOf(doc.array());
+    }
+    qWarning().noquote() << "unreadable JSON file" << path << "left in place, read as empty";
+    return entries;
 }
 
 // The embedded templates cannot change while the program runs, so they are
@@ -144,7 +162,7 @@ const Entries &builtinEntries()
 
 // The merged view as entries: the user file (or the bin), then the
 // built-ins, the first entry of each name only.
-Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash)
+Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash, BadFile bad = BadFile::SetAside)
 {
     Entries result;
     QSet<QString> names;
@@ -157,7 +175,7 @@ Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash)
         }
     };
     if (withCustom)
-        take(readEntries(customNotTrash ? userPath() : trashPath()));
+        take(readEntries(customNotTrash ? userPath() : trashPath(), bad));
     if (withSystem)
         take(builtinEntries());
     return result;
@@ -265,6 +283,8 @@ FileStamp stampOf(const QString &path)
 
 // The merged view with the user file as it was when stamped. Stamped before
 // it is read: a file that changes while being read is read again next time.
+// Clients may ask for it many times a second, while someone writes the file:
+// an unreadable file is left in place for the next state to be read.
 struct KeptStore {
     FileStamp stamp;
     bool filled = false;
@@ -281,7 +301,7 @@ const KeptStore &keptStore()
     if (kept.filled && kept.stamp == stamp)
         return kept;
     kept = KeptStore();
-    kept.entries = mergedEntries(true, true, true);
+    kept.entries = mergedEntries(true, true, true, BadFile::Leave);
     for (int i = 0; i < kept.entries.size(); ++i)
         kept.indexOfName.insert(kept.entries.at(i).header.name, i);
     kept.headers = sortedHeaders(kept.entries);

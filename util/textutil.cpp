@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QRegularExpression>
 #include <QScreen>
@@ -124,6 +126,15 @@ void TextUtil::showTip(const QString &text, const QString &color, const QString 
         return;
     }
 
+    // The fade of each tip showing, by what it shows.
+    static QHash<QString, QPointer<QPropertyAnimation>> showing;
+    const QString key = color + QLatin1Char(' ') + background + QLatin1Char(' ') + text;
+    if (QPropertyAnimation *shown = showing.value(key)) {
+        shown->stop();
+        shown->start();
+        return;
+    }
+
     auto *tip = new QWidget(nullptr, Qt::FramelessWindowHint);
     tip->setObjectName(QStringLiteral("notificationToast"));
     TranslucentWindow::apply(tip, QColor(background));
@@ -148,6 +159,10 @@ void TextUtil::showTip(const QString &text, const QString &color, const QString 
     fade->setStartValue(1.0);
     fade->setEndValue(0.0);
     fade->setEasingCurve(QEasingCurve::InCirc);
-    QObject::connect(fade, &QPropertyAnimation::finished, tip, [tip]() { tip->deleteLater(); });
+    QObject::connect(fade, &QPropertyAnimation::finished, tip, [tip, key]() {
+        showing.remove(key);
+        tip->deleteLater();
+    });
+    showing.insert(key, fade);
     fade->start();
 }

@@ -38,7 +38,11 @@ public:
     // First integer in the text, else the default.
     static int extractInteger(const QString &text, int defaultValue);
 
-    // A toast centred on the screen that fades out over 3000 ms.
+    // A toast centred on the screen that fades out over 3000 ms. The same
+    // tip asked for again while it shows starts its fade again instead of
+    // opening another window over it: a flood of refused requests must not
+    // pile up windows (some hundreds at once break the program's connection
+    // to the X server, which ends the program).
     static void showTip(const QString &text, const QString &color, const QString &background);
 
     static constexpr const char *COLOR_ERROR = "#FF0000";

@@ -1,9 +1,10 @@
 // Times the local API as the main window serves it, with 1000 user templates
 // beside the 38 built-ins:
-// - the median round trip of requests 10 (template list) and 11 (template
-//   fields), one at a time, beside that of request 13 (printer status, which
-//   reads no file) as the floor;
-// - requests 10 and 11 per second, sent back to back;
+// - the median round trip of requests 10 (template list), 11 (template
+//   fields) and 12 refused for a name that names no template, one at a time,
+//   beside that of request 13 (printer status, which reads no file) as the
+//   floor;
+// - those three kinds per second, sent back to back;
 // - how long a second client waits for its welcome while the first has 2000
 //   list requests waiting, sent back to back by the outside test client;
 // - the round trip of a 3-row print job against the fake printer with the
@@ -89,6 +90,8 @@ int main(int argc, char **argv)
     const QList<QPair<const char *, QString>> kinds{
         {"request 10 (template list)", list},
         {"request 11 (template fields)", QStringLiteral(R"({"requestId":11,"seq":1,"templateName":"用户模板0500"})")},
+        {"request 12 (refused: no such template)",
+         QStringLiteral(R"({"requestId":12,"seq":1,"templateName":"无此模板","data":[{}]})")},
     };
     double floorMs = 0;
     const QList<QPair<const char *, QString>> timed =

@@ -281,26 +281,43 @@ private slots:
         QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"卷名":""},"resquestId":11,"seq":1})"));
     }
 
-    // A client that keeps asking and stops reading, or asks far faster than
-    // it is answered, is closed as a policy violation, logged once; what it
-    // made the server hold is let go, at once or, for one that does not
-    // read, when its grace is over.
+    // A store caught halfway through a write in place is read as it is then
+    // and left where it is, whole for the next request.
+    void storeWrittenMeanwhileIsLeftInPlace()
+    {
+        QVERIFY(JsonUtil::saveTemplate(TestSupport::blankLabel(QStringLiteral("档案盒标签")), false));
+        QFile file(FileUtil::customPath(CUSTOM_TEMPLATE_PATH));
+        const QByteArray whole = TestSupport::readFile(file.fileName());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(whole.left(whole.size() / 2)) > 0 && file.flush());
+        auto client = welcomed();
+        const QString print = request(12, 2, QStringLiteral(R"(,"templateName":"档案盒标签","data":[])"));
+        QVERIFY(client->sendText(print));
+        QCOMPARE(client->expectText(), status(12, 2, "10003"));
+        QVERIFY(file.write(whole.mid(whole.size() / 2)) > 0 && file.flush() && client->sendText(print));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 2, "00000"), status(12, 2, "11000")}));
+    }
+
+    // A client that keeps asking (or pinging) and stops reading, or asks far
+    // faster than it is answered, is closed as a policy violation, logged
+    // once; what it made the server hold is let go, at once or, for one that
+    // does not read, when its grace is over.
     void overflowingClientIsClosed_data()
     {
-        QTest::addColumn<bool>("stopsReading");
+        QTest::addColumn<QString>("flood");
         QTest::addColumn<bool>("readsAgain");
         QTest::addColumn<QString>("logged");
         // The end the client sees: the close frame behind the replies, or
         // (0) none when dropped, or reset while it still sends.
         QTest::addColumn<int>("closeCode");
-        QTest::newRow("replies unsent, read later") << true << true << "replies unsent" << 1008;
-        QTest::newRow("replies unsent, never read") << true << false << "replies unsent" << 0;
-        QTest::newRow("requests waiting") << false << true << "requests waiting" << 0;
+        QTest::newRow("replies unsent, read later") << "lists" << true << "replies unsent" << 1008;
+        QTest::newRow("replies unsent, never read") << "lists" << false << "replies unsent" << 0;
+        QTest::newRow("pongs unsent") << "pings" << true << "replies unsent" << 0;
+        QTest::newRow("requests waiting") << "requests" << true << "requests waiting" << 0;
     }
 
     void overflowingClientIsClosed()
     {
-        QFETCH(bool, stopsReading);
+        QFETCH(QString, flood);
         QFETCH(bool, readsAgain);
         QFETCH(QString, logged);
         QFETCH(int, closeCode);
@@ -308,10 +325,15 @@ private slots:
         const qint64 live = liveHeapBytes();
         const auto released = [&] { return liveHeapBytes() - live < 16 * 1024 * 1024; };
         auto client = welcomed();
-        if (stopsReading) {
-            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
+        const bool stopsReading = flood != QLatin1String("requests");
+        if (stopsReading)
             QVERIFY(client->pause());
+        if (flood == QLatin1String("lists")) {
+            m_host.templates = manyTemplates(20000); // a 1.2 MB list reply
             QVERIFY(client->sendText(request(10, 1), 1, 100));
+        } else if (flood == QLatin1String("pings")) {
+            // Replies that stop the client reading at all, then 80 MB of pongs.
+            QVERIFY(client->sendText(request(13, 1), 1, 10) && client->sendPings(630000));
         } else {
             // Each answer slow to build, while requests of 64 KiB pour in.
             m_host.templates = manyTemplates(5000);
@@ -388,6 +410,22 @@ private slots:
         QVERIFY(log.contains(" receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] Address:10.9.8.7  "
                              "Port:4242\\x1b[2J\\x09\\x7f\\x85\xe2\x80\xa8.\r\n"));
         QCOMPARE(log.count('\n'), log.count("\r\n"));
+    }
+
+    // Every line a client's traffic writes (its coming and going, its
+    // requests, what the server notes of them) counts towards the day's
+    // share of client text: with that category off, none is written.
+    void clientTrafficCountsAsClientText()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("kelo.client=false"));
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        TestSupport::LogCapture log;
+        auto client = welcomed();
+        QVERIFY(client->sendText(request(99, 1)));
+        QCOMPARE(client->expectText(), QString(""));
+        QVERIFY(client->close());
+        welcomed();
+        QCOMPARE(log.messages(QtDebugMsg) + log.messages(QtInfoMsg) + log.warnings(), QStringList());
     }
 
     void listenFailures_data()

@@ -140,16 +140,17 @@ private slots:
         QVERIFY(t->log.contains(QStringLiteral("consumInkDots :%1").arg(pages.last().dots)));
     }
 
-    // A stop ends the job after the page in progress; the preview stays
-    // open, and busy, until it is closed.
+    // A stop ends the job after the page in progress, once however often it
+    // is asked for; the preview stays open, and busy, until it is closed.
     void aStopEndsTheJobAndTheCloseAnswers()
     {
         QVERIFY(connectWindow());
         auto client = welcomed();
         QVERIFY(startStalledJob(*client, 7, 3));
         QTRY_COMPARE(printedPages().size(), 1);
-        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":14,"seq":8})")));
-        QCOMPARE(client->expectText(), status(14, 8, "00000"));
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":14,"seq":8})"), 1, 3));
+        QCOMPARE(client->expectTexts(3), QStringList({status(14, 8, "00000"), status(14, 8, "00000"), status(14, 8, "00000")}));
+        QCOMPARE(t->log.messages(QtDebugMsg).filter(QStringLiteral("远程打印任务终止!")).size(), 1);
         QVERIFY(t->printer->reply(0x20)); // the page in progress is done
         QTest::qWait(300);
         QCOMPARE(printedPages().size(), 1);

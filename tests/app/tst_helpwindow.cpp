@@ -285,9 +285,20 @@ private slots:
         QCOMPARE(m_toasts->toasts().last().color, QStringLiteral("#FF0000"));
     }
 
-    // A frame the link could not write lets the user send again, and says why.
-    void anUnsentUpdateCanBeSentAgain()
+    // A frame the link could not write, or one the link went away under
+    // before the printer answered, lets the user send again, and says why.
+    void anUnsentOrUnansweredUpdateCanBeSentAgain_data()
     {
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("printer gone") << false << QStringLiteral("升级文件发送失败，请检查打印机连接");
+        QTest::newRow("link lost before the answer") << true << QStringLiteral("与打印机断开连接，升级结果未知");
+    }
+
+    void anUnsentOrUnansweredUpdateCanBeSentAgain()
+    {
+        QFETCH(bool, written);
+        QFETCH(QString, tip);
         auto w = window();
         help(*w, "btn_nav_setting_4");
         QPointer<AppUpdate> dialog = topLevel<AppUpdate>();
@@ -295,10 +306,14 @@ private slots:
         const QString image = m_dir->file(QStringLiteral("/firmware.bin"));
         QVERIFY(writeFile(image, QByteArray(3000, '\x5A')));
         child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
-        m_printer.reset();
-        QTRY_COMPARE(child(*w, "lb_title_status")->toolTip(), QStringLiteral("请确认连接后点击此处进行重连"));
+        if (written) {
+            QVERIFY(m_printer->fault({{"match", 0x80}, {"noReply", true}, {"then", "close"}}));
+        } else {
+            m_printer.reset();
+            QTRY_COMPARE(child(*w, "lb_title_status")->toolTip(), QStringLiteral("请确认连接后点击此处进行重连"));
+        }
         child<QAbstractButton>(*dialog, "btn_update")->click();
-        QCOMPARE(m_toasts->texts(), QStringList{QStringLiteral("升级文件发送失败，请检查打印机连接")});
+        QTRY_COMPARE(m_toasts->texts(), QStringList{tip});
         QVERIFY(child<QAbstractButton>(*dialog, "btn_update")->isEnabled());
     }
 

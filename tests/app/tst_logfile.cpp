@@ -84,7 +84,7 @@ private slots:
         QVERIFY(withHandler([&] {
                     for (qint64 i = 0; i < messages; ++i)
                         qCDebug(clientText).noquote() << text;
-                    qInfo().noquote() << "[New Connect]";
+                    qInfo().noquote() << "WebApiServer init successed: ";
                 }).isEmpty());
         const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate::currentDate())).split('\n');
         // All but the notice, the program's line and the empty end.
@@ -93,7 +93,7 @@ private slots:
                      && clientBytes < LogFile::CLIENT_BYTES_PER_DAY + 8192,
                  qPrintable(QString::number(clientBytes)));
         QVERIFY(lines.at(lines.size() - 3).contains("no more are logged today"));
-        QVERIFY(lines.at(lines.size() - 2).endsWith(" [New Connect]\r"));
+        QVERIFY(lines.at(lines.size() - 2).endsWith(" WebApiServer init successed: \r"));
     }
 
     // A log folder that cannot be made loses no line: it goes to standard

@@ -126,6 +126,11 @@ bool ApiClient::sendBinary(const QByteArray &bytes)
                        {QStringLiteral("hex"), QString::fromLatin1(bytes.toHex())}}));
 }
 
+bool ApiClient::sendPings(int frames)
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("ping")}, {QStringLiteral("frames"), frames}}));
+}
+
 QList<ApiClient::Event> ApiClient::expect(int count, int timeoutMs)
 {
     const QJsonObject reply = command({{QStringLiteral("cmd"), QStringLiteral("expect")},

@@ -47,6 +47,8 @@ public:
     bool pause();
     bool resume();
     bool sendBinary(const QByteArray &bytes);
+    // `frames` pings of 125 bytes, back to back.
+    bool sendPings(int frames);
     // The next count events; fewer (all that came, left queued) on timeout.
     QList<Event> expect(int count = 1, int timeoutMs = 5000);
     // The next count events as texts: a text frame as itself, the end of the

@@ -18,6 +18,9 @@ byte for byte. Every line on standard output is one JSON object; the first is
         {"cmd": "send", "text": T, "repeat": n, "frames": k}
             k text frames (1 by default), each T n times, back to back
         {"cmd": "send", "hex": H}                one binary frame
+        {"cmd": "ping", "frames": k}
+            k pings of 125 bytes, back to back, written straight to the
+            connection: the server is to answer each, read or not
         {"cmd": "pause"}, {"cmd": "resume"}
             stops and starts reading from the connection: while paused,
             what the server sends stays queued on its side
@@ -45,6 +48,8 @@ MAX_LIFETIME = 86400.0
 # Messages read ahead of the event queue: the reader takes them as they come,
 # so this only matters while paused, when it makes the client stop reading.
 READ_AHEAD = 4
+# The largest payload a control frame may carry.
+PING_BYTES = 125
 
 
 def emit(obj):
@@ -116,6 +121,12 @@ class Client:
                 text = str(obj["text"]) * int(obj.get("repeat", 1))
                 for _ in range(int(obj.get("frames", 1))):
                     await self.ws.send(text)
+            return {}
+        if cmd == "ping":
+            # Masked with a zero key, so the payload goes as it is. The
+            # library's own ping() would wait for each pong.
+            ping = bytes([0x89, 0x80 | PING_BYTES]) + bytes(4) + bytes(PING_BYTES)
+            self.ws.transport.write(ping * int(obj.get("frames", 1)))
             return {}
         if cmd == "pause":
             self.reading.clear()

@@ -208,6 +208,21 @@ private slots:
         QPointer<QWidget> guard(tip);
         QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 5000);
     }
+
+    // The same tip asked for again while it shows is that window, however
+    // often; another text or colour opens its own.
+    void aRepeatedTipIsOneWindow()
+    {
+        const QString text = QStringLiteral("墨盒异常，请先检查墨盒");
+        for (int i = 0; i < 300; ++i)
+            TextUtil::showError(text);
+        TextUtil::showSuccess(text);
+        int shown = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            shown += w->objectName() == QLatin1String("notificationToast");
+        QCOMPARE(shown, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!findToast(), 5000);
+    }
 };
 
 QTEST_MAIN(TestTextUtil)
