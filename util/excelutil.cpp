@@ -18,7 +18,7 @@ const QString IMPORT_CAPTION = QStringLiteral("导入文件");
 // sheet over a million rows and thousands of columns; a result beyond this
 // is refused rather than left to exhaust memory. It still takes every row a
 // sheet can have in 16 columns.
-constexpr qint64 MAX_IMPORT_CELLS = qint64(1) << 24;
+constexpr qint64 MAX_IMPORT_CELLS = XlsxReader::MAX_CELLS;
 
 bool fitsInMemory(const XlsxSheet &sheet, qint64 columns, qint64 rows)
 {

@@ -14,6 +14,7 @@
 #include <quazip5/quazipfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -105,15 +106,10 @@ QString decodeEscapes(const QString &text)
     out.reserve(text.size());
     int i = 0;
     while (i < text.size()) {
-        if (text.at(i) == QLatin1Char('_') && i + 6 < text.size() && text.at(i + 1) == QLatin1Char('x')
-            && text.at(i + 6) == QLatin1Char('_')) {
-            bool ok = false;
-            const ushort code = text.midRef(i + 2, 4).toUShort(&ok, 16);
-            if (ok) {
-                out.append(QChar(code));
-                i += 7;
-                continue;
-            }
+        if (XlsxReader::isEscapeAt(text, i)) {
+            out.append(QChar(text.midRef(i + 2, 4).toUShort(nullptr, 16)));
+            i += 7;
+            continue;
         }
         out.append(text.at(i));
         ++i;
@@ -614,9 +610,16 @@ void XlsxReader::loadSharedData()
             else if (inCellFormats && xml.name() == "xf")
                 formatIds.append(toInt(xml.attribute("numFmtId")));
         }
+        // Thousands of cell formats may share one format code, which can be
+        // long: each code is looked at once.
+        QHash<int, quint8> kinds;
         m_styleKinds.reserve(formatIds.size());
-        for (int id : qAsConst(formatIds))
-            m_styleKinds.append(numberFormatKind(id, codes.value(id)));
+        for (int id : qAsConst(formatIds)) {
+            auto kind = kinds.constFind(id);
+            if (kind == kinds.constEnd())
+                kind = kinds.insert(id, numberFormatKind(id, codes.value(id)));
+            m_styleKinds.append(kind.value());
+        }
         return !xml.hasError();
     });
     const bool damaged = (!m_sharedStringsPart.isEmpty() && strings != Part::Read)
@@ -663,7 +666,7 @@ bool XlsxReader::readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector
         } else if (name == "c") {
             int r = qMax(row, 1);
             int c = column + 1;
-            bool placed = c <= MAX_COLUMN;
+            bool placed = r <= MAX_ROW && c <= MAX_COLUMN;
             CellType type = CellType::Number;
             int style = 0;
             for (int i = 0; i < xml.attributeCount(); ++i) {
@@ -703,6 +706,10 @@ bool XlsxReader::readSheetXml(const QByteArray &bytes, XlsxSheet *sheet, QVector
                     sheet->m_cells.push_back({r, c, cellText(int(type), style, {utf8.constData(), size_t(utf8.size())})});
             } else if (!value.empty()) {
                 sheet->m_cells.push_back({r, c, cellText(int(type), style, value)});
+            }
+            if (sheet->m_cells.size() > size_t(MAX_CELLS)) {
+                qWarning() << "xlsx: sheet" << sheet->m_name << "holds more than" << MAX_CELLS << "cells";
+                return false;
             }
         } else if (name == "mergeCell") {
             const std::string_view ref = xml.attribute("ref");
@@ -770,6 +777,19 @@ QString XlsxReader::cellText(int type, int style, std::string_view value) const
             return date;
     }
     return numberText(number);
+}
+
+bool XlsxReader::isEscapeAt(const QString &text, int i)
+{
+    if (i + 6 >= text.size() || text.at(i) != QLatin1Char('_') || text.at(i + 1) != QLatin1Char('x')
+        || text.at(i + 6) != QLatin1Char('_'))
+        return false;
+    // Four hex digits exactly: toUShort() would also take a sign, blanks or "0x".
+    for (int k = i + 2; k < i + 6; ++k) {
+        if (!isxdigit(text.at(k).unicode()) || text.at(k).unicode() > 0x7f)
+            return false;
+    }
+    return true;
 }
 
 QString XlsxReader::numberText(double number)

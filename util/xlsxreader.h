@@ -98,9 +98,15 @@ public:
     // A part of the package that inflates to more bytes than this is not
     // read: a few compressed megabytes could otherwise take gigabytes.
     static constexpr qint64 MAX_PART_SIZE = qint64(256) * 1024 * 1024;
+    // Nor is a sheet holding more cells than this (every row a sheet can
+    // have, in 16 columns): half a megabyte zipped can hold more.
+    static constexpr qint64 MAX_CELLS = qint64(1) << 24;
     // A number as a cell shows it: whole numbers below 10^15 in full
     // ("1200000"), others in Qt's shortest form ("0.1", "1e+20").
     static QString numberText(double number);
+    // Whether text holds, at i, an escape "_xHHHH_" of the character U+HHHH,
+    // as strings write the characters XML cannot hold.
+    static bool isEscapeAt(const QString &text, int i);
     static constexpr double MAX_WHOLE_NUMBER = 1e15;
     // "B12" to (12, 2); false for anything else or beyond the limits above.
     static bool parseCellReference(const QStringRef &ref, int *row, int *column);

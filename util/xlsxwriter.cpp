@@ -1,6 +1,7 @@
 #include "util/xlsxwriter.h"
 
 #include "util/safesave.h"
+#include "util/xlsxreader.h"
 
 #include <QSaveFile>
 #include <QXmlStreamWriter>
@@ -72,18 +73,6 @@ const char STYLES[] =
     "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
     "</styleSheet>";
 
-bool isEscapeLike(const QString &text, int i)
-{
-    if (i + 6 >= text.size() || text.at(i) != QLatin1Char('_') || text.at(i + 1) != QLatin1Char('x')
-        || text.at(i + 6) != QLatin1Char('_'))
-        return false;
-    for (int k = i + 2; k < i + 6; ++k) {
-        if (!isxdigit(text.at(k).unicode()) || text.at(k).unicode() > 0x7f)
-            return false;
-    }
-    return true;
-}
-
 bool needsEscape(QChar ch)
 {
     const ushort c = ch.unicode();
@@ -149,7 +138,7 @@ QString XlsxWriter::escapeText(const QString &text)
         const QChar ch = text.at(i);
         if (needsEscape(ch))
             out += QString::asprintf("_x%04X_", unsigned(ch.unicode()));
-        else if (ch == QLatin1Char('_') && isEscapeLike(text, i))
+        else if (ch == QLatin1Char('_') && XlsxReader::isEscapeAt(text, i))
             out += QLatin1String("_x005F_");
         else
             out += ch;

@@ -293,6 +293,19 @@ XmlScanner::XmlScanner(const QByteArray &document)
     }
 }
 
+QString XmlScanner::toQString(std::string_view utf8)
+{
+    // QString::fromUtf8() drops a byte-order mark that starts its input, but
+    // in a text U+FEFF is a character like any other.
+    const std::string_view mark = "\xEF\xBB\xBF";
+    size_t marks = 0;
+    while (utf8.substr(3 * marks, 3) == mark)
+        ++marks;
+    const std::string_view rest = utf8.substr(3 * marks);
+    const QString text = QString::fromUtf8(rest.data(), int(rest.size()));
+    return marks == 0 ? text : QString(int(marks), QChar(0xFEFF)) + text;
+}
+
 QString XmlScanner::errorString() const
 {
     return m_error;

@@ -70,7 +70,7 @@ public:
     // On a start tag: passes over the element; leaves the reader on its end.
     bool skipCurrentElement();
 
-    static QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), int(utf8.size())); }
+    static QString toQString(std::string_view utf8);
 
 private:
     enum class Token { None, Start, End, Done, Error };

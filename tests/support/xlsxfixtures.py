@@ -10,6 +10,7 @@
                                    a sheet whose cells A1, A2, ... hold the literal number texts V...
   xlsxfixtures.py corners FILE     a sheet holding only A1 and XFD1048576
   xlsxfixtures.py blanks FILE MIB  a sheet whose first row holds MIB mebibytes of blanks between two cells
+  xlsxfixtures.py cells FILE COUNT a sheet of COUNT cells holding 1, in rows of 16384
   xlsxfixtures.py repeated FILE ROWS LENGTH
                                    a column titled "长文" whose ROWS cells share one string of LENGTH characters
 
@@ -303,6 +304,7 @@ def make_by_hand(directory):
             REL.format(id="c", type="worksheet", target="worksheets/missing.xml")),
         "xl/worksheets/a.xml": f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
 <row r="1"><c r="A1" t="inlineStr"><is><t>好</t></is></c><c r="XFE1"><v>1</v></c><c r="B0"><v>2</v></c></row>
+<row r="1048576"/><row><c><v>3</v></c></row>
 </sheetData></worksheet>""",
         "xl/worksheets/b.xml": f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
 <row r="1"><c r="A1"><v>1</v></c></row><row r="2"><c r="A2"><v>2""",
@@ -320,6 +322,16 @@ def make_by_hand(directory):
 <mergeCells count="4"><mergeCell ref="A1:B1"/><mergeCell ref="C3:C2"/><mergeCell ref="A5:XFD5"/><mergeCell ref="B3:A3"/></mergeCells>
 </worksheet>"""
     write_zip(os.path.join(directory, "merged_values.xlsx"), one_sheet_package("xl/s.xml", merged_values))
+
+    # One long date format shared by thousands of cell formats.
+    formats = '<xf numFmtId="164"/>' * 16384
+    parts = one_sheet_package("xl/s.xml", f"""<worksheet xmlns="{MAIN_NS}"><sheetData>
+<row r="1"><c r="A1" s="16383"><v>45356</v></c></row></sheetData></worksheet>""")
+    parts["xl/_rels/workbook.xml.rels"] = parts["xl/_rels/workbook.xml.rels"].replace(
+        "</Relationships>", REL.format(id="b", type="styles", target="styles.xml") + "</Relationships>")
+    parts["xl/styles.xml"] = f"""<styleSheet xmlns="{MAIN_NS}"><numFmts count="1">
+<numFmt numFmtId="164" formatCode="yyyy-mm-dd;{'0' * 262144}"/></numFmts><cellXfs>{formats}</cellXfs></styleSheet>"""
+    write_zip(os.path.join(directory, "longformat.xlsx"), parts)
 
     # A sheet whose package directory says it inflates to more than it
     # does: the zip library checks no checksum on a part that ends early.
@@ -407,6 +419,20 @@ def make_blanks(path, mebibytes):
             f.write(b'<c r="B1" t="inlineStr"><is><t>x</t></is></c></row></sheetData></worksheet>')
 
 
+def make_cells(path, count):
+    # Rows of 16384 cells, neither with references: the fewest bytes a cell
+    # with a value takes.
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        for name, text in one_sheet_package("xl/s.xml").items():
+            z.writestr(name, text)
+        with z.open("xl/s.xml", "w") as f:
+            f.write(f'<worksheet xmlns="{MAIN_NS}"><sheetData>'.encode())
+            row = b"<row>" + b"<c><v>1</v></c>" * 16384 + b"</row>"
+            for _ in range(count // 16384):
+                f.write(row)
+            f.write(b"<row>" + b"<c><v>1</v></c>" * (count % 16384) + b"</row></sheetData></worksheet>")
+
+
 # ------------------------------------------------------------------ tools
 
 def dump(path):
@@ -474,6 +500,8 @@ def main():
         make_corners(sys.argv[2])
     elif command == "blanks":
         make_blanks(sys.argv[2], int(sys.argv[3]))
+    elif command == "cells":
+        make_cells(sys.argv[2], int(sys.argv[3]))
     elif command == "repeated":
         make_repeated(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
     else:

@@ -116,7 +116,10 @@ void pathological(QTextStream &out, const QString &dir)
                  {{QStringLiteral("blanks"), dir + QStringLiteral("/cap.xlsx"), QStringLiteral("255")},
                   "255 MiB of blanks inside a row, just under the cap"},
                  {{QStringLiteral("blanks"), dir + QStringLiteral("/blanks.xlsx"), QStringLiteral("1024")},
-                  "1 GiB of blanks inside a row"}};
+                  "1 GiB of blanks inside a row"},
+                 {{QStringLiteral("cells"), dir + QStringLiteral("/cells.xlsx"),
+                   QString::number(XlsxReader::MAX_CELLS + 1)},
+                  "one cell more than the cap"}};
     for (const auto &c : cases) {
         QByteArray result;
         if (TestSupport::runXlsxFixtures(c.args, nullptr, 600000) != 0

@@ -325,14 +325,16 @@ private slots:
         QCOMPARE(XlsxWriter::escapeText(QStringLiteral("_x0041_ _x12_ _xZZZZ_")),
                  QStringLiteral("_x005F_x0041_ _x12_ _xZZZZ_"));
 
-        // Control characters, carriage returns and text that looks like an
-        // escape come back exactly as they went out.
+        // Control characters, carriage returns, text that looks like an
+        // escape and a leading byte-order mark come back exactly as they
+        // went out.
         QTemporaryDir out;
         QList<DialogCall> calls;
         answerSave(out.filePath(QStringLiteral("chars")), &calls);
         const QStringList odd{QStringLiteral("响铃\u0007"), QStringLiteral("回车\r\n换行"), QStringLiteral("_x0041_"),
-                              QStringLiteral("😀 <&> \"")};
-        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"a", "b", "c", "d"}, {odd}));
+                              QStringLiteral("😀 <&> \""), QStringLiteral("_x0x41_ _x+041_ _x 041_"),
+                              QStringLiteral("\uFEFF题名")};
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"a", "b", "c", "d", "e", "f"}, {odd}));
         const XlsxSheet sheet = XlsxReader(out.filePath("chars.xlsx")).sheet(0);
         for (int i = 0; i < odd.size(); ++i)
             QCOMPARE(sheet.text(2, i + 1), odd.at(i));

@@ -72,7 +72,8 @@ private slots:
         XlsxReader book(fixture("badsheet.xlsx"));
         QCOMPARE(book.sheetCount(), 3);
         const XlsxSheet good = book.sheet(0);
-        // References beyond the last column or before row 1 are dropped.
+        // References beyond the last column or row, even counted on from the
+        // last row, or before row 1 are dropped.
         QCOMPARE(good.cellCount(), 1);
         QCOMPARE(good.text(1, 1), QStringLiteral("好"));
         QVERIFY(good.isReadable());
@@ -271,6 +272,9 @@ private slots:
         QCOMPARE(mac.text(2, 1), QStringLiteral("2024-03-05"));
         QCOMPARE(mac.text(3, 1), QStringLiteral("1904-01-02 06:00:00"));
         QCOMPARE(sheetOf(fixture("relocated.xlsx"), 0).text(2, 1), QStringLiteral("1904-01-01"));
+
+        // Each format code is looked at once, however many cell formats share it.
+        QCOMPARE(sheetOf(fixture("longformat.xlsx"), 0).text(1, 1), QStringLiteral("2024-03-05"));
 
         const XlsxSheet f = sheetOf(fixture("formats.xlsx"), 0);
         QCOMPARE(f.text(2, 1), QStringLiteral("2024-03-05"));          // yyyy"年"m"月"d"日"

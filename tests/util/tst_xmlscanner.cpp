@@ -100,6 +100,7 @@ private slots:
         QTest::newRow("references") << QByteArray("<a x='&lt;&#x41;&#66;'>&amp;&apos;&quot;&gt;&#26723;</a>") << true;
         QTest::newRow("line ends") << QByteArray("<a x=\"1\r\n2\t3\n\">l1\r\nl2\rl3<b>\r</b></a>") << true;
         QTest::newRow("blanks in tags") << QByteArray("<a  x = 'v'\n></a >") << true;
+        QTest::newRow("byte-order marks in texts") << QByteArray("<a x='\xEF\xBB\xBF" "1'>\xEF\xBB\xBF\xEF\xBB\xBF</a>") << true;
         QTest::newRow("utf-16") << QByteArray("\xFF\xFE<\0a\0>\0\x63\x68<\0/\0a\0>\0", 18) << true;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("declaration only") << QByteArray("<?xml version=\"1.0\"?>") << false;
