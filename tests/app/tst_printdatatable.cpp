@@ -13,16 +13,16 @@ namespace {
 TemplateModel templateOf(const QStringList &fields)
 {
     TemplateModel model;
-    for (const QString &spec : fields) {
-        const auto field = [&spec](auto element, auto title, auto content) {
-            element.*title = spec.mid(2).remove(QLatin1Char('!'));
-            element.*content = spec + QStringLiteral(" content");
-            element.fixed = spec.endsWith(QLatin1Char('!'));
+    for (const QString &code : fields) {
+        const auto field = [&code](auto element, auto title, auto content) {
+            element.*title = code.mid(2).remove(QLatin1Char('!'));
+            element.*content = code + QStringLiteral(" content");
+            element.fixed = code.endsWith(QLatin1Char('!'));
             return element;
         };
-        if (spec.startsWith(QLatin1String("q:")))
+        if (code.startsWith(QLatin1String("q:")))
             model.qrcodeModels << field(QrcodeModel(), &QrcodeModel::title, &QrcodeModel::content);
-        else if (spec.startsWith(QLatin1String("b:")))
+        else if (code.startsWith(QLatin1String("b:")))
             model.barcodeModels << field(BarcodeModel(), &BarcodeModel::title, &BarcodeModel::content);
         else
             model.textModels << field(TextModel(), &TextModel::textTitle, &TextModel::textContent);
