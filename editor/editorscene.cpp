@@ -51,6 +51,11 @@ QPixmap makePicture(int type, const QString &source, const QSize &size)
     return made->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QSize pictureSize(const GraphicsModel &m)
+{
+    return QSize(TextUtil::mm2px(m.width, EditorScene::dpi()), TextUtil::mm2px(m.height, EditorScene::dpi()));
+}
+
 QVariant titleOf(const GraphicsModel &m)
 {
     switch (m.type) {
@@ -144,10 +149,8 @@ BaseItem *EditorScene::createItem(const GraphicsModel &m) const
     default: item = new PixmapItem; break;
     }
     show(item, m);
-    if (isPictured(m.type)) {
-        const QSize size(TextUtil::mm2px(m.width, dpi()), TextUtil::mm2px(m.height, dpi()));
-        static_cast<PixmapItem *>(item)->setPixmap(makePicture(m.type, pictureSource(m), size));
-    }
+    if (isPictured(m.type))
+        static_cast<PixmapItem *>(item)->setPixmap(makePicture(m.type, pictureSource(m), pictureSize(m)));
     return item;
 }
 
@@ -156,7 +159,7 @@ void EditorScene::add(const GraphicsModel &m)
     Entry entry;
     entry.item = createItem(m);
     entry.source = pictureSource(m);
-    entry.size = QSize(TextUtil::mm2px(m.width, dpi()), TextUtil::mm2px(m.height, dpi()));
+    entry.size = pictureSize(m);
     scene->addItem(entry.item);
     ids.insert(entry.item, m.id);
     entries.insert(m.id, entry);
@@ -195,7 +198,7 @@ void EditorScene::showPicture(Entry &entry, const GraphicsModel &m) const
     if (!isPictured(m.type))
         return;
     const QString source = pictureSource(m);
-    const QSize size(TextUtil::mm2px(m.width, dpi()), TextUtil::mm2px(m.height, dpi()));
+    const QSize size = pictureSize(m);
     if (source == entry.source && size == entry.size)
         return;
     const bool newSource = source != entry.source;

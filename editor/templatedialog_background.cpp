@@ -71,16 +71,10 @@ void TemplateDialog::on_btn_diy_bg_clicked()
     setBackground(QLatin1String(BACKGROUND_OUT_PREFIX) + name);
 }
 
+// The scene is rebuilt from the document, its box face with it.
 void TemplateDialog::on_btn_bg_clear_clicked()
 {
-    const QList<QGraphicsItem *> items = graphicsScene->items();
-    for (QGraphicsItem *item : items) {
-        if (item->data(0).toString() == QLatin1String(BACKGROUND_ID)) {
-            delete item;
-            setBackground(QString());
-            return;
-        }
-    }
+    setBackground(QString());
 }
 
 void TemplateDialog::recordImgOperate(IMG_OPT opt, QString path)

@@ -34,14 +34,18 @@ void TemplateDialog::takeItemGeometry(const QString &id)
     if (float(start.x()) == m->startX && float(start.y()) == m->startY && float(size.width()) == m->width
         && float(size.height()) == m->height)
         return;
+    const QRectF held(m->startX, m->startY, m->width, m->height);
     // A handle resizes, a drag moves: never both in one gesture.
     if (float(size.width()) != m->width || float(size.height()) != m->height)
         doc.resize(id, size);
     else
         doc.setGeometry(id, QRectF(start, size));
-    // Held where it was by the label's edge, the element did not change, but
-    // its item went past the edge: it goes back.
-    items.follow({id});
+    // An element that changed has had its item follow it. One held where it
+    // was by the label's edge did not change, but its item went past the
+    // edge: it goes back.
+    const GraphicsModel *now = doc.element(id);
+    if (QRectF(now->startX, now->startY, now->width, now->height) == held)
+        items.follow({id});
 }
 
 void TemplateDialog::on_mouseMovePoint(QPoint)

@@ -401,10 +401,18 @@ void TemplateDocument::set(const QStringList &ids, Field field, const QVariant &
 
 void TemplateDocument::toggle(const QStringList &ids, Field field)
 {
+    // One announcement for all of them: each would refill the text page.
+    QStringList flipped;
     for (const QString &id : ids) {
-        if (const TextModel *m = text(id))
-            set({id}, field, !(field == Field::Bold ? m->bold : m->italic));
+        GraphicsModel *m = find(id);
+        if (!m || m->type != ELEMENT_TEXT)
+            continue;
+        auto &text = static_cast<TextModel &>(*m);
+        bool &style = field == Field::Bold ? text.bold : text.italic;
+        style = !style;
+        flipped << id;
     }
+    announce(flipped);
 }
 
 // ---- Adding, pasting, removing ------------------------------------------------
