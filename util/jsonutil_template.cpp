@@ -291,9 +291,12 @@ struct KeptStore {
     Entries entries;
     QHash<QString, int> indexOfName;
     QList<TemplateModel> headers;
+    // Templates read whole for a request, by entry: the same one is asked
+    // for again and again, and reading it costs far more than the request.
+    QHash<int, TemplateModel> models;
 };
 
-const KeptStore &keptStore()
+KeptStore &keptStore()
 {
     static KeptStore kept;
     JsonUtil::checkTemplateFile(true);
@@ -410,13 +413,20 @@ QList<TemplateModel> JsonUtil::cachedTemplateList()
 
 TemplateModel JsonUtil::cachedTemplate(const QString &name)
 {
-    const KeptStore &kept = keptStore();
-    TemplateModel model;
+    KeptStore &kept = keptStore();
     const auto it = kept.indexOfName.constFind(name);
-    if (!name.isEmpty() && it != kept.indexOfName.constEnd())
-        model = TemplateJson::readTemplate(valueOf(kept.entries.at(it.value())).toObject());
-    applySizeDefaults(model);
-    return model;
+    if (name.isEmpty() || it == kept.indexOfName.constEnd()) {
+        TemplateModel none;
+        applySizeDefaults(none);
+        return none;
+    }
+    auto model = kept.models.find(it.value());
+    if (model == kept.models.end()) {
+        TemplateModel read = TemplateJson::readTemplate(valueOf(kept.entries.at(it.value())).toObject());
+        applySizeDefaults(read);
+        model = kept.models.insert(it.value(), read);
+    }
+    return model.value();
 }
 
 bool JsonUtil::saveTemplate(TemplateModel model, bool onlyPlacement)

@@ -52,17 +52,16 @@ DotMask columnsOf(const QVector<QVector<int> > &matrix, int firstRow, int rowCou
     return columns;
 }
 
-// The rows of the block that hold a dot in any of its columns: bit r of the
-// result for the block's row r.
+// Which rows of the block's columns hold a dot: bit p of the result for row
+// p of columns (the block's row p - top). Only the bits of the block's rows
+// count; the others are whatever the columns hold there.
 std::vector<quint64> inkedRows(const ColumnBlock &block)
 {
-    std::vector<quint64> rows(std::size_t(block.height + WORD_BITS - 1) / WORD_BITS, 0);
+    std::vector<quint64> rows(std::size_t(block.top + block.height + WORD_BITS - 1) / WORD_BITS, 0);
     for (int c = 0; c < block.width; ++c) {
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] |= block.columns->bits(block.first + c, block.top + qint64(i) * WORD_BITS);
+        for (std::size_t i = std::size_t(block.top / WORD_BITS); i < rows.size(); ++i)
+            rows[i] |= block.columns->bits(block.first + c, qint64(i) * WORD_BITS);
     }
-    if (!rows.empty() && block.height % WORD_BITS != 0)
-        rows.back() &= (quint64(1) << (block.height % WORD_BITS)) - 1;
     return rows;
 }
 
@@ -80,18 +79,20 @@ int nextSetBit(const std::vector<quint64> &bits, int from, int to)
 
 // Trims the block's blank border as compressBlock does; false, and the
 // block untouched, when it holds no dot. Its columns must hold no rows
-// outside the block.
-bool trim(ColumnBlock &block, bool align)
+// outside the block. inked, when given, receives the block's inkedRows(),
+// which trimming leaves true.
+bool trim(ColumnBlock &block, bool align, std::vector<quint64> *inked = nullptr)
 {
-    const std::vector<quint64> rows = inkedRows(block);
-    const int h = block.height;
-    const int top = nextSetBit(rows, 0, h);
-    if (top == h)
+    std::vector<quint64> rows = inkedRows(block);
+    const int end = block.top + block.height;
+    const int firstRow = nextSetBit(rows, block.top, end);
+    if (firstRow == end)
         return false;
-    int lastRow = h - 1;
+    int lastRow = end - 1;
     while ((rows[std::size_t(lastRow / WORD_BITS)] >> (lastRow % WORD_BITS) & 1) == 0)
         --lastRow;
-    const int bottom = h - 1 - lastRow;
+    const int top = firstRow - block.top;
+    const int bottom = end - 1 - lastRow;
     // Every dot lies in the rows between: a column is blank when it has none.
     const auto blank = [&](int c) { return !block.columns->rowHasDot(block.first + c); };
     int left = 0;
@@ -125,6 +126,8 @@ bool trim(ColumnBlock &block, bool align)
     block.height -= removeTop + removeBottom;
     block.x += left;
     block.y += removeTop;
+    if (inked)
+        *inked = std::move(rows);
     return true;
 }
 
@@ -180,13 +183,12 @@ void fillBand(PrintRowBlock *band, const ColumnBlock &block, int startY, int end
 }
 
 // Bands of rowHeight rows, top to bottom; each after the first starts on the
-// next row with a dot.
-QList<PrintRowBlock> split(const ColumnBlock &block, int rowHeight, bool debug)
+// next row with a dot. inked is the block's inkedRows().
+QList<PrintRowBlock> split(const ColumnBlock &block, int rowHeight, bool debug, const std::vector<quint64> &inked)
 {
     QList<PrintRowBlock> bands;
     if (block.height < 1 || rowHeight < 1)
         return bands;
-    const std::vector<quint64> inked = inkedRows(block);
     int y = 0;
     bool first = true;
     for (;;) {
@@ -197,7 +199,7 @@ QList<PrintRowBlock> split(const ColumnBlock &block, int rowHeight, bool debug)
             start = y;
             first = false;
         } else {
-            start = nextSetBit(inked, y, block.height);
+            start = nextSetBit(inked, block.top + y, block.top + block.height) - block.top;
             band.offsetY = start - y;
         }
         y = start + rowHeight;
@@ -330,7 +332,8 @@ QList<PrintRowBlock> PictureUtils::splitMatrixOfFullLine(const PrintBlock &block
         return QList<PrintRowBlock>();
     const int width = std::max(0, block.width);
     const DotMask columns = columnsOf(block.matrix, 0, height, width);
-    return split(ColumnBlock{&columns, 0, width, 0, height, block.x, block.y}, rowHeight, debug);
+    const ColumnBlock whole{&columns, 0, width, 0, height, block.x, block.y};
+    return split(whole, rowHeight, debug, inkedRows(whole));
 }
 
 QList<PrintRowBlock> PictureUtils::splitColumns(const DotMask &columns, int firstColumn, bool debug, int rowHeight)
@@ -339,9 +342,10 @@ QList<PrintRowBlock> PictureUtils::splitColumns(const DotMask &columns, int firs
         return QList<PrintRowBlock>();
     firstColumn = std::max(0, firstColumn);
     ColumnBlock kept{&columns, firstColumn, std::max(0, columns.height() - firstColumn), 0, columns.width(), 0, 0};
-    if (!trim(kept, true))
+    std::vector<quint64> inked;
+    if (!trim(kept, true, &inked))
         return QList<PrintRowBlock>();
-    return split(kept, rowHeight, debug);
+    return split(kept, rowHeight, debug, inked);
 }
 
 void PictureUtils::calcRowBlock(PrintRowBlock *band, const QVector<QVector<int> > &matrix, int rowHeight,

@@ -14,7 +14,6 @@
 #include <quazip5/quazipfile.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -785,8 +784,10 @@ bool XlsxReader::isEscapeAt(const QString &text, int i)
         || text.at(i + 6) != QLatin1Char('_'))
         return false;
     // Four hex digits exactly: toUShort() would also take a sign, blanks or "0x".
+    // Not isxdigit(), whose table ends at 255 while a cell holds any character.
     for (int k = i + 2; k < i + 6; ++k) {
-        if (!isxdigit(text.at(k).unicode()) || text.at(k).unicode() > 0x7f)
+        const ushort c = text.at(k).unicode();
+        if (!((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')))
             return false;
     }
     return true;

@@ -248,8 +248,6 @@ private slots:
         t->pressIndicator();
         QTRY_COMPARE(t->indicator(), CONNECTED);
         auto again = welcomed();
-        QVERIFY(again->sendText(QStringLiteral(R"({"requestId":13,"seq":6})")));
-        QCOMPARE(again->expectText(), status(13, 6, "11000"));
         QVERIFY(again->sendText(printRequest(7, 2)));
         QCOMPARE(again->expectTexts(2, 20000), QStringList({status(12, 7, "00000"), status(12, 7, "11000")}));
         QCOMPARE(printedPages().size(), 2);

@@ -196,12 +196,12 @@ int main(int argc, char **argv)
         length = data.isEmpty() ? 0 : data.first().size();
         ratios.append(imports.last() / floors.last());
     }
+    const double importMs = median(imports);
     out << "floor: inflating all " << parts.size() << " parts with zlib (" << inflated / 1024 << " KiB) "
         << median(floors) << " ms (median of 11)\n";
-    out << "ours: read sheet " << readMs << " ms (median of 5), ExcelUtil::importExcelFile " << median(imports)
+    out << "ours: read sheet " << readMs << " ms (median of 5), ExcelUtil::importExcelFile " << importMs
         << " ms (median of 11; " << keys << " columns x " << length << " rows)\n";
     out << "import / floor: " << median(ratios) << "x (median of 11 rounds; goal at most 8x)\n";
-    const double importMs = median(imports);
 
     QVector<double> openpyxlTimes;
     for (int run = 0; run < 3; ++run) {

@@ -36,8 +36,6 @@ public:
         const QWindow *window = widget->windowHandle();
         return made.contains(window) && made.value(window) == shown.value(window);
     }
-
-protected:
     bool eventFilter(QObject *object, QEvent *event) override
     {
         auto *window = qobject_cast<QWindow *>(object);
@@ -48,41 +46,28 @@ protected:
             shown.insert(window, window->geometry());
         return false;
     }
-
-private:
-    QHash<const QWindow *, QRect> made;
-    QHash<const QWindow *, QRect> shown;
+    QHash<const QWindow *, QRect> made, shown;
 };
+
+// Whether a view shows the text at an index whole in so much room beside its icon.
+bool showsWhole(const QAbstractItemView *view, const QModelIndex &index, int room, int icon)
+{
+    return room > view->fontMetrics().horizontalAdvance(index.data().toString()) + icon;
+}
 
 // Each listed file's name, size, type and date fit in their columns.
 bool columnsFitTheirTexts(const QTreeView *view, int files)
 {
-    const QAbstractItemModel *model = view->model();
-    if (model->rowCount(view->rootIndex()) != files)
-        return false;
-    for (int row = 0; row < files; ++row) {
-        for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
-            const QString text = model->index(row, column, view->rootIndex()).data().toString();
+    const QModelIndex root = view->rootIndex();
+    bool fit = view->model()->rowCount(root) == files;
+    for (int row = 0; row < files; ++row)
+        for (int column = 0; column < view->model()->columnCount(root); ++column) {
+            const QModelIndex index = view->model()->index(row, column, root);
             const int icon = column == 0 ? view->iconSize().width() : 0;
-            const int needed = view->fontMetrics().horizontalAdvance(text) + icon;
-            if (text.isEmpty() || view->header()->sectionSize(column) <= needed)
-                return false;
+            fit = fit && !index.data().toString().isEmpty()
+                  && showsWhole(view, index, view->header()->sectionSize(column), icon);
         }
-    }
-    return true;
-}
-
-// Each place beside the folder (the computer, the home folder) shows its name whole.
-bool placesShowWhole(const QListView *places)
-{
-    const QAbstractItemModel *model = places->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QString text = model->index(row, 0).data().toString();
-        const int needed = places->fontMetrics().horizontalAdvance(text) + places->iconSize().width();
-        if (places->viewport()->width() <= needed)
-            return false;
-    }
-    return model->rowCount() > 0;
+    return fit;
 }
 
 } // namespace
@@ -96,27 +81,24 @@ private slots:
 
     void dialogsAreMadeWhereTheyOpen_data()
     {
-        QTest::addColumn<QString>("dialog");
-        QTest::newRow("the import card, without a parent") << "card";
-        QTest::newRow("the save dialog over the editor") << "save";
+        QTest::addColumn<bool>("card");
+        QTest::newRow("the import card, without a parent") << true;
+        QTest::newRow("the save dialog over the editor") << false;
     }
 
     // Each is made where it opens, and that is where Qt's own dialog of its
     // size opens over the same opener.
     void dialogsAreMadeWhereTheyOpen()
     {
-        QFETCH(QString, dialog);
+        QFETCH(bool, card);
         TempProgramDir dir;
         QWidget opener;
         opener.setGeometry(150, 90, 1100, 760);
         opener.show();
         QVERIFY(QTest::qWaitForWindowExposed(&opener));
         TemplateModel model;
-        std::unique_ptr<QDialog> shown;
-        if (dialog == QLatin1String("card"))
-            shown = std::make_unique<PrintAddFile>();
-        else
-            shown = std::make_unique<TemplateSave>(&model, &opener);
+        const std::unique_ptr<QDialog> shown(card ? static_cast<QDialog *>(new PrintAddFile)
+                                                  : new TemplateSave(&model, &opener));
         const MadeInPlace made;
         shown->show();
         QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
@@ -146,10 +128,8 @@ private slots:
         QFETCH(QPoint, at);
         QFETCH(QString, placed);
         QTemporaryDir folder;
-        for (const char *name : {"2024年度城建档案数据汇总.xlsx", "rows.xlsx"}) {
-            QFile file(folder.filePath(QString::fromUtf8(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5300, 'x')) == 5300);
-        }
+        for (const char *name : {"2024年度城建档案数据汇总.xlsx", "rows.xlsx"})
+            QVERIFY(writeFile(folder.filePath(QString::fromUtf8(name)), QByteArray(5300, 'x')));
         TempProgramDir dir;
         PrintAddFile importDialog;
         QDialog card;
@@ -178,8 +158,13 @@ private slots:
             const int spareForBar = view->verticalScrollBar()->sizeHint().width();
             if (view->header()->length() >= view->viewport()->width() - spareForBar)
                 looked << "names take the room left";
+            // Each place beside the folder (the computer, the home folder) shows its name whole.
             const auto *places = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
-            if (places && placesShowWhole(places))
+            bool whole = places && places->model()->rowCount() > 0;
+            for (int row = 0; whole && row < places->model()->rowCount(); ++row)
+                whole = showsWhole(places, places->model()->index(row, 0), places->viewport()->width(),
+                                   places->iconSize().width());
+            if (whole)
                 looked << "places show whole";
             const QRect frame = dialog->frameGeometry();
             if (made.of(dialog))
@@ -194,11 +179,8 @@ private slots:
                 looked << "on the screen, at the opener's side";
             dialog->reject();
         });
-        const QString caption = QStringLiteral("文件");
-        const QString filter = QStringLiteral("(*.xlsx)");
-        const QString chosen = save ? Seams::getSaveFileName(parent, caption, folder.path(), filter)
-                                    : Seams::getOpenFileName(parent, caption, folder.path(), filter);
-        QVERIFY(chosen.isEmpty());
+        const auto ask = save ? &Seams::getSaveFileName : &Seams::getOpenFileName;
+        QVERIFY(ask(parent, QStringLiteral("文件"), folder.path(), QStringLiteral("(*.xlsx)")).isEmpty());
         QCOMPARE(looked, (QStringList{"columns fit", "Qt's own font", "at least Qt's own size",
                                       "names take the room left", "places show whole", "made where it opens",
                                       "kept above its opener", placed}));
@@ -248,18 +230,17 @@ private slots:
     {
         QFETCH(int, exitCode);
         QTemporaryDir bin;
-        QFile script(bin.filePath(QStringLiteral("xdg-open")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("#!/bin/sh\necho \"$1\" > \"$0.arg\"\nexit %1\n").arg(exitCode).toUtf8());
-        script.close();
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        const QString script = bin.filePath(QStringLiteral("xdg-open"));
+        const QString body = QStringLiteral("#!/bin/sh\necho \"$1\" > \"$0.arg\"\nexit %1\n").arg(exitCode);
+        QVERIFY(writeFile(script, body.toUtf8()));
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
         const QString manual = bin.filePath(QStringLiteral("用户手册.pdf"));
         int failures = 0;
         Seams::openUrl(QUrl::fromLocalFile(manual), [&failures] { ++failures; });
         qputenv("PATH", path);
-        QTRY_COMPARE(readFile(script.fileName() + QStringLiteral(".arg")).trimmed(), manual.toUtf8());
+        QTRY_COMPARE(readFile(script + QStringLiteral(".arg")).trimmed(), manual.toUtf8());
         QTest::qWait(300);
         QTEST(failures, "failures");
     }
