@@ -70,12 +70,6 @@ TemplateModel storedTemplate(const EditorGround &ground, const QString &name)
     return {};
 }
 
-void setScreenDpi(int dpi)
-{
-    // 508 mm wide: 20 inches.
-    Seams::setScreenHandler([dpi] { return Seams::ScreenSize{QSize(20 * dpi, 1080), QSizeF(508.0, 285.75)}; });
-}
-
 } // namespace
 
 class TestEditorFidelity : public QObject
@@ -120,7 +114,6 @@ private slots:
         QImage picture(30, 16, QImage::Format_RGB32);
         picture.fill(Qt::black);
         QVERIFY(picture.save(sources.filePath(QStringLiteral("dot.png"))));
-        QVERIFY(picture.save(ground->picture(QStringLiteral("dot.png"))));
         Seams::setOpenFileHandler([this](QWidget *, const QString &, const QString &, const QString &) {
             return sources.filePath(QStringLiteral("dot.png"));
         });
@@ -131,67 +124,51 @@ private slots:
     void theNewElementIsTheOneEdited_data()
     {
         QTest::addColumn<QString>("tool");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("x");
-        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("page"); // its boxes' middle name
         QTest::addColumn<QString>("title");
-        QTest::newRow("rectangle") << "btn_add_rect" << 1 << "edit_rect_x" << "edit_rect_width" << "";
-        QTest::newRow("horizontal line") << "btn_add_Hline" << 2 << "edit_line_x" << "edit_line_width" << "";
-        QTest::newRow("vertical line") << "btn_add_Vline" << 2 << "edit_line_x" << "edit_line_width" << "";
-        QTest::newRow("circle") << "btn_add_cir" << 3 << "edit_circle_x" << "edit_circle_width" << "";
-        QTest::newRow("text") << "btn_add_font" << 4 << "edit_text_x" << "edit_text_width" << "edit_text_title";
-        QTest::newRow("picture") << "btn_add_pic" << 5 << "edit_pix_x" << "edit_pix_width" << "";
-        QTest::newRow("qr code") << "btn_add_qr" << 6 << "edit_qrc_x" << "edit_qrc_width" << "edit_qrcode_title";
-        QTest::newRow("double rectangle") << "btn_add_rect_bg" << 7 << "edit_rect_bg_x" << "edit_rect_bg_width" << "";
-        QTest::newRow("barcode") << "btn_add_bar" << 8 << "edit_brc_x" << "edit_brc_width" << "edit_barcode_title";
+        QTest::newRow("rectangle") << "btn_add_rect" << "rect" << "";
+        QTest::newRow("horizontal line") << "btn_add_Hline" << "line" << "";
+        QTest::newRow("vertical line") << "btn_add_Vline" << "line" << "";
+        QTest::newRow("circle") << "btn_add_cir" << "circle" << "";
+        QTest::newRow("text") << "btn_add_font" << "text" << "edit_text_title";
+        QTest::newRow("picture") << "btn_add_pic" << "pix" << "";
+        QTest::newRow("qr code") << "btn_add_qr" << "qrc" << "edit_qrcode_title";
+        QTest::newRow("double rectangle") << "btn_add_rect_bg" << "rect_bg" << "";
+        QTest::newRow("barcode") << "btn_add_bar" << "brc" << "edit_barcode_title";
     }
 
     // A of the kind is shown; B added; the page shows B, and its edits reach B only.
     void theNewElementIsTheOneEdited()
     {
         QFETCH(QString, tool);
-        QFETCH(int, type);
-        QFETCH(QString, x);
-        QFETCH(QString, width);
+        QFETCH(QString, page);
         QFETCH(QString, title);
+        const QByteArray x = "edit_" + page.toLatin1() + "_x", width = "edit_" + page.toLatin1() + "_width";
         TemplateModel t = blankLabel(QStringLiteral("添加"));
         t.printWidth = 100;
         t.printHeight = 60;
-        const auto add = [](auto &list, float y) {
-            list << placedElement<typename std::decay_t<decltype(list)>::value_type>(5, y, 15, 8);
-            return list.last().id;
-        };
-        QString a;
-        switch (type) {
-        case 1: a = add(t.rectangleModels, 5); break;
-        case 2: a = add(t.lineModels, 5); break;
-        case 3: a = add(t.circleModels, 5); break;
-        case 4: a = add(t.textModels, 5); break;
-        case 5: a = add(t.pictureModels, 5), t.pictureModels[0].fileName = QStringLiteral("dot.png"); break;
-        case 6: a = add(t.qrcodeModels, 5), t.qrcodeModels[0].content = QStringLiteral("A"); break;
-        case 7: a = add(t.rectBgModels, 5); break;
-        default: a = add(t.barcodeModels, 5), t.barcodeModels[0].content = QStringLiteral("A"); break;
-        }
         TemplateDialog &editor = ground->open(t, true);
-        const QJsonObject before = elementJson(model(), a);
-        ground->clickCanvas(ground->item(a)->sceneBoundingRect().center());
+        ground->addWith(tool.toLatin1(), QPointF(20, 20));
+        QTRY_COMPARE(editor.document().elementIds().size(), 1);
+        const QString a = editor.document().elementIds().first();
         QCOMPARE(editor.currentElementId(), a);
+        const QJsonObject before = elementJson(model(), a);
         ground->addWith(tool.toLatin1(), QPointF(200, 120));
         QTRY_COMPARE(editor.document().elementIds().size(), 2);
         const QString b = editor.document().elementIds().last();
         QCOMPARE(editor.currentElementId(), b);
-        QCOMPARE(float(ground->child<QDoubleSpinBox>(x.toLatin1())->value()), editor.document().element(b)->startX);
-        ground->edit(x.toLatin1(), 12.5);
-        ground->edit(width.toLatin1(), 11);
+        QCOMPARE(float(ground->child<QDoubleSpinBox>(x)->value()), editor.document().element(b)->startX);
+        ground->edit(x, 12.5);
+        ground->edit(width, 11);
         if (!title.isEmpty()) {
             auto *line = ground->child<QLineEdit>(title.toLatin1());
             line->setText(QStringLiteral("乙"));
             emit line->editingFinished();
+            const QLatin1String key(page == QLatin1String("text") ? "textTitle" : "title");
+            QCOMPARE(elementJson(model(), b)[key].toString(), QStringLiteral("乙"));
         }
         const GraphicsModel &made = *editor.document().element(b);
         QCOMPARE(QPointF(made.startX, made.width), QPointF(12.5, 11));
-        if (!title.isEmpty())
-            QCOMPARE(elementJson(model(), b)[QLatin1String(type == 4 ? "textTitle" : "title")].toString(), "乙");
         QCOMPARE(elementJson(model(), a), before);
     }
 
@@ -248,15 +225,15 @@ private slots:
     void openAndSaveStoreTheSameAndShowWhatPrints_data()
     {
         QTest::addColumn<int>("dpi");
-        QTest::newRow("96 dpi") << 96;
-        QTest::newRow("100 dpi") << 100;
-        QTest::newRow("120 dpi") << 120;
+        for (int dpi : {96, 100, 120})
+            QTest::addRow("%d dpi", dpi) << dpi;
     }
 
     void openAndSaveStoreTheSameAndShowWhatPrints()
     {
         QFETCH(int, dpi);
-        setScreenDpi(dpi);
+        // 508 mm wide: 20 inches.
+        Seams::setScreenHandler([dpi] { return Seams::ScreenSize{QSize(20 * dpi, 1080), QSizeF(508.0, 285.75)}; });
         QVERIFY(JsonUtil::saveTemplate(turnedLabel(), false));
         QList<TemplateModel> templates{JsonUtil::parseTemplate(TURNED)};
         for (const QString &name : JsonUtil::getSysTemplateNames())

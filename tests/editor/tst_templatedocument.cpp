@@ -46,62 +46,50 @@ private slots:
     {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<int>("angle");
-        QTest::addColumn<QRectF>("element");
+        QTest::addColumn<QRectF>("rect");
         QTest::addColumn<float>("value");
         QTest::addColumn<QPointF>("start");
-        // A rectangle is its own box; a text turned a quarter shows 10 x 40
-        // about the centre of its 40 x 10 rectangle.
-        QTest::newRow("narrower label pushes x only") << "width" << -1 << QRectF(80, 12.34, 15, 10) << 50.0f
-                                                      << QPointF(35, 12.34);
-        QTest::newRow("fractions stay hundredths") << "width" << -1 << QRectF(80, 30, 15.33, 10) << 50.0f
-                                                   << QPointF(34.67, 30);
+        // A narrower label pushes a rectangle in x only, to hundredths.
+        QTest::newRow("narrower label") << "width" << -1 << QRectF(80, 30, 15.33, 10) << 50.0f << QPointF(34.67, 30);
         QTest::newRow("what fits stays") << "width" << -1 << QRectF(20, 30, 15, 10) << 50.0f << QPointF(20, 30);
         QTest::newRow("wider than the label") << "w" << -1 << QRectF(30, 5, 10, 10) << 120.0f << QPointF(0, 5);
-        QTest::newRow("turned to the left edge") << "x" << 90 << QRectF(30, 20, 40, 10) << -100.0f
-                                                 << QPointF(-15, 20);
-        QTest::newRow("turned to the right edge") << "x" << 270 << QRectF(30, 20, 40, 10) << 100.0f
-                                                  << QPointF(75, 20);
-        QTest::newRow("turned to the top edge") << "y" << 90 << QRectF(30, 20, 40, 10) << -100.0f << QPointF(30, 15);
-        QTest::newRow("turned to the bottom edge") << "y" << 90 << QRectF(30, 20, 40, 10) << 100.0f
-                                                   << QPointF(30, 35);
-        QTest::newRow("half a turn is its own box") << "x" << 180 << QRectF(30, 20, 40, 10) << -100.0f
-                                                    << QPointF(0, 20);
+        // A text turned a quarter shows 10 x 40 about the centre of its
+        // 40 x 10 rectangle.
+        QTest::newRow("turned to the left") << "x" << 90 << QRectF(30, 20, 40, 10) << -100.0f << QPointF(-15, 20);
+        QTest::newRow("turned to the right") << "x" << 270 << QRectF(30, 20, 40, 10) << 100.0f << QPointF(75, 20);
+        QTest::newRow("turned to the top") << "y" << 90 << QRectF(30, 20, 40, 10) << -100.0f << QPointF(30, 15);
+        QTest::newRow("turned to the bottom") << "y" << 90 << QRectF(30, 20, 40, 10) << 100.0f << QPointF(30, 35);
+        QTest::newRow("half a turn: own box") << "x" << 180 << QRectF(30, 20, 40, 10) << -100.0f << QPointF(0, 20);
         QTest::newRow("turning at the top") << "turn" << 0 << QRectF(0, 0, 40, 10) << 90.0f << QPointF(0, 15);
         // The handles keep the text's own first corner where it shows.
-        QTest::newRow("turned, grown by a handle") << "handle" << 90 << QRectF(30, 20, 40, 10) << 50.0f
-                                                   << QPointF(25, 25);
+        QTest::newRow("turned, handle") << "handle" << 90 << QRectF(30, 20, 40, 10) << 50.0f << QPointF(25, 25);
         QTest::newRow("kept turned, grown") << "w" << 90 << QRectF(-15, 15, 40, 10) << 50.0f << QPointF(-15, 20);
         // A handle dragged past an edge stops there; the element stays.
-        QTest::newRow("a handle stops at the edge") << "handle" << -1 << QRectF(40, 10, 10, 10) << 80.0f
-                                                    << QPointF(40, 10);
-        QTest::newRow("turned, a handle stops at the edge") << "handle" << 90 << QRectF(30, 20, 40, 10) << 70.0f
-                                                            << QPointF(22.5, 27.5);
+        QTest::newRow("handle at the edge") << "handle" << -1 << QRectF(40, 10, 10, 10) << 80.0f << QPointF(40, 10);
+        QTest::newRow("turned, handle at the edge") << "handle" << 90 << QRectF(30, 20, 40, 10) << 70.0f
+                                                    << QPointF(22.5, 27.5);
     }
 
     void holding()
     {
         QFETCH(QString, edit);
         QFETCH(int, angle);
-        QFETCH(QRectF, element);
+        QFETCH(QRectF, rect);
         QFETCH(float, value);
         QFETCH(QPointF, start);
         TemplateModel t = label();
-        QString id;
-        if (angle < 0) {
-            t.rectangleModels << placedElement<RectangleModel>(element.x(), element.y(), element.width(),
-                                                               element.height());
-            id = t.rectangleModels.first().id;
-        } else {
-            t.textModels << turned(element.x(), element.y(), angle);
-            id = t.textModels.first().id;
-        }
+        if (angle < 0)
+            t.rectangleModels << placedElement<RectangleModel>(rect.x(), rect.y(), rect.width(), rect.height());
+        else
+            t.textModels << turned(rect.x(), rect.y(), angle);
+        const QString id = angle < 0 ? t.rectangleModels.first().id : t.textModels.first().id;
         TemplateDocument doc(t);
         if (edit == QLatin1String("width"))
             doc.setLabelSize(Qt::Horizontal, value);
         else if (edit == QLatin1String("w"))
             doc.setSize(id, Qt::Horizontal, value);
         else if (edit == QLatin1String("handle"))
-            doc.resize(id, QSizeF(value, element.height()));
+            doc.resize(id, QSizeF(value, rect.height()));
         else if (edit == QLatin1String("turn"))
             doc.set({id}, Field::Rotate, int(value));
         else
@@ -124,8 +112,7 @@ private slots:
         const QString pushed = t.rectangleModels.at(0).id, moved = t.rectangleModels.at(1).id;
         doc.setLabelSize(Qt::Horizontal, 50);
         doc.setLabelSize(Qt::Vertical, 45);
-        QCOMPARE(doc.element(pushed)->startX, 35.0f);
-        QCOMPARE(doc.element(pushed)->startY, 35.0f);
+        QCOMPARE(QPointF(doc.element(pushed)->startX, doc.element(pushed)->startY), QPointF(35, 35));
         // Moved by hand while pushed: it stays where it was put.
         doc.setStart(moved, Qt::Vertical, 20);
         doc.setLabelSize(Qt::Horizontal, 100);
@@ -183,8 +170,7 @@ private slots:
         // Two copies keep their layout within 4 mm, and stay on the label.
         const QStringList two = doc.paste({text, qr}, std::nullopt);
         QCOMPARE(two.size(), 2);
-        const GraphicsModel &code = *doc.element(two.last());
-        const QrcodeModel &copy = static_cast<const QrcodeModel &>(code);
+        const auto &copy = static_cast<const QrcodeModel &>(*doc.element(two.last()));
         QCOMPARE(copy.title, QStringLiteral("码 - 副本1"));
         QVERIFY(!copy.lockstate && copy.viewZ == 0 && copy.content == QStringLiteral("1"));
         QCOMPARE(QPointF(copy.startX, copy.startY), QPointF(80, 40));
