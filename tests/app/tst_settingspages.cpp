@@ -7,6 +7,7 @@
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
 #include "support/terminalfixture.h"
+#include "util/fontfamilies.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -271,12 +272,7 @@ private slots:
         auto *available = t->widget<QListView>("font_list_view1");
         auto *inUse = t->widget<QListView>("font_list_view2");
         // Each family once, by its plain name, whichever foundries make it.
-        QStringList families;
-        for (const QString &family : QFontDatabase().families()) {
-            const QString plain = family.section(QLatin1String(" ["), 0, 0);
-            if (!families.contains(plain))
-                families << plain;
-        }
+        const QStringList families = FontFamilies::plainNames(QFontDatabase().families());
         QCOMPARE(columnTexts(inUse->model(), 0), families);
         QCOMPARE(available->model()->rowCount(), 0);
         t->click("btn_font_unuse");

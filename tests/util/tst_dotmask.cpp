@@ -57,23 +57,6 @@ private slots:
         QCOMPARE(DotMask::fromImage(white, {254, 765}).rowHasDot(0), false);
     }
 
-    void bitsReadAcrossWordsAndEdges()
-    {
-        DotMask mask(130, 2);
-        for (int x : {0, 63, 64, 129})
-            mask.setDot(x, 1);
-        QCOMPARE(mask.bits(1, 0), quint64(1) | quint64(1) << 63);
-        QCOMPARE(mask.bits(1, 63), quint64(3));
-        QCOMPARE(mask.bits(1, 66), quint64(1) << 63);
-        QCOMPARE(mask.bits(1, -2), quint64(4));
-        QCOMPARE(mask.bits(1, 129), quint64(1));
-        QCOMPARE(mask.bits(1, 130), quint64(0));
-        QCOMPARE(mask.bits(1, -64), quint64(0));
-        QCOMPARE(mask.bits(2, 0), quint64(0));
-        QVERIFY(mask.rowHasDot(1));
-        QVERIFY(!mask.rowHasDot(0));
-    }
-
     void turnsAndMirrorsMoveDotsAsQImageMovesPixels_data()
     {
         QTest::addColumn<QSize>("size");

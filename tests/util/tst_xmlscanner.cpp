@@ -123,9 +123,7 @@ private slots:
         row("unclosed", "<a><b></a>", false);
         row("stray end tag", "<a></a></b>", false);
         row("two roots", "<a/><b/>", false);
-        row("text outside", "x<a/>", false);
         row("unknown entity", "<a>&nbsp;</a>", false);
-        row("reference without end", "<a>&amp</a>", false);
         row("reference to NUL", "<a>&#0;</a>", false);
         row("beyond Unicode", "<a>&#x110000;</a>", false);
         row("long reference", "<a>&#99999999999999999999;</a>", false);
@@ -134,7 +132,6 @@ private slots:
         row("no quotes", "<a x=1/>", false);
         row("attributes not apart", "<a x='1'y='2'/>", false);
         row("value left open", "<a x='1/>", false);
-        row("name from a digit", "<1a/>", false);
         row("bad UTF-8", "<a>\xC3\x28</a>", false);
         row("overlong UTF-8", "<a>\xC0\xAF</a>", false);
         row("surrogate in UTF-8", "<a>\xED\xA0\x80</a>", false);
@@ -174,31 +171,6 @@ private slots:
             if (QTest::currentTestFailed())
                 QFAIL(qPrintable(QStringLiteral("at byte %1").arg(offset)));
         }
-    }
-
-    void readsChildrenAndTexts()
-    {
-        XmlScanner xml(SHEET);
-        QStringList texts;
-        while (xml.next()) {
-            if (!xml.isStartElement() || xml.name() != "c")
-                continue;
-            QCOMPARE(xml.attributeName(xml.attributeCount()), std::string_view());
-            QCOMPARE(xml.attributeValue(-1), std::string_view());
-            while (xml.readNextStartElement()) {
-                std::string_view text;
-                if (xml.name() == "f")
-                    QVERIFY(xml.skipCurrentElement());
-                else if (xml.name() == "v" || xml.name() == "is")
-                    QVERIFY(xml.readText(&text));
-                texts << XmlScanner::toQString(text);
-                QVERIFY(xml.isEndElement());
-            }
-            QCOMPARE(xml.name(), std::string_view("c"));
-            texts << QStringLiteral("|");
-        }
-        QVERIFY(!xml.hasError());
-        QCOMPARE(texts, (QStringList{QStringLiteral(" 档案&<b>"), "|", "0.5", "|", "", "a<b", "|", "|"}));
     }
 };
 
