@@ -70,6 +70,7 @@ private slots:
         QCOMPARE(mask.bits(1, 130), quint64(0));
         QCOMPARE(mask.bits(1, -64), quint64(0));
         QCOMPARE(mask.bits(2, 0), quint64(0));
+        QCOMPARE(DotMask(0, 2).bits(1, -2), quint64(0));
         QVERIFY(mask.rowHasDot(1));
         QVERIFY(!mask.rowHasDot(0));
     }
