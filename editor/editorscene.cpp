@@ -127,14 +127,17 @@ QString EditorScene::idOf(const QGraphicsItem *item) const
 
 QStringList EditorScene::selectedIds() const
 {
-    QStringList selected;
-    const QList<QGraphicsItem *> stack = scene->items(Qt::DescendingOrder);
+    // Asked on every mouse move: only several selected items need the
+    // stacking order, which sorts every item.
+    const QList<QGraphicsItem *> selected = scene->selectedItems();
+    const QList<QGraphicsItem *> stack = selected.size() > 1 ? scene->items(Qt::DescendingOrder) : selected;
+    QStringList found;
     for (const QGraphicsItem *item : stack) {
         const QString id = ids.value(item);
         if (item->isSelected() && !id.isEmpty())
-            selected << id;
+            found << id;
     }
-    return selected;
+    return found;
 }
 
 BaseItem *EditorScene::createItem(const GraphicsModel &m) const

@@ -227,6 +227,8 @@ private:
     void choosePresetBackground(const QString &name);
     // The combo box entry of the built-in template with the document's background.
     void showPresetOfBackground();
+    // Books the custom picture a change of the background to text drops.
+    void bookDroppedBackground(const QString &text);
     // Replaces the background text, booking a dropped custom picture.
     void setBackground(const QString &text);
     QString picturePath(const QString &fileName) const;

@@ -44,11 +44,16 @@ QString TemplateDialog::picturePath(const QString &fileName) const
     return FileUtil::getFilePathFromCustomPixmap(fileName);
 }
 
-void TemplateDialog::setBackground(const QString &text)
+void TemplateDialog::bookDroppedBackground(const QString &text)
 {
     const QString dropped = PictureFileBook::customBackground(model().background);
     if (!dropped.isEmpty() && model().background != text)
         recordImgOperate(IMG_REMOVED, picturePath(dropped));
+}
+
+void TemplateDialog::setBackground(const QString &text)
+{
+    bookDroppedBackground(text);
     doc.setBackground(text);
 }
 

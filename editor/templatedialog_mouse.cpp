@@ -51,12 +51,13 @@ void TemplateDialog::takeItemGeometry(const QString &id)
 void TemplateDialog::on_mouseMovePoint(QPoint)
 {
     const QStringList selected = items.selectedIds();
-    if (selected.isEmpty())
-        return;
-    for (const QString &id : selected)
-        takeItemGeometry(id);
     // Selected texts share the text page, which shows one of them.
-    const QStringList texts = selectedTexts();
+    QStringList texts;
+    for (const QString &id : selected) {
+        takeItemGeometry(id);
+        if (doc.text(id))
+            texts << id;
+    }
     if (texts.isEmpty())
         return;
     if (!texts.contains(currentId))

@@ -170,7 +170,8 @@ void TemplateDialog::choosePresetBackground(const QString &name)
     const QList<TemplateModel> presets = JsonUtil::parseTemplateList(true, false);
     for (const TemplateModel &preset : presets) {
         if (preset.name == name) {
-            setBackground(preset.background);
+            // One edit, so the scene is rebuilt once.
+            bookDroppedBackground(preset.background);
             doc.applyPreset(preset);
             return;
         }

@@ -230,7 +230,8 @@ void TemplateDocument::setFull(bool full)
 
 void TemplateDocument::setBackground(const QString &background)
 {
-    m_model.background = background;
+    if (!assign(m_model.background, background))
+        return;
     emit labelChanged();
 }
 

@@ -129,7 +129,8 @@ void DotMask::setDot(int x, int y)
 
 quint64 DotMask::bits(int y, qint64 x) const
 {
-    if (y < 0 || y >= m_height || x >= m_width || x <= -WORD_BITS)
+    // A mask without columns has no word to shift in from the left.
+    if (isEmpty() || y < 0 || y >= m_height || x >= m_width || x <= -WORD_BITS)
         return 0;
     const quint64 *words = row(y);
     if (x < 0)

@@ -365,10 +365,7 @@ void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
 
 void openUrl(const QUrl &url, const std::function<void()> &failed)
 {
-    const auto fail = [&failed] {
-        if (failed)
-            failed();
-    };
+    const std::function<void()> fail = failed ? failed : [] {};
     if (handlers().urlOpener) {
         if (!handlers().urlOpener(url))
             fail();
@@ -393,22 +390,20 @@ void openUrl(const QUrl &url, const std::function<void()> &failed)
     opener->setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer running;
     running.start();
-    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, failed](QProcess::ProcessError error) {
+    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, fail](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
         qWarning().noquote() << "xdg-open did not start:" << opener->errorString();
-        if (failed)
-            failed();
+        fail();
         opener->deleteLater();
     });
     QObject::connect(opener, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), opener,
-                     [opener, failed, running](int code, QProcess::ExitStatus status) {
+                     [opener, fail, running](int code, QProcess::ExitStatus status) {
                          if ((status != QProcess::NormalExit || code != 0)
                              && running.elapsed() < OPEN_FAILURE_WINDOW_MS) {
                              qWarning().noquote() << "xdg-open found nothing to open the document with, exit code"
                                                   << code;
-                             if (failed)
-                                 failed();
+                             fail();
                          }
                          opener->deleteLater();
                      });

@@ -12,7 +12,6 @@ void TranslucentWindow::apply(QWidget *window, const QColor &panelColor)
     }
     // A style sheet on the window would set its palette back, so the fill
     // is a rule of the window's own, which no other widget matches.
-    window->setAttribute(Qt::WA_TranslucentBackground, false);
     window->setAttribute(Qt::WA_StyledBackground);
     const QString fill = QStringLiteral("\n#%1 { background-color: %2; }").arg(window->objectName(), panelColor.name());
     window->setStyleSheet(window->styleSheet() + fill);

@@ -21,8 +21,6 @@ namespace {
 
 const QDateTime STAMP(QDate(2024, 5, 6), QTime(7, 8, 9));
 const QString TURNED = QStringLiteral("转向");
-const char *const LISTS[] = {"rectangleModels", "lineModels",   "circleModels",  "textModels",
-                             "pictureModels",   "qrcodeModels", "barcodeModels", "rectBgModels"};
 
 // A 60 x 40 mm label with texts turned each way, elements at 12.34 and
 // 30.0 mm, and elements (turned texts among them) flush with every edge.
@@ -44,18 +42,6 @@ TemplateModel turnedLabel()
     t.rectangleModels << placedElement<RectangleModel>(0, 0, 5, 5) << placedElement<RectangleModel>(52.5f, 32.5f, 7.5f, 7.5f);
     t.lineModels << placedElement<LineModel>(12.34f, 30.0f, 20, 0.5f);
     return t;
-}
-
-QJsonObject elementJson(const TemplateModel &t, const QString &id)
-{
-    const QJsonObject all = TemplateJson::writeTemplate(t, STAMP);
-    for (const char *list : LISTS) {
-        for (const QJsonValue &m : all[QLatin1String(list)].toArray()) {
-            if (m[QLatin1String("id")].toString() == id)
-                return m.toObject();
-        }
-    }
-    return {};
 }
 
 // The template of that name as the user store holds it.
@@ -125,16 +111,17 @@ private slots:
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("page"); // its boxes' middle name
+        QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("title");
-        QTest::newRow("rectangle") << "btn_add_rect" << "rect" << "";
-        QTest::newRow("horizontal line") << "btn_add_Hline" << "line" << "";
-        QTest::newRow("vertical line") << "btn_add_Vline" << "line" << "";
-        QTest::newRow("circle") << "btn_add_cir" << "circle" << "";
-        QTest::newRow("text") << "btn_add_font" << "text" << "edit_text_title";
-        QTest::newRow("picture") << "btn_add_pic" << "pix" << "";
-        QTest::newRow("qr code") << "btn_add_qr" << "qrc" << "edit_qrcode_title";
-        QTest::newRow("double rectangle") << "btn_add_rect_bg" << "rect_bg" << "";
-        QTest::newRow("barcode") << "btn_add_bar" << "brc" << "edit_barcode_title";
+        QTest::newRow("rectangle") << "btn_add_rect" << "rect" << "rectangleModels" << "";
+        QTest::newRow("horizontal line") << "btn_add_Hline" << "line" << "lineModels" << "";
+        QTest::newRow("vertical line") << "btn_add_Vline" << "line" << "lineModels" << "";
+        QTest::newRow("circle") << "btn_add_cir" << "circle" << "circleModels" << "";
+        QTest::newRow("text") << "btn_add_font" << "text" << "textModels" << "edit_text_title";
+        QTest::newRow("picture") << "btn_add_pic" << "pix" << "pictureModels" << "";
+        QTest::newRow("qr code") << "btn_add_qr" << "qrc" << "qrcodeModels" << "edit_qrcode_title";
+        QTest::newRow("double rectangle") << "btn_add_rect_bg" << "rect_bg" << "rectBgModels" << "";
+        QTest::newRow("barcode") << "btn_add_bar" << "brc" << "barcodeModels" << "edit_barcode_title";
     }
 
     // A of the kind is shown; B added; the page shows B, and its edits reach B only.
@@ -142,8 +129,13 @@ private slots:
     {
         QFETCH(QString, tool);
         QFETCH(QString, page);
+        QFETCH(QString, list);
         QFETCH(QString, title);
         const QByteArray x = "edit_" + page.toLatin1() + "_x", width = "edit_" + page.toLatin1() + "_width";
+        // The first (A) or the second (B) element of the kind, as stored.
+        const auto stored = [&](int i) {
+            return TemplateJson::writeTemplate(model(), STAMP)[list].toArray().at(i).toObject();
+        };
         TemplateModel t = blankLabel(QStringLiteral("添加"));
         t.printWidth = 100;
         t.printHeight = 60;
@@ -152,7 +144,7 @@ private slots:
         QTRY_COMPARE(editor.document().elementIds().size(), 1);
         const QString a = editor.document().elementIds().first();
         QCOMPARE(editor.currentElementId(), a);
-        const QJsonObject before = elementJson(model(), a);
+        const QJsonObject before = stored(0);
         ground->addWith(tool.toLatin1(), QPointF(200, 120));
         QTRY_COMPARE(editor.document().elementIds().size(), 2);
         const QString b = editor.document().elementIds().last();
@@ -165,20 +157,23 @@ private slots:
             line->setText(QStringLiteral("乙"));
             emit line->editingFinished();
             const QLatin1String key(page == QLatin1String("text") ? "textTitle" : "title");
-            QCOMPARE(elementJson(model(), b)[key].toString(), QStringLiteral("乙"));
+            QCOMPARE(stored(1)[key].toString(), QStringLiteral("乙"));
         }
         const GraphicsModel &made = *editor.document().element(b);
         QCOMPARE(QPointF(made.startX, made.width), QPointF(12.5, 11));
-        QCOMPARE(elementJson(model(), a), before);
+        QCOMPARE(stored(0), before);
     }
 
-    // Ctrl-clicks, a paste and a delete: the page shows what it edits.
+    // Ctrl-clicks, a paste, a delete and the mouse: the page shows what it
+    // edits, and a value typed before it turns reaches the element it was for.
     void thePageFollowsTheSelection()
     {
         TemplateModel t = blankLabel(QStringLiteral("选择"));
         t.rectangleModels << placedElement<RectangleModel>(2, 2, 10, 10) << placedElement<RectangleModel>(20, 2, 10, 10);
+        t.textModels << placedElement<TextModel>(40, 2, 10, 10);
         TemplateDialog &editor = ground->open(t, true);
-        const QString a = t.rectangleModels[0].id, b = t.rectangleModels[1].id;
+        QApplication::setActiveWindow(&editor);
+        const QString a = t.rectangleModels[0].id, b = t.rectangleModels[1].id, text = t.textModels[0].id;
         const auto centre = [this](const QString &id) { return ground->item(id)->sceneBoundingRect().center(); };
         const auto shownX = [this] { return float(ground->child<QDoubleSpinBox>("edit_rect_x")->value()); };
         ground->clickCanvas(centre(a));
@@ -189,37 +184,26 @@ private slots:
         QCOMPARE(editor.currentElementId(), a);
         QCOMPARE(shownX(), 2.0f);
         editor.operateCopy();
-        editor.on_mouseRightClicked(editor.view()->mapFromScene(QPointF(60, 60)));
-        ground->child<QMenu>("graphicsViewMenu")->hide();
         editor.operatePaste();
-        const QString copy = editor.document().elementIds().last();
+        const QString copy = model().rectangleModels.last().id;
         QCOMPARE(editor.currentElementId(), copy);
         QCOMPARE(shownX(), editor.document().element(copy)->startX);
         editor.operateDelete();
         QVERIFY(editor.currentElementId().isEmpty());
         QCOMPARE(ground->child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
                  QStringLiteral("page_base_set"));
-    }
 
-    // A width typed for the rectangle shown, then the mouse over the canvas:
-    // the page turns to the selected text, and the width reaches the rectangle.
-    void aValueTypedReachesItsElementWhenThePageTurns()
-    {
-        TemplateModel t = blankLabel(QStringLiteral("输入"));
-        t.rectangleModels << placedElement<RectangleModel>(2, 2, 10, 10);
-        t.textModels << placedElement<TextModel>(20, 2, 10, 10);
-        TemplateDialog &editor = ground->open(t, true);
-        QApplication::setActiveWindow(&editor);
-        const QString rect = t.rectangleModels[0].id;
-        ground->select({t.textModels[0].id, rect});
-        editor.showElement(rect);
+        // A width typed for A, then the mouse over the canvas: the page turns
+        // to the text also selected, and the width reaches A.
+        ground->select({text, a});
+        editor.showElement(a);
         auto *width = ground->child<QDoubleSpinBox>("edit_rect_width");
         QTest::mouseClick(width, Qt::LeftButton);
         width->selectAll();
         QTest::keyClicks(width, QStringLiteral("15"));
         ground->mouse(QEvent::MouseMove, QPointF(100, 80));
-        QCOMPARE(editor.currentElementId(), t.textModels[0].id);
-        QCOMPARE(editor.document().element(rect)->width, 15.0f);
+        QCOMPARE(editor.currentElementId(), text);
+        QCOMPARE(editor.document().element(a)->width, 15.0f);
     }
 
     void openAndSaveStoreTheSameAndShowWhatPrints_data()

@@ -6,16 +6,6 @@
 
 #include <QtTest>
 
-namespace {
-
-void sizeRuler(TemplateRuler &ruler, float mm, double zoom)
-{
-    const int length = int(TextUtil::mm2px(mm, 96) * zoom);
-    ruler.setFixedSize(ruler.isHorizontal() ? QSize(length, 30) : QSize(30, length));
-}
-
-} // namespace
-
 class TestTemplateRuler : public QObject
 {
     Q_OBJECT
@@ -41,7 +31,8 @@ private slots:
         QFETCH(float, mm);
         QFETCH(double, zoom);
         TemplateRuler ruler(horizontal, mm);
-        sizeRuler(ruler, mm, zoom);
+        const int length = int(TextUtil::mm2px(mm, 96) * zoom);
+        ruler.setFixedSize(horizontal ? QSize(length, 30) : QSize(30, length));
         const RulerScale scale = ruler.scale();
         const QVector<RulerScale::Label> &labels = scale.labels();
         QVERIFY(!labels.isEmpty());

@@ -57,6 +57,11 @@ private slots:
         QCOMPARE(DotMask::fromImage(white, {254, 765}).rowHasDot(0), false);
     }
 
+    void aMaskWithoutColumnsReadsNoBits()
+    {
+        QCOMPARE(DotMask(0, 2).bits(1, -2), quint64(0));
+    }
+
     void turnsAndMirrorsMoveDotsAsQImageMovesPixels_data()
     {
         QTest::addColumn<QSize>("size");
