@@ -9,9 +9,12 @@
 #include "editor/templatesave.h"
 #include "print/printpreview.h"
 #include "support/terminalfixture.h"
+#include "util/settingutil.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QTableView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +52,34 @@ bool partOfAnother(const QWidget *w)
 {
     const QWidget *parent = w->parentWidget();
     return parent && (qobject_cast<const QComboBox *>(parent) || qobject_cast<const QAbstractSpinBox *>(parent));
+}
+
+// The pixels of w's picture its text covers: where the picture differs from
+// w's picture without the text.
+template <typename W>
+QRect ink(W *w)
+{
+    const QImage written = w->grab().toImage();
+    const QString text = w->text();
+    w->setText(QString());
+    const QImage blank = w->grab().toImage();
+    w->setText(text);
+    QRect covered;
+    for (int y = 0; y < written.height(); ++y)
+        for (int x = 0; x < written.width(); ++x)
+            if (written.pixel(x, y) != blank.pixel(x, y))
+                covered |= QRect(x, y, 1, 1);
+    return covered;
+}
+
+// Whether w shows the whole of text: its ink as wide as the text's in w's
+// font (a text cut at an edge covers less).
+template <typename W>
+bool showsWhole(W *w, const QString &text)
+{
+    const QRect drawn = ink(w);
+    const int width = QFontMetrics(w->font()).tightBoundingRect(text).width();
+    return w->text() == text && drawn.width() >= width - 2;
 }
 
 } // namespace
@@ -118,6 +149,62 @@ private slots:
         }
         QCOMPARE(alike, QStringList());
     }
+
+    void textsShowWhole_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("branded title") << "label_title" << "档案盒标签打印终端";
+        QTest::newRow("widest port") << "edit_network_port" << "65535";
+    }
+
+    // A branded title too long for the column at its own size is written
+    // smaller, whole; the widest port shows every digit.
+    void textsShowWhole()
+    {
+        QFETCH(QString, widget);
+        QFETCH(QString, text);
+        SettingUtil::s_isConfiged = true;
+        SettingUtil::s_appTitle = QStringLiteral("档案盒标签打印终端");
+        MainWindow &window = t->open();
+        SettingUtil::s_isConfiged = false;
+        window.show();
+        t->click("btn_nav_setting");
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (auto *edit = qobject_cast<QLineEdit *>(t->widget(widget))) {
+            edit->setText(text);
+            QVERIFY(showsWhole(edit, text));
+        } else {
+            QVERIFY(showsWhole(t->widget<QLabel>(widget), text));
+        }
+    }
+
+    // The save dialog's two boxes are as wide as each other.
+    void saveDialogBoxesAlike()
+    {
+        TemplateDialog editor(QString(), nullptr);
+        TemplateModel model;
+        TemplateSave dialog(&model, &editor);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(child(dialog, "templateTypeBox")->width(), child(dialog, "templateNameEdit")->width());
+    }
+
+    // However high the window, the ranking ends with a whole row.
+    void rankingShowsWholeRows()
+    {
+        MainWindow &window = t->open();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto *ranking = t->widget<QTableView>("tableView_home");
+        for (int height : {1080, 1000, 937, 1200}) {
+            window.resize(1920, height);
+            QTRY_VERIFY(ranking->height() > 0 && ranking->viewport()->height() % ranking->rowHeight(0) == 0);
+            // And as many as there is room for.
+            QVERIFY(t->widget("frame_6")->height() - ranking->geometry().bottom() <= ranking->rowHeight(0) + 12);
+        }
+    }
+
 };
 
 QTEST_MAIN(TestWindowLook)
