@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTextEdit>
 #include <QtTest>
@@ -188,6 +189,23 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(child(dialog, "templateTypeBox")->width(), child(dialog, "templateNameEdit")->width());
+    }
+
+    // The editor opens maximised; restored, it stands centred on its screen.
+    void editorRestoresCentred()
+    {
+        MainWindow &window = t->open();
+        window.show();
+        t->click("btn_create_temp");
+        auto *editor = topLevel<TemplateDialog>();
+        QVERIFY(editor && editor->isMaximized());
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        editor->showNormal();
+        const QRect area = editor->screen()->availableGeometry();
+        QTRY_VERIFY(!editor->isMaximized() && editor->geometry() != area);
+        QVERIFY(area.contains(editor->geometry()));
+        const QPoint offCentre = editor->geometry().center() - area.center();
+        QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
     }
 
     // However high the window, the ranking ends with a whole row.
