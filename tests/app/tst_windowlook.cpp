@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTextEdit>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
@@ -81,6 +82,16 @@ bool showsWhole(W *w, const QString &text)
     const QRect drawn = ink(w);
     const int width = QFontMetrics(w->font()).tightBoundingRect(text).width();
     return w->text() == text && drawn.width() >= width - 2;
+}
+
+// The visible top-level widget of that class, or null.
+QWidget *topLevelNamed(const char *className)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->inherits(className) && w->isVisible())
+            return w;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -206,6 +217,39 @@ private slots:
         QVERIFY(area.contains(editor->geometry()));
         const QPoint offCentre = editor->geometry().center() - area.center();
         QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
+    }
+
+    // The print range's list opens below its field, rows as high as it.
+    void previewListsDropBelowTheirField()
+    {
+        PrintPreview preview(QStringLiteral("通用3CM"), {}, nullptr);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        auto *range = child<QComboBox>(preview, "combox_page");
+        range->showPopup();
+        const QWidget *list = range->view()->window();
+        QTRY_VERIFY(list->isVisible());
+        QVERIFY(list->geometry().top() >= range->mapToGlobal(QPoint(0, range->height())).y() - 1);
+        QVERIFY(range->view()->visualRect(range->model()->index(0, 0)).height() >= range->height() - 4);
+        range->hidePopup();
+    }
+
+    // The main window's tool tips look as the editor's do.
+    void toolTipsLookAlike()
+    {
+        MainWindow &window = t->open();
+        window.show();
+        TemplateDialog editor(QString(), nullptr);
+        editor.show();
+        QList<QRgb> backgrounds;
+        for (QWidget *w : {t->widget("lb_title_status"), child(editor, "btn_help_bg")}) {
+            QToolTip::showText(w->mapToGlobal(QPoint(2, 2)), QStringLiteral("提示"), w);
+            QWidget *tip = nullptr;
+            QTRY_VERIFY((tip = topLevelNamed("QTipLabel")) != nullptr);
+            backgrounds << tip->grab().toImage().pixel(1, 1);
+            QToolTip::hideText();
+        }
+        QCOMPARE(backgrounds.first(), backgrounds.last());
     }
 
     // However high the window, the ranking ends with a whole row.
