@@ -1,21 +1,22 @@
 #pragma once
 
+#include <QMargins>
 #include <QObject>
 
 class QTableView;
 class QWidget;
 
 // Keeps a table view, whose rows are all of one height, as high as the whole
-// rows that fit in the room its layout gives it, so no row shows cut at its
-// bottom edge; the rest of the room stays empty below it. The room is what
-// the layout gives the view with no bound of its own, so each time the panel
-// holding it changes size the bound comes off and is set again. Belongs to
-// the view.
+// rows that fit in the room its panel's layout gives it, so no row shows cut
+// at its bottom edge: the panel's layout leaves what is over empty below the
+// view. Each time the panel changes size the view first gets the whole room
+// again. Belongs to the view.
 class WholeRowsView : public QObject
 {
     Q_OBJECT
 
 public:
+    // panel holds view in its layout.
     WholeRowsView(QTableView *view, QWidget *panel);
 
 protected:
@@ -24,4 +25,5 @@ protected:
 private:
     QTableView *view;
     QWidget *panel;
+    QMargins panelMargins;
 };

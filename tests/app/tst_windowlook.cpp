@@ -262,8 +262,9 @@ private slots:
         for (int height : {1080, 1000, 937, 1200}) {
             window.resize(1920, height);
             QTRY_VERIFY(ranking->height() > 0 && ranking->viewport()->height() % ranking->rowHeight(0) == 0);
-            // And as many as there is room for.
+            // As many as there is room for, under the panel's heading.
             QVERIFY(t->widget("frame_6")->height() - ranking->geometry().bottom() <= ranking->rowHeight(0) + 12);
+            QCOMPARE(t->widget("frame_12")->y(), 0);
         }
     }
 
