@@ -8,15 +8,15 @@
 set -euo pipefail
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/kelo-display.XXXXXX")"
-xvfb_pid=""
+virtual_display_pid=""
 wm_pid=""
 program_pid=""
 cleanup() {
     local pid
-    for pid in $program_pid $wm_pid $xvfb_pid; do
+    for pid in $program_pid $wm_pid $virtual_display_pid; do
         kill "$pid" 2>/dev/null || true
     done
-    for pid in $program_pid $wm_pid $xvfb_pid; do
+    for pid in $program_pid $wm_pid $virtual_display_pid; do
         wait "$pid" 2>/dev/null || true
     done
     rm -rf "$work"
@@ -26,26 +26,9 @@ trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Open only to this user's programs: the server takes every cookie of its
-# file, whatever the display number, so the cookie is written before the
-# number is known. Xvfb writes the number it took into the pipe once it
-# accepts clients; should it fail first, the pipe closes and the read ends.
-auth="$work/Xauthority"
-cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
-xauth -q -f "$auth" add :0 . "$cookie" 2>/dev/null
-mkfifo "$work/display"
-Xvfb -displayfd 3 -auth "$auth" -nolisten tcp -screen 0 1920x1080x24 \
-    3>"$work/display" >"$work/xvfb.log" 2>&1 </dev/null &
-xvfb_pid=$!
-number=""
-read -r -t 30 number <"$work/display" || true
-if [ -z "$number" ]; then
-    echo "Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-fi
-xauth -q -f "$auth" add ":$number" . "$cookie"
-export DISPLAY=":$number" XAUTHORITY="$auth"
+# shellcheck source=../../scripts/virtualdisplay.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/virtualdisplay.sh"
+start_virtual_display "$work" || exit 1
 
 mkdir -p "$work/config" "$work/cache" "$work/data"
 XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" \
