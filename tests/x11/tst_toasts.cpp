@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -171,6 +172,8 @@ private:
         QWidget *toast = shownToast();
         if (!toast || toast->findChild<QLabel *>()->text() != text)
             return {QStringLiteral("no toast ") + text};
+        // Held as it shows, however slowly the machine goes.
+        toast->findChild<QPropertyAnimation *>()->pause();
         const WId toastId = stackedAs(xid(toast));
         if (!QTest::qWaitFor([toastId] { return info(toastId).contains(QStringLiteral("IsViewable")); }, 5000))
             return {QStringLiteral("the toast never showed")};
