@@ -50,7 +50,8 @@ public:
     {
     public:
         virtual ~Host() = default;
-        // A print preview or template editor opened from the terminal is open.
+        // A print preview or template editor opened from the terminal is
+        // open, or the printer is taking a firmware image.
         virtual bool apiDialogBusy() const = 0;
         // 0 not connected, 1 connected, 2 ink-box error.
         virtual uchar apiPrinterState() const = 0;

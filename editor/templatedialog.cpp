@@ -47,7 +47,7 @@ constexpr int RESTORED_SCREEN_SHARE_PERCENT = 90;
 TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::TemplateDialog)
-    , doc(JsonUtil::parseTemplate(templateName))
+    , doc(JsonUtil::parseStoredTemplate(templateName))
     // The scene belongs to the editor: it goes with the window.
     , graphicsScene(new QGraphicsScene(this))
     , items(graphicsScene, doc)

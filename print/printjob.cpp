@@ -39,6 +39,8 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
     m_noticeWait.setSingleShot(true);
     connect(&m_noticeWait, &QTimer::timeout, this, [this] {
         emit logged(text("第%1页未收到打印结果，打印任务结束").arg(m_out.page + 1));
+        // A slow printer's notice may still come; over a link that went, none can.
+        m_latePage = m_linked;
         end();
     });
 }
@@ -193,6 +195,7 @@ void PrintJob::printSignal()
         return;
     }
     m_out = {m_page, m_position, frame.dots, page.model.name, page.model.type};
+    m_latePage = false;
     m_state = test ? State::TestPageOut : m_state == State::PagePending ? State::PageOut : State::CancelledOut;
     emit frameReady(frame.bytes);
 }
@@ -222,12 +225,14 @@ void PrintJob::testPageReplied(const PrintReceiveModel &model)
 
 void PrintJob::pageNoticed(const PrintReceiveModel &model)
 {
-    // Notices carry no page identity: one that finds no page out cannot be
-    // told apart from a late one of a stopped job, and counts for nothing.
-    if (m_state != State::PageOut && m_state != State::CancelledOut) {
+    // Notices carry no page identity: one that finds no page out, nor one
+    // given up unreported, counts for nothing.
+    const bool awaited = m_state == State::PageOut || m_state == State::CancelledOut;
+    if (!awaited && !m_latePage) {
         qInfo().noquote() << "print notice without a page out ignored";
         return;
     }
+    m_latePage = false;
     const int n = m_out.page + 1;
     if (model.status != 0) {
         emit logged(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
@@ -244,7 +249,9 @@ void PrintJob::pageNoticed(const PrintReceiveModel &model)
         if (!PrintRecord::insertTable(m_out.templateName, m_out.templateType))
             TextUtil::showError(text("打印记录失败"));
     }
-    continueJob();
+    // A job that gave its page up has ended already.
+    if (awaited)
+        continueJob();
 }
 
 void PrintJob::continueJob()
@@ -317,7 +324,12 @@ void PrintJob::linkLost()
 bool PrintJob::release()
 {
     m_source = nullptr;
-    return awaitPageOut();
+    return awaitPageOut() || m_latePage;
+}
+
+void PrintJob::forgetLatePage()
+{
+    m_latePage = false;
 }
 
 bool PrintJob::awaitPageOut()

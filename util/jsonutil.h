@@ -71,6 +71,13 @@ public:
     // A name that matches nothing (or "") gives an empty template of the
     // default size.
     static TemplateModel parseTemplate(const QString &name);
+    // The same with the sizes as stored, 0 included, for an editor that
+    // stores them back as they were; a name that matches nothing gives the
+    // empty template of the default size.
+    static TemplateModel parseStoredTemplate(const QString &name);
+    // Each size stored as 0 takes the default configuration's, as every
+    // reader of a whole template takes it.
+    static void applySizeDefaults(TemplateModel &model);
     // parseTemplateList(true, true) and parseTemplate(name), answered from
     // what the user file held when last read for them while it is unchanged:
     // the same size, modification time, inode and device, and no write by

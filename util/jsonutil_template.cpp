@@ -208,33 +208,27 @@ QList<TemplateModel> sortedHeaders(const Entries &entries)
     return list;
 }
 
-void applySizeDefaults(TemplateModel &model)
+// The template of that name, read whole (sizes as stored); an empty template
+// when none has it.
+bool findTemplate(const Entries &entries, const QString &name, TemplateModel *model)
 {
-    const struct {
-        float *field;
-        const char *key;
-    } sizes[] = {{&model.printWidth, "template.printWidth"},
-                 {&model.printHeight, "template.printHeight"},
-                 {&model.backLength, "template.backLength"},
-                 {&model.foldLength, "template.foldLength"}};
-    for (const auto &size : sizes) {
-        if (*size.field == 0.0f)
-            *size.field = JsonUtil::getDefaultConfigFloat(QLatin1String(size.key));
+    *model = TemplateModel();
+    if (name.isEmpty())
+        return false;
+    for (const Entry &entry : entries) {
+        if (entry.header.name == name) {
+            *model = TemplateJson::readTemplate(valueOf(entry).toObject());
+            return true;
+        }
     }
+    return false;
 }
 
 TemplateModel findTemplate(const Entries &entries, const QString &name)
 {
     TemplateModel model;
-    if (!name.isEmpty()) {
-        for (const Entry &entry : entries) {
-            if (entry.header.name == name) {
-                model = TemplateJson::readTemplate(valueOf(entry).toObject());
-                break;
-            }
-        }
-    }
-    applySizeDefaults(model);
+    findTemplate(entries, name, &model);
+    JsonUtil::applySizeDefaults(model);
     return model;
 }
 
@@ -362,6 +356,21 @@ void JsonUtil::checkTemplateFile(bool custom)
     JsonFile::ensureExists(custom ? userPath() : trashPath());
 }
 
+void JsonUtil::applySizeDefaults(TemplateModel &model)
+{
+    const struct {
+        float *field;
+        const char *key;
+    } sizes[] = {{&model.printWidth, "template.printWidth"},
+                 {&model.printHeight, "template.printHeight"},
+                 {&model.backLength, "template.backLength"},
+                 {&model.foldLength, "template.foldLength"}};
+    for (const auto &size : sizes) {
+        if (*size.field == 0.0f)
+            *size.field = getDefaultConfigFloat(QLatin1String(size.key));
+    }
+}
+
 QJsonArray JsonUtil::getTemplateJsonArray(bool withSystem, bool withCustom, bool customNotTrash)
 {
     return arrayOf(mergedEntries(withSystem, withCustom, customNotTrash));
@@ -406,6 +415,15 @@ TemplateModel JsonUtil::parseTemplate(const QString &name)
     return findTemplate(mergedEntries(true, true, true), name);
 }
 
+TemplateModel JsonUtil::parseStoredTemplate(const QString &name)
+{
+    checkTemplateFile(true);
+    TemplateModel model;
+    if (!findTemplate(mergedEntries(true, true, true), name, &model))
+        applySizeDefaults(model);
+    return model;
+}
+
 QList<TemplateModel> JsonUtil::cachedTemplateList()
 {
     return keptStore().headers;
@@ -417,13 +435,13 @@ TemplateModel JsonUtil::cachedTemplate(const QString &name)
     const auto it = kept.indexOfName.constFind(name);
     if (name.isEmpty() || it == kept.indexOfName.constEnd()) {
         TemplateModel none;
-        applySizeDefaults(none);
+        JsonUtil::applySizeDefaults(none);
         return none;
     }
     auto model = kept.models.find(it.value());
     if (model == kept.models.end()) {
         TemplateModel read = TemplateJson::readTemplate(valueOf(kept.entries.at(it.value())).toObject());
-        applySizeDefaults(read);
+        JsonUtil::applySizeDefaults(read);
         model = kept.models.insert(it.value(), read);
     }
     return model.value();

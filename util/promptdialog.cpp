@@ -11,6 +11,8 @@ PromptDialog::PromptDialog(QWidget *opener, const QString &title, const QString 
     ui->label->setText(title);
     ui->lab_text->setText(text);
     ui->edit_text->hide();
+    // Return answers yes, as a message box's does.
+    ui->btn_yes->setDefault(true);
     connect(ui->btn_yes, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->btn_no, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->btn_close, &QPushButton::clicked, this, &QDialog::reject);
@@ -33,7 +35,6 @@ void PromptDialog::askForText(QLineEdit::EchoMode mode)
     ui->edit_text->setEchoMode(mode);
     ui->edit_text->show();
     ui->edit_text->setFocus();
-    ui->btn_yes->setDefault(true);
 }
 
 QString PromptDialog::typedText() const

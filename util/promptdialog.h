@@ -29,7 +29,7 @@ public:
     // The accepting button's text and the refusing one's; without a
     // refusing text the dialog has one button.
     void setButtons(const QString &accept, const QString &refuse = QString());
-    // Shows the entry, its typed text shown as mode says; Return accepts.
+    // Shows the entry, its typed text shown as mode says.
     void askForText(QLineEdit::EchoMode mode);
     QString typedText() const;
 
