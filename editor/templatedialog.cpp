@@ -7,6 +7,7 @@
 #include "items/qwgraphicsview.h"
 #include "util/constants.h"
 #include "util/fontfamilies.h"
+#include "util/frameplacement.h"
 #include "util/jsonutil.h"
 #include "util/settingutil.h"
 #include "util/textutil.h"
@@ -118,9 +119,8 @@ void TemplateDialog::openMaximized(const QScreen *screen)
     // in the screen's corner, under the main window's title.
     if (screen) {
         const QRect area = screen->availableGeometry();
-        QRect normal(QPoint(), size().boundedTo(area.size() * RESTORED_SCREEN_SHARE_PERCENT / 100));
-        normal.moveCenter(area.center());
-        setGeometry(normal);
+        const QSize normal = size().boundedTo(area.size() * RESTORED_SCREEN_SHARE_PERCENT / 100);
+        setGeometry(FramePlacement::centred(normal, area.center(), area, FramePlacement::expectedFrame(this)));
     }
     showMaximized();
 }
