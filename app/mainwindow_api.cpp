@@ -68,9 +68,9 @@ void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QS
                                 QString *code, std::function<void()> jobClosed)
 {
     auto *preview = new PrintPreview(templateName, rows, this);
-    // The request was checked against the store a moment ago; what prints
-    // is what the preview read just now, and it prints only the template
-    // asked for.
+    // The request's name was checked against the kept store, but the file
+    // may have changed since: the job prints what the preview read just
+    // now, and only when that is the template asked for.
     if (templateName.isEmpty() || preview->currentTemplate().name != templateName) {
         delete preview;
         *code = QLatin1String(APIModel::CODE_NO_TEMPLATE);
