@@ -105,6 +105,8 @@ public:
     static bool saveTemplateToTrash(TemplateModel model);
     static QList<TemplateModel> parseTemplateListFromTrash();
     static TemplateModel parseTemplateFromTrash(const QString &name);
+    // The same with the sizes as stored, for a move back into the store.
+    static TemplateModel parseStoredTemplateFromTrash(const QString &name);
     // False when the bin holds no entry of that name or was not written.
     static bool deleteTemplateFromTrash(const QString &name);
     // Asks for a file and writes the named templates (merged view, in its

@@ -577,6 +577,14 @@ TemplateModel JsonUtil::parseTemplateFromTrash(const QString &name)
     return findTemplate(mergedEntries(false, true, false), name);
 }
 
+TemplateModel JsonUtil::parseStoredTemplateFromTrash(const QString &name)
+{
+    checkTemplateFile(false);
+    TemplateModel model;
+    findTemplate(mergedEntries(false, true, false), name, &model);
+    return model;
+}
+
 bool JsonUtil::deleteTemplateFromTrash(const QString &name)
 {
     // Nothing removed is a failure here: the bin's callers count on the entry
