@@ -306,25 +306,52 @@ struct LineSpan {
 };
 
 struct LineRules {
+    QRectF box;
+    QRectF content;
     double wrapLimit = 0;
     // A line that does not wrap is laid out only as far as this width.
     double widthCap = 0;
     int em = 0;
     int indentation = 0;
     qreal letterSpacing = 0;
+    int align = 0;
     bool wrap = true;
 };
 
+// Where a line with this ink is drawn: left aligned at the content's left
+// edge, the first line drawn one indentation further in; centred or right
+// aligned by its ink width, less the letter spacing.
+double lineLeft(const LineRules &rules, const QRect &ink, float sx, bool firstDrawn)
+{
+    const QRectF &content = rules.content;
+    if (rules.align == -1) {
+        if (firstDrawn)
+            return std::trunc(content.left() + float(qint64(rules.em) * rules.indentation) * sx);
+        return std::trunc(content.left());
+    }
+    const float lw = float(ink.width() - rules.letterSpacing) * sx;
+    if (rules.align == 0)
+        return std::trunc(content.left() + (content.width() - lw) / 2);
+    return std::trunc(content.left() + content.width() - lw);
+}
+
 // The text in lines, at most `maxLines` of them; true when more would
-// follow. A wrapping line holds the characters that keep its measure (its
-// advance, one more letter spacing, and on the text's first line the
-// indentation) below the wrap limit, so what is drawn is what was measured;
-// a character that alone reaches the limit stands alone. Empty lines are
-// dropped.
+// follow. A wrapping line breaks after the character that takes its measure
+// (its advance, one more letter spacing, and on the text's first line the
+// indentation) to the wrap limit, as long as that character's ink still
+// lies inside the box where the line is drawn; otherwise that character
+// starts the next line. A character that alone reaches the limit stands
+// alone. Empty lines are dropped.
 bool breakLines(const QString &text, Measure &measure, const LineRules &rules, float sx, int maxLines,
                 QVector<LineSpan> &lines)
 {
     lines.clear();
+    const auto inkInside = [&](const QString &line, bool firstDrawn) {
+        const QRect ink = measure.metrics().boundingRect(line);
+        const double x = lineLeft(rules, ink, sx, firstDrawn);
+        return x + ink.left() * double(sx) >= rules.box.left()
+            && x + (ink.left() + ink.width()) * double(sx) <= rules.box.right();
+    };
     bool firstLine = true;
     int pos = 0;
     for (;;) {
@@ -341,8 +368,13 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
                                                   [&](double a) { return width(a) < rules.wrapLimit; })
                          : measure.longestFitting(text, from, end, ANY_CHARACTER,
                                                   [&](double a) { return width(a) <= rules.widthCap; });
-            if (to == from)
+            if (rules.wrap && to < end) {
+                const int withIt = nextChar(text, to);
+                if (to == from || inkInside(text.mid(from, withIt - from), lines.isEmpty()))
+                    to = withIt;
+            } else if (to == from) {
                 to = nextChar(text, from);
+            }
             if (lines.size() >= maxLines)
                 return true;
             lines.append({from, to});
@@ -409,6 +441,9 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     const QRectF content = TextLayout::contentRect(in.rect);
     const int rs = in.rowSpacing;
     LineRules rules;
+    rules.box = in.rect;
+    rules.content = content;
+    rules.align = in.horizontalAlign;
     rules.wrapLimit = content.width() - WRAP_MARGIN;
     rules.widthCap = 2 * in.reach + content.width();
     rules.em = out.em;
@@ -494,22 +529,10 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     else if (in.verticalAlign != -1)
         y = std::trunc(y + content.height() - total);
 
-    const qreal letterSpacing = font.letterSpacing();
     for (int i = 0; i < n; ++i) {
         const QString &line = out.lines.at(i);
         const QRect br = fm.boundingRect(line);
-        double x;
-        if (in.horizontalAlign == -1) {
-            x = std::trunc(content.left());
-            if (i == 0)
-                x = std::trunc(content.left() + float(qint64(out.em) * in.indentation) * sx);
-        } else {
-            const float lw = float(br.width() - letterSpacing) * sx;
-            if (in.horizontalAlign == 0)
-                x = std::trunc(content.left() + (content.width() - lw) / 2);
-            else
-                x = std::trunc(content.left() + content.width() - lw);
-        }
+        const double x = lineLeft(rules, br, sx, i == 0);
         out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, QRectF(br)});
         y = std::trunc(y + float(qint64(br.height()) + rs) * sy);
     }
