@@ -25,6 +25,10 @@ const int CONTENT_MARGIN = 6;
 const int WRAP_MARGIN = 12;
 // Compared in double: a scale of exactly 0.1f still lies above it.
 const double SCALE_STEP_FLOOR = 0.1;
+// Nothing of a text beyond this many code units is laid out: more than a
+// whole label of 1 mm type holds, so nothing legible is lost, and a text of
+// any length costs no more than this, at every size auto-fit tries.
+const int MAX_LAID_OUT = 100000;
 // The text of a one-line field is flattened (line feeds taken out) this
 // much at a time, only as far as measuring it needs.
 const int FLAT_CHUNK = 4096;
@@ -875,8 +879,16 @@ QStringList TextLayout::splitTextByLength(const TextLayoutInput &in, const QStri
     return texts;
 }
 
-TextLayoutResult TextLayout::layout(const TextLayoutInput &in)
+TextLayoutResult TextLayout::layout(const TextLayoutInput &input)
 {
+    const TextLayoutInput *used = &input;
+    TextLayoutInput cut;
+    if (input.text.size() > MAX_LAID_OUT) {
+        cut = input;
+        cut.text = input.text.left(pairAt(input.text, MAX_LAID_OUT - 1) ? MAX_LAID_OUT + 1 : MAX_LAID_OUT);
+        used = &cut;
+    }
+    const TextLayoutInput &in = *used;
     TextLayoutResult out;
     out.font = in.font;
     out.scaleX = usableScale(in.scaleX);
