@@ -322,10 +322,24 @@ struct LineRules {
     bool wrap = true;
 };
 
+// The ink of a line as the painter draws it. The metrics' bounding
+// rectangle sets the glyphs at their bare advances, while the painter puts
+// the letter spacing after every character, so the character n places on
+// lies n spacings further along.
+QRectF drawnInk(const QFontMetrics &fm, const QString &line, qreal letterSpacing)
+{
+    const QRect bare = fm.boundingRect(line);
+    int characters = 0;
+    for (int i = 0; i < line.size(); i = nextChar(line, i))
+        ++characters;
+    const qreal shift = (characters - 1) * letterSpacing;
+    return QRectF(bare.left() + std::min(shift, 0.0), bare.top(), bare.width() + std::abs(shift), bare.height());
+}
+
 // Where a line with this ink is drawn: left aligned at the content's left
-// edge, the first line drawn one indentation further in; centred or right
-// aligned by its ink width, less the letter spacing.
-double lineLeft(const LineRules &rules, const QRect &ink, float sx, bool firstDrawn)
+// edge, the first line drawn one indentation further in; centred by its ink
+// width; right aligned with its ink against the content's right edge.
+double lineLeft(const LineRules &rules, const QRectF &ink, float sx, bool firstDrawn)
 {
     const QRectF &content = rules.content;
     if (rules.align == -1) {
@@ -333,10 +347,9 @@ double lineLeft(const LineRules &rules, const QRect &ink, float sx, bool firstDr
             return std::trunc(content.left() + float(qint64(rules.em) * rules.indentation) * sx);
         return std::trunc(content.left());
     }
-    const float lw = float(ink.width() - rules.letterSpacing) * sx;
     if (rules.align == 0)
-        return std::trunc(content.left() + (content.width() - lw) / 2);
-    return std::trunc(content.left() + content.width() - lw);
+        return std::trunc(content.left() + (content.width() - float(ink.width()) * sx) / 2);
+    return std::trunc(content.left() + content.width() - float(ink.right()) * sx);
 }
 
 // The text in lines, at most `maxLines` of them; true when more would
@@ -351,10 +364,9 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
 {
     lines.clear();
     const auto inkInside = [&](const QString &line, bool firstDrawn) {
-        const QRect ink = measure.metrics().boundingRect(line);
+        const QRectF ink = drawnInk(measure.metrics(), line, rules.letterSpacing);
         const double x = lineLeft(rules, ink, sx, firstDrawn);
-        return x + ink.left() * double(sx) >= rules.box.left()
-            && x + (ink.left() + ink.width()) * double(sx) <= rules.box.right();
+        return x + ink.left() * double(sx) >= rules.box.left() && x + ink.right() * double(sx) <= rules.box.right();
     };
     bool firstLine = true;
     int pos = 0;
@@ -535,10 +547,11 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
 
     for (int i = 0; i < n; ++i) {
         const QString &line = out.lines.at(i);
-        const QRect br = fm.boundingRect(line);
-        const double x = lineLeft(rules, br, sx, i == 0);
-        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, QRectF(br)});
-        y = std::trunc(y + float(qint64(br.height()) + rs) * sy);
+        const QRectF ink = drawnInk(fm, line, rules.letterSpacing);
+        const double x = lineLeft(rules, ink, sx, i == 0);
+        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, ink});
+        // The pitch follows the line's ink height.
+        y = std::trunc(y + float(qint64(ink.height()) + rs) * sy);
     }
 }
 
