@@ -243,6 +243,58 @@ private slots:
             QVERIFY2(inkOutside(screen, boxAt(c.field, dpi)) == 0, qPrintable(QString::number(dpi) + describe(c)));
         }
     }
+
+    // A data value far longer than its field: what lies beyond anything the
+    // label can show changes nothing the page draws, in any alignment or
+    // direction, so such a value costs what the label shows.
+    void textBeyondTheLabelChangesNothing_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<bool>("wrap");
+        for (int align : {-1, 0, 1}) {
+            QTest::addRow("lines %d", align) << 0 << align << true;
+            QTest::addRow("unwrapped %d", align) << 0 << align << false;
+            QTest::addRow("columns 1 %d", align) << 1 << align << true;
+            QTest::addRow("columns 2 %d", align) << 2 << align << true;
+        }
+    }
+
+    void textBeyondTheLabelChangesNothing()
+    {
+        QFETCH(int, direction);
+        QFETCH(int, align);
+        QFETCH(bool, wrap);
+        TextModel field = textField(QStringLiteral("题名"), QString(), 10, 10, 40, 14, 4);
+        field.direction = direction;
+        field.horizontalAlign = align;
+        field.verticalAlign = align;
+        field.mutiled = wrap;
+        TemplateModel label = labelOf({field, QSizeF(60, 40)});
+        const QString sentence = QStringLiteral("道路工程竣工资料第1卷（含设计变更、施工记录与验收报告）Archive 2024-07，共12件。\n");
+        QString start;
+        while (start.size() < 4000)
+            start += sentence;
+        QString longer = start;
+        while (longer.size() < 40000)
+            longer += sentence;
+
+        QGraphicsScene printed;
+        PageScene page(&printed, label, PAGE_DPI);
+        page.rebuild(false);
+        RichTextItem *item = textItemOf(printed);
+        page.fill({{field.textTitle, start}});
+        const TextLayoutResult shown = item->currentLayout();
+        page.fill({{field.textTitle, longer}});
+        const TextLayoutResult &all = item->currentLayout();
+        QCOMPARE(all.lines, shown.lines);
+        QCOMPARE(all.columns, shown.columns);
+        QCOMPARE(all.ops.size(), shown.ops.size());
+        for (int i = 0; i < all.ops.size(); ++i) {
+            QCOMPARE(all.ops.at(i).text, shown.ops.at(i).text);
+            QCOMPARE(all.ops.at(i).origin, shown.ops.at(i).origin);
+        }
+    }
 };
 
 QTEST_MAIN(TestPrintedText)

@@ -869,6 +869,41 @@ private slots:
         }
     }
 
+    // --- long texts ----------------------------------------------------------
+
+    // A text longer than any label shows legibly lays out as its first
+    // 100 000 characters, a surrogate pair kept whole, whatever the field
+    // (here 1-pixel type in a box that holds far more).
+    void onlyTheFirstHundredThousandCharactersAreLaidOut_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<bool>("adapted");
+        QTest::newRow("lines") << 0 << false;
+        QTest::newRow("lines, auto-fit") << 0 << true;
+        QTest::newRow("columns") << 2 << false;
+    }
+
+    void onlyTheFirstHundredThousandCharactersAreLaidOut()
+    {
+        QFETCH(int, direction);
+        QFETCH(bool, adapted);
+        QString text = QStringLiteral("档案ABC盒").repeated(20000);
+        text.insert(99999, EXT_B_1);
+        TextLayoutInput in = input(text + QStringLiteral("卷").repeated(50000), 2000, 2000, 1);
+        in.direction = direction;
+        in.adapted = adapted;
+        const TextLayoutResult all = TextLayout::layout(in);
+        in.text = text.left(100001);
+        const TextLayoutResult first = TextLayout::layout(in);
+        QCOMPARE(all.lines, first.lines);
+        QCOMPARE(all.columns, first.columns);
+        QCOMPARE(all.ops.size(), first.ops.size());
+        int laidOut = all.lines.join(QString()).size();
+        for (const stRowDataBlock &column : all.columns)
+            laidOut += column.text.size();
+        QCOMPARE(laidOut, 100001);
+    }
+
     // --- cache ---------------------------------------------------------------
 
     void cacheLaysOutOnlyWhenAnInputChanges()
