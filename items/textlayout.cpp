@@ -444,7 +444,8 @@ private:
 template<class Fits>
 int longestFlatFitting(FlatText &flat, Measure &measure, const Fits &fits)
 {
-    for (int size = FLAT_CHUNK;; size = size > std::numeric_limits<int>::max() / 4 ? std::numeric_limits<int>::max() : size * 4) {
+    // The text is at most MAX_LAID_OUT long, so the size never overflows.
+    for (int size = FLAT_CHUNK;; size *= 4) {
         const QString &text = flat.upTo(size);
         const int end = measure.longestFitting(text, 0, text.size(), ANY_CHARACTER, fits);
         if (end < text.size() || flat.complete())
@@ -470,8 +471,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     const bool oneLine = in.adapted && !in.wrap;
     const auto fontOfSize = [&](int size) {
         QFont f = in.font;
-        if (size != in.font.pixelSize())
-            f.setPixelSize(size);
+        f.setPixelSize(size);
         return f;
     };
 
@@ -482,7 +482,9 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     float breakScale = sx;
     QVector<LineSpan> spans;
 
-    if (in.adapted && (in.adaptedMode == 1 || in.wrap || in.adaptedMode == 2)) {
+    // Wrapped lines shrink in every mode (the scale in all but mode 1), one
+    // line only in modes 1 and 2.
+    if (in.adapted && (in.wrap || in.adaptedMode == 1 || in.adaptedMode == 2)) {
         // One line fits when its plain advance stays below the wrap limit;
         // wrapped lines when their stacked height stays within the field.
         const auto fits = [&](const QFont &f, float scale) {
