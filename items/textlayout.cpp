@@ -229,6 +229,21 @@ int stackCap(double window, double pitch)
     return n >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(n);
 }
 
+// Narrows lo < hi, where `atHigh` is false at lo, true at hi and turns
+// once between, to where it turns: the first place it holds.
+template<class AtHigh>
+qint64 turningPoint(qint64 lo, qint64 hi, const AtHigh &atHigh)
+{
+    while (hi - lo > 1) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        if (atHigh(mid))
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi;
+}
+
 // The largest count n >= 0 for which `fits(n)`, given that it holds up to
 // some count and not beyond; -1 when not even 0 fits, the int maximum when
 // every count does.
@@ -241,19 +256,12 @@ int largestCount(const Fits &fits)
     qint64 good = 0;
     qint64 bad = 1;
     while (fits(bad)) {
-        good = bad;
         if (bad >= top)
             return top;
+        good = bad;
         bad = std::min<qint64>(bad * 2, top);
     }
-    while (bad - good > 1) {
-        const qint64 mid = good + (bad - good) / 2;
-        if (fits(mid))
-            good = mid;
-        else
-            bad = mid;
-    }
-    return int(good);
+    return int(turningPoint(good, bad, [&](qint64 n) { return !fits(n); }) - 1);
 }
 
 // The first of `count` tries that fits. Tries are ordered from the largest
@@ -264,16 +272,7 @@ int firstFitting(int count, const Fits &fits)
 {
     if (count <= 1 || fits(0))
         return 0;
-    int bad = 0;
-    int good = count - 1;
-    while (good - bad > 1) {
-        const int mid = bad + (good - bad) / 2;
-        if (fits(mid))
-            good = mid;
-        else
-            bad = mid;
-    }
-    return good;
+    return int(turningPoint(0, count - 1, [&](qint64 i) { return fits(int(i)); }));
 }
 
 // The pixel sizes auto-fit tries, from the font's own down to floor + 1. A

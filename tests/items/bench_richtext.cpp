@@ -10,6 +10,7 @@
 
 #include "items/richtextitem.h"
 #include "print/pagescene.h"
+#include "support/labelfixtures.h"
 #include "support/testfonts.h"
 #include "util/settingutil.h"
 #include "util/templatejson.h"
@@ -253,17 +254,11 @@ void benchLongOneLine(const QString &family)
 void benchLongField(const QString &family)
 {
     const QString title = QStringLiteral("案卷题名");
-    TemplateModel model;
+    TemplateModel model = TestSupport::blankLabel(title);
     model.printWidth = 250;
     model.printHeight = 310;
-    TextModel field;
-    field.textTitle = title;
+    TextModel field = TestSupport::textField(title, QString(), 105, 95, 133, 50, 6);
     field.font = family;
-    field.fontSize = 6;
-    field.startX = 105;
-    field.startY = 95;
-    field.width = 133;
-    field.height = 50;
     field.horizontalAlign = 0;
     field.verticalAlign = 0;
     model.textModels.append(field);
