@@ -162,14 +162,16 @@ QString describe(const Case &c)
         .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled);
 }
 
-// What the layout decided: the breaks, the fitted size and scale.
+// What the layout decided: the breaks, the fitted scale and the share of
+// its own size the font was fitted to.
 QStringList decisions(RichTextItem *item)
 {
     const TextLayoutResult &r = item->currentLayout();
     QStringList d = r.lines;
     for (const stRowDataBlock &column : r.columns)
         d << column.text;
-    d << QString::number(r.font.pixelSize()) << QString::number(double(r.scaleX));
+    d << QString::number(double(r.font.pixelSize()) / item->layoutInput().font.pixelSize(), 'f', 4)
+      << QString::number(double(r.scaleX));
     return d;
 }
 
