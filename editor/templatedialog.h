@@ -63,9 +63,9 @@ public:
         IMG_REMOVED = 1,
     };
 
-    // The box face item: its id (item data 0) and its place below every element.
+    // The box face item's id (item data 0); it lies below every element
+    // (TemplateModel::faceZ).
     static constexpr const char *BACKGROUND_ID = "bg";
-    static constexpr int BACKGROUND_Z = -999;
 
     // The editor for the named template; an empty or unknown name gives a
     // new template of the default size.

@@ -17,7 +17,7 @@ void TemplateDialog::addBackgroundItem()
     item->setFlags({});
     item->setData(0, QLatin1String(BACKGROUND_ID));
     item->setPos(0, 0);
-    item->setZValue(BACKGROUND_Z);
+    item->setZValue(model().faceZ());
 }
 
 void TemplateDialog::refreshGraphicsBackground()

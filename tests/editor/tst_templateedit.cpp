@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(qr.content, QStringLiteral("KL-0042"));
         QCOMPARE(zbarDecode(qrItem->getPixmap().toImage(), 20), QStringList{QStringLiteral("KL-0042")});
 
-        // An emptied barcode shows nothing without a box; a rejected text keeps the box and the old picture.
+        // An emptied barcode shows nothing without a box; a rejected text shows the box and, as it prints, no code.
         ground->addWith("btn_add_bar", QPoint(300, 300));
         auto *barItem = static_cast<PixmapItem *>(ground->item(editor.currentElementId()));
         ground->clickCanvas(QPoint(310, 310));
@@ -297,12 +297,12 @@ private slots:
         barContent->clear();
         QVERIFY(barItem->getPixmap().isNull());
         QTest::keyClicks(barContent, QStringLiteral("A7"));
-        const QImage code = barItem->getPixmap().toImage();
+        QVERIFY(!barItem->getPixmap().isNull());
         QCOMPARE(boxes, 0);
         barContent->insertPlainText(QStringLiteral("档"));
         QCOMPARE(boxes, 1);
         QCOMPARE(editor.model().barcodeModels.first().content, QStringLiteral("A7档"));
-        QCOMPARE(barItem->getPixmap().toImage(), code);
+        QVERIFY(barItem->getPixmap().isNull());
         QVERIFY(ground->log.contains(QStringLiteral("生成条形码失败")));
 
         // Showing one code while another is current writes nothing into either.
