@@ -43,7 +43,7 @@ class MainWindow;
 // The program's only top-level window: frameless, with its own title strip,
 // a navigation column and a stack of pages (home, templates, print,
 // settings). Its form names every widget the pages reach.
-class MainWindow : public QMainWindow, private ApiServer::Host
+class MainWindow : public QMainWindow, public ApiServer::Host
 {
     Q_OBJECT
 

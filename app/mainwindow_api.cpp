@@ -9,6 +9,7 @@
 #include "print/printpreview.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
+#include "util/clientcause.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 
@@ -69,8 +70,17 @@ QList<TemplateModel> MainWindow::apiTemplates()
 void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
                                 QString *code, std::function<void()> jobClosed)
 {
+    auto *preview = new PrintPreview(templateName, rows, this);
+    // The request's name was checked against the kept store, but the file
+    // may have changed since: the job prints what the preview read just
+    // now, and only when that is the template asked for.
+    if (templateName.isEmpty() || preview->currentTemplate().name != templateName) {
+        delete preview;
+        *code = QLatin1String(APIModel::CODE_NO_TEMPLATE);
+        return;
+    }
     dialogBusy = true;
-    apiPreview = new PrintPreview(templateName, rows, this);
+    apiPreview = preview;
     connectApiPreview(apiPreview, std::move(jobClosed));
     apiPreview->showMaximized();
     if (!apiPreview->onApiPrint(*code))
@@ -82,6 +92,8 @@ void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> 
     connectPreviewToLink(preview);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onApiPageInkConsumed);
     connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview, jobClosed] {
+        // However it closes, these lines are of the client's job.
+        const ClientCause cause;
         const std::function<void()> notice = jobClosed; // the connection goes below
         releasePreview(preview, true);
         qDebug() << "PrinterDialog::dialogClosed";

@@ -2,6 +2,7 @@
 
 #include "print/pageplacement.h"
 #include "print/printrecord.h"
+#include "util/clientcause.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
 #include "util/textutil.h"
@@ -31,6 +32,7 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
     // A coarse timer may fire up to 5 % early; the printer wants its full pause.
     m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, [this] {
+        const ClientCause cause(m_forClient);
         // The page scheduled goes, not one turned to after a cancel.
         if (m_source->shownPage() != m_page)
             m_source->showPage(m_page);
@@ -38,6 +40,7 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
     });
     m_noticeWait.setSingleShot(true);
     connect(&m_noticeWait, &QTimer::timeout, this, [this] {
+        const ClientCause cause(m_forClient);
         emit logged(text("第%1页未收到打印结果，打印任务结束").arg(m_out.page + 1));
         // A slow printer's notice may still come; over a link that went, none can.
         m_latePage = m_linked;
@@ -125,6 +128,7 @@ bool PrintJob::start(State first, const QList<int> &pages)
 {
     if (isBusy() || pages.isEmpty())
         return false;
+    m_forClient = ClientCause::isOpen();
     m_pages = pages;
     m_position = 0;
     m_inkUnknownLogged = false;

@@ -159,4 +159,6 @@ private:
     bool m_latePage = false;
     // A page charged nothing for want of a known ink quantity was logged.
     bool m_inkUnknownLogged = false;
+    // Started for an API client: its steps are the client's doing.
+    bool m_forClient = false;
 };

@@ -80,9 +80,11 @@ public:
     static void applySizeDefaults(TemplateModel &model);
     // parseTemplateList(true, true) and parseTemplate(name), answered from
     // what the user file held when last read for them while it is unchanged:
-    // the same size, modification time, inode and device, and no write by
-    // this program since. A changed file is read afresh, so each call still
-    // sees the store as it is at that moment.
+    // the same size, modification and change times, inode and device, no
+    // write by this program since, and, while those times lie too close to
+    // the last look for a change to show in them, the same bytes. A changed
+    // file is read afresh, so each call still sees the store as it is at
+    // that moment.
     static QList<TemplateModel> cachedTemplateList();
     static TemplateModel cachedTemplate(const QString &name);
     // Whole template (its old entry moves to the end of the file) or only its
@@ -103,6 +105,8 @@ public:
     static bool saveTemplateToTrash(TemplateModel model);
     static QList<TemplateModel> parseTemplateListFromTrash();
     static TemplateModel parseTemplateFromTrash(const QString &name);
+    // The same with the sizes as stored, for a move back into the store.
+    static TemplateModel parseStoredTemplateFromTrash(const QString &name);
     // False when the bin holds no entry of that name or was not written.
     static bool deleteTemplateFromTrash(const QString &name);
     // Asks for a file and writes the named templates (merged view, in its

@@ -45,6 +45,7 @@ struct Handlers {
     CompositingHandler compositing;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
+    qint64 fileTimeStepNs = 0;
 };
 
 Handlers &handlers()
@@ -341,6 +342,22 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+qint64 fileTimeStepNs()
+{
+    return handlers().fileTimeStepNs > 0 ? handlers().fileTimeStepNs : FILE_TIME_STEP_NS;
+}
+
+qint64 fileTimeNs(qint64 reportedNs)
+{
+    const qint64 step = handlers().fileTimeStepNs;
+    if (step <= 0)
+        return reportedNs;
+    const qint64 rest = reportedNs % step;
+    return reportedNs - (rest < 0 ? rest + step : rest);
+}
+
+void setFileTimeStepNs(qint64 ns) { handlers().fileTimeStepNs = ns; }
 
 void openUrl(const QUrl &url, const std::function<void()> &failed)
 {

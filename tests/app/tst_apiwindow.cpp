@@ -5,6 +5,7 @@
 // its window goes is still recorded and charged.
 
 #include "app/appupdate.h"
+#include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "print/printpreview.h"
 #include "print/printrecord.h"
@@ -12,6 +13,7 @@
 #include "support/labelfixtures.h"
 #include "support/printedpage.h"
 #include "support/terminalfixture.h"
+#include "util/fileutil.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -21,6 +23,9 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using TestSupport::ApiClient;
 using TestSupport::FakePrinter;
@@ -381,6 +386,70 @@ private slots:
         QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 31, "00000"), status(12, 31, "11000")}));
         QCOMPARE(t->printer->block(6), malformed ? bad : inkBlock(INK_AT_START - quint32(printedPages().first().dots)));
         QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
+    }
+
+    // A template gone from the store since the client last asked, however
+    // little of the file's size and times changed, prints nothing: asked
+    // for, it is unknown; and one gone between the request's check and the
+    // preview's reading of it opens nothing.
+    void aTemplateGoneMeanwhilePrintsNothing()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":11,"seq":1,"templateName":"档案盒标签"})")));
+        QVERIFY(client->expectText().startsWith(QLatin1String(R"({"code":"00000")")));
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        QVERIFY(TestSupport::writeFile(path, TestSupport::readFile(path).replace("档案盒标签", "档案盒标记")));
+        const timespec times[2] = {before.st_mtim, before.st_mtim};
+        QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        t->printer->clear();
+        QVERIFY(client->sendText(printRequest(2, 1)));
+        QCOMPARE(client->expectText(), status(12, 2, "10003"));
+
+        ApiServer::Host &host = *t->window;
+        QString code = QStringLiteral("00000");
+        bool closed = false;
+        host.openApiPreview(LABEL, TestSupport::numberedRows(1), &code, [&closed] { closed = true; });
+        QCOMPARE(code, QStringLiteral("10003"));
+        QVERIFY(!t->preview() && !host.apiDialogBusy());
+        QTest::qWait(300);
+        QVERIFY(!closed);
+        QCOMPARE(t->received(), QList<int>());
+    }
+
+    // Once the day's share of client lines is spent, a client that prints a
+    // row and has the next connection evict it, again and again, adds no
+    // line to the log: neither of its requests nor of its jobs and the
+    // printer's answers to them. The program's own events still go in.
+    void aClientsJobsAreInItsShareOfTheLog()
+    {
+        QVERIFY(connectWindow());
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        const QString mebibyte(1 << 20, QLatin1Char('x'));
+        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
+            qCDebug(clientText).noquote() << mebibyte;
+        const QString spentDay = LogFile::filePath(QDate::currentDate());
+        const QByteArray spent = TestSupport::readFile(spentDay);
+        QVERIFY(spent.endsWith("no more are logged today\r\n"));
+
+        auto client = welcomed();
+        for (int seq = 1; seq <= 4; ++seq) {
+            QVERIFY(client->sendText(printRequest(seq, 1)));
+            QCOMPARE(client->expectText(), status(12, seq, "00000"));
+            client = welcomed();
+        }
+        QVERIFY(client->sendText(printRequest(9, 2)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 9, "00000"), status(12, 9, "11000")}));
+        QVERIFY(!printedPages().isEmpty());
+        QTest::qWait(300);
+        QCOMPARE(TestSupport::readFile(spentDay).size(), spent.size());
+
+        QVERIFY(t->printer->disconnectClient());
+        QTRY_COMPARE(t->indicator(), UNCONNECTED);
+        QVERIFY(TestSupport::readFile(LogFile::filePath(QDate::currentDate())).contains("连接打印断开连接"));
     }
 
     // Block 6 that cannot be written is still read back.
