@@ -79,6 +79,7 @@ private:
     void initFrame();
     void initTitleStatus();
     void applyBranding();
+    int titleRoom() const;
     void initInkGauge();
     void showProductLine();
     void initHomeChart();
@@ -233,6 +234,7 @@ private:
 
     void onNetworkRead(const ReadIPReceiveModel &reply);
     void onNetworkWritten(const WriteIPReceiveModel &reply);
+    void fitPortBox();
 
     void refreshConfigSettings();
     void showFontLists();
