@@ -59,6 +59,13 @@ bool MainWindow::initCommunication()
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
     jobKeeper = new PrintJobKeeper(this);
     connect(comManager, &ComManager::onReceivePrintNotify, jobKeeper, &PrintJobKeeper::pageNoticed);
+    firmwareWait = new QTimer(this);
+    firmwareWait->setSingleShot(true);
+    connect(firmwareWait, &QTimer::timeout, this, &MainWindow::onFirmwareUnanswered);
+    connect(comManager, &ComManager::bytesWritten, this, [this] {
+        if (firmwareWait->isActive())
+            firmwareWait->start(Seams::firmwareWaitMs());
+    });
     // Queued: the offer's dialogs must not run inside the link's own search
     // for a port to open.
     connect(comManager, &ComManager::serialPortPermissionError, this, &MainWindow::offerPermissionElevation,
@@ -120,7 +127,7 @@ void MainWindow::setPrinterState(uchar state)
 
 MainWindow::PrinterTask MainWindow::printerTask() const
 {
-    if (firmwareOut)
+    if (firmwareWait->isActive())
         return PrinterTask::Updating;
     if (printPreview || apiPreview || jobKeeper->isKeeping())
         return PrinterTask::Printing;
@@ -238,7 +245,7 @@ void MainWindow::onLinkLost()
     PrinterUtil::s_printerSys.remainKnown = false;
     endApiJobOnLinkLoss();
     // The printer cannot answer an image sent over the link that went.
-    firmwareOut = false;
+    firmwareWait->stop();
     if (updateDialog)
         updateDialog->linkLost();
     setPrinterState(PRINTER_UNCONNECTED);
