@@ -58,6 +58,15 @@ bool MainWindow::initCommunication()
     connect(comManager, &ComManager::onReceiveReadInkbox, this, &MainWindow::onInkBoxRead);
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
     jobKeeper = new PrintJobKeeper(this);
+    // A page printed while the ink box's count is unknown is charged nothing;
+    // the count is asked for again, so a read that went unanswered (the one
+    // at a job's start, or the one after a charge) costs that page's charge
+    // and not those of every page after it. Asked before the notice is
+    // taken, which may start a job that reads the count itself.
+    connect(comManager, &ComManager::onReceivePrintNotify, this, [this] {
+        if (!PrinterUtil::s_printerSys.remainKnown)
+            comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
+    });
     connect(comManager, &ComManager::onReceivePrintNotify, jobKeeper, &PrintJobKeeper::pageNoticed);
     firmwareWait = new QTimer(this);
     firmwareWait->setSingleShot(true);

@@ -388,6 +388,18 @@ private slots:
         QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
     }
 
+    // A read of the count lost at the job's start costs the charge of one
+    // page, not of the whole job: the count is asked for again.
+    void aLostCountReadIsAskedAgain()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(t->printer->fault({{"match", 0xA0}, {"noReply", true}}));
+        QVERIFY(client->sendText(printRequest(41, 2)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 41, "00000"), status(12, 41, "11000")}));
+        QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - quint32(printedPages().last().dots)));
+    }
+
     // A template gone from the store since the client last asked, however
     // little of the file's size and times changed, prints nothing: asked
     // for, it is unknown; and one gone between the request's check and the
