@@ -464,6 +464,33 @@ private slots:
         QVERIFY(TestSupport::readFile(LogFile::filePath(QDate::currentDate())).contains("连接打印断开连接"));
     }
 
+    // A print-page job held back until a client's page is done with is the
+    // user's, not the client's, however the held start is let go: its lines
+    // are written though the client's share is spent.
+    void aJobHeldBehindAClientsPageIsTheUsers()
+    {
+        QVERIFY(connectWindow());
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        const QString mebibyte(1 << 20, QLatin1Char('x'));
+        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
+            qCDebug(clientText).noquote() << mebibyte;
+        auto client = welcomed();
+        QVERIFY(startStalledJob(*client, 91, 1));
+        QTRY_COMPARE(printedPages().size(), 1);
+        t->preview()->close();
+        QCOMPARE(client->expectText(), status(12, 91, "11000"));
+        QTRY_VERIFY(!t->preview());
+
+        t->click(QStringLiteral("btn_nav_print"));
+        t->click(QStringLiteral("btn_print"));
+        QVERIFY(t->preview());
+        TestSupport::child<QAbstractButton>(*t->preview(), "btn_print")->click();
+        QVERIFY(t->printer->reply(0x20));
+        QTRY_COMPARE_WITH_TIMEOUT(printedPages().size(), 2, 10000);
+        QVERIFY(TestSupport::readFile(LogFile::filePath(QDate::currentDate())).contains("打印机检测状态正常"));
+    }
+
     // Block 6 that cannot be written is still read back.
     void aFailedInkWriteStillReadsBack()
     {
