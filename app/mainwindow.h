@@ -133,6 +133,9 @@ public:
     // ink box is in order and it is not taking a firmware image); otherwise
     // tells the user why and is false.
     bool checkPrinterStatus();
+    // True, telling the user, while a firmware image awaits its answer: the
+    // device page's reads and writes, sent whenever the link is up, wait too.
+    bool refuseWhileUpdating();
 
 protected:
     // Presses on the title-bar printer indicator reconnect or re-read.

@@ -46,6 +46,8 @@ void showOctets(const QList<QLineEdit *> &edits, const quint8 (&octets)[4])
 
 void MainWindow::on_btn_network_read_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     if (!comManager->readPrinterIp())
         TextUtil::showError(QStringLiteral("读取失败，请检查串口"));
 }
@@ -64,6 +66,8 @@ void MainWindow::onNetworkRead(const ReadIPReceiveModel &reply)
 
 void MainWindow::on_btn_network_save_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     const AddressEdits edits = addressEdits(*ui);
     NetworkSettings settings;
     QString error;

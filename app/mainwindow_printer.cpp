@@ -143,16 +143,20 @@ MainWindow::PrinterTask MainWindow::printerTask() const
     return PrinterTask::Idle;
 }
 
+bool MainWindow::refuseWhileUpdating()
+{
+    // A printer writing new firmware is to be left alone until it answers.
+    if (printerTask() != PrinterTask::Updating)
+        return false;
+    TextUtil::showError(QString::fromUtf8(UPDATING_TIP));
+    return true;
+}
+
 bool MainWindow::checkPrinterStatus()
 {
     switch (printerState) {
     case PRINTER_CONNECTED:
-        // A printer writing new firmware is to be left alone until it answers.
-        if (printerTask() == PrinterTask::Updating) {
-            TextUtil::showError(QString::fromUtf8(UPDATING_TIP));
-            return false;
-        }
-        return true;
+        return !refuseWhileUpdating();
     case PRINTER_INK_ERROR:
         TextUtil::showError(QStringLiteral("墨盒异常，请先检查墨盒"));
         return false;

@@ -301,8 +301,12 @@ private slots:
         t->click(QStringLiteral("btn_nav_print"));
         t->toasts.clear();
         t->click(QStringLiteral("btn_print"));
-        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机正在升级，请稍后再试")});
         QVERIFY(!t->preview());
+        // Nor do the device page's reads and writes go out meanwhile.
+        for (const char *button : {"btn_print_argset_read", "btn_print_argset_save", "btn_network_read",
+                                   "btn_network_save", "btn_print_info_read"})
+            t->click(QLatin1String(button));
+        QCOMPARE(t->toasts.texts(), QVector<QString>(6, QStringLiteral("打印机正在升级，请稍后再试")).toList());
         QTest::qWait(200);
         const QList<int> received = t->received();
         QCOMPARE(received.mid(received.indexOf(0x80)), QList<int>{0x80});
