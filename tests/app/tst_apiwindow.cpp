@@ -435,6 +435,23 @@ private slots:
         QCOMPARE(t->received(), QList<int>());
     }
 
+    // A client's print request only looks at the user's store: one that reads
+    // as broken (someone is writing it just then) is left where it is.
+    void aPrintRequestLeavesAStoreBeingWrittenInPlace()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        const QByteArray half = TestSupport::readFile(path).left(40);
+        QVERIFY(TestSupport::writeFile(path, half));
+        const QString builtin = JsonUtil::cachedTemplateList().first().name;
+        const QJsonObject request{{"requestId", 12}, {"seq", 3}, {"templateName", builtin},
+                                  {"data", QJsonArray{QJsonObject{{"x", "1"}}}}};
+        QVERIFY(client->sendText(QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact))));
+        QCOMPARE(client->expectText(), status(12, 3, "00000"));
+        QCOMPARE(TestSupport::readFile(path), half);
+    }
+
     // Once the day's share of client lines is spent, a client that prints a
     // row and has the next connection evict it, again and again, adds no
     // line to the log: neither of its requests nor of its jobs and the
