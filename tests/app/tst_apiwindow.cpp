@@ -101,6 +101,17 @@ private:
                && client.expectText() == status(12, seq, "00000");
     }
 
+    // The log handler writes the log until the returned guard goes, the
+    // day's share of client lines already spent.
+    static auto spentClientShare()
+    {
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const QString mebibyte(1 << 20, QLatin1Char('x'));
+        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
+            qCDebug(clientText).noquote() << mebibyte;
+        return qScopeGuard([previous] { qInstallMessageHandler(previous); });
+    }
+
 private slots:
     void initTestCase() { QVERIFY(TerminalFixture::preparePrinting()); }
 
@@ -459,11 +470,7 @@ private slots:
     void aClientsJobsAreInItsShareOfTheLog()
     {
         QVERIFY(connectWindow());
-        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
-        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        const QString mebibyte(1 << 20, QLatin1Char('x'));
-        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
-            qCDebug(clientText).noquote() << mebibyte;
+        const auto restore = spentClientShare();
         const QString spentDay = LogFile::filePath(QDate::currentDate());
         const QByteArray spent = TestSupport::readFile(spentDay);
         QVERIFY(spent.endsWith("no more are logged today\r\n"));
@@ -491,11 +498,7 @@ private slots:
     void aJobHeldBehindAClientsPageIsTheUsers()
     {
         QVERIFY(connectWindow());
-        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
-        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        const QString mebibyte(1 << 20, QLatin1Char('x'));
-        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
-            qCDebug(clientText).noquote() << mebibyte;
+        const auto restore = spentClientShare();
         auto client = welcomed();
         QVERIFY(startStalledJob(*client, 91, 1));
         QTRY_COMPARE(printedPages().size(), 1);
