@@ -80,6 +80,7 @@ private:
     void initFrame();
     void initTitleStatus();
     void applyBranding();
+    int titleRoom() const;
     void initInkGauge();
     void showProductLine();
     void initHomeChart();
@@ -240,6 +241,7 @@ private:
 
     void onNetworkRead(const ReadIPReceiveModel &reply);
     void onNetworkWritten(const WriteIPReceiveModel &reply);
+    void fitPortBox();
 
     void refreshConfigSettings();
     void showFontLists();

@@ -7,6 +7,7 @@
 #include "items/qwgraphicsview.h"
 #include "util/constants.h"
 #include "util/fontfamilies.h"
+#include "util/frameplacement.h"
 #include "util/jsonutil.h"
 #include "util/settingutil.h"
 #include "util/textutil.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QtDebug>
@@ -37,6 +39,9 @@ const char *const FONT_SIZE_EDIT_STYLE = "font-size: 16px;color: rgba(187, 187, 
 // The text page's start boxes go below 0: a turned text flush with the
 // label's left or top edge starts before it.
 constexpr double TEXT_START_MIN = -9999.99;
+// A restored editor is at most this share of its screen, so it does not
+// look maximised on a small one.
+constexpr int RESTORED_SCREEN_SHARE_PERCENT = 90;
 
 } // namespace
 
@@ -105,6 +110,19 @@ TemplateDialog::~TemplateDialog()
     for (const QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
     delete ui;
+}
+
+void TemplateDialog::openMaximized(const QScreen *screen)
+{
+    // Placed before its window is made: a window first shown maximised
+    // comes back, restored, where it was before, and one never placed is
+    // in the screen's corner, under the main window's title.
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QSize normal = size().boundedTo(area.size() * RESTORED_SCREEN_SHARE_PERCENT / 100);
+        setGeometry(FramePlacement::centred(normal, area.center(), area, FramePlacement::expectedFrame(this)));
+    }
+    showMaximized();
 }
 
 void TemplateDialog::setUpLogo()
