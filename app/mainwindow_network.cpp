@@ -80,6 +80,8 @@ void MainWindow::fitPortBox()
 
 void MainWindow::on_btn_network_read_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     if (!comManager->readPrinterIp())
         TextUtil::showError(QStringLiteral("读取失败，请检查串口"));
 }
@@ -98,6 +100,8 @@ void MainWindow::onNetworkRead(const ReadIPReceiveModel &reply)
 
 void MainWindow::on_btn_network_save_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     const AddressEdits edits = addressEdits(*ui);
     NetworkSettings settings;
     QString error;

@@ -45,6 +45,7 @@ struct Handlers {
     CompositingHandler compositing;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
+    int firmwareWaitMs = 0;
     qint64 fileTimeStepNs = 0;
 };
 
@@ -342,6 +343,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+int firmwareWaitMs()
+{
+    return handlers().firmwareWaitMs > 0 ? handlers().firmwareWaitMs : FIRMWARE_WAIT_MS;
+}
+
+void setFirmwareWaitMs(int ms) { handlers().firmwareWaitMs = ms; }
 
 qint64 fileTimeStepNs()
 {
