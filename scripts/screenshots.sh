@@ -166,22 +166,22 @@ with open(bin_path, "w", encoding="utf-8") as f:
 EOF
     click 160 178 1.5
     click 1387 102 1.5
-    click 1353 236 0.4; shot trash-nothing-ticked; sleep 3
-    click 1349 378 1; xdotool key Return; sleep 0.4; shot trash-deleted; sleep 3
-    click 523 378 0.3; click 1353 236 1; xdotool key Return; sleep 0.4; shot trash-deleted-ticked; sleep 3
-    click 1397 171 1
+    click 1363 276 0.4; shot trash-nothing-ticked; sleep 3
+    click 1359 418 1; xdotool key Return; sleep 0.4; shot trash-deleted; sleep 3
+    click 533 418 0.3; click 1363 276 1; xdotool key Return; sleep 0.4; shot trash-deleted-ticked; sleep 3
+    click 1407 211 1
 
     local text="$out/not-a-workbook.xlsx"
     echo "nothing but text" >"$text"
     click 160 240 1.5
     click 1638 102 1.5
-    click 1191 696 0.4; shot import-no-file; sleep 3
-    click 927 405 2; xdotool type "$text"; xdotool key Return; sleep 1.5
-    click 1191 696 0.4; shot import-not-a-workbook; sleep 3
+    click 1201 736 0.4; shot import-no-file; sleep 3
+    click 937 445 2; xdotool type "$text"; xdotool key Return; sleep 1.5
+    click 1201 736 0.4; shot import-not-a-workbook; sleep 3
     # A workbook of one sheet: the open list shows that sheet's name.
-    click 927 405 2; xdotool type "$rows"; xdotool key Return; sleep 1.5
-    click 1009 589 0.8; shot import-sheet-list; xdotool key Escape; sleep 0.3
-    click 1089 696 1
+    click 937 445 2; xdotool type "$rows"; xdotool key Return; sleep 1.5
+    click 1019 629 0.8; shot import-sheet-list; xdotool key Escape; sleep 0.3
+    click 1099 736 1
 }
 
 shot home
@@ -197,7 +197,7 @@ done
 sleep 0.5; shot editor-zoomed-out
 zoom_far_and_restore_editor
 click 1762 1030 1.5; shot save-as
-click 1016 588
+click 1026 628
 click 1895 24 1.5
 click 160 302 1.5; shot settings
 xdotool mousemove 1000 700
@@ -206,15 +206,15 @@ for part in 2 3; do
 done
 click 124 1006; shot help-menu
 click 124 1006
-help_entry 5; shot help-api; click 1212 338
-help_entry 4; shot help-versions; click 1212 338
+help_entry 5; shot help-api; click 1222 378
+help_entry 4; shot help-versions; click 1222 378
 help_entry 2; shot firmware
-click 1113 497 1.5; shot firmware-file-dialog; xdotool key Escape; sleep 0.5
-click 1212 338
+click 1123 537 1.5; shot firmware-file-dialog; xdotool key Escape; sleep 0.5
+click 1222 378
 # Where nothing opens PDF files the manual's entry says so in a red tip.
 help_entry 0; sleep 0.2; shot help-manual
 if $branded; then
-    help_entry 7; shot help-about; click 1212 338
+    help_entry 7; shot help-about; click 1222 378
 fi
 
 messages
@@ -225,10 +225,10 @@ click 688 102 0.3
 xdotool key ctrl+a; xdotool type --delay 150 "通用3CM"; xdotool key Return; sleep 1
 shot print
 click 1638 102 1.5
-click 927 405 2; shot import-file-dialog
+click 937 445 2; shot import-file-dialog
 xdotool type "$rows"; xdotool key Return; sleep 1.5
 shot import
-click 1191 696 1.5; shot print-imported
+click 1201 736 1.5; shot print-imported
 click 1845 102 4; shot preview
 # The print range's list, open over the fields below it.
 click 1817 148 1; shot preview-range; xdotool key Escape; sleep 0.5
