@@ -11,10 +11,20 @@
 //   each request compares the file's bytes;
 // - the round trip of a 3-row print job against the fake printer with the
 //   job's pauses cut to 1 ms, from the request to the "11000" that follows
-//   the preview's close.
+//   the preview's close;
+// - a print request whose one text field holds 16 MiB of text (the largest
+//   message the API takes): the round trip of request 13 from a new
+//   connection opened the moment the server begins to handle it, beside the
+//   same with the server idle (how long the event loop, the printer link
+//   and every client with it, is held); the process's resident memory
+//   before and after a job of it (to the "11000" after its preview closed),
+//   and its peak. That connection's client runs on a thread of its own, so
+//   its clock runs while the terminal's thread is held; a stage that holds
+//   it past 600 s ends the program with what it measured so far.
 //
-//   QT_QPA_PLATFORM=offscreen bench_api [user templates, default 1000] [requests, default 200]
+//   QT_QPA_PLATFORM=offscreen bench_api [user templates, default 1000] [requests, default 200] [MiB, default 16]
 
+#include "app/apiserver.h"
 #include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/terminalfixture.h"
@@ -31,9 +41,18 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <QThread>
 #include <QWebSocket>
 
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
 namespace {
+
+const QString LONG_LABEL = QStringLiteral("长文本标签");
+const QString LONG_FIELD = QStringLiteral("题名");
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
@@ -55,7 +74,121 @@ void writeUserTemplates(int count)
         users.append(TemplateJson::writeTemplate(t));
     }
     users.append(TemplateJson::writeTemplate(TestSupport::numberedLabel(QStringLiteral("档案盒标签"))));
+    TemplateModel label = TestSupport::blankLabel(LONG_LABEL);
+    label.textModels << TestSupport::textField(LONG_FIELD, LONG_FIELD, 4, 4, 32, 22, 4);
+    users.append(TemplateJson::writeTemplate(label));
     JsonFile::write(FileUtil::customPath(CUSTOM_TEMPLATE_PATH), users);
+}
+
+// A print request of one row whose field holds CJK text and blanks, the
+// whole message exactly bytes long in UTF-8.
+QString longTextRequest(int seq, qint64 bytes)
+{
+    const QJsonObject shell{{"requestId", 12},
+                            {"seq", seq},
+                            {"templateName", LONG_LABEL},
+                            {"data", QJsonArray{QJsonObject{{LONG_FIELD, QString()}}}}};
+    QByteArray message = QJsonDocument(shell).toJson(QJsonDocument::Compact);
+    const QByteArray phrase = QStringLiteral("城建档案科技档案文书档案业务档案会计档案 ").toUtf8();
+    QByteArray text;
+    const qint64 room = bytes - message.size();
+    text.reserve(int(room));
+    while (text.size() + phrase.size() <= room)
+        text += phrase;
+    text += QByteArray(int(room - text.size()), 'x');
+    message.insert(message.indexOf("\"\"") + 1, text);
+    return QString::fromUtf8(message);
+}
+
+// A client on a thread of its own: connects, sends request 13 once welcomed
+// and times the whole from its start to the reply.
+class StatusProbe
+{
+public:
+    StatusProbe()
+    {
+        m_context.moveToThread(&m_thread);
+        m_thread.start();
+    }
+    ~StatusProbe()
+    {
+        QMetaObject::invokeMethod(&m_context, [this] { qDeleteAll(m_context.children()); },
+                                  Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    // Safe from any thread, a message handler included.
+    void start(quint16 port)
+    {
+        m_ns = -1;
+        QMetaObject::invokeMethod(&m_context, [this, port] { open(port); }, Qt::QueuedConnection);
+    }
+    bool answered() const { return m_ns >= 0; }
+    // Once answered.
+    QString result() const { return QStringLiteral("%1 ms (%2)").arg(m_ns / 1e6, 0, 'f', 1).arg(m_reply); }
+
+private:
+    void open(quint16 port)
+    {
+        qDeleteAll(m_context.children());
+        m_clock.start();
+        m_seen = 0;
+        auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, &m_context);
+        QObject::connect(socket, &QWebSocket::textMessageReceived, &m_context, [this, socket](const QString &text) {
+            if (++m_seen == 2) {
+                socket->sendTextMessage(QStringLiteral(R"({"requestId":13,"seq":13})"));
+            } else if (m_seen == 3) {
+                m_reply = text;
+                m_ns = m_clock.nsecsElapsed(); // publishes m_reply
+                socket->close();
+            }
+        });
+        socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port)));
+    }
+
+    QThread m_thread;
+    QObject m_context;
+    QElapsedTimer m_clock;
+    int m_seen = 0;
+    std::atomic<qint64> m_ns{-1};
+    QString m_reply;
+};
+
+StatusProbe *g_probe = nullptr;
+std::atomic<bool> g_armed{false};
+QtMessageHandler g_previous = nullptr;
+
+// The server logs a request as it takes it up, a long one cut short: the
+// armed probe connects right then.
+void startProbeOnLongRequest(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    if (g_armed && msg.startsWith(QLatin1String("receive msg")) && msg.size() > ApiServer::LOGGED_CHARS) {
+        g_armed = false;
+        g_probe->start(JsonUtil::getApiPort());
+    }
+    if (g_previous)
+        g_previous(type, context, msg);
+}
+
+const char *volatile g_stage = "";
+
+void stageOutlasted(int)
+{
+    const char *const end = ": no end within 600 s\n";
+    if (write(STDOUT_FILENO, g_stage, strlen(g_stage)) < 0 || write(STDOUT_FILENO, end, strlen(end)) < 0)
+        _exit(3);
+    _exit(2);
+}
+
+// The terminal's thread may be held: an alarm ends the program should the
+// stage outlast 600 s; what was measured so far is written out first.
+void watch(QTextStream &out, const char *stage)
+{
+    out.flush();
+    g_stage = stage;
+    std::signal(SIGALRM, stageOutlasted);
+    alarm(600);
 }
 
 } // namespace
@@ -66,6 +199,7 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args.at(1).toInt() : 1000;
     const int requests = args.size() > 2 ? args.at(2).toInt() : 200;
+    const qint64 longBytes = (args.size() > 3 ? args.at(3).toLongLong() : 16) * 1024 * 1024;
     QTextStream out(stdout);
 
     TestSupport::TerminalFixture::preparePrinting();
@@ -84,8 +218,12 @@ int main(int argc, char **argv)
     QWebSocket client;
     QStringList replies;
     QObject::connect(&client, &QWebSocket::textMessageReceived, [&](const QString &text) { replies << text; });
-    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(JsonUtil::getApiPort())));
-    if (!waitFor([&] { return replies.size() == 2; }, 10000)) {
+    const auto welcomed = [&](int timeoutMs) {
+        replies.clear();
+        client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(JsonUtil::getApiPort())));
+        return waitFor([&] { return replies.size() == 2; }, timeoutMs);
+    };
+    if (!welcomed(10000)) {
         out << "no welcome from the server\n";
         return 1;
     }
@@ -157,9 +295,7 @@ int main(int argc, char **argv)
         }
         QElapsedTimer timer;
         timer.start();
-        replies.clear();
-        client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(JsonUtil::getApiPort())));
-        if (!waitFor([&] { return replies.size() == 2; }, 120000)) {
+        if (!welcomed(120000)) {
             out << "the second client was not welcomed\n";
             return 1;
         }
@@ -209,5 +345,55 @@ int main(int argc, char **argv)
         return 1;
     }
     out << "3-row print job, request to \"11000\": median " << qRound(trip) << " ms of 5\n";
+
+    StatusProbe probe;
+    g_probe = &probe;
+    g_previous = qInstallMessageHandler(startProbeOnLongRequest);
+    watch(out, "request 13 from a new connection, server idle");
+    probe.start(JsonUtil::getApiPort());
+    if (!waitFor([&] { return probe.answered(); }, 600000)) {
+        out << "the idle server did not answer request 13\n";
+        return 1;
+    }
+    out << "request 13 from a new connection, server idle: " << probe.result() << "\n";
+    // The probe's connection evicted the client.
+    if (!welcomed(10000)) {
+        out << "no welcome from the server\n";
+        return 1;
+    }
+    replies.clear();
+    const QString longJob = longTextRequest(1, longBytes);
+    QCoreApplication::processEvents();
+    const qint64 before = TestSupport::processStatusKb("VmRSS:") / 1024;
+    const bool peakReset = TestSupport::resetPeakMemory();
+    watch(out, "the long-text job");
+    QElapsedTimer timer;
+    timer.start();
+    client.sendTextMessage(longJob);
+    if (!waitFor([&] { return replies.contains(QStringLiteral(R"({"code":"11000","resquestId":12,"seq":1})")); }, 600000)) {
+        out << "the long-text job did not finish: " << replies.join(' ') << "\n";
+        return 1;
+    }
+    const qint64 jobMs = timer.elapsed();
+    // What the closed preview leaves is deleted once control is back in the event loop.
+    waitFor([] { return false; }, 500);
+    out << "job of one " << longBytes << "-byte request: " << jobMs << " ms, replies " << replies.join(' ')
+        << "\nresident memory: before " << before << " MiB, after " << TestSupport::processStatusKb("VmRSS:") / 1024
+        << " MiB, peak " << TestSupport::processStatusKb("VmHWM:") / 1024 << " MiB"
+        << (peakReset ? "" : " (since start)") << "\n";
+
+    // The same request again; the probe asks for the status as the server
+    // takes it up (and so evicts the client once it is served).
+    watch(out, "request 13 while the long request is handled");
+    g_armed = true;
+    client.sendTextMessage(longTextRequest(2, longBytes));
+    if (!waitFor([&] { return probe.answered() && !g_armed; }, 600000)) {
+        out << "request 13 was not answered while the long request was handled\n";
+        return 1;
+    }
+    alarm(0);
+    out << "request 13 from a new connection while the " << longBytes << "-byte request is handled: "
+        << probe.result() << "\n";
+    qInstallMessageHandler(g_previous);
     return 0;
 }

@@ -17,7 +17,6 @@
 #include <QTableView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTextEdit>
@@ -42,18 +41,14 @@ void reveal(QWidget *w)
     }
 }
 
+bool isBox(const QWidget *w) { return qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w); }
+
+// A control of its own: a combo box's or spin box's line edit goes with its box.
 bool isControl(const QWidget *w)
 {
-    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
-           || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
-           || qobject_cast<const QTextEdit *>(w);
-}
-
-// A combo box's or spin box's own line edit goes with its box.
-bool partOfAnother(const QWidget *w)
-{
-    const QWidget *parent = w->parentWidget();
-    return parent && (qobject_cast<const QComboBox *>(parent) || qobject_cast<const QAbstractSpinBox *>(parent));
+    return (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w) || isBox(w)
+            || qobject_cast<const QTextEdit *>(w))
+           && !(w->parentWidget() && isBox(w->parentWidget()));
 }
 
 // The pixels of w's picture its text covers: where the picture differs from
@@ -144,7 +139,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(top));
             const QList<QWidget *> widgets = top->findChildren<QWidget *>();
             for (QWidget *w : widgets) {
-                if (!isControl(w) || partOfAnother(w) || w->window() != top)
+                if (!isControl(w) || w->window() != top)
                     continue;
                 reveal(w);
                 for (QWidget *up = w; up; up = up->parentWidget())

@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QRandomGenerator>
@@ -105,18 +104,10 @@ void spineEdits(QTextStream &out, TestSupport::EditorGround &ground)
         << (editor.backgroundPicture().isPlain() ? " (plain face!)" : "") << '\n';
 }
 
-// From here on "VmHWM:" is the peak since this call.
-void resetPeakMemory()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
-
 // The process's peak memory while work runs, in MiB.
 qint64 peakMib(const std::function<void()> &work)
 {
-    resetPeakMemory();
+    TestSupport::resetPeakMemory();
     work();
     return TestSupport::processStatusKb("VmHWM:") / 1024;
 }

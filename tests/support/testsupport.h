@@ -111,6 +111,9 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out 
 
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
 qint64 processStatusKb(const char *key);
+// From here on "VmHWM:" is the peak since this call (Linux 4.0 and later);
+// false when it could not be reset.
+bool resetPeakMemory();
 
 // For benchmarks: the median of `runs` timings of work, in milliseconds.
 double medianMs(const std::function<void()> &work, int runs = 5);

@@ -32,16 +32,16 @@ namespace {
 
 enum class Act { BatchNothingTicked, DeleteOne, DeleteTicked, ConfirmWithoutFile, ConfirmTextFile };
 
-QString run(const QString &program, const QStringList &args)
+// What the command (its words split at blanks) writes, or nothing when it fails.
+QString run(const QString &command)
 {
+    QStringList args = command.split(QLatin1Char(' '));
+    const QString program = args.takeFirst();
     QByteArray out;
     return runProgram(program, args, &out, nullptr, QByteArray(), 10000) == 0 ? QString::fromLatin1(out) : QString();
 }
 
-QString hexId(WId id)
-{
-    return QStringLiteral("0x") + QString::number(id, 16);
-}
+QString hexId(WId id) { return QStringLiteral("0x") + QString::number(id, 16); }
 
 // The window id after a label in xwininfo's or xprop's words, or 0.
 WId idAfter(const QString &text, const QString &label)
@@ -55,7 +55,7 @@ QList<WId> rootStacking()
 {
     QList<WId> ids;
     static const QRegularExpression child(QStringLiteral("^\\s+(0x[0-9a-f]+) "), QRegularExpression::MultilineOption);
-    auto it = child.globalMatch(run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")}));
+    auto it = child.globalMatch(run(QStringLiteral("xwininfo -root -children")));
     while (it.hasNext())
         ids.append(it.next().captured(1).toULongLong(nullptr, 16));
     return ids;
@@ -66,7 +66,7 @@ QList<WId> rootStacking()
 WId stackedAs(WId id)
 {
     for (int depth = 0; id && depth < 8; ++depth) {
-        const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-children"), QStringLiteral("-id"), hexId(id)});
+        const QString tree = run(QStringLiteral("xwininfo -children -id ") + hexId(id));
         const WId parent = idAfter(tree, QStringLiteral("Parent window id:"));
         if (parent && parent == idAfter(tree, QStringLiteral("Root window id:")))
             return id;
@@ -75,10 +75,7 @@ WId stackedAs(WId id)
     return 0;
 }
 
-QString info(WId id)
-{
-    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hexId(id)});
-}
+QString info(WId id) { return run(QStringLiteral("xwininfo -id ") + hexId(id)); }
 
 int infoNumber(const QString &text, const char *label)
 {
@@ -87,11 +84,7 @@ int infoNumber(const QString &text, const char *label)
 }
 
 // The window the window manager says has the focus.
-WId activeWindow()
-{
-    const QString active = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
-    return idAfter(active, QStringLiteral("window id #"));
-}
+WId activeWindow() { return idAfter(run(QStringLiteral("xprop -root _NET_ACTIVE_WINDOW")), QStringLiteral("window id #")); }
 
 QWidget *shownToast()
 {
@@ -101,10 +94,7 @@ QWidget *shownToast()
     return nullptr;
 }
 
-WId xid(QWidget *window)
-{
-    return window->windowHandle()->winId();
-}
+WId xid(QWidget *window) { return window->windowHandle()->winId(); }
 
 } // namespace
 
@@ -149,8 +139,7 @@ private:
     {
         QSignalSpy clicked(button, &QAbstractButton::clicked);
         const QPoint at = button->mapToGlobal(button->rect().center());
-        const QStringList args{QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
-                               QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")};
+        const QStringList args = QStringLiteral("mousemove --sync %1 %2 click 1").arg(at.x()).arg(at.y()).split(' ');
         return runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, QByteArray(), 10000) == 0
                && clicked.wait(5000);
     }
