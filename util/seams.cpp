@@ -42,6 +42,7 @@ struct Handlers {
     PrivilegedHandler privileged;
     UrlOpenerHandler urlOpener;
     CompositingHandler compositing;
+    ClockHandler clock;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
 };
@@ -362,6 +363,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+QDateTime now()
+{
+    return handlers().clock ? handlers().clock() : QDateTime::currentDateTime();
+}
+
+void setClockHandler(ClockHandler handler) { handlers().clock = std::move(handler); }
 
 void openUrl(const QUrl &url, const std::function<void()> &failed)
 {
