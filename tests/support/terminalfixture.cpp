@@ -9,10 +9,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace TestSupport {
@@ -31,8 +29,7 @@ TerminalFixture::~TerminalFixture()
 
 bool TerminalFixture::preparePrinting()
 {
-    static QTemporaryDir work;
-    return loadPinnedFonts() && QDir::setCurrent(work.path()) && PrintRecord::initTable();
+    return loadPinnedFonts() && useOwnWorkingFolder() && PrintRecord::initTable();
 }
 
 MainWindow &TerminalFixture::open()
