@@ -1,6 +1,7 @@
 #include "app/apiserver.h"
 
 #include "app/logfile.h"
+#include "util/clientcause.h"
 #include "util/jsonutil.h"
 #include "util/textutil.h"
 
@@ -108,6 +109,7 @@ void ApiServer::onWebSocketNewConnection()
     QWebSocket *socket = m_server->nextPendingConnection();
     if (!socket)
         return;
+    const ClientCause cause;
     // The server does not own what it hands out; the client lives as long
     // as its connection, and never longer than the server.
     socket->setParent(this);
@@ -135,6 +137,7 @@ void ApiServer::onWebSocketNewConnection()
 
 void ApiServer::onDisconnected(QWebSocket *socket)
 {
+    const ClientCause cause;
     qCInfo(clientText).noquote() << "[Disconnect]" << peer(socket);
     if (m_client == socket) {
         m_client.clear();
@@ -149,6 +152,7 @@ void ApiServer::onTextMessage(QWebSocket *socket, const QString &text)
     // What a closed client still had on the way is not answered.
     if (socket != m_client)
         return;
+    const ClientCause cause;
     m_waiting.enqueue(text);
     m_waitingBytes += heldBytes(text);
     if (m_waitingBytes > MAX_BACKLOG_BYTES) {
@@ -180,6 +184,7 @@ void ApiServer::serveNext()
         return;
     const QString text = m_waiting.dequeue();
     m_waitingBytes -= heldBytes(text);
+    const ClientCause cause;
 
     const QString trimmed = text.trimmed();
     qCDebug(clientText).noquote() << "receive msg" << logged(trimmed);
@@ -213,6 +218,7 @@ void ApiServer::closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode co
 
 void ApiServer::checkBacklogs()
 {
+    const ClientCause cause;
     QWebSocket *client = m_client.data();
     if (!client)
         m_backlogCheck->stop();

@@ -11,9 +11,10 @@
 // answers its pings with among them), or whose requests waiting their turn,
 // pass MAX_BACKLOG_BYTES is closed as a policy violation.
 //
-// Every log line a client's traffic causes (its connections, its messages
-// and what the server notes about each) is in the clientText category, so
-// the day's share of client text bounds them all.
+// Every log line a client causes (its connections, its messages, what the
+// server notes about each, and the lines of a print job it started) is
+// written inside a ClientCause, or in the clientText category, so the day's
+// share of client text bounds them all.
 //
 // The server decides and answers; what it needs of the terminal (the printer
 // state, whether a window is open, the API print preview) it asks its Host,
@@ -50,7 +51,8 @@ public:
     {
     public:
         virtual ~Host() = default;
-        // A print preview or template editor opened from the terminal is open.
+        // A print preview or template editor opened from the terminal is
+        // open, or the printer is taking a firmware image.
         virtual bool apiDialogBusy() const = 0;
         // 0 not connected, 1 connected, 2 ink-box error.
         virtual uchar apiPrinterState() const = 0;
@@ -59,8 +61,10 @@ public:
         // Every template's header, as the store holds them now.
         virtual QList<TemplateModel> apiTemplates() = 0;
         // Opens the preview of an API job and starts printing. code is the
-        // reply: "00000", or what the preview answered when it refused (it
-        // is then closed at once). jobClosed runs when the preview closes.
+        // reply: "00000"; what the preview answered when it refused (it is
+        // then closed at once); or "10003" when the template is not in the
+        // store by the time the preview reads it (nothing is opened then).
+        // jobClosed runs when an opened preview closes.
         virtual void openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
                                     QString *code, std::function<void()> jobClosed) = 0;
         // Ends the API job after the page in progress; the preview stays open.

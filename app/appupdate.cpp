@@ -70,6 +70,11 @@ void AppUpdate::updateNotSent()
     setState(State::Ready);
 }
 
+void AppUpdate::updateRefused()
+{
+    setState(State::Ready);
+}
+
 void AppUpdate::linkLost()
 {
     if (state != State::AwaitingReply)

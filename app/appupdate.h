@@ -13,8 +13,9 @@ class AppUpdate;
 // program it replaces; the dialog packs the whole file into one firmware
 // frame and hands it on with sigUpdateHardWare. Until the printer's status
 // reply is announced with updateAnswered(), the frame is reported unsent
-// with updateNotSent() or the link is reported lost with linkLost(), 升级
-// stays disabled, so an image is never sent twice by accident.
+// with updateNotSent() or refused with updateRefused(), or the link is
+// reported lost with linkLost(), 升级 stays disabled, so an image is never
+// sent twice by accident.
 class AppUpdate : public FramelessDialog
 {
     Q_OBJECT
@@ -35,6 +36,9 @@ public slots:
     void updateAnswered();
     // The frame last handed on could not be written to the printer.
     void updateNotSent();
+    // The frame last handed on was not sent: the printer is busy, as whoever
+    // refused it has told the user.
+    void updateRefused();
     // The link went: an image sent over it is answered no more.
     void linkLost();
     // Escape closes the dialog like its close button.

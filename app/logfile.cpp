@@ -1,5 +1,6 @@
 #include "app/logfile.h"
 
+#include "util/clientcause.h"
 #include "util/seams.h"
 
 #include <QDir>
@@ -52,24 +53,53 @@ QByteArray LogFile::formatLine(const QDateTime &when, const QString &msg)
            + QByteArrayLiteral("\r\n");
 }
 
+namespace {
+
+// Characters that break a line, or change how the rest of it shows: control
+// characters, line and paragraph separators, and format characters
+// (direction overrides, zero-width characters, byte-order marks).
+bool breaksLine(uint c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+    case QChar::Other_Format:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 QString LogFile::escapeControls(const QString &text)
 {
-    const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };
-    if (std::none_of(text.begin(), text.end(), isControl))
+    // Most texts hold none: a look at each code unit first, a surrogate
+    // standing for what its pair may be (format characters lie beyond the
+    // first plane too).
+    const auto plain = [](QChar c) { return !c.isSurrogate() && !breaksLine(c.unicode()); };
+    if (std::all_of(text.begin(), text.end(), plain))
         return text;
     QString escaped;
     escaped.reserve(text.size() + 16);
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\r')) {
+    for (int i = 0; i < text.size(); ++i) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const uint c = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        if (c == '\r')
             escaped += QLatin1String("\\r");
-        } else if (c == QLatin1Char('\n')) {
+        else if (c == '\n')
             escaped += QLatin1String("\\n");
-        } else if (isControl(c)) {
-            // Every control character lies below U+00A0: two digits suffice.
-            escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            escaped += c;
-        }
+        else if (!breaksLine(c))
+            escaped += text.midRef(i, pair ? 2 : 1);
+        else if (c < 0x100)
+            escaped += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+        else if (c < 0x10000)
+            escaped += QStringLiteral("\\u%1").arg(c, 4, 16, QLatin1Char('0'));
+        else
+            escaped += QStringLiteral("\\U%1").arg(c, 8, 16, QLatin1Char('0'));
+        if (pair)
+            ++i;
     }
     return escaped;
 }
@@ -95,7 +125,8 @@ void LogFile::write(const QByteArray &line, const QDate &day)
 
 void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const QString &msg)
 {
-    const bool fromClient = context.category && qstrcmp(context.category, clientText().categoryName()) == 0;
+    const bool fromClient = ClientCause::isOpen()
+                            || (context.category && qstrcmp(context.category, clientText().categoryName()) == 0);
     // One reading of the clock: a line stamped just before midnight goes to
     // that day's file, however long the lock keeps it waiting.
     const QDateTime now = Seams::now();

@@ -7,12 +7,14 @@
 #include <QString>
 #include <QtGlobal>
 
-// Messages of this category are an API client's doing: its connections,
-// the text it sent and what the server notes of each request. Each is
-// written as one line, its control characters escaped, and once a day's log
-// has taken CLIENT_BYTES_PER_DAY of them, the rest of that day's are dropped
-// (one line says so). The program's own messages are always written, as
-// they are.
+// Messages of this category, and every message emitted while a
+// ClientCause is open, are an API client's doing: its connections, the text
+// it sent, what the server notes of each request, and the lines of what it
+// started (a print job, the printer's answers to it). Each is written as
+// one line, with every character that could break or reorder it escaped,
+// and once a day's log has taken CLIENT_BYTES_PER_DAY of them, the rest of
+// that day's are dropped (one line says so). The program's own messages are
+// always written, as they are.
 Q_DECLARE_LOGGING_CATEGORY(clientText)
 
 // The daily log beside the program: every message any part of the system
@@ -33,8 +35,10 @@ public:
     static QString filePath(const QDate &day);
     // "yyyy-MM-dd hh:mm:ss <msg>" ended by CR LF, in UTF-8 without a BOM.
     static QByteArray formatLine(const QDateTime &when, const QString &msg);
-    // CR and LF as "\r" and "\n", every other control character as "\xNN",
-    // so the text cannot break a line or pose as one.
+    // CR and LF as "\r" and "\n"; every other control character, line or
+    // paragraph separator and format character (Unicode categories Cc, Zl,
+    // Zp, Cf) as "\xNN", "\uNNNN" or "\UNNNNNNNN" by its code point, so the
+    // text can neither break a line, pose as one, nor show it reordered.
     static QString escapeControls(const QString &text);
 
 private:

@@ -43,7 +43,7 @@ class MainWindow;
 // The program's only top-level window: frameless, with its own title strip,
 // a navigation column and a stack of pages (home, templates, print,
 // settings). Its form names every widget the pages reach.
-class MainWindow : public QMainWindow, private ApiServer::Host
+class MainWindow : public QMainWindow, public ApiServer::Host
 {
     Q_OBJECT
 
@@ -116,8 +116,21 @@ public:
     static constexpr uchar PRINTER_CONNECTED = 1;
     static constexpr uchar PRINTER_INK_ERROR = 2;
 
-    // True when a printer action may go ahead (the printer is connected and
-    // its ink box is in order); otherwise tells the user why and is false.
+    // What the printer is doing for the terminal. It does one thing at a
+    // time: while one of these holds it, nothing else is sent its way.
+    enum class PrinterTask {
+        Idle,
+        // A print preview is open (it may start a job at any time), or a
+        // closed one's page is still awaited at the printer.
+        Printing,
+        // A firmware image awaits the printer's answer.
+        Updating,
+    };
+    PrinterTask printerTask() const;
+
+    // True when a printer action may go ahead (the printer is connected, its
+    // ink box is in order and it is not taking a firmware image); otherwise
+    // tells the user why and is false.
     bool checkPrinterStatus();
 
 protected:
@@ -164,15 +177,21 @@ private:
     void onImportExcelFinished(const QMap<QString, QStringList> &data);
     void openPrintPreview();
     void connectPrintPreview(PrintPreview *preview);
-    // A preview's handshake, sent once no closed preview's page is at the
-    // printer any more.
+    // What every preview has of the link: its frames, handshake and stop go
+    // out, the replies to its job come in.
+    void connectPreviewToLink(PrintPreview *preview);
+    // A preview's job starts: its handshake and a read of the ink box's
+    // count, sent once no closed preview's page is awaited any more.
     void startPreviewHandshake(PrintPreview *preview);
 
     ComManager *comManager = nullptr;
     // The jobs of closed previews whose last page is still at the printer.
     PrintJobKeeper *jobKeeper = nullptr;
     uchar printerState = 0;
+    // A preview or the template editor is open: one window at a time.
     bool dialogBusy = false;
+    // A firmware image went out and the printer has not answered it yet.
+    bool firmwareOut = false;
     // The preview opened from the print page, while it is open.
     QPointer<PrintPreview> printPreview;
 
@@ -285,6 +304,8 @@ private slots:
     void on_btn_nav_setting_7_clicked();
 
 private:
+    // Sends the dialog's firmware frame unless the printer is busy.
+    void sendFirmware(AppUpdate *dialog, const QByteArray &frame);
     void onUpdateStatus(const UpdateStatusModel &model);
     // Opens a help page over the window; it deletes itself when it closes.
     HelpDocDlg *openHelpPage(int page);

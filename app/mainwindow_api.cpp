@@ -9,7 +9,9 @@
 #include "print/printpreview.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
+#include "util/clientcause.h"
 #include "util/jsonutil.h"
+#include "util/printerutil.h"
 
 #include <QDebug>
 
@@ -43,7 +45,7 @@ void MainWindow::initWebSocketServer()
 
 bool MainWindow::apiDialogBusy() const
 {
-    return dialogBusy;
+    return dialogBusy || printerTask() == PrinterTask::Updating;
 }
 
 uchar MainWindow::apiPrinterState() const
@@ -53,7 +55,9 @@ uchar MainWindow::apiPrinterState() const
 
 bool MainWindow::apiCheckPrinter()
 {
-    return checkPrinterStatus();
+    // A printer taking a firmware image is busy, not unready: the busy
+    // answer follows.
+    return printerTask() == PrinterTask::Updating || checkPrinterStatus();
 }
 
 QList<TemplateModel> MainWindow::apiTemplates()
@@ -66,8 +70,17 @@ QList<TemplateModel> MainWindow::apiTemplates()
 void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
                                 QString *code, std::function<void()> jobClosed)
 {
+    auto *preview = new PrintPreview(templateName, rows, this);
+    // The request's name was checked against the kept store, but the file
+    // may have changed since: the job prints what the preview read just
+    // now, and only when that is the template asked for.
+    if (templateName.isEmpty() || preview->currentTemplate().name != templateName) {
+        delete preview;
+        *code = QLatin1String(APIModel::CODE_NO_TEMPLATE);
+        return;
+    }
     dialogBusy = true;
-    apiPreview = new PrintPreview(templateName, rows, this);
+    apiPreview = preview;
     connectApiPreview(apiPreview, std::move(jobClosed));
     apiPreview->showMaximized();
     if (!apiPreview->onApiPrint(*code))
@@ -76,21 +89,29 @@ void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QS
 
 void MainWindow::connectApiPreview(PrintPreview *preview, std::function<void()> jobClosed)
 {
+    connectPreviewToLink(preview);
+    connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onApiPageInkConsumed);
+    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview, jobClosed] {
+        // However it closes, these lines are of the client's job.
+        const ClientCause cause;
+        const std::function<void()> notice = jobClosed; // the connection goes below
+        releasePreview(preview, true);
+        qDebug() << "PrinterDialog::dialogClosed";
+        notice();
+    });
+}
+
+void MainWindow::connectPreviewToLink(PrintPreview *preview)
+{
     connect(preview, &PrintPreview::sigPrint, comManager, &ComManager::sendOriginalMsg);
+    // The printer reports pages in order: once a newer page is out, a closed
+    // preview's page given up unreported has had its chance.
+    connect(preview, &PrintPreview::sigPrint, jobKeeper, &PrintJobKeeper::pageSent);
     connect(preview, &PrintPreview::sigHandShake, this, [this, preview] { startPreviewHandshake(preview); });
     connect(preview, &PrintPreview::sigStopPrint, comManager, &ComManager::stopPrint);
     connect(comManager, &ComManager::onReceiveHandshake, preview, &PrintPreview::receiveHandShake);
     connect(comManager, &ComManager::onReceivePrint, preview, &PrintPreview::receivePrint);
     connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
-    connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onApiPageInkConsumed);
-    connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview, jobClosed] {
-        const std::function<void()> notice = jobClosed; // the connection goes below
-        releasePreview(preview, true);
-        if (apiPreview == preview)
-            apiPreview = nullptr;
-        qDebug() << "PrinterDialog::dialogClosed";
-        notice();
-    });
 }
 
 void MainWindow::releasePreview(PrintPreview *preview, bool api)
@@ -112,12 +133,23 @@ void MainWindow::releasePreview(PrintPreview *preview, bool api)
         jobKeeper->keep(job);
     }
     preview->deleteLater();
+    if (printPreview == preview)
+        printPreview = nullptr;
+    if (apiPreview == preview)
+        apiPreview = nullptr;
     dialogBusy = false;
 }
 
 void MainWindow::startPreviewHandshake(PrintPreview *preview)
 {
-    jobKeeper->whenFree(preview, [this] { comManager->startHandHake(); });
+    jobKeeper->whenFree(preview, [this] {
+        comManager->startHandHake();
+        // The ink box may have been swapped since its count was last read:
+        // the job's pages are charged to the count of the box now in place,
+        // read before the first of them is reported printed.
+        PrinterUtil::s_printerSys.remainKnown = false;
+        comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
+    });
 }
 
 void MainWindow::endApiJobOnLinkLoss()

@@ -27,6 +27,11 @@ const char USER_MANUAL[] = "/Tarnwick用户手册.pdf";
 void MainWindow::on_btn_nav_setting_4_clicked()
 {
     ui->frame_help_nav->hide();
+    if (updateDialog) {
+        updateDialog->raise();
+        updateDialog->activateWindow();
+        return;
+    }
     // A firmware image must not go out between the pages of a print job.
     if (dialogBusy) {
         TextUtil::showError(QString::fromUtf8(DIALOG_BUSY_TIP));
@@ -34,17 +39,10 @@ void MainWindow::on_btn_nav_setting_4_clicked()
     }
     if (!checkPrinterStatus())
         return;
-    if (updateDialog) {
-        updateDialog->raise();
-        updateDialog->activateWindow();
-        return;
-    }
     auto *dialog = new AppUpdate(this);
     updateDialog = dialog;
-    connect(dialog, &AppUpdate::sigUpdateHardWare, this, [this, dialog](const QByteArray &frame) {
-        if (!comManager->sendMsg(frame))
-            dialog->updateNotSent();
-    });
+    connect(dialog, &AppUpdate::sigUpdateHardWare, this,
+            [this, dialog](const QByteArray &frame) { sendFirmware(dialog, frame); });
     disconnect(updateStatusConnection);
     updateStatusConnection = connect(comManager, &ComManager::onReceiveUpdateStatus, this, &MainWindow::onUpdateStatus);
     const QMetaObject::Connection answered =
@@ -56,8 +54,24 @@ void MainWindow::on_btn_nav_setting_4_clicked()
     dialog->show();
 }
 
+void MainWindow::sendFirmware(AppUpdate *dialog, const QByteArray &frame)
+{
+    // The dialog stays open beside a print preview opened after it.
+    if (printerTask() == PrinterTask::Printing) {
+        TextUtil::showError(QString::fromUtf8(PRINT_BUSY_TIP));
+        dialog->updateRefused();
+        return;
+    }
+    if (!comManager->sendMsg(frame)) {
+        dialog->updateNotSent();
+        return;
+    }
+    firmwareOut = true;
+}
+
 void MainWindow::onUpdateStatus(const UpdateStatusModel &model)
 {
+    firmwareOut = false;
     if (model.status != 0)
         TextUtil::showError(QStringLiteral("升级失败"));
     else

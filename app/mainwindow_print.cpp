@@ -149,14 +149,9 @@ void MainWindow::openPrintPreview()
 
 void MainWindow::connectPrintPreview(PrintPreview *preview)
 {
-    connect(preview, &PrintPreview::sigPrint, comManager, &ComManager::sendOriginalMsg);
-    connect(preview, &PrintPreview::sigHandShake, this, [this, preview] { startPreviewHandshake(preview); });
-    connect(preview, &PrintPreview::sigStopPrint, comManager, &ComManager::stopPrint);
+    connectPreviewToLink(preview);
     connect(comManager, &ComManager::serialPortDisconnectError, preview, &PrintPreview::serialDisconnected);
     connect(comManager, &ComManager::tcpSocketReceiveConnectState, preview, &PrintPreview::tcpDisconnected);
-    connect(comManager, &ComManager::onReceiveHandshake, preview, &PrintPreview::receiveHandShake);
-    connect(comManager, &ComManager::onReceivePrint, preview, &PrintPreview::receivePrint);
-    connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
     connect(comManager, &ComManager::onReceivePrintTest, preview, &PrintPreview::receivePrintTest);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onPrintPageInkConsumed);
     connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview, false); });

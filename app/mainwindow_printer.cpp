@@ -9,6 +9,7 @@
 #include "app/appupdate.h"
 #include "app/serialpermission.h"
 #include "print/printjobkeeper.h"
+#include "print/printpreview.h"
 #include "printer/comanager.h"
 #include "printer/inkaccount.h"
 #include "util/constants.h"
@@ -31,6 +32,7 @@ constexpr int HANDSHAKE_DELAY_MS = 500;
 // A printer reached over TCP gets longer before it is spoken to.
 constexpr int TCP_SETTLE_MS = 800;
 constexpr uchar HANDSHAKE_REFUSED = 32;
+const char UPDATING_TIP[] = "打印机正在升级，请稍后再试";
 
 QString comMode()
 {
@@ -116,10 +118,24 @@ void MainWindow::setPrinterState(uchar state)
     }
 }
 
+MainWindow::PrinterTask MainWindow::printerTask() const
+{
+    if (firmwareOut)
+        return PrinterTask::Updating;
+    if (printPreview || apiPreview || jobKeeper->isKeeping())
+        return PrinterTask::Printing;
+    return PrinterTask::Idle;
+}
+
 bool MainWindow::checkPrinterStatus()
 {
     switch (printerState) {
     case PRINTER_CONNECTED:
+        // A printer writing new firmware is to be left alone until it answers.
+        if (printerTask() == PrinterTask::Updating) {
+            TextUtil::showError(QString::fromUtf8(UPDATING_TIP));
+            return false;
+        }
         return true;
     case PRINTER_INK_ERROR:
         TextUtil::showError(QStringLiteral("墨盒异常，请先检查墨盒"));
@@ -187,6 +203,8 @@ void MainWindow::onInkBoxRead(const stInkbox &reply)
     } else if (reply.block == DATA_BLOCK_INK_AMOUNT) {
         quint32 remain = 0;
         if (!InkAccount::decodeBlock(reply, &remain)) {
+            // The value kept is the last box's, maybe another box's.
+            PrinterUtil::s_printerSys.remainKnown = false;
             ui->widget_ink_num->hide();
             qWarning().noquote() << QStringLiteral("墨量格式错误");
             TextUtil::showError(QStringLiteral("读取失败：墨量格式错误"));
@@ -220,6 +238,7 @@ void MainWindow::onLinkLost()
     PrinterUtil::s_printerSys.remainKnown = false;
     endApiJobOnLinkLoss();
     // The printer cannot answer an image sent over the link that went.
+    firmwareOut = false;
     if (updateDialog)
         updateDialog->linkLost();
     setPrinterState(PRINTER_UNCONNECTED);

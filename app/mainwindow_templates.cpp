@@ -184,7 +184,8 @@ void MainWindow::renameTemplate(const QString &name)
 {
     // The dialog edits the model it is given; the model lives as long as the
     // connection that holds it, which goes with the dialog.
-    auto model = std::make_shared<TemplateModel>(JsonUtil::parseTemplate(name));
+    // Stored again as it was, but for its name and type.
+    auto model = std::make_shared<TemplateModel>(JsonUtil::parseStoredTemplate(name));
     auto *dialog = new TemplateSave(model.get(), this);
     dialog->setWindowTitleMsg(QStringLiteral("修改模板"));
     connect(dialog, &TemplateSave::refreshTemplateView, this, [this, dialog, name, model] {

@@ -1,12 +1,10 @@
 #include "editor/backgroundpicture.h"
 
 #include "editor/picturefilebook.h"
-#include "print/pagescene.h"
 #include "util/fileutil.h"
 #include "util/textutil.h"
 
 #include <QImageReader>
-#include <QPainter>
 
 namespace {
 
@@ -25,26 +23,22 @@ QString picturePath(const QString &background)
 
 } // namespace
 
-QPixmap BackgroundPicture::face(const TemplateModel &model, int dpi)
+BackgroundPicture::Face BackgroundPicture::face(const TemplateModel &model, int dpi)
 {
     const int w = TextUtil::mm2px(model.printWidth, dpi);
     const int h = TextUtil::mm2px(model.printHeight, dpi);
+    Face face;
+    face.size = QSize(qMax(w, 1), qMax(h, 1));
+    face.spineX = TextUtil::mm2px(model.backLength, dpi);
+    face.lineWidth = TextUtil::mm2px(SPINE_LINE_MM, dpi);
     const QImage &source = picture(model.background);
     plain = source.isNull() || w <= 0 || h <= 0;
     if (plain)
-        return plainFace(w, h, TextUtil::mm2px(model.backLength, dpi), TextUtil::mm2px(SPINE_LINE_MM, dpi));
-    return QPixmap::fromImage(source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
-
-QPixmap BackgroundPicture::plainFace(int width, int height, int spineX, int lineWidth)
-{
-    QPixmap face(qMax(width, 1), qMax(height, 1));
-    face.fill(PageScene::PLAIN_PAGE_COLOR);
-    QPainter painter(&face);
-    QPen spine(Qt::red);
-    spine.setWidth(lineWidth);
-    painter.setPen(spine);
-    painter.drawLine(spineX, 0, spineX, height);
+        return face;
+    // Reduced here, where reducing averages; enlarged only while painting.
+    const QSize kept = face.size.boundedTo(source.size());
+    face.picture = kept == source.size() ? source
+                                         : source.scaled(kept, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return face;
 }
 

@@ -13,8 +13,6 @@
 #include <QGraphicsScene>
 #include <QtDebug>
 
-#include <memory>
-
 namespace {
 
 bool isPictured(int type)
@@ -31,24 +29,6 @@ QString pictureSource(const GraphicsModel &m)
     case ELEMENT_BARCODE: return static_cast<const BarcodeModel &>(m).content;
     default: return QString();
     }
-}
-
-// Building items must not stop on a dialog: a rejected barcode text is
-// logged; where it is typed, the code page has reported it already.
-QPixmap makePicture(int type, const QString &source, const QSize &size)
-{
-    std::unique_ptr<QPixmap> made;
-    if (type == ELEMENT_PICTURE)
-        made.reset(FileUtil::getPicturePixmap(source, true));
-    else if (source.isEmpty())
-        return QPixmap();
-    else if (type == ELEMENT_QRCODE)
-        made.reset(FileUtil::getQrCodePixmap(source));
-    else
-        made.reset(FileUtil::getBarCodePixmap(source, BarCode::RejectNotice::LogWarning));
-    if (!made || made->isNull())
-        return QPixmap();
-    return made->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QSize pictureSize(const GraphicsModel &m)
@@ -108,9 +88,23 @@ void EditorScene::follow(const QStringList &changed)
             }
         } else if (it == entries.end()) {
             add(*m);
+            stackInListOrder(m->id);
         } else {
             show(it->item, *m);
             showPicture(*it, *m);
+        }
+    }
+}
+
+void EditorScene::stackInListOrder(const QString &id)
+{
+    // Below the first element after it in the lists that has an item; the
+    // elements still to come are placed in turn.
+    const QStringList order = document.elementIds();
+    for (int i = order.indexOf(id) + 1; i < order.size(); ++i) {
+        if (BaseItem *above = item(order.at(i))) {
+            item(id)->stackBefore(above);
+            return;
         }
     }
 }
@@ -153,7 +147,7 @@ BaseItem *EditorScene::createItem(const GraphicsModel &m) const
     }
     show(item, m);
     if (isPictured(m.type))
-        static_cast<PixmapItem *>(item)->setPixmap(makePicture(m.type, pictureSource(m), pictureSize(m)));
+        static_cast<PixmapItem *>(item)->setPixmap(FileUtil::elementPixmap(m.type, pictureSource(m), pictureSize(m)));
     return item;
 }
 
@@ -172,7 +166,6 @@ void EditorScene::show(BaseItem *item, const GraphicsModel &m) const
 {
     const int d = dpi();
     item->place(m, d);
-    item->setZValue(m.viewZ);
     const QVariant title = titleOf(m);
     if (title.isValid())
         item->setData(2, title);
@@ -181,7 +174,7 @@ void EditorScene::show(BaseItem *item, const GraphicsModel &m) const
         auto *textItem = static_cast<RichTextItem *>(item);
         textItem->setText(text.textContent);
         // Turns it about the centre of its rectangle as it is now.
-        textItem->applyTextModel(text, d);
+        textItem->applyTextModel(text, d, QSizeF(document.model().printWidth, document.model().printHeight));
     } else {
         item->setLockState(m.lockstate);
     }
@@ -207,14 +200,11 @@ void EditorScene::showPicture(Entry &entry, const GraphicsModel &m) const
     const bool newSource = source != entry.source;
     entry.source = source;
     entry.size = size;
-    const QPixmap picture = makePicture(m.type, source, size);
-    if (picture.isNull() && !source.isEmpty()) {
-        if (newSource && m.type != ELEMENT_PICTURE) {
-            qWarning().noquote() << (m.type == ELEMENT_QRCODE ? QStringLiteral("生成二维码失败")
-                                                              : QStringLiteral("生成条形码失败"))
-                                 << source;
-        }
-        return;
+    const QPixmap picture = FileUtil::elementPixmap(m.type, source, size);
+    if (picture.isNull() && newSource && !source.isEmpty() && m.type != ELEMENT_PICTURE) {
+        qWarning().noquote() << (m.type == ELEMENT_QRCODE ? QStringLiteral("生成二维码失败")
+                                                          : QStringLiteral("生成条形码失败"))
+                             << source;
     }
     static_cast<PixmapItem *>(entry.item)->setPixmap(picture);
 }

@@ -55,10 +55,13 @@ private:
     };
 
     void add(const GraphicsModel &m);
+    // Qt stacks items of one stacking value in the order they came; an
+    // element added later goes where its list puts it, as on the page.
+    void stackInListOrder(const QString &id);
     // Everything but the picture.
     void show(BaseItem *item, const GraphicsModel &m) const;
-    // Makes the picture again when what it shows changed. A code whose new
-    // text makes none keeps its old picture; an emptied one shows nothing.
+    // Makes the picture again when what it shows changed. A code whose
+    // text makes none (emptied or refused) shows none, as it prints.
     void showPicture(Entry &entry, const GraphicsModel &m) const;
 
     QGraphicsScene *scene;

@@ -43,7 +43,7 @@ constexpr double TEXT_START_MIN = -9999.99;
 TemplateDialog::TemplateDialog(QString templateName, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::TemplateDialog)
-    , doc(JsonUtil::parseTemplate(templateName))
+    , doc(JsonUtil::parseStoredTemplate(templateName))
     // The scene belongs to the editor: it goes with the window.
     , graphicsScene(new QGraphicsScene(this))
     , items(graphicsScene, doc)

@@ -63,9 +63,9 @@ public:
         IMG_REMOVED = 1,
     };
 
-    // The box face item: its id (item data 0) and its place below every element.
+    // The box face item's id (item data 0); it lies below every element
+    // (TemplateModel::faceZ).
     static constexpr const char *BACKGROUND_ID = "bg";
-    static constexpr int BACKGROUND_Z = -999;
 
     // The editor for the named template; an empty or unknown name gives a
     // new template of the default size.
@@ -242,7 +242,7 @@ private:
     // Arms tool (checked) or disarms every tool, keeping one button checked at most.
     void armTool(AddTool tool, bool checked);
     QWidget *pageOf(int type) const;
-    // Id and start at the scene point (whole pixels) of a new element; its
+    // The start at the scene point (whole pixels) of a new element; its
     // size and border from the default configuration's "<sizes>.width",
     // "<sizes>.height" and "<border>.border".
     void initNewElement(GraphicsModel &m, const QPointF &point, const char *sizes, const char *border) const;
@@ -265,8 +265,8 @@ private:
         QDoubleSpinBox *borderMm = nullptr;
     };
     PageBoxes pageBoxes(int type) const;
-    // The size boxes' values where they differ from what they show of the
-    // model, as a save takes them.
+    // What was typed into the size boxes and not applied yet, as a save
+    // takes them.
     void takeSizeBoxes();
     // The element the pages show, when it is of that type; null otherwise.
     const GraphicsModel *currentElement(int type) const;
@@ -328,8 +328,8 @@ private:
     // What the user typed into a box since editing it last ended, to apply
     // when it ends (the font size box by its line edit).
     QHash<const QWidget *, std::function<void()>> typedEdits;
-    // The model the naming dialog names; the document takes its name and
-    // type once it is stored.
+    // The model the naming dialog names; the document takes its name, type
+    // and creation time once it is stored.
     TemplateModel naming;
     // ---- Adding elements ----
     AddTool addOp = AddTool::None;

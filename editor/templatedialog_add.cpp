@@ -142,7 +142,6 @@ void TemplateDialog::initNewElement(GraphicsModel &m, const QPointF &point, cons
     const auto key = [](const char *model, const char *field) {
         return JsonUtil::getDefaultConfigFloat(QLatin1String(model) + QLatin1Char('.') + QLatin1String(field));
     };
-    m.id = TextUtil::generateId();
     m.startX = TextUtil::px2mm(int(point.x()), dpi());
     m.startY = TextUtil::px2mm(int(point.y()), dpi());
     m.width = key(sizes, "width");

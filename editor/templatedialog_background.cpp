@@ -1,6 +1,7 @@
 #include "editor/templatedialog.h"
 #include "ui_templatedialog.h"
 
+#include "editor/boxfaceitem.h"
 #include "editor/templateruler.h"
 #include "items/qwgraphicsview.h"
 #include "util/fileutil.h"
@@ -8,16 +9,15 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 
 void TemplateDialog::addBackgroundItem()
 {
-    QGraphicsPixmapItem *item = graphicsScene->addPixmap(background.face(model(), dpi()));
-    item->setFlags({});
+    auto *item = new BoxFaceItem(background.face(model(), dpi()));
+    graphicsScene->addItem(item);
     item->setData(0, QLatin1String(BACKGROUND_ID));
     item->setPos(0, 0);
-    item->setZValue(BACKGROUND_Z);
+    item->setZValue(model().faceZ());
 }
 
 void TemplateDialog::refreshGraphicsBackground()

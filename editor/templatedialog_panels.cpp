@@ -149,16 +149,10 @@ void TemplateDialog::connectViewProperty()
 
 void TemplateDialog::takeSizeBoxes()
 {
-    // A box shows whole millimetres of a size that may hold fractions: left
-    // as it shows the size, it changes nothing.
-    const auto take = [](const QSpinBox *box, float mm, auto apply) {
-        if (box->value() != int(mm))
-            apply(float(box->value()));
-    };
-    take(ui->edit_print_width, model().printWidth, [this](float mm) { doc.setLabelSize(Qt::Horizontal, mm); });
-    take(ui->edit_print_height, model().printHeight, [this](float mm) { doc.setLabelSize(Qt::Vertical, mm); });
-    take(ui->edit_back_length, model().backLength, [this](float mm) { doc.setSpineWidth(mm); });
-    take(ui->edit_fold_length, model().foldLength, [this](float mm) { doc.setFoldWidth(mm); });
+    // Only what the user typed: a box may show a size it cannot hold (past
+    // its range, or with fractions), and a save changes nothing of that.
+    for (const QWidget *box : {ui->edit_print_width, ui->edit_print_height, ui->edit_back_length, ui->edit_fold_length})
+        finishTypedEdit(box);
 }
 
 void TemplateDialog::choosePresetBackground(const QString &name)

@@ -3,6 +3,7 @@
 
 #include "editor/templatesave.h"
 #include "util/jsonutil.h"
+#include "util/templatejson.h"
 #include "util/textutil.h"
 
 void TemplateDialog::on_btn_save_template_clicked()
@@ -12,10 +13,13 @@ void TemplateDialog::on_btn_save_template_clicked()
         openSaveDialog(QStringLiteral("保存模版"));
         return;
     }
-    if (!JsonUtil::saveTemplate(model(), false)) {
+    TemplateModel stored = doc.storedModel();
+    TemplateJson::stampCreation(stored);
+    if (!JsonUtil::saveTemplate(stored, false)) {
         TextUtil::showError(QStringLiteral("保存失败"));
         return;
     }
+    doc.setStoredAs(stored);
     templateSaved();
 }
 
@@ -28,13 +32,13 @@ void TemplateDialog::on_btn_save_as_template_clicked()
 void TemplateDialog::openSaveDialog(const QString &title)
 {
     // The dialog names and stores a copy; the document takes the name it stored.
-    naming = model();
+    naming = doc.storedModel();
     auto *dialog = new TemplateSave(&naming, this);
     dialog->setWindowTitleMsg(title);
     connect(dialog, &TemplateSave::refreshTemplateView, this, [this, dialog] {
         dialog->close();
         dialog->deleteLater();
-        doc.setName(naming.name, naming.type);
+        doc.setStoredAs(naming);
         templateSaved();
     });
     // Escape rejects without a close: the dialog goes then too.

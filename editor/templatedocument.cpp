@@ -1,9 +1,11 @@
 #include "editor/templatedocument.h"
 
 #include "editor/defaulttitle.h"
+#include "util/jsonutil.h"
 #include "util/textutil.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTransform>
 #include <QtDebug>
 
@@ -16,6 +18,9 @@ namespace {
 // Copies of several elements keep their layout, each shifted by up to this
 // many whole millimetres (exclusive) so they do not hide their sources.
 constexpr int PASTE_SCATTER_MM = 5;
+
+// The smallest size the label's boxes take.
+constexpr float MIN_LABEL_SIZE_MM = 1.0f;
 
 template <typename T>
 bool assign(T &field, const T &value)
@@ -53,6 +58,23 @@ float heldValue(double start, double moved)
     if (moved == 0)
         return float(start);
     return float(moved > 0 ? -hundredthsBelow(-(start + moved)) : hundredthsBelow(start + moved));
+}
+
+std::array<float *, 4> labelSizes(TemplateModel &t)
+{
+    return {&t.printWidth, &t.printHeight, &t.backLength, &t.foldLength};
+}
+
+// Ids are times in milliseconds, so one made now may be held already: by an
+// element made on a machine whose clock ran ahead, say.
+template <typename Taken>
+QString unusedId(const Taken &taken)
+{
+    QString id;
+    do
+        id = TextUtil::generateId();
+    while (taken(id));
+    return id;
 }
 
 template <typename Model>
@@ -147,10 +169,57 @@ QPointF heldStartOf(const QRectF &own, int angle, const QSizeF &label)
 
 } // namespace
 
-TemplateDocument::TemplateDocument(const TemplateModel &model, QObject *parent)
+TemplateDocument::TemplateDocument(const TemplateModel &stored, QObject *parent)
     : QObject(parent)
-    , m_model(model)
+    , m_model(stored)
 {
+    const std::array<float *, 4> sizes = labelSizes(m_model);
+    std::array<bool, 4> zero;
+    for (size_t i = 0; i < sizes.size(); ++i)
+        zero[i] = *sizes[i] == 0.0f;
+    JsonUtil::applySizeDefaults(m_model);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (zero[i])
+            m_zeroReadAs[i] = *sizes[i];
+    }
+    giveElementsOwnIds();
+}
+
+TemplateModel TemplateDocument::storedModel() const
+{
+    TemplateModel stored = m_model;
+    const std::array<float *, 4> sizes = labelSizes(stored);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (m_zeroReadAs[i] == *sizes[i])
+            *sizes[i] = 0.0f;
+    }
+    return stored;
+}
+
+void TemplateDocument::giveElementsOwnIds()
+{
+    // The first element of an id keeps it; the printed page never looks at ids.
+    const QStringList stored = elementIds();
+    QSet<QString> taken(stored.cbegin(), stored.cend());
+    QSet<QString> kept;
+    m_model.forEachElementList([&](auto &list) {
+        for (auto &m : list) {
+            if (!m.id.isEmpty() && !kept.contains(m.id)) {
+                kept.insert(m.id);
+                continue;
+            }
+            const QString id = unusedId([&taken](const QString &id) { return taken.contains(id); });
+            qInfo().noquote() << "element" << (m.id.isEmpty() ? QStringLiteral("without an id") : m.id) << "of"
+                              << m_model.name << "given the id" << id;
+            m.id = id;
+            taken.insert(id);
+        }
+    });
+}
+
+QString TemplateDocument::freshId() const
+{
+    return unusedId([this](const QString &id) { return element(id) != nullptr; });
 }
 
 const GraphicsModel *TemplateDocument::element(const QString &id) const
@@ -194,10 +263,11 @@ void TemplateDocument::announce(const QStringList &ids)
 
 // ---- The template's own fields ---------------------------------------------
 
-void TemplateDocument::setName(const QString &name, const QString &type)
+void TemplateDocument::setStoredAs(const TemplateModel &stored)
 {
-    m_model.name = name;
-    m_model.type = type;
+    m_model.name = stored.name;
+    m_model.type = stored.type;
+    m_model.createTime = stored.createTime;
 }
 
 void TemplateDocument::setLabelSize(Qt::Orientation side, float mm)
@@ -212,7 +282,8 @@ void TemplateDocument::setSpineWidth(float mm)
 {
     if (mm == m_model.backLength)
         return;
-    m_model.printWidth = m_model.printWidth - m_model.backLength + mm;
+    // A label keeps a width: stored as 0, it would read as the default one.
+    m_model.printWidth = std::max(MIN_LABEL_SIZE_MM, m_model.printWidth - m_model.backLength + mm);
     m_model.backLength = mm;
     holdAll();
     emit labelChanged();
@@ -421,6 +492,8 @@ void TemplateDocument::toggle(const QStringList &ids, Field field)
 template <typename Model>
 QString TemplateDocument::add(Model element)
 {
+    if (element.id.isEmpty() || find(element.id))
+        element.id = freshId();
     storeGeometry(element, geometryOf(element));
     elementList<Model>(m_model).append(element);
     announce({element.id});
@@ -462,7 +535,7 @@ void TemplateDocument::pasteFrom(QList<Model> &list, const QStringList &ids, con
         if (!ids.contains(list.at(i).id))
             continue;
         Model copy = list.at(i);
-        copy.id = TextUtil::generateId();
+        copy.id = freshId();
         if (at) {
             copy.startX = float(at->x());
             copy.startY = float(at->y());

@@ -12,6 +12,12 @@
 // shows and prints (a turned text turns about its centre), moving it only
 // along the axes that need it. A label made smaller and then larger again
 // gives the elements it pushed back their places.
+//
+// It opens a template as the store holds it and saves it the same way: a
+// size stored as 0 reads as its default, as everywhere else, and is stored as
+// 0 again while it holds that default; an element without an id of its own
+// (none, or one an element before it has) gets a fresh one, unique in the
+// template, so that every element can be found, edited and removed alone.
 
 #include "model/templatemodel.h"
 
@@ -25,6 +31,7 @@
 #include <QTransform>
 #include <QVariant>
 
+#include <array>
 #include <optional>
 
 class TemplateDocument : public QObject
@@ -60,9 +67,12 @@ public:
         UprightAscii,
     };
 
-    explicit TemplateDocument(const TemplateModel &model = TemplateModel(), QObject *parent = nullptr);
+    explicit TemplateDocument(const TemplateModel &stored = TemplateModel(), QObject *parent = nullptr);
 
+    // The template as edited and shown, sizes stored as 0 read as defaults.
     const TemplateModel &model() const { return m_model; }
+    // The template as a save stores it.
+    TemplateModel storedModel() const;
     // The element with that id, in any list; null when there is none.
     const GraphicsModel *element(const QString &id) const;
     const TextModel *text(const QString &id) const;
@@ -70,10 +80,12 @@ public:
     QStringList elementIds() const;
 
     // ---- The template's own fields --------------------------------------
-    void setName(const QString &name, const QString &type);
+    // Takes the name, type and creation time a store gave the template.
+    void setStoredAs(const TemplateModel &stored);
     // The label's width (Qt::Horizontal) or height.
     void setLabelSize(Qt::Orientation side, float mm);
-    // The spine grows or shrinks the label by as much.
+    // The spine grows or shrinks the label by as much, down to a width of
+    // 1 mm.
     void setSpineWidth(float mm);
     void setFoldWidth(float mm);
     void setFull(bool full);
@@ -99,7 +111,8 @@ public:
     // Flips Bold or Italic of each text field by itself.
     void toggle(const QStringList &ids, Field field);
 
-    // Adds an element (its id and type set), held on the label; its id.
+    // Adds an element (its type set), held on the label, with a fresh id
+    // unless it has one the template does not hold yet; its id.
     template <typename Model>
     QString add(Model element);
     // Copies of the elements with those ids: new ids, titles no element
@@ -133,6 +146,9 @@ signals:
 
 private:
     GraphicsModel *find(const QString &id);
+    // An element id the template holds nowhere.
+    QString freshId() const;
+    void giveElementsOwnIds();
     // The start (start true) or the size along one axis.
     void setOneSide(const QString &id, Qt::Orientation axis, float mm, bool start);
     // Stores a geometry held on the label; true when it changed.
@@ -149,6 +165,8 @@ private:
     QSizeF grownWithin(const GraphicsModel &m, const QTransform &turn, const QSizeF &mm) const;
 
     TemplateModel m_model;
+    // Width, height, spine and fold: what each stored as 0 was read as.
+    std::array<std::optional<float>, 4> m_zeroReadAs;
     // Where the label pushed an element from, until the element is edited.
     QHash<QString, QPointF> m_pushedFrom;
 };

@@ -2,6 +2,7 @@
 #include "ui_templatesave.h"
 
 #include "util/jsonutil.h"
+#include "util/templatejson.h"
 #include "util/textutil.h"
 #include "util/translucentwindow.h"
 
@@ -87,6 +88,7 @@ void TemplateSave::on_btn_yes_clicked()
     TemplateModel named = *model;
     named.name = name.trimmed();
     named.type = type;
+    TemplateJson::stampCreation(named);
     // The caller's template keeps its old name until the store has the new one.
     if (!JsonUtil::saveTemplate(named, false)) {
         TextUtil::showError(QStringLiteral("保存失败"));
@@ -94,6 +96,7 @@ void TemplateSave::on_btn_yes_clicked()
     }
     model->name = named.name;
     model->type = named.type;
+    model->createTime = named.createTime;
     hide();
     emit refreshTemplateView();
 }

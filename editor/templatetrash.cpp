@@ -10,7 +10,8 @@ TemplateTrash::Outcome TemplateTrash::moveIn(const QString &name)
     // taken a copy.
     if (JsonUtil::getSysTemplateNames().contains(name))
         return Outcome::BuiltIn;
-    const TemplateModel model = JsonUtil::parseTemplate(name);
+    // Moved as stored: a size stored as 0 still reads as the default.
+    const TemplateModel model = JsonUtil::parseStoredTemplate(name);
     if (model.name.isEmpty())
         return Outcome::NotFound;
     if (!JsonUtil::saveTemplateToTrash(model))
@@ -22,7 +23,7 @@ TemplateTrash::Outcome TemplateTrash::moveIn(const QString &name)
 
 TemplateTrash::Outcome TemplateTrash::restore(const QString &name)
 {
-    const TemplateModel model = JsonUtil::parseTemplateFromTrash(name);
+    const TemplateModel model = JsonUtil::parseStoredTemplateFromTrash(name);
     if (model.name.isEmpty())
         return Outcome::NotFound;
     if (!JsonUtil::saveTemplate(model, false))

@@ -41,6 +41,7 @@ void BaseItem::place(const GraphicsModel &m, int dpi)
 {
     setData(0, m.id);
     setData(1, m.type);
+    setZValue(m.viewZ);
     setPos(TextUtil::mm2px(m.startX, dpi), TextUtil::mm2px(m.startY, dpi));
     setRect(0, 0, TextUtil::mm2px(m.width, dpi), TextUtil::mm2px(m.height, dpi));
 }

@@ -43,7 +43,8 @@ public:
     QRectF boundingRect() const override;
 
     // Gives the item its element's id and type (item data 0 and 1), its
-    // place and its rectangle at dpi, as every scene of elements does.
+    // stacking value, its place and its rectangle at dpi, as every scene of
+    // elements does.
     void place(const GraphicsModel &m, int dpi);
 
     // Stores the rectangle and, for an item that reports its position

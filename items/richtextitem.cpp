@@ -6,6 +6,10 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace {
 
 const int BOLD_THRESHOLD = 57;
@@ -37,25 +41,34 @@ void RichTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opti
     framePen.setJoinStyle(Qt::MiterJoin);
     painter->setPen(framePen);
     painter->setFont(m_props.font);
-    TextLayout::draw(painter, currentLayout());
+    const TextLayoutResult &layout = currentLayout();
+    if (m_deviceScale == 1.0) {
+        TextLayout::draw(painter, layout);
+        return;
+    }
+    painter->save();
+    painter->scale(m_deviceScale, m_deviceScale);
+    TextLayout::draw(painter, layout);
+    painter->restore();
 }
 
-void RichTextItem::applyTextModel(const TextModel &m, int dpi)
+void RichTextItem::applyTextModel(const TextModel &m, int dpi, const QSizeF &label)
 {
-    const auto px = [dpi](float mm) { return TextUtil::mm2px(mm, dpi); };
+    const auto dots = [](float mm) { return TextUtil::mm2px(mm, TextLayout::LAYOUT_DPI); };
+    m_deviceScale = qreal(dpi) / TextLayout::LAYOUT_DPI;
     QFont font(m.font);
-    font.setPixelSize(qMax(1, px(m.fontSize)));
+    font.setPixelSize(qMax(1, dots(m.fontSize)));
     font.setWeight(m.bold ? QFont::Bold : QFont::Normal);
     font.setItalic(m.italic);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, px(m.wordSpacing));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, dots(m.wordSpacing));
     setHorizontalAlign(m.horizontalAlign);
     setVerticalAlign(m.verticalAlign);
     setTextDirection(m.direction);
-    setLetterSpacing(px(m.wordSpacing));
-    setRowSpacing(px(m.rowSpacing));
+    m_props.letterSpacing = dots(m.wordSpacing);
+    m_props.rowSpacing = dots(m.rowSpacing);
     setIndentation(int(m.indentation));
-    setFont(font);
-    setBoundingBorder(px(m.border));
+    m_props.font = font;
+    setBoundingBorder(TextUtil::mm2px(m.border, dpi));
     setElementScaleX(m.scaleX);
     setElementScaleY(m.scaleY);
     setTransformOriginPoint(boundingRect().center());
@@ -65,12 +78,44 @@ void RichTextItem::applyTextModel(const TextModel &m, int dpi)
     setLockState(m.lockstate);
     setVerRuler(m.noVerRule);
     setMutilWarp(m.mutiled);
+
+    const QRectF fromModel(0, 0, TextUtil::mm2px(m.width, dpi), TextUtil::mm2px(m.height, dpi));
+    m_modelRect = boundingRect() == fromModel ? fromModel : QRectF();
+    m_modelLayoutRect = QRectF(0, 0, dots(m.width), dots(m.height));
+    m_props.reach = std::numeric_limits<double>::infinity();
+    if (label.isValid()) {
+        // Every point of the label lies within its farthest corner from the
+        // element's centre, however the element is turned about it.
+        const QPointF centre(m.startX + m.width / 2.0, m.startY + m.height / 2.0);
+        double farthest = 0;
+        for (const QPointF &corner : {QPointF(0, 0), QPointF(label.width(), 0), QPointF(0, label.height()),
+                                      QPointF(label.width(), label.height())})
+            farthest = std::max(farthest, std::hypot(corner.x() - centre.x(), corner.y() - centre.y()));
+        m_props.reach = farthest * TextLayout::LAYOUT_DPI / 25.4;
+    }
+}
+
+int RichTextItem::toLayout(int pixels) const
+{
+    if (m_deviceScale == 1.0)
+        return pixels;
+    const double dots = std::round(pixels / m_deviceScale);
+    return int(qBound(double(std::numeric_limits<int>::min()), dots, double(std::numeric_limits<int>::max())));
 }
 
 void RichTextItem::setText(QString text) { m_props.text = text; }
-void RichTextItem::setFont(const QFont &font) { m_props.font = font; }
+void RichTextItem::setFont(const QFont &font)
+{
+    m_props.font = font;
+    if (m_deviceScale == 1.0)
+        return;
+    if (font.pixelSize() > 0)
+        m_props.font.setPixelSize(qMax(1, toLayout(font.pixelSize())));
+    if (font.letterSpacingType() == QFont::AbsoluteSpacing)
+        m_props.font.setLetterSpacing(QFont::AbsoluteSpacing, font.letterSpacing() / m_deviceScale);
+}
 void RichTextItem::setFontFamily(QString family) { m_props.font.setFamily(family); }
-void RichTextItem::setFontSize(int size) { m_props.font.setPixelSize(size); }
+void RichTextItem::setFontSize(int size) { m_props.font.setPixelSize(toLayout(size)); }
 
 void RichTextItem::setBold()
 {
@@ -84,11 +129,11 @@ void RichTextItem::setItalic()
 
 void RichTextItem::setLetterSpacing(int spacing)
 {
-    m_props.letterSpacing = spacing;
-    m_props.font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    m_props.letterSpacing = toLayout(spacing);
+    m_props.font.setLetterSpacing(QFont::AbsoluteSpacing, m_props.letterSpacing);
 }
 
-void RichTextItem::setRowSpacing(int spacing) { m_props.rowSpacing = spacing; }
+void RichTextItem::setRowSpacing(int spacing) { m_props.rowSpacing = toLayout(spacing); }
 void RichTextItem::setIndentation(int indentation) { m_props.indentation = indentation; }
 void RichTextItem::setTextDirection(int direction) { m_props.direction = direction; }
 int RichTextItem::getTextDirection() const { return m_props.direction; }
@@ -139,7 +184,13 @@ QStringList RichTextItem::splitTextByLength(QString paragraph, bool indent) cons
 TextLayoutInput RichTextItem::layoutInput() const
 {
     TextLayoutInput in = m_props;
-    in.rect = boundingRect();
+    const QRectF r = boundingRect();
+    if (!m_modelRect.isNull() && r == m_modelRect)
+        in.rect = m_modelLayoutRect;
+    else if (m_deviceScale == 1.0)
+        in.rect = r;
+    else
+        in.rect = QRectF(r.topLeft() / m_deviceScale, r.size() / m_deviceScale);
     in.scaleX = scaleX;
     in.scaleY = scaleY;
     in.specialSymbols = SettingUtil::s_tempSpecialSymbol;

@@ -7,13 +7,17 @@
 #include <QColor>
 #include <QFont>
 #include <QList>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
 // The scene item of a text field (element type 4). What it draws in the
 // print preview is exactly what prints: the text laid out in its rectangle,
-// horizontally in lines or vertically in columns, by TextLayout. Lengths are
-// whole pixels of the device the scene is drawn for.
+// horizontally in lines or vertically in columns, by TextLayout. The setters
+// take whole pixels of the device the scene is drawn for; the item keeps
+// them, and the text's layout, at the layout's own resolution and draws the
+// layout scaled to its device. So a field makes the same decisions in the
+// editor at the screen's resolution as on the printed page.
 //
 // The setters only store their value; the caller repaints the view.
 class RichTextItem : public BaseItem
@@ -63,9 +67,11 @@ public:
     void setColor(const QColor &color);
 
     // The font, the layout properties, the lock state and the rotation of a
-    // text element, lengths at dpi. The rectangle must be set first: the
-    // element turns about its centre.
-    void applyTextModel(const TextModel &model, int dpi);
+    // text element, drawn at dpi: from then on the setters take pixels at
+    // dpi. The rectangle must be set first: the element turns about its
+    // centre. Given the label's size in millimetres, text that could only
+    // run beyond the label is not laid out.
+    void applyTextModel(const TextModel &model, int dpi, const QSizeF &label = QSizeF());
 
     // The vertical layout's character classes and splitters, with this
     // item's properties and the special symbols of the INI settings.
@@ -81,8 +87,19 @@ public:
     int layoutCount() const { return m_cache.layoutCount(); }
 
 private:
-    // Rectangle, scales and special symbols are filled in by layoutInput().
+    // Device pixels in layout dots.
+    int toLayout(int pixels) const;
+
+    // In layout dots. Rectangle, scales and special symbols are filled in by
+    // layoutInput().
     TextLayoutInput m_props;
+    // Device pixels per layout dot.
+    qreal m_deviceScale = 1.0;
+    // The rectangle the element's own size gave, at the device and in
+    // layout dots: a rectangle made from millimetres is not scaled back from
+    // rounded pixels, so every resolution lays out the same rectangle.
+    QRectF m_modelRect;
+    QRectF m_modelLayoutRect;
     int m_boundingBorder = 0;
     QColor m_color = Qt::black;
     TextLayoutCache m_cache;

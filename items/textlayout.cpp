@@ -1,7 +1,11 @@
 #include "items/textlayout.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPaintDevice>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +25,13 @@ const int CONTENT_MARGIN = 6;
 const int WRAP_MARGIN = 12;
 // Compared in double: a scale of exactly 0.1f still lies above it.
 const double SCALE_STEP_FLOOR = 0.1;
+// Nothing of a text beyond this many code units is laid out: more than a
+// whole label of 1 mm type holds, so nothing legible is lost, and a text of
+// any length costs no more than this, at every size auto-fit tries.
+const int MAX_LAID_OUT = 100000;
+// The text of a one-line field is flattened (line feeds taken out) this
+// much at a time, only as far as measuring it needs.
+const int FLAT_CHUNK = 4096;
 
 // A scale the layout can divide and step down from: 0, negative and not
 // finite scales count as 1, or auto-fit could never end.
@@ -43,155 +54,505 @@ int toInt(double v)
     return int(v);
 }
 
-// One step of the horizontal scale: 0.05 less, taken in double and stored
-// in single precision. False when the step no longer lowers the scale.
-bool lowerScale(float &sx)
-{
-    const float lowered = float(double(sx) - 0.05);
-    if (!(lowered < sx))
-        return false;
-    sx = lowered;
-    return true;
-}
-
-// One step of the pixel size while the result stays above `floor`. A font
-// sized in points reads -1 and never shrinks.
-bool lowerPixelSize(QFont &font, int floor)
-{
-    if (font.pixelSize() - 1 <= floor)
-        return false;
-    font.setPixelSize(font.pixelSize() - 1);
-    return true;
-}
-
-struct HorizontalWrap {
-    const TextLayoutInput &in;
-    double limit;
-    int em;
-    float sx;
-
-    // Lines break after the character that reaches the limit, never before
-    // it, and never inside a surrogate pair.
-    QString operator()(const QFontMetrics &fm, const QFont &font) const
-    {
-        QString wrapped;
-        QString line;
-        bool firstLine = true;
-        for (const QString &ch : TextLayout::characters(in.text)) {
-            line += ch;
-            if (in.wrap && reachesLimit(fm, font, line, firstLine)) {
-                line += LINE_FEED;
-                wrapped += line;
-                line.clear();
-                firstLine = false;
-            }
-            if (ch == LINE_FEED) {
-                wrapped += line;
-                line.clear();
-                firstLine = false;
-            }
-        }
-        wrapped += line;
-        return wrapped;
-    }
-
-    // Measuring grows with the line, so only a wrapping field measures:
-    // a long text in a field that does not wrap would cost a measure of
-    // every prefix.
-    bool reachesLimit(const QFontMetrics &fm, const QFont &font, const QString &line, bool firstLine) const
-    {
-        // 64 bits: an absurd indentation must not overflow.
-        qint64 w = qint64(fm.horizontalAdvance(line) + font.letterSpacing());
-        if (firstLine)
-            w += qint64(em) * in.indentation;
-        return double(float(w) * sx) >= limit;
-    }
-};
-
 // 64 bits, as are the other sums of spacings below: a row spacing may be
 // anything up to the int range.
-qint64 stackedHeight(const QFontMetrics &fm, int lines, int rowSpacing)
+qint64 stackedHeight(int lineHeight, qint64 lines, int rowSpacing)
 {
-    return qint64(fm.height()) * lines + qint64(lines - 1) * rowSpacing;
+    return qint64(lineHeight) * lines + (lines - 1) * rowSpacing;
+}
+
+// --- characters by offset -----------------------------------------------
+// The layout walks the text by offsets: a long text is never cut into a
+// list of characters, and a surrogate pair is one character.
+
+bool pairAt(const QString &s, int i)
+{
+    return i + 1 < s.size() && s.at(i).isHighSurrogate() && s.at(i + 1).isLowSurrogate();
+}
+
+// The end of the character that starts at i.
+int nextChar(const QString &s, int i)
+{
+    return i + (pairAt(s, i) ? 2 : 1);
+}
+
+// The start of the character that ends at i.
+int previousChar(const QString &s, int i)
+{
+    return (i >= 2 && pairAt(s, i - 2)) ? i - 2 : i - 1;
+}
+
+// i, or the end of the pair that i falls inside.
+int boundaryFrom(const QString &s, int i)
+{
+    return (i > 0 && pairAt(s, i - 1)) ? i + 1 : i;
+}
+
+bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar> &specialSymbols)
+{
+    if (pairAt(s, i)) {
+        // A surrogate pair lies far above ASCII; it is special only when the
+        // symbols name the pair itself.
+        for (int k = 0; k + 1 < specialSymbols.size(); ++k) {
+            if (specialSymbols.at(k) == s.at(i) && specialSymbols.at(k + 1) == s.at(i + 1))
+                return false;
+        }
+        return true;
+    }
+    const QChar c = s.at(i);
+    if (specialSymbols.contains(c))
+        return false;
+    return c.unicode() > LAST_HALF_WIDTH || uprightAscii;
+}
+
+// --- measuring ----------------------------------------------------------
+
+// Measures stretches of text exactly as the painter draws them: shaped,
+// with the font's letter spacing after every character. Finding how much
+// of a text fits a width this way would cost a measure of every prefix;
+// instead single characters' advances, kept once each, guess where the
+// stretch ends, and only around the guess is the stretch itself measured.
+class Measure
+{
+public:
+    explicit Measure(const QFont &font)
+        : m_fm(font)
+        , m_guess(font)
+    {
+    }
+
+    const QFontMetrics &metrics() const { return m_fm; }
+
+    int advance(const QString &s, int from, int to) const
+    {
+        return to > from ? m_fm.horizontalAdvance(s.mid(from, to - from)) : 0;
+    }
+
+    // The end of the longest stretch s[from, end) whose advance `fits`,
+    // taking characters only while `inStretch(offset)` holds and never
+    // beyond `limit`; `from` when not one character fits. The advance of a
+    // stretch grows with it, so the stretches that fit are its prefixes.
+    template<class InStretch, class Fits>
+    int longestFitting(const QString &s, int from, int limit, const InStretch &inStretch, const Fits &fits)
+    {
+        const auto extendable = [&](int pos) { return pos < limit && inStretch(pos); };
+        qreal guessed = 0;
+        int end = from;
+        while (extendable(end)) {
+            const int next = nextChar(s, end);
+            guessed += guess(s, end, next);
+            if (!fits(double(guessed)))
+                break;
+            end = next;
+        }
+        const auto fitsTo = [&](int to) { return fits(double(advance(s, from, to))); };
+        // `good` fits (from itself: nothing), `bad` does not; -1 unknown.
+        int good = from;
+        int bad = -1;
+        if (end > from) {
+            if (fitsTo(end))
+                good = end;
+            else
+                bad = end;
+        }
+        if (bad < 0) {
+            // The guess was short or right: step on, twice as far each time.
+            for (int step = 1; bad < 0; step *= 2) {
+                if (!extendable(good))
+                    return good;
+                int probe = good;
+                for (int k = 0; k < step && extendable(probe); ++k)
+                    probe = nextChar(s, probe);
+                if (fitsTo(probe))
+                    good = probe;
+                else
+                    bad = probe;
+            }
+        } else {
+            // The guess was long: step back the same way.
+            for (int step = 1;; step *= 2) {
+                int probe = bad;
+                for (int k = 0; k < step && probe > from; ++k)
+                    probe = previousChar(s, probe);
+                if (probe <= from)
+                    break;
+                if (fitsTo(probe)) {
+                    good = probe;
+                    break;
+                }
+                bad = probe;
+            }
+        }
+        while (nextChar(s, good) < bad) {
+            int mid = boundaryFrom(s, good + (bad - good) / 2);
+            if (mid <= good || mid >= bad)
+                mid = nextChar(s, good);
+            if (fitsTo(mid))
+                good = mid;
+            else
+                bad = mid;
+        }
+        return good;
+    }
+
+private:
+    qreal guess(const QString &s, int from, int to)
+    {
+        const uint key = to - from == 2 ? QChar::surrogateToUcs4(s.at(from), s.at(from + 1)) : s.at(from).unicode();
+        const auto it = m_advances.constFind(key);
+        if (it != m_advances.constEnd())
+            return *it;
+        const qreal advance = m_guess.horizontalAdvance(s.mid(from, to - from));
+        m_advances.insert(key, advance);
+        return advance;
+    }
+
+    QFontMetrics m_fm;
+    QFontMetricsF m_guess;
+    QHash<uint, qreal> m_advances;
+};
+
+const auto ANY_CHARACTER = [](int) { return true; };
+
+// --- how far to lay out, and auto-fit's tries ---------------------------
+
+// How many lines (or columns) at this pitch a stack may hold before the
+// next would start beyond `window`: a stack that long, aligned any way,
+// covers everything of its page that can be seen from the field. The
+// pitch counts at least one dot, so spacings that pile lines up stay
+// bounded too.
+int stackCap(double window, double pitch)
+{
+    if (!std::isfinite(window))
+        return std::numeric_limits<int>::max();
+    const double n = std::floor(std::max(window, 0.0) / std::max(pitch, 1.0)) + 1;
+    return n >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(n);
+}
+
+// Narrows lo < hi, where `atHigh` is false at lo, true at hi and turns
+// once between, to where it turns: the first place it holds.
+template<class AtHigh>
+qint64 turningPoint(qint64 lo, qint64 hi, const AtHigh &atHigh)
+{
+    while (hi - lo > 1) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        if (atHigh(mid))
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi;
+}
+
+// The largest count n >= 0 for which `fits(n)`, given that it holds up to
+// some count and not beyond; -1 when not even 0 fits, the int maximum when
+// every count does.
+template<class Fits>
+int largestCount(const Fits &fits)
+{
+    if (!fits(0))
+        return -1;
+    const int top = std::numeric_limits<int>::max();
+    qint64 good = 0;
+    qint64 bad = 1;
+    while (fits(bad)) {
+        if (bad >= top)
+            return top;
+        good = bad;
+        bad = std::min<qint64>(bad * 2, top);
+    }
+    return int(turningPoint(good, bad, [&](qint64 n) { return !fits(n); }) - 1);
+}
+
+// The first of `count` tries that fits. Tries are ordered from the largest
+// size (or scale) down, so once one fits every later one does: a bisection
+// finds it. The last try is taken when none fits, without being tried.
+template<class Fits>
+int firstFitting(int count, const Fits &fits)
+{
+    if (count <= 1 || fits(0))
+        return 0;
+    return int(turningPoint(0, count - 1, [&](qint64 i) { return fits(int(i)); }));
+}
+
+// The pixel sizes auto-fit tries, from the font's own down to floor + 1. A
+// font sized in points reads -1 and never shrinks.
+int pixelSizeTries(const QFont &font, int floor)
+{
+    return std::max(1, font.pixelSize() - floor);
+}
+
+// The horizontal scales auto-fit tries: steps of 0.05, each taken in double
+// and stored in single precision, down to the first at or below 0.1, or
+// until a step no longer lowers the scale.
+QVector<float> scaleTries(float sx, bool *endsAtFloor)
+{
+    QVector<float> tries{sx};
+    *endsAtFloor = false;
+    for (;;) {
+        const float lowered = float(double(tries.last()) - 0.05);
+        if (!(lowered < tries.last()))
+            return tries;
+        tries.append(lowered);
+        if (double(lowered) <= SCALE_STEP_FLOOR) {
+            *endsAtFloor = true;
+            return tries;
+        }
+    }
+}
+
+// --- horizontal lines ---------------------------------------------------
+
+struct LineSpan {
+    int from = 0;
+    int to = 0;
+};
+
+struct LineRules {
+    QRectF box;
+    QRectF content;
+    double wrapLimit = 0;
+    // A line that does not wrap is laid out only as far as this width.
+    double widthCap = 0;
+    int em = 0;
+    int indentation = 0;
+    qreal letterSpacing = 0;
+    int align = 0;
+    bool wrap = true;
+};
+
+// The ink of a line as the painter draws it. The metrics' bounding
+// rectangle sets the glyphs at their bare advances, while the painter puts
+// the letter spacing after every character, so the character n places on
+// lies n spacings further along.
+QRectF drawnInk(const QFontMetrics &fm, const QString &line, qreal letterSpacing)
+{
+    const QRect bare = fm.boundingRect(line);
+    int characters = 0;
+    for (int i = 0; i < line.size(); i = nextChar(line, i))
+        ++characters;
+    const qreal shift = (characters - 1) * letterSpacing;
+    return QRectF(bare.left() + std::min(shift, 0.0), bare.top(), bare.width() + std::abs(shift), bare.height());
+}
+
+// Where a line with this ink is drawn: left aligned at the content's left
+// edge, the first line drawn one indentation further in; centred by its ink
+// width; right aligned with its ink against the content's right edge.
+double lineLeft(const LineRules &rules, const QRectF &ink, float sx, bool firstDrawn)
+{
+    const QRectF &content = rules.content;
+    if (rules.align == -1) {
+        if (firstDrawn)
+            return std::trunc(content.left() + float(qint64(rules.em) * rules.indentation) * sx);
+        return std::trunc(content.left());
+    }
+    if (rules.align == 0)
+        return std::trunc(content.left() + (content.width() - float(ink.width()) * sx) / 2);
+    return std::trunc(content.left() + content.width() - float(ink.right()) * sx);
+}
+
+// The text in lines, at most `maxLines` of them; true when more would
+// follow. A wrapping line breaks after the character that takes its measure
+// (its advance, one more letter spacing, and on the text's first line the
+// indentation) to the wrap limit, as long as that character's ink still
+// lies inside the box where the line is drawn; otherwise that character
+// starts the next line. A character that alone reaches the limit stands
+// alone. Empty lines are dropped.
+bool breakLines(const QString &text, Measure &measure, const LineRules &rules, float sx, int maxLines,
+                QVector<LineSpan> &lines)
+{
+    lines.clear();
+    const auto inkInside = [&](const QString &line, bool firstDrawn) {
+        const QRectF ink = drawnInk(measure.metrics(), line, rules.letterSpacing);
+        const double x = lineLeft(rules, ink, sx, firstDrawn);
+        return x + ink.left() * double(sx) >= rules.box.left() && x + ink.right() * double(sx) <= rules.box.right();
+    };
+    bool firstLine = true;
+    int pos = 0;
+    for (;;) {
+        int end = text.indexOf(LINE_FEED, pos);
+        if (end < 0)
+            end = text.size();
+        for (int from = pos; from < end;) {
+            const qint64 reserved = firstLine ? qint64(rules.em) * rules.indentation : 0;
+            const auto width = [&](double advance) {
+                return double(float(qint64(advance + rules.letterSpacing) + reserved) * sx);
+            };
+            int to = rules.wrap
+                         ? measure.longestFitting(text, from, end, ANY_CHARACTER,
+                                                  [&](double a) { return width(a) < rules.wrapLimit; })
+                         : measure.longestFitting(text, from, end, ANY_CHARACTER,
+                                                  [&](double a) { return width(a) <= rules.widthCap; });
+            if (rules.wrap && to < end) {
+                const int withIt = nextChar(text, to);
+                if (to == from || inkInside(text.mid(from, withIt - from), lines.isEmpty()))
+                    to = withIt;
+            } else if (to == from) {
+                to = nextChar(text, from);
+            }
+            if (lines.size() >= maxLines)
+                return true;
+            lines.append({from, to});
+            firstLine = false;
+            // A line that does not wrap is cut where it can no longer be seen.
+            if (!rules.wrap)
+                break;
+            from = to;
+        }
+        firstLine = false;
+        if (end == text.size())
+            return false;
+        pos = end + 1;
+    }
+}
+
+// The text of a one-line field, its line feeds taken out, made only as far
+// as it is asked for.
+class FlatText
+{
+public:
+    explicit FlatText(const QString &text)
+        : m_text(text)
+    {
+    }
+
+    // At least `size` code units of the flat text (all of it when shorter),
+    // never ending inside a surrogate pair.
+    const QString &upTo(int size)
+    {
+        while (m_pos < m_text.size() && m_flat.size() < size) {
+            const QChar c = m_text.at(m_pos++);
+            if (c != LINE_FEED)
+                m_flat += c;
+        }
+        if (!m_flat.isEmpty() && m_flat.at(m_flat.size() - 1).isHighSurrogate() && m_pos < m_text.size()
+            && m_text.at(m_pos).isLowSurrogate())
+            m_flat += m_text.at(m_pos++);
+        return m_flat;
+    }
+    bool complete() const { return m_pos >= m_text.size(); }
+
+private:
+    const QString &m_text;
+    int m_pos = 0;
+    QString m_flat;
+};
+
+// The end of the longest start of the flat text that `fits`, flattening
+// only as much as measuring needs.
+template<class Fits>
+int longestFlatFitting(FlatText &flat, Measure &measure, const Fits &fits)
+{
+    // The text is at most MAX_LAID_OUT long, so the size never overflows.
+    for (int size = FLAT_CHUNK;; size *= 4) {
+        const QString &text = flat.upTo(size);
+        const int end = measure.longestFitting(text, 0, text.size(), ANY_CHARACTER, fits);
+        if (end < text.size() || flat.complete())
+            return end;
+    }
 }
 
 void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 {
     const QRectF content = TextLayout::contentRect(in.rect);
-    HorizontalWrap wrapText{in, content.width() - WRAP_MARGIN, out.em, out.scaleX};
-    QFont font = in.font;
-    QFontMetrics fm(font);
-    QString wrapped = wrapText(fm, font);
+    const int rs = in.rowSpacing;
+    LineRules rules;
+    rules.box = in.rect;
+    rules.content = content;
+    rules.align = in.horizontalAlign;
+    rules.wrapLimit = content.width() - WRAP_MARGIN;
+    rules.widthCap = 2 * in.reach + content.width();
+    rules.em = out.em;
+    rules.indentation = in.indentation;
+    rules.letterSpacing = in.font.letterSpacing();
+    rules.wrap = in.wrap;
+    const double maxHeight = content.height() + CONTENT_MARGIN;
+    const bool oneLine = in.adapted && !in.wrap;
+    const auto fontOfSize = [&](int size) {
+        QFont f = in.font;
+        f.setPixelSize(size);
+        return f;
+    };
 
-    if (in.adapted && !in.wrap) {
-        // One line: the wrap leaves the text as it is, so only the size or
-        // scale it is drawn at is searched for.
-        wrapped.remove(LINE_FEED);
-        auto fits = [&] { return double(float(fm.horizontalAdvance(wrapped)) * wrapText.sx) < wrapText.limit; };
-        while (!fits()) {
-            if (in.adaptedMode == 1) {
-                if (!lowerPixelSize(font, 0))
-                    break;
-                fm = QFontMetrics(font);
-            } else if (in.adaptedMode == 2) {
-                if (!lowerScale(wrapText.sx) || double(wrapText.sx) <= SCALE_STEP_FLOOR)
-                    break;
-            } else {
-                break;
+    QFont font = in.font;
+    float sx = out.scaleX;
+    // The scale the lines are broken at; auto-fit that ends at the scale
+    // floor draws the lines of the step before it at the floor's scale.
+    float breakScale = sx;
+    QVector<LineSpan> spans;
+
+    // Wrapped lines shrink in every mode (the scale in all but mode 1), one
+    // line only in modes 1 and 2.
+    if (in.adapted && (in.wrap || in.adaptedMode == 1 || in.adaptedMode == 2)) {
+        // One line fits when its plain advance stays below the wrap limit;
+        // wrapped lines when their stacked height stays within the field.
+        const auto fits = [&](const QFont &f, float scale) {
+            Measure measure(f);
+            if (oneLine) {
+                FlatText flat(in.text);
+                const auto below = [&](double a) { return double(float(a) * scale) < rules.wrapLimit; };
+                const int end = longestFlatFitting(flat, measure, below);
+                return end == flat.upTo(0).size() && flat.complete();
             }
-        }
-    } else if (in.adapted) {
-        const double maxHeight = content.height() + CONTENT_MARGIN;
-        for (;;) {
-            const int n = wrapped.split(LINE_FEED, Qt::SkipEmptyParts).size();
-            const int h = toInt(float(stackedHeight(fm, n, in.rowSpacing)) * sy);
-            if (h <= maxHeight)
-                break;
-            if (in.adaptedMode == 1) {
-                if (!lowerPixelSize(font, 0))
-                    break;
-                fm = QFontMetrics(font);
-            } else {
-                if (!lowerScale(wrapText.sx))
-                    break;
-                if (double(wrapText.sx) <= SCALE_STEP_FLOOR)
-                    break;
-            }
-            wrapped = wrapText(fm, font);
+            const int h = measure.metrics().height();
+            const auto heightFits = [&](qint64 n) {
+                return toInt(float(stackedHeight(h, n, rs)) * sy) <= maxHeight;
+            };
+            if (qint64(h) + rs > 0)
+                return !breakLines(in.text, measure, rules, scale, largestCount(heightFits), spans);
+            // Lines that pile up: their count decides, as far as it can be seen.
+            breakLines(in.text, measure, rules, scale, stackCap(2 * in.reach + content.height(), 1.0), spans);
+            return heightFits(spans.size());
+        };
+        if (in.adaptedMode == 1) {
+            const int start = in.font.pixelSize();
+            const int tries = pixelSizeTries(in.font, 0);
+            const int k = firstFitting(tries, [&](int i) { return fits(fontOfSize(start - i), sx); });
+            if (tries > 1)
+                font = fontOfSize(start - k);
+        } else {
+            bool endsAtFloor = false;
+            const QVector<float> scales = scaleTries(sx, &endsAtFloor);
+            const int k = firstFitting(scales.size(), [&](int i) { return fits(font, scales.at(i)); });
+            sx = scales.at(k);
+            breakScale = (endsAtFloor && k == scales.size() - 1 && k > 0) ? scales.at(k - 1) : sx;
         }
     }
 
-    const float sx = wrapText.sx;
+    Measure measure(font);
+    const QFontMetrics &fm = measure.metrics();
     out.font = font;
     out.scaleX = sx;
-    out.lines = wrapped.split(LINE_FEED, Qt::SkipEmptyParts);
+    const int cap = stackCap(2 * in.reach + content.height(), (double(fm.height()) + rs) * sy);
+    if (oneLine) {
+        FlatText flat(in.text);
+        const int end = longestFlatFitting(flat, measure, [&](double a) { return double(float(a) * sx) <= rules.widthCap; });
+        const QString &text = flat.upTo(0);
+        const QString line = text.left(end > 0 ? end : (text.isEmpty() ? 0 : nextChar(text, 0)));
+        if (!line.isEmpty())
+            out.lines.append(line);
+    } else {
+        breakLines(in.text, measure, rules, breakScale, cap, spans);
+        out.lines.reserve(spans.size());
+        for (const LineSpan &span : qAsConst(spans))
+            out.lines.append(in.text.mid(span.from, span.to - span.from));
+    }
     const int n = out.lines.size();
 
     double y = std::trunc((content.top() + fm.ascent()) * sy);
-    const float total = float(stackedHeight(fm, n, in.rowSpacing)) * sy;
+    const float total = float(stackedHeight(fm.height(), n, rs)) * sy;
     if (in.verticalAlign == 0)
         y = std::trunc(y + (content.height() - total) / 2);
     else if (in.verticalAlign != -1)
         y = std::trunc(y + content.height() - total);
 
-    const qreal letterSpacing = font.letterSpacing();
     for (int i = 0; i < n; ++i) {
         const QString &line = out.lines.at(i);
-        const QRect br = fm.boundingRect(line);
-        double x;
-        if (in.horizontalAlign == -1) {
-            x = std::trunc(content.left());
-            if (i == 0)
-                x = std::trunc(content.left() + float(qint64(out.em) * in.indentation) * sx);
-        } else {
-            const float lw = float(br.width() - letterSpacing) * sx;
-            if (in.horizontalAlign == 0)
-                x = std::trunc(content.left() + (content.width() - lw) / 2);
-            else
-                x = std::trunc(content.left() + content.width() - lw);
-        }
-        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, QRect()});
-        y = std::trunc(y + float(qint64(br.height()) + in.rowSpacing) * sy);
+        const QRectF ink = drawnInk(fm, line, rules.letterSpacing);
+        const double x = lineLeft(rules, ink, sx, i == 0);
+        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, ink});
+        // The pitch follows the line's ink height.
+        y = std::trunc(y + float(qint64(ink.height()) + rs) * sy);
     }
 }
 
@@ -203,35 +564,117 @@ class ColumnPitch
 {
 public:
     ColumnPitch(const QFontMetrics &fm, int letterSpacing, float sy)
-        : m_fm(fm)
-        , m_cellHeight(qint64(fm.height()) + letterSpacing)
+        : m_cellHeight(qint64(fm.height()) + letterSpacing)
         , m_sy(sy)
     {
     }
 
     qint64 cellHeight() const { return m_cellHeight; }
     float cell() const { return float(m_cellHeight) * m_sy; }
-    float run(const QString &text) const { return float(m_fm.horizontalAdvance(text)) * m_sy; }
+    float run(double advance) const { return float(advance) * m_sy; }
     // The room an indentation of that many cells keeps, whole pixels.
     int indent(int cells) const { return toInt(float(qint64(cells) * m_cellHeight) * m_sy); }
 
 private:
-    const QFontMetrics &m_fm;
     qint64 m_cellHeight;
     float m_sy;
 };
 
-QList<stRowDataBlock> buildColumns(const TextLayoutInput &in, const QFont &font, const QStringList &paragraphs)
+// The paragraph s[from, to) in columns no longer than the content height,
+// appending at most `room` of them; true when it held more. With indent its
+// first column keeps room for the indentation and carries it.
+bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s, int from, int to, bool indent,
+                  int room, QList<stRowDataBlock> &columns)
 {
-    QList<stRowDataBlock> columns;
-    for (int p = 0; p < paragraphs.size(); ++p) {
-        // The first paragraph is the indented one in both directions; its
-        // first column carries the room it keeps, so drawing shifts exactly that.
-        columns += TextLayout::splitRowDataBlockByLength(in, font, paragraphs.at(p), p == 0);
+    const ColumnPitch pitch(measure.metrics(), in.letterSpacing, usableScale(in.scaleY));
+    const double limit = TextLayout::contentRect(in.rect).height();
+    const int reserved = indent ? pitch.indent(in.indentation) : 0;
+    const auto fullWidth = [&](int pos) { return fullWidthAt(s, pos, in.uprightAscii, in.specialSymbols); };
+    const auto halfWidth = [&](int pos) { return !fullWidth(pos); };
+    const auto fitsFrom = [&](float at) {
+        return [&pitch, at, limit](double advance) { return double(at + pitch.run(advance)) <= limit; };
+    };
+
+    int added = 0;
+    int columnStart = from;
+    // Closes the column so far at `end`; false when there is no room for it.
+    const auto close = [&](float length, int end) {
+        if (added >= room)
+            return false;
+        stRowDataBlock column;
+        column.length = toInt(std::ceil(length));
+        column.text = s.mid(columnStart, end - columnStart);
+        column.indent = added == 0 ? reserved : 0;
+        columns.append(column);
+        ++added;
+        columnStart = end;
+        return true;
+    };
+
+    float u = float(reserved);
+    for (int pos = from; pos < to;) {
+        if (fullWidth(pos)) {
+            if (double(u + pitch.cell()) > limit) {
+                if (!close(u, pos))
+                    return true;
+                u = 0;
+            }
+            u += pitch.cell();
+            pos = nextChar(s, pos);
+            continue;
+        }
+        // A run broken over columns is drawn as one turned piece per column,
+        // so each piece is measured whole, as it is drawn.
+        float start = u;
+        for (int pieceStart = pos;;) {
+            int end = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(start));
+            if (end == pieceStart) {
+                // Not one more character fits where the column stands.
+                if (!close(start, pieceStart))
+                    return true;
+                start = 0;
+                end = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(0));
+                if (end == pieceStart)
+                    end = nextChar(s, pieceStart);
+            }
+            const float length = start + pitch.run(measure.advance(s, pieceStart, end));
+            if (end == to || fullWidth(end)) {
+                u = length;
+                pos = end;
+                break;
+            }
+            if (!close(length, end))
+                return true;
+            start = 0;
+            pieceStart = end;
+        }
+    }
+    return !close(u, to);
+}
+
+// The columns of every paragraph, at most `room`, in drawing order; true
+// when the text held more. The first paragraph is the indented one in both
+// directions; its first column carries the room it keeps, so drawing shifts
+// exactly that.
+bool buildColumns(const TextLayoutInput &in, Measure &measure, int room, QList<stRowDataBlock> &columns)
+{
+    columns.clear();
+    bool more = false;
+    for (int pos = 0;;) {
+        int end = in.text.indexOf(LINE_FEED, pos);
+        if (end < 0)
+            end = in.text.size();
+        if (splitColumns(in, measure, in.text, pos, end, pos == 0, room - columns.size(), columns)) {
+            more = true;
+            break;
+        }
+        if (end == in.text.size())
+            break;
+        pos = end + 1;
     }
     if (in.direction == 2)
         std::reverse(columns.begin(), columns.end());
-    return columns;
+    return more;
 }
 
 // A half-width run lies turned in the column with its line box centred
@@ -247,25 +690,35 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     const QRectF content = TextLayout::contentRect(in.rect);
     const float sx = out.scaleX;
     const int rs = in.rowSpacing;
-    const QStringList paragraphs = in.text.split(LINE_FEED);
+    // The width n columns take, as auto-fit compares it: n row spacings
+    // less one pixel.
+    const auto columnsWidth = [&](int mw, qint64 n) { return toInt(float(n * mw + n * rs - 1) * sx); };
 
     QFont font = in.font;
-    QFontMetrics fm(font);
-    int mw = fm.maxWidth();
-    QList<stRowDataBlock> columns = buildColumns(in, font, paragraphs);
-
+    QList<stRowDataBlock> columns;
     if (in.adapted) {
-        for (;;) {
-            const int n = columns.size();
-            const int w = toInt(float(qint64(n) * mw + qint64(n) * rs - 1) * sx);
-            if (!(w > content.width()) || !lowerPixelSize(font, 1))
-                break;
-            fm = QFontMetrics(font);
-            mw = fm.maxWidth();
-            columns = buildColumns(in, font, paragraphs);
-        }
+        const int start = in.font.pixelSize();
+        const int tries = pixelSizeTries(in.font, 1);
+        const auto fits = [&](int i) {
+            QFont f = in.font;
+            f.setPixelSize(start - i);
+            Measure measure(f);
+            const int mw = measure.metrics().maxWidth();
+            const auto widthFits = [&](qint64 n) { return !(columnsWidth(mw, n) > content.width()); };
+            if (qint64(mw) + rs > 0)
+                return !buildColumns(in, measure, largestCount(widthFits), columns);
+            buildColumns(in, measure, stackCap(2 * in.reach + content.width(), 1.0), columns);
+            return widthFits(columns.size());
+        };
+        const int k = firstFitting(tries, fits);
+        if (tries > 1)
+            font.setPixelSize(start - k);
     }
 
+    Measure measure(font);
+    const QFontMetrics &fm = measure.metrics();
+    const int mw = fm.maxWidth();
+    buildColumns(in, measure, stackCap(2 * in.reach + content.width(), (double(mw) + rs) * sx), columns);
     out.font = font;
     out.columns = columns;
     const ColumnPitch pitch(fm, in.letterSpacing, sy);
@@ -273,7 +726,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     const QRectF cell(0, 0, mw, double(pitch.cellHeight()));
     const int n = columns.size();
     int i = 0;
-    for (const stRowDataBlock &column : columns) {
+    for (const stRowDataBlock &column : qAsConst(columns)) {
         if (column.text.isEmpty())
             continue;
         double x;
@@ -304,14 +757,43 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             } else {
                 // The quarter turn swaps the axes the scales act on, and
                 // the column's width lies along the turned run's height.
+                const int advance = fm.horizontalAdvance(run);
                 const QPointF origin(x + baseline * sx, y);
-                const QRectF room(0, baseline - mw, fm.horizontalAdvance(run), mw);
+                const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
-                y += pitch.run(run);
+                y += pitch.run(advance);
             }
         }
         ++i;
     }
+}
+
+// Where the painter puts an op's own coordinates.
+QTransform opTransform(const TextDrawOp &op)
+{
+    QTransform t;
+    t.translate(op.origin.x(), op.origin.y());
+    if (op.kind == TextDrawOp::TurnedRun)
+        t.rotate(90);
+    t.scale(op.scaleX, op.scaleY);
+    return t;
+}
+
+// The part of the painter's coordinates that reaches its device; null when
+// it cannot be told.
+QRectF visibleArea(QPainter *painter)
+{
+    const QPaintDevice *device = painter->device();
+    if (!device || device->width() <= 0 || device->height() <= 0)
+        return QRectF();
+    bool invertible = false;
+    const QTransform toPainter = painter->combinedTransform().inverted(&invertible);
+    if (!invertible)
+        return QRectF();
+    QRectF area = toPainter.mapRect(QRectF(0, 0, device->width(), device->height()));
+    if (painter->hasClipping())
+        area &= painter->clipBoundingRect();
+    return area;
 }
 
 } // namespace
@@ -330,7 +812,10 @@ bool TextLayoutInput::operator==(const TextLayoutInput &o) const
         && wrap == o.wrap && uprightAscii == o.uprightAscii
         // Bitwise, so that a NaN scale still equals itself.
         && std::memcmp(&scaleX, &o.scaleX, sizeof scaleX) == 0 && std::memcmp(&scaleY, &o.scaleY, sizeof scaleY) == 0
-        && specialSymbols == o.specialSymbols && text == o.text && font == o.font;
+        && std::memcmp(&reach, &o.reach, sizeof reach) == 0 && specialSymbols == o.specialSymbols
+        // A long text is compared only when it is not the same one.
+        && (text.constData() == o.text.constData() ? text.size() == o.text.size() : text == o.text)
+        && font == o.font;
 }
 
 QRectF TextLayout::contentRect(const QRectF &rect)
@@ -354,20 +839,7 @@ QStringList TextLayout::characters(const QString &text)
 
 bool TextLayout::isFullWidthChar(const QString &ch, bool uprightAscii, const QVector<QChar> &specialSymbols)
 {
-    if (ch.isEmpty())
-        return true;
-    if (ch.size() == 1) {
-        if (specialSymbols.contains(ch.at(0)))
-            return false;
-        return ch.at(0).unicode() > LAST_HALF_WIDTH || uprightAscii;
-    }
-    // A surrogate pair lies far above ASCII; it is special only when the
-    // symbols name the pair itself.
-    for (int i = 0; i + 1 < specialSymbols.size(); ++i) {
-        if (specialSymbols.at(i) == ch.at(0) && specialSymbols.at(i + 1) == ch.at(1))
-            return false;
-    }
-    return true;
+    return ch.isEmpty() || fullWidthAt(ch, 0, uprightAscii, specialSymbols);
 }
 
 bool TextLayout::isFullWidth(const QString &run, bool uprightAscii, const QVector<QChar> &specialSymbols)
@@ -407,52 +879,9 @@ QStringList TextLayout::splitTextBySymbol(const QString &text, bool uprightAscii
 QList<stRowDataBlock> TextLayout::splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
                                                             const QString &paragraph, bool indent)
 {
-    const QFontMetrics fm(font);
-    const ColumnPitch pitch(fm, in.letterSpacing, usableScale(in.scaleY));
-    const double limit = contentRect(in.rect).height();
-
+    Measure measure(font);
     QList<stRowDataBlock> columns;
-    QString current;
-    const int reserved = indent ? pitch.indent(in.indentation) : 0;
-    float u = float(reserved);
-    auto close = [&](float length) {
-        stRowDataBlock column;
-        column.length = toInt(std::ceil(length));
-        column.text = current;
-        column.indent = columns.isEmpty() ? reserved : 0;
-        columns.append(column);
-        current.clear();
-    };
-
-    const QStringList runs = splitTextBySymbol(paragraph, in.uprightAscii, in.specialSymbols);
-    for (const QString &run : runs) {
-        if (isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
-            for (const QString &ch : characters(run)) {
-                if (double(u + pitch.cell()) > limit) {
-                    close(u);
-                    u = 0;
-                }
-                u += pitch.cell();
-                current += ch;
-            }
-            continue;
-        }
-        // A run broken over columns is drawn as one turned piece per column,
-        // so each piece is measured whole, as it is drawn.
-        float start = u;
-        QString piece;
-        for (const QString &ch : characters(run)) {
-            if (double(start + pitch.run(piece + ch)) > limit) {
-                close(start + pitch.run(piece));
-                start = 0;
-                piece.clear();
-            }
-            piece += ch;
-            current += ch;
-        }
-        u = start + pitch.run(piece);
-    }
-    close(u);
+    splitColumns(in, measure, paragraph, 0, paragraph.size(), indent, std::numeric_limits<int>::max(), columns);
     return columns;
 }
 
@@ -464,8 +893,16 @@ QStringList TextLayout::splitTextByLength(const TextLayoutInput &in, const QStri
     return texts;
 }
 
-TextLayoutResult TextLayout::layout(const TextLayoutInput &in)
+TextLayoutResult TextLayout::layout(const TextLayoutInput &input)
 {
+    const TextLayoutInput *used = &input;
+    TextLayoutInput cut;
+    if (input.text.size() > MAX_LAID_OUT) {
+        cut = input;
+        cut.text = input.text.left(pairAt(input.text, MAX_LAID_OUT - 1) ? MAX_LAID_OUT + 1 : MAX_LAID_OUT);
+        used = &cut;
+    }
+    const TextLayoutInput &in = *used;
     TextLayoutResult out;
     out.font = in.font;
     out.scaleX = usableScale(in.scaleX);
@@ -481,7 +918,13 @@ TextLayoutResult TextLayout::layout(const TextLayoutInput &in)
 void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
 {
     painter->setFont(result.font);
+    const QRectF visible = visibleArea(painter);
+    // Ink may stray a little past the measured extents.
+    const qreal margin = QFontMetricsF(result.font).height();
     for (const TextDrawOp &op : result.ops) {
+        if (!visible.isNull()
+            && !opTransform(op).mapRect(op.cell).adjusted(-margin, -margin, margin, margin).intersects(visible))
+            continue;
         painter->save();
         painter->translate(op.origin);
         if (op.kind == TextDrawOp::TurnedRun)

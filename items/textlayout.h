@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <limits>
+
 class QFontMetrics;
 class QPainter;
 
@@ -29,8 +31,11 @@ struct stRowDataBlock {
     }
 };
 
-// Everything the layout of a text field depends on. Lengths are whole pixels
-// of the device the scene is drawn for.
+// Everything the layout of a text field depends on. Lengths are whole dots
+// of the layout's own resolution (LAYOUT_DPI), whatever device the field is
+// drawn on: the decisions (breaks, fitted size and scale, line widths) are
+// made once there and each scene draws them scaled to its resolution, so
+// the editor shows the breaks the page prints.
 struct TextLayoutInput {
     QString text;
     QFont font = defaultFont();
@@ -48,6 +53,11 @@ struct TextLayoutInput {
     float scaleX = 1.0f;
     float scaleY = 1.0f;
     QVector<QChar> specialSymbols;
+    // How far from the centre of the rectangle anything drawn can still be
+    // seen: the farthest corner of the page the field lies on. Text that
+    // would only reach beyond it in every alignment is not laid out.
+    // Infinite when the page is not known.
+    double reach = std::numeric_limits<double>::infinity();
 
     static QFont defaultFont();
 
@@ -58,8 +68,8 @@ struct TextLayoutInput {
 // One piece of text to draw: the painter is translated to `origin`, turned a
 // quarter clockwise for a turned run, scaled by (scaleX, scaleY), and the
 // text drawn with its baseline at the origin, or centred in `cell`.
-// Vertical text gives every op its cell, in the op's own coordinates: the
-// room in the column that its ink stays inside.
+// Every op gives its cell, in the op's own coordinates: the ink of a line,
+// the room in the column of a piece of vertical text.
 struct TextDrawOp {
     enum Kind {
         Line,      // a horizontal line
@@ -91,14 +101,24 @@ struct TextLayoutResult {
 // The text layout of a text field, horizontal in lines or vertical in
 // columns, with wrapping, spacing, indentation, alignment and auto-fit. What
 // it computes is exactly what prints, so it follows the font metrics and
-// integer truncations of the label format to the pixel.
+// integer truncations of the label format to the dot. A line is measured as
+// it is drawn (shaped, letter spacing included) and holds only what fits;
+// single characters' advances only guess where to measure, so laying out
+// costs a few measures a line, and text is laid out only as far as it can be
+// seen or auto-fit needs to know it overflows.
 class TextLayout
 {
 public:
     TextLayout() = delete;
 
+    // The resolution every layout is made at: the printer's usual one, so a
+    // page printed at it draws the layout 1:1.
+    static constexpr int LAYOUT_DPI = 300;
+
     static TextLayoutResult layout(const TextLayoutInput &in);
-    // Draws the ops with the result's font and whatever pen the painter has.
+    // Draws the ops with the result's font and whatever pen the painter has,
+    // in the layout's dots: the painter scales them to its device. Ops that
+    // lie wholly outside the device are skipped.
     static void draw(QPainter *painter, const TextLayoutResult &result);
 
     // The item rectangle moved in by 6 at the left and the top, 12 smaller

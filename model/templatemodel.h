@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
+
+#include <algorithm>
 
 // One label template: a header and one list per kind of element. Lengths are
 // millimetres; times are local "yyyy-MM-dd hh:mm:ss" texts.
@@ -32,6 +35,20 @@ public:
     QList<QrcodeModel> qrcodeModels;
     QList<BarcodeModel> barcodeModels;
     QList<RectangleBgModel> rectBgModels;
+
+    // The box face's stacking value in every scene of the label: below every
+    // element, those stored lower than FACE_Z included. Elements stack by
+    // their own value, then in the order of their lists.
+    static constexpr int FACE_Z = -999;
+    qreal faceZ() const
+    {
+        qreal z = FACE_Z;
+        forEachElementList([&z](const auto &list) {
+            for (const auto &m : list)
+                z = std::min(z, qreal(m.viewZ) - 1);
+        });
+        return z;
+    }
 
     // Calls f with each element list, in the order the editor stacks kinds.
     template <typename F>

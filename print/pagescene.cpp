@@ -24,13 +24,6 @@ constexpr float FOLD_LINE_MM = 0.2f;
 // The makers return heap pixmaps; this keeps their deletion in one place.
 using PixmapPtr = std::unique_ptr<QPixmap>;
 
-QPixmap scaledTo(const QPixmap &pixmap, int width, int height)
-{
-    if (pixmap.isNull())
-        return QPixmap();
-    return pixmap.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 } // namespace
 
 const QColor PageScene::PLAIN_PAGE_COLOR = QColor(221, 148, 66);
@@ -91,7 +84,7 @@ void PageScene::addBackground()
         painter.drawLine(x, 0, x, h);
     }
     m_background = m_scene->addPixmap(page);
-    m_background->setZValue(0);
+    m_background->setZValue(m_model.faceZ());
 }
 
 void PageScene::addToScene(QGraphicsItem *item)
@@ -119,15 +112,8 @@ void PageScene::show(Field &field, const QString &value)
         return;
     }
     auto *item = static_cast<PixmapItem *>(field.item);
-    PixmapPtr code;
-    if (!value.isEmpty()) {
-        // The print road never waits on a dialog: a rejected barcode is logged.
-        code.reset(field.type == ELEMENT_QRCODE
-                       ? FileUtil::getQrCodePixmap(value)
-                       : FileUtil::getBarCodePixmap(value, BarCode::RejectNotice::LogWarning));
-    }
     const QRectF r = item->boundingRect();
-    item->setPixmap(code ? scaledTo(*code, int(r.width()), int(r.height())) : QPixmap());
+    item->setPixmap(FileUtil::elementPixmap(field.type, value, QSize(int(r.width()), int(r.height()))));
 }
 
 void PageScene::addItems()
@@ -164,20 +150,18 @@ void PageScene::addItems()
         item->setProperty("edit", false);
         place(item, m);
         item->setData(2, m.textTitle);
-        item->applyTextModel(m, m_dpi);
+        item->applyTextModel(m, m_dpi, QSizeF(m_model.printWidth, m_model.printHeight));
         addField(item, ELEMENT_TEXT, m.textTitle, m.textContent);
         addToScene(item);
     }
     for (const PictureModel &m : qAsConst(m_model.pictureModels)) {
         auto *item = new PixmapItem;
         place(item, m);
-        const PixmapPtr picture(FileUtil::getPicturePixmap(m.fileName, true));
-        item->setPixmap(scaledTo(*picture, px(m.width), px(m.height)));
+        item->setPixmap(FileUtil::elementPixmap(ELEMENT_PICTURE, m.fileName, QSize(px(m.width), px(m.height))));
         addToScene(item);
     }
     for (const BarcodeModel &m : qAsConst(m_model.barcodeModels)) {
         auto *item = new PixmapItem;
-        item->setZValue(m.viewZ);
         place(item, m);
         item->setData(2, m.title);
         item->setLockState(m.lockstate);
@@ -186,7 +170,6 @@ void PageScene::addItems()
     }
     for (const QrcodeModel &m : qAsConst(m_model.qrcodeModels)) {
         auto *item = new PixmapItem;
-        item->setZValue(m.viewZ);
         place(item, m);
         item->setData(2, m.title);
         addField(item, ELEMENT_QRCODE, m.title, m.content);
@@ -194,7 +177,6 @@ void PageScene::addItems()
     }
     for (const RectangleBgModel &m : qAsConst(m_model.rectBgModels)) {
         auto *item = new DoubleRectItem;
-        item->setZValue(m.viewZ);
         place(item, m);
         // Its frames are fixed in millimetres: drawn at the page's resolution.
         item->setDpi(m_dpi);

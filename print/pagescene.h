@@ -3,7 +3,9 @@
 // The label page of the print preview: one template laid out as a graphics
 // scene at the printer's resolution, so that what is printed is what the
 // user sees. The scene holds the box-face background and one item per
-// element; the variable fields (text, QR code and barcode elements with a
+// element, stacked as the editor stacks them (the face below every element,
+// then each element's stacking value, then the template's list order);
+// the variable fields (text, QR code and barcode elements with a
 // title) are refilled with one data row at a time. Every page depends on its
 // own row only: a title missing from the row shows the element's template
 // content, and a code value that yields no picture shows no code.

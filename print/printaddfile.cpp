@@ -14,6 +14,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 PrintAddFile::PrintAddFile(QWidget *parent)
@@ -28,6 +29,10 @@ PrintAddFile::PrintAddFile(QWidget *parent)
         setStyleSheet(QString::fromLatin1(style.readAll()));
     setWindowFlags(Qt::FramelessWindowHint);
     TranslucentWindow::apply(this, Qt::white);
+    // The list's entries drawn as menu items would take the style sheet's
+    // white for the highlighted one's text too; drawn as items, they follow
+    // the list's own selection colours.
+    form->combox_sheetName->setItemDelegate(new QStyledItemDelegate(form->combox_sheetName));
 
     auto *shadow = new QGraphicsDropShadowEffect(this);
     shadow->setOffset(0, 0);

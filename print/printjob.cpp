@@ -2,6 +2,7 @@
 
 #include "print/pageplacement.h"
 #include "print/printrecord.h"
+#include "util/clientcause.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
 #include "util/textutil.h"
@@ -31,6 +32,7 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
     // A coarse timer may fire up to 5 % early; the printer wants its full pause.
     m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, [this] {
+        const ClientCause cause(m_forClient);
         // The page scheduled goes, not one turned to after a cancel.
         if (m_source->shownPage() != m_page)
             m_source->showPage(m_page);
@@ -38,7 +40,10 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
     });
     m_noticeWait.setSingleShot(true);
     connect(&m_noticeWait, &QTimer::timeout, this, [this] {
+        const ClientCause cause(m_forClient);
         emit logged(text("第%1页未收到打印结果，打印任务结束").arg(m_out.page + 1));
+        // A slow printer's notice may still come; over a link that went, none can.
+        m_latePage = m_linked;
         end();
     });
 }
@@ -123,6 +128,7 @@ bool PrintJob::start(State first, const QList<int> &pages)
 {
     if (isBusy() || pages.isEmpty())
         return false;
+    m_forClient = ClientCause::isOpen();
     m_pages = pages;
     m_position = 0;
     m_inkUnknownLogged = false;
@@ -193,6 +199,7 @@ void PrintJob::printSignal()
         return;
     }
     m_out = {m_page, m_position, frame.dots, page.model.name, page.model.type};
+    m_latePage = false;
     m_state = test ? State::TestPageOut : m_state == State::PagePending ? State::PageOut : State::CancelledOut;
     emit frameReady(frame.bytes);
 }
@@ -222,12 +229,14 @@ void PrintJob::testPageReplied(const PrintReceiveModel &model)
 
 void PrintJob::pageNoticed(const PrintReceiveModel &model)
 {
-    // Notices carry no page identity: one that finds no page out cannot be
-    // told apart from a late one of a stopped job, and counts for nothing.
-    if (m_state != State::PageOut && m_state != State::CancelledOut) {
+    // Notices carry no page identity: one that finds no page out, nor one
+    // given up unreported, counts for nothing.
+    const bool awaited = m_state == State::PageOut || m_state == State::CancelledOut;
+    if (!awaited && !m_latePage) {
         qInfo().noquote() << "print notice without a page out ignored";
         return;
     }
+    m_latePage = false;
     const int n = m_out.page + 1;
     if (model.status != 0) {
         emit logged(text("第%1页打印失败, 状态码%2").arg(n).arg(model.status));
@@ -244,7 +253,9 @@ void PrintJob::pageNoticed(const PrintReceiveModel &model)
         if (!PrintRecord::insertTable(m_out.templateName, m_out.templateType))
             TextUtil::showError(text("打印记录失败"));
     }
-    continueJob();
+    // A job that gave its page up has ended already.
+    if (awaited)
+        continueJob();
 }
 
 void PrintJob::continueJob()
@@ -317,7 +328,12 @@ void PrintJob::linkLost()
 bool PrintJob::release()
 {
     m_source = nullptr;
-    return awaitPageOut();
+    return awaitPageOut() || m_latePage;
+}
+
+void PrintJob::forgetLatePage()
+{
+    m_latePage = false;
 }
 
 bool PrintJob::awaitPageOut()

@@ -18,6 +18,10 @@
 // job is refused for good. A job released by its closing window goes on
 // without it for that page alone. A pause still running when the job is
 // destroyed does nothing.
+//
+// The wait ends the job, not the page's claim: the printer reports pages in
+// the order they came, so the next notice is still that page's until a
+// newer page goes out (from this job or, told by forgetLatePage(), another).
 
 #include "model/replymodels.h"
 #include "print/pagesource.h"
@@ -76,9 +80,13 @@ public:
     // As stop, without telling the printer; isLinked() is false from then on.
     void linkLost();
     // The page source is gone: nothing is shown or sent any more. True when
-    // a page is still out and the job goes on until its notice (or the end
-    // of the wait); finished() then tells its end.
+    // a page is still out: the job goes on until its notice (or the end of
+    // the wait, finished() then tells its end) or, once the wait is over,
+    // still takes the next notice (hasLatePage()).
     bool release();
+    // A newer page went to the printer by another job: a page given up
+    // unreported takes no notice any more.
+    void forgetLatePage();
 
     // The printer's replies.
     void handshakeReceived(const HandshakeReceiveModel &model);
@@ -92,6 +100,9 @@ public:
     bool isPrinting() const;
     bool isTestPrinting() const;
     bool isLinked() const { return m_linked; }
+    // The wait for the last page sent ended without its notice, and no newer
+    // page has gone out since: the next notice is still that page's.
+    bool hasLatePage() const { return m_latePage; }
     // Pages still to print after the current one (1-based).
     QList<int> remainingPages() const { return m_pages; }
 
@@ -144,6 +155,10 @@ private:
     QTimer m_pause;
     // How long a page out is awaited once nothing follows it.
     QTimer m_noticeWait;
+    // m_out is given up by the job but its notice is still its own.
+    bool m_latePage = false;
     // A page charged nothing for want of a known ink quantity was logged.
     bool m_inkUnknownLogged = false;
+    // Started for an API client: its steps are the client's doing.
+    bool m_forClient = false;
 };

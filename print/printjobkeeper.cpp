@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 PrintJobKeeper::PrintJobKeeper(QObject *parent)
     : QObject(parent)
 {
@@ -14,12 +16,17 @@ void PrintJobKeeper::keep(PrintJob *job)
     job->setParent(this);
     m_jobs.append(job);
     connect(job, &PrintJob::logged, this, [](const QString &line) { qInfo().noquote() << line; });
-    connect(job, &PrintJob::finished, this, [this, job] { jobEnded(job); });
+    connect(job, &PrintJob::finished, this, [this, job] { settle(job); });
+}
+
+bool PrintJobKeeper::isKeeping() const
+{
+    return std::any_of(m_jobs.cbegin(), m_jobs.cend(), [](const PrintJob *job) { return job->isBusy(); });
 }
 
 void PrintJobKeeper::whenFree(QObject *context, std::function<void()> start)
 {
-    if (m_jobs.isEmpty()) {
+    if (!isKeeping()) {
         start();
         return;
     }
@@ -30,16 +37,32 @@ void PrintJobKeeper::whenFree(QObject *context, std::function<void()> start)
 
 void PrintJobKeeper::pageNoticed(const PrintReceiveModel &model)
 {
-    if (!m_jobs.isEmpty())
-        m_jobs.first()->pageNoticed(model);
+    if (m_jobs.isEmpty())
+        return;
+    PrintJob *job = m_jobs.first();
+    job->pageNoticed(model);
+    settle(job);
 }
 
-void PrintJobKeeper::jobEnded(PrintJob *job)
+void PrintJobKeeper::pageSent()
 {
-    m_jobs.removeOne(job);
-    // Still inside the job's own signal.
-    job->deleteLater();
-    if (!m_jobs.isEmpty() || !m_start)
+    const QList<PrintJob *> jobs = m_jobs;
+    for (PrintJob *job : jobs) {
+        job->forgetLatePage();
+        settle(job);
+    }
+}
+
+void PrintJobKeeper::settle(PrintJob *job)
+{
+    if (!m_jobs.contains(job) || job->isBusy())
+        return;
+    if (!job->hasLatePage()) {
+        m_jobs.removeOne(job);
+        // Possibly still inside the job's own signal.
+        job->deleteLater();
+    }
+    if (isKeeping() || !m_start)
         return;
     const std::function<void()> start = std::move(m_start);
     m_start = nullptr;

@@ -2,13 +2,14 @@
 
 // Keeps the print jobs of closed print previews while the page each sent
 // last is still at the printer, so that the page's notice still writes its
-// record row and charges its ink (the job waits a bounded time for it, then
-// ends and is deleted).
+// record row and charges its ink. A job waits a bounded time for it, then
+// ends; its page still takes the next notice until a newer page goes out
+// (pageSent()), and the job is deleted once nothing more can be its own.
 //
 // Replies carry no job identity and the printer reports pages in the order
-// they came, so the oldest kept job takes the next notice. While one is kept
-// no other job may start, or a notice could be taken for the wrong page: a
-// start asked for meanwhile runs once the last kept job has ended.
+// they came, so the oldest kept job takes the next notice. While a kept job
+// still waits no other job may start, or a notice could be taken for the
+// wrong page: a start asked for meanwhile runs once no kept job waits.
 
 #include "model/replymodels.h"
 
@@ -27,18 +28,25 @@ class PrintJobKeeper : public QObject
 public:
     explicit PrintJobKeeper(QObject *parent = nullptr);
 
-    // Takes a job released by its window that still awaits its page
+    // Takes a job released by its window that still has a page out
     // (PrintJob::release() returned true); its log lines go to the log.
     void keep(PrintJob *job);
-    bool isKeeping() const { return !m_jobs.isEmpty(); }
-    // Runs start now when no job is kept, otherwise once none is, unless
-    // context is gone by then. Only the latest start still waiting runs.
+    // A kept job still waits for its page: no other job may start.
+    bool isKeeping() const;
+    // Runs start now when no kept job waits, otherwise once none does,
+    // unless context is gone by then. Only the latest start still waiting
+    // runs.
     void whenFree(QObject *context, std::function<void()> start);
 
     void pageNoticed(const PrintReceiveModel &model);
+    // A newer page went to the printer: the pages given up unreported take
+    // no notice any more.
+    void pageSent();
 
 private:
-    void jobEnded(PrintJob *job);
+    // Drops the job when nothing more can be its own, and runs the start
+    // held back once no kept job waits.
+    void settle(PrintJob *job);
 
     QList<PrintJob *> m_jobs;
     QPointer<QObject> m_startContext;

@@ -5,6 +5,7 @@
 #include "print/pagescene.h"
 #include "print/printjob.h"
 #include "ui_printpreview.h"
+#include "util/constants.h"
 #include "util/jsonutil.h"
 #include "util/seams.h"
 #include "util/settingutil.h"
@@ -405,7 +406,7 @@ void PrintPreview::on_btn_print_clicked()
     }
     scrollToolsToBottom();
     if (job->isBusy()) {
-        TextUtil::showError(text("打印正在进行中"));
+        TextUtil::showError(text(PRINT_BUSY_TIP));
         setPrintEnAble(false);
         return;
     }
@@ -421,7 +422,7 @@ void PrintPreview::on_btn_write_test_page_clicked()
         return;
     }
     if (job->isBusy()) {
-        TextUtil::showError(text("打印正在进行中"));
+        TextUtil::showError(text(PRINT_BUSY_TIP));
         return;
     }
     QList<int> pages;
@@ -432,7 +433,7 @@ void PrintPreview::on_btn_write_test_page_clicked()
 bool PrintPreview::onApiPrint(QString &code)
 {
     if (job->isBusy()) {
-        TextUtil::showError(text("打印正在进行中"));
+        TextUtil::showError(text(PRINT_BUSY_TIP));
         code = QLatin1String(API_BUSY_CODE);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "printer/printerprotocol.h"
 #include "printer/replydispatcher.h"
+#include "util/clientcause.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -153,6 +154,7 @@ void ComManager::onSerialPortError(QSerialPort::SerialPortError error)
 
 void ComManager::onSerialPortReceivedMsg()
 {
+    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_serialPort->readAll();
     processReceiceData(chunk);
     qDebug().noquote() << "serialPortReceiveData" << chunk.toHex();
@@ -222,6 +224,7 @@ void ComManager::onTcpDisconnected()
 
 void ComManager::onTcpSocketReceivedMsg()
 {
+    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_tcpSocket->readAll();
     processReceiceData(chunk);
     qDebug().noquote() << "tcpSocketReceiveData" << chunk.toHex();
@@ -250,7 +253,10 @@ bool ComManager::sendMsg(const QByteArray &msg)
             return false;
         written = m_tcpSocket->write(msg);
     }
-    return written >= 0;
+    if (written < 0)
+        return false;
+    m_answersForClient = ClientCause::isOpen();
+    return true;
 }
 
 bool ComManager::handshake() { return sendMsg(PrinterProtocol::packHandshake()); }

@@ -112,4 +112,7 @@ private:
     QString m_serialName;
     // Holds the bytes of a reply still incomplete; kept across reconnections.
     ReplyDispatcher *m_dispatcher;
+    // The last request went for an API client (a ClientCause was open): what
+    // the printer answers until the next is the client's doing too.
+    bool m_answersForClient = false;
 };

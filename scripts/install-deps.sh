@@ -17,6 +17,10 @@ PACKAGES=(
     qttranslations5-l10n
     # a display for the program where none is (scripts/run.sh)
     xvfb xauth
+    # a desktop where the tests in tests/x11 look at windows as a window
+    # manager stacks them: openbox, xwininfo and xprop (x11-utils), and
+    # xdotool to click as the user does
+    openbox x11-utils xdotool
     # outside oracles used by the tests
     zbar-tools qrencode zint python3 python3-openpyxl python3-websockets sqlite3
     # reads the user manual back (pdfinfo, pdftotext) and renders its pages

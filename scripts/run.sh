@@ -67,34 +67,19 @@ trap 'cleanup; exit 130' INT
 trap 'cleanup; exit 143' TERM
 trap 'cleanup; exit 129' HUP
 
-# A virtual display of its own, open only to this user's programs (a fresh
-# cookie; the server takes every cookie of its file, whatever the display
-# number). In a session of its own, so Ctrl+C reaches it only through
-# cleanup, after the program has let go of it.
+# A virtual display of its own (scripts/virtualdisplay.sh), which cleanup
+# ends after the program has let go of it.
+# shellcheck source=virtualdisplay.sh
+source "$here/scripts/virtualdisplay.sh"
 display_line=""
-start_virtual_display() {
+virtual_display() {
     scratch="$(mktemp -d)"
-    local auth="$scratch/Xauthority" cookie number=""
-    cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
-    xauth -q -f "$auth" add :0 . "$cookie" 2>/dev/null
-    setsid Xvfb -displayfd 3 -auth "$auth" -screen 0 1920x1080x24 -nolisten tcp \
-        3>"$scratch/display" 2>"$scratch/xvfb.log" </dev/null &
-    started+=($!)
-    for _ in $(seq 1 100); do
-        number="$(tr -dc '0-9' <"$scratch/display")"
-        [ -n "$number" ] && break
-        if ! kill -0 "${started[-1]}" 2>/dev/null; then
-            break
-        fi
-        sleep 0.1
-    done
-    if [ -z "$number" ]; then
-        echo "the virtual display did not start:" >&2
-        cat "$scratch/xvfb.log" >&2
+    virtual_display_pid=""
+    start_virtual_display "$scratch" || {
+        [ -n "$virtual_display_pid" ] && started+=("$virtual_display_pid")
         exit 1
-    fi
-    xauth -q -f "$auth" add ":$number" . "$cookie"
-    export DISPLAY=":$number" XAUTHORITY="$auth"
+    }
+    started+=("$virtual_display_pid")
     display_line="on the virtual display $DISPLAY (Xvfb, 1920x1080); nothing shows on this screen.
   To look at it: DISPLAY=$DISPLAY XAUTHORITY=$XAUTHORITY import -window root screen.png"
 }
@@ -179,7 +164,7 @@ EOF
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-    start_virtual_display
+    virtual_display
 fi
 
 # The print record and config.ini are opened relative to the working folder.

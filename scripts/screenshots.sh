@@ -84,6 +84,48 @@ help_entry() {
     click 130 $((top + 48 * $1)) 1.5
 }
 
+# The messages of the recycle bin and of the import card, each a toast that
+# must show over its dialog. Two sample entries, changed just now, go into
+# the bin first (its dialog reads the bin afresh for everything it does):
+# newest first, they head its list, where the deletes take them.
+messages() {
+    /usr/bin/python3 - "$build/fake-printer/attachment/customTemplateTrash.json" \
+        "$here/resources/config/defaultTemplate.json" <<'EOF'
+import datetime, json, os, sys
+bin_path, builtin_path = sys.argv[1], sys.argv[2]
+entries = []
+if os.path.exists(bin_path):
+    with open(bin_path, encoding="utf-8-sig") as f:
+        entries = json.load(f)
+with open(builtin_path, encoding="utf-8-sig") as f:
+    builtin = json.load(f)
+now = datetime.datetime.now().strftime("%Y-%m-%d %H:%M:%S")
+entries = [entry for entry in entries if entry.get("name") not in ("回收站样例一", "回收站样例二")]
+for i, name in enumerate(["回收站样例一", "回收站样例二"]):
+    entries.append(dict(builtin[i], name=name, modifyTime=now))
+with open(bin_path, "w", encoding="utf-8") as f:
+    json.dump(entries, f, ensure_ascii=False, indent=4)
+EOF
+    click 160 178 1.5
+    click 1387 102 1.5
+    click 1353 236 0.4; shot trash-nothing-ticked; sleep 3
+    click 1349 378 1; xdotool key Return; sleep 0.4; shot trash-deleted; sleep 3
+    click 523 378 0.3; click 1353 236 1; xdotool key Return; sleep 0.4; shot trash-deleted-ticked; sleep 3
+    click 1397 171 1
+
+    local text="$out/not-a-workbook.xlsx"
+    echo "nothing but text" >"$text"
+    click 160 240 1.5
+    click 1638 102 1.5
+    click 1191 696 0.4; shot import-no-file; sleep 3
+    click 927 405 2; xdotool type "$text"; xdotool key Return; sleep 1.5
+    click 1191 696 0.4; shot import-not-a-workbook; sleep 3
+    # A workbook of one sheet: the open list shows that sheet's name.
+    click 927 405 2; xdotool type "$rows"; xdotool key Return; sleep 1.5
+    click 1009 589 0.8; shot import-sheet-list; xdotool key Escape; sleep 0.3
+    click 1089 696 1
+}
+
 shot home
 click 160 178 1.5; shot templates
 # The first row's 编辑 opens the editor; Escape does not close it, its own
@@ -115,6 +157,8 @@ help_entry 0; sleep 0.2; shot help-manual
 if $branded; then
     help_entry 7; shot help-about; click 1212 338
 fi
+
+messages
 
 # The print page: one template, four imported rows, then its preview.
 click 160 240 1.5

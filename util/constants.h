@@ -27,3 +27,5 @@ inline constexpr const char TITLE_STYLE_INK_ERR[] =
 // The refusal shown while a print preview or template editor opened from the
 // main window is open (and an action needs it closed first).
 inline constexpr const char DIALOG_BUSY_TIP[] = "当前已打开弹窗, 不能再打开了";
+// The refusal of anything more for the printer while a print job holds it.
+inline constexpr const char PRINT_BUSY_TIP[] = "打印正在进行中";

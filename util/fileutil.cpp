@@ -1,5 +1,6 @@
 #include "util/fileutil.h"
 
+#include "model/graphicsmodel.h"
 #include "util/seams.h"
 
 #include <QBuffer>
@@ -13,6 +14,7 @@
 
 #include <qrencode.h>
 
+#include <memory>
 #include <utility>
 
 QString FileUtil::customPath(const char *suffix)
@@ -154,4 +156,20 @@ QPixmap *FileUtil::getBarCodePixmap(const QString &content, BarCode::RejectNotic
 {
     BarCode generator(notice);
     return new QPixmap(generator.creatBarCode(content, Code128B));
+}
+
+QPixmap FileUtil::elementPixmap(int type, const QString &source, const QSize &size)
+{
+    std::unique_ptr<QPixmap> made;
+    if (type == ELEMENT_PICTURE)
+        made.reset(getPicturePixmap(source, true));
+    else if (source.isEmpty())
+        return QPixmap();
+    else if (type == ELEMENT_QRCODE)
+        made.reset(getQrCodePixmap(source));
+    else if (type == ELEMENT_BARCODE)
+        made.reset(getBarCodePixmap(source, BarCode::RejectNotice::LogWarning));
+    if (!made || made->isNull())
+        return QPixmap();
+    return made->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }

@@ -3,6 +3,7 @@
 #include "items/barcode.h"
 
 #include <QPixmap>
+#include <QSize>
 #include <QString>
 
 // Paths under the program's folder and the embedded defaults.
@@ -65,4 +66,11 @@ public:
     // when the generator rejects the text, after its notice.
     static QPixmap *getBarCodePixmap(const QString &content,
                                      BarCode::RejectNotice notice = BarCode::RejectNotice::MessageBox);
+
+    // What a picture, QR code or barcode element shows, in the editor and on
+    // the printed page alike: the picture of its file name or content
+    // stretched to size. Null where the maker gives none: a missing
+    // picture, an empty or a refused code. A refused barcode is logged,
+    // never put in a box, so no scene waits on a dialog.
+    static QPixmap elementPixmap(int type, const QString &source, const QSize &size);
 };

@@ -71,11 +71,20 @@ public:
     // A name that matches nothing (or "") gives an empty template of the
     // default size.
     static TemplateModel parseTemplate(const QString &name);
+    // The same with the sizes as stored, 0 included, for an editor that
+    // stores them back as they were; a name that matches nothing gives the
+    // empty template of the default size.
+    static TemplateModel parseStoredTemplate(const QString &name);
+    // Each size stored as 0 takes the default configuration's, as every
+    // reader of a whole template takes it.
+    static void applySizeDefaults(TemplateModel &model);
     // parseTemplateList(true, true) and parseTemplate(name), answered from
     // what the user file held when last read for them while it is unchanged:
-    // the same size, modification time, inode and device, and no write by
-    // this program since. A changed file is read afresh, so each call still
-    // sees the store as it is at that moment.
+    // the same size, modification and change times, inode and device, no
+    // write by this program since, and, while those times lie too close to
+    // the last look for a change to show in them, the same bytes. A changed
+    // file is read afresh, so each call still sees the store as it is at
+    // that moment.
     static QList<TemplateModel> cachedTemplateList();
     static TemplateModel cachedTemplate(const QString &name);
     // Whole template (its old entry moves to the end of the file) or only its
@@ -96,6 +105,8 @@ public:
     static bool saveTemplateToTrash(TemplateModel model);
     static QList<TemplateModel> parseTemplateListFromTrash();
     static TemplateModel parseTemplateFromTrash(const QString &name);
+    // The same with the sizes as stored, for a move back into the store.
+    static TemplateModel parseStoredTemplateFromTrash(const QString &name);
     // False when the bin holds no entry of that name or was not written.
     static bool deleteTemplateFromTrash(const QString &name);
     // Asks for a file and writes the named templates (merged view, in its

@@ -21,7 +21,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -120,13 +123,12 @@ enum class BadFile {
     Leave,
 };
 
-// A store file. Missing or empty files hold nothing; a file that cannot be
-// read or that the scanner refuses has Qt decide: through JsonFile, which
-// sets a bad file aside, or here, leaving it where it is.
-Entries readEntries(const QString &path, BadFile bad = BadFile::SetAside)
+// A store file's bytes as entries. Missing or empty files hold nothing; a
+// file that cannot be read or that the scanner refuses has Qt decide:
+// through JsonFile, which sets a bad file aside, or here, leaving it where
+// it is.
+Entries entriesOf(const QString &path, const QByteArray &bytes, bool readable, BadFile bad)
 {
-    bool readable = true;
-    const QByteArray bytes = JsonFile::readBytes(path, &readable);
     Entries entries;
     if (readable && (bytes.isEmpty() || scanEntries(bytes, &entries)))
         return entries;
@@ -140,6 +142,13 @@ Entries readEntries(const QString &path, BadFile bad = BadFile::SetAside)
     }
     qWarning().noquote() << "unreadable JSON file" << path << "left in place, read as empty";
     return entries;
+}
+
+Entries readEntries(const QString &path)
+{
+    bool readable = true;
+    const QByteArray bytes = JsonFile::readBytes(path, &readable);
+    return entriesOf(path, bytes, readable, BadFile::SetAside);
 }
 
 // The embedded templates cannot change while the program runs, so they are
@@ -160,9 +169,9 @@ const Entries &builtinEntries()
     return entries;
 }
 
-// The merged view as entries: the user file (or the bin), then the
+// The merged view as entries: the user file's (or the bin's), then the
 // built-ins, the first entry of each name only.
-Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash, BadFile bad = BadFile::SetAside)
+Entries merged(const Entries &custom, bool withSystem)
 {
     Entries result;
     QSet<QString> names;
@@ -174,11 +183,15 @@ Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash, Bad
             result.append(entry);
         }
     };
-    if (withCustom)
-        take(readEntries(customNotTrash ? userPath() : trashPath(), bad));
+    take(custom);
     if (withSystem)
         take(builtinEntries());
     return result;
+}
+
+Entries mergedEntries(bool withSystem, bool withCustom, bool customNotTrash)
+{
+    return merged(withCustom ? readEntries(customNotTrash ? userPath() : trashPath()) : Entries(), withSystem);
 }
 
 QStringList namesOf(const Entries &entries)
@@ -208,33 +221,27 @@ QList<TemplateModel> sortedHeaders(const Entries &entries)
     return list;
 }
 
-void applySizeDefaults(TemplateModel &model)
+// The template of that name, read whole (sizes as stored); an empty template
+// when none has it.
+bool findTemplate(const Entries &entries, const QString &name, TemplateModel *model)
 {
-    const struct {
-        float *field;
-        const char *key;
-    } sizes[] = {{&model.printWidth, "template.printWidth"},
-                 {&model.printHeight, "template.printHeight"},
-                 {&model.backLength, "template.backLength"},
-                 {&model.foldLength, "template.foldLength"}};
-    for (const auto &size : sizes) {
-        if (*size.field == 0.0f)
-            *size.field = JsonUtil::getDefaultConfigFloat(QLatin1String(size.key));
+    *model = TemplateModel();
+    if (name.isEmpty())
+        return false;
+    for (const Entry &entry : entries) {
+        if (entry.header.name == name) {
+            *model = TemplateJson::readTemplate(valueOf(entry).toObject());
+            return true;
+        }
     }
+    return false;
 }
 
 TemplateModel findTemplate(const Entries &entries, const QString &name)
 {
     TemplateModel model;
-    if (!name.isEmpty()) {
-        for (const Entry &entry : entries) {
-            if (entry.header.name == name) {
-                model = TemplateJson::readTemplate(valueOf(entry).toObject());
-                break;
-            }
-        }
-    }
-    applySizeDefaults(model);
+    findTemplate(entries, name, &model);
+    JsonUtil::applySizeDefaults(model);
     return model;
 }
 
@@ -247,13 +254,17 @@ int indexOfName(const Entries &entries, const QString &name)
     return -1;
 }
 
-// What tells one state of the user file from another: a write through this
-// program, or anyone's write or replacement of the file, changes it.
+// What the file system tells of one state of the user file: a write
+// through this program, or anyone's write or replacement of the file,
+// changes it, unless it comes within one step of the file system's clock of
+// the last change. The entry's change time is there because no one can put
+// it back.
 struct FileStamp {
     QString path;
     bool exists = false;
     qint64 size = 0;
     qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
     quint64 writes = 0;
@@ -261,9 +272,15 @@ struct FileStamp {
     bool operator==(const FileStamp &o) const
     {
         return path == o.path && exists == o.exists && size == o.size && modifiedNs == o.modifiedNs
-               && inode == o.inode && device == o.device && writes == o.writes;
+               && changedNs == o.changedNs && inode == o.inode && device == o.device && writes == o.writes;
     }
 };
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 FileStamp stampOf(const QString &path)
 {
@@ -275,10 +292,30 @@ FileStamp stampOf(const QString &path)
         return stamp;
     stamp.exists = true;
     stamp.size = qint64(st.st_size);
-    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.modifiedNs = Seams::fileTimeNs(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+    stamp.changedNs = Seams::fileTimeNs(qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec);
     stamp.inode = quint64(st.st_ino);
     stamp.device = quint64(st.st_dev);
     return stamp;
+}
+
+// Whether any change made after takenNs would show in the stamp taken then:
+// the file's times lie more than two steps of the file system's clock
+// before it (one for the step, one for the clocks' drift). Closer, a change
+// in place within the same step keeps size and times, and a file replaced
+// by rename twice can come back with the first one's freed inode: only the
+// bytes tell. A time ahead of the clock is never trusted.
+bool tellsLaterChanges(const FileStamp &stamp, qint64 takenNs)
+{
+    return !stamp.exists || qMax(stamp.modifiedNs, stamp.changedNs) < takenNs - 2 * Seams::fileTimeStepNs();
+}
+
+// Tells whether the bytes are those kept: 64 bits, several times faster
+// than a cryptographic digest, and no defence against anyone, who could as
+// well change the file.
+size_t digestOf(const QByteArray &bytes)
+{
+    return std::hash<std::string_view>()(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 // The merged view with the user file as it was when stamped. Stamped before
@@ -287,6 +324,10 @@ FileStamp stampOf(const QString &path)
 // an unreadable file is left in place for the next state to be read.
 struct KeptStore {
     FileStamp stamp;
+    // When the stamp was taken, or last found to hold the kept bytes.
+    qint64 takenNs = 0;
+    // The digest of the bytes read, when they could be read.
+    std::optional<size_t> digest;
     bool filled = false;
     Entries entries;
     QHash<QString, int> indexOfName;
@@ -300,15 +341,27 @@ KeptStore &keptStore()
 {
     static KeptStore kept;
     JsonUtil::checkTemplateFile(true);
+    const qint64 now = nowNs();
     const FileStamp stamp = stampOf(userPath());
-    if (kept.filled && kept.stamp == stamp)
+    const bool sameStamp = kept.filled && kept.stamp == stamp;
+    // A clock set back since could stamp a change as it stamped the last.
+    if (sameStamp && now >= kept.takenNs && tellsLaterChanges(stamp, kept.takenNs))
         return kept;
+    bool readable = true;
+    const QByteArray bytes = JsonFile::readBytes(stamp.path, &readable);
+    const std::optional<size_t> digest = readable ? std::optional<size_t>(digestOf(bytes)) : std::nullopt;
+    if (sameStamp && digest && digest == kept.digest) {
+        kept.takenNs = now;
+        return kept;
+    }
     kept = KeptStore();
-    kept.entries = mergedEntries(true, true, true, BadFile::Leave);
+    kept.entries = merged(entriesOf(stamp.path, bytes, readable, BadFile::Leave), true);
     for (int i = 0; i < kept.entries.size(); ++i)
         kept.indexOfName.insert(kept.entries.at(i).header.name, i);
     kept.headers = sortedHeaders(kept.entries);
     kept.stamp = stamp;
+    kept.takenNs = now;
+    kept.digest = digest;
     kept.filled = true;
     return kept;
 }
@@ -362,6 +415,21 @@ void JsonUtil::checkTemplateFile(bool custom)
     JsonFile::ensureExists(custom ? userPath() : trashPath());
 }
 
+void JsonUtil::applySizeDefaults(TemplateModel &model)
+{
+    const struct {
+        float *field;
+        const char *key;
+    } sizes[] = {{&model.printWidth, "template.printWidth"},
+                 {&model.printHeight, "template.printHeight"},
+                 {&model.backLength, "template.backLength"},
+                 {&model.foldLength, "template.foldLength"}};
+    for (const auto &size : sizes) {
+        if (*size.field == 0.0f)
+            *size.field = getDefaultConfigFloat(QLatin1String(size.key));
+    }
+}
+
 QJsonArray JsonUtil::getTemplateJsonArray(bool withSystem, bool withCustom, bool customNotTrash)
 {
     return arrayOf(mergedEntries(withSystem, withCustom, customNotTrash));
@@ -406,6 +474,15 @@ TemplateModel JsonUtil::parseTemplate(const QString &name)
     return findTemplate(mergedEntries(true, true, true), name);
 }
 
+TemplateModel JsonUtil::parseStoredTemplate(const QString &name)
+{
+    checkTemplateFile(true);
+    TemplateModel model;
+    if (!findTemplate(mergedEntries(true, true, true), name, &model))
+        applySizeDefaults(model);
+    return model;
+}
+
 QList<TemplateModel> JsonUtil::cachedTemplateList()
 {
     return keptStore().headers;
@@ -417,13 +494,13 @@ TemplateModel JsonUtil::cachedTemplate(const QString &name)
     const auto it = kept.indexOfName.constFind(name);
     if (name.isEmpty() || it == kept.indexOfName.constEnd()) {
         TemplateModel none;
-        applySizeDefaults(none);
+        JsonUtil::applySizeDefaults(none);
         return none;
     }
     auto model = kept.models.find(it.value());
     if (model == kept.models.end()) {
         TemplateModel read = TemplateJson::readTemplate(valueOf(kept.entries.at(it.value())).toObject());
-        applySizeDefaults(read);
+        JsonUtil::applySizeDefaults(read);
         model = kept.models.insert(it.value(), read);
     }
     return model.value();
@@ -498,6 +575,14 @@ TemplateModel JsonUtil::parseTemplateFromTrash(const QString &name)
 {
     checkTemplateFile(false);
     return findTemplate(mergedEntries(false, true, false), name);
+}
+
+TemplateModel JsonUtil::parseStoredTemplateFromTrash(const QString &name)
+{
+    checkTemplateFile(false);
+    TemplateModel model;
+    findTemplate(mergedEntries(false, true, false), name, &model);
+    return model;
 }
 
 bool JsonUtil::deleteTemplateFromTrash(const QString &name)

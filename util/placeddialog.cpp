@@ -1,5 +1,7 @@
 #include "util/placeddialog.h"
 
+#include "util/frameplacement.h"
+
 #include <QLayout>
 
 PlacedDialog::PlacedDialog(QWidget *parent)
@@ -20,9 +22,14 @@ void PlacedDialog::setVisible(bool visible)
             adjustSize();
         // Where QDialog would put it: over the parent's window, else on the
         // screen the mouse is on. Moved before it is made, a window is placed
-        // by its frame's corner; QDialog places its own area there.
+        // by its frame's corner; QDialog places its own area there. Its
+        // frame then stays on that screen.
         adjustPosition(parentWidget());
-        setGeometry(QRect(pos(), size()));
+        const QRect opens(pos(), size());
+        const QRect area = FramePlacement::availableArea(opens.center());
+        FramePlacement::place(this, [opens, area](const QMargins &frame) {
+            return FramePlacement::inside(opens, area, frame);
+        });
     }
     QDialog::setVisible(visible);
 }

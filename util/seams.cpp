@@ -1,5 +1,7 @@
 #include "util/seams.h"
 
+#include "util/frameplacement.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -45,6 +47,7 @@ struct Handlers {
     ClockHandler clock;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
+    qint64 fileTimeStepNs = 0;
 };
 
 Handlers &handlers()
@@ -63,14 +66,6 @@ constexpr int SCREEN_SHARE_PERCENT = 90;
 // names reads well whether a small card or a maximised window opens it.
 constexpr int START_WIDTH_PERCENT = 45;
 constexpr int START_HEIGHT_PERCENT = 55;
-
-QRect availableArea(const QPoint &point)
-{
-    const QScreen *screen = QGuiApplication::screenAt(point);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect();
-}
 
 // Qt's own file dialog without a parent: as the child of the window that
 // opens it, it would take on that window's style sheets (a larger font,
@@ -97,8 +92,8 @@ public:
     {
         setAcceptMode(mode);
         setFileMode(mode == AcceptOpen ? ExistingFile : AnyFile);
-        const QRect over = opener ? opener->frameGeometry() : availableArea(QCursor::pos());
-        const QRect area = availableArea(over.center());
+        const QRect over = opener ? opener->frameGeometry() : FramePlacement::availableArea(QCursor::pos());
+        const QRect area = FramePlacement::availableArea(over.center());
         if (!area.isEmpty()) {
             resize(qMin(qMax(width(), area.width() * START_WIDTH_PERCENT / 100),
                         area.width() * SCREEN_SHARE_PERCENT / 100),
@@ -113,12 +108,12 @@ public:
             fitColumns();
         }
         // Placed before its window is made, as a PlacedDialog is and for the
-        // same reason; until the window manager has framed it only the
-        // dialog's own area is known, and that is centred.
-        QRect placed(QPoint(), size());
-        placed.moveCenter(over.center());
-        setGeometry(QRect(insideArea(placed, area), size()));
-        winId();
+        // same reason, by the frame it is expected to get, and again once the
+        // window manager has framed it.
+        const QPoint centre = over.center();
+        FramePlacement::place(this, [this, centre, area](const QMargins &frame) {
+            return FramePlacement::centred(size(), centre, area, frame);
+        });
         if (opener && opener->windowHandle())
             windowHandle()->setTransientParent(opener->windowHandle());
         if (exec() != QDialog::Accepted)
@@ -127,14 +122,6 @@ public:
     }
 
 private:
-    static QPoint insideArea(const QRect &rect, const QRect &area)
-    {
-        if (area.isEmpty())
-            return rect.topLeft();
-        return QPoint(qMax(area.left(), qMin(rect.left(), area.right() + 1 - rect.width())),
-                      qMax(area.top(), qMin(rect.top(), area.bottom() + 1 - rect.height())));
-    }
-
     // Every column but the name's grows to what it shows; the name column
     // takes the room left, but never less than Qt's own file dialog starts
     // it with, and elides longer names as any file dialog does. Where that
@@ -171,18 +158,18 @@ private:
         const int missing = header->length() - room;
         if (missing <= 0)
             return;
-        const QRect frame = frameGeometry();
-        const QRect area = availableArea(frame.center());
+        const QRect area = FramePlacement::availableArea(frameGeometry().center());
         int wider = width() + missing;
         if (!area.isEmpty())
             wider = qMin(wider, area.width() * SCREEN_SHARE_PERCENT / 100);
         if (wider <= width())
             return;
-        if (isVisible()) {
-            const QRect grown = frame.adjusted(-(wider - width()) / 2, 0, (wider - width() + 1) / 2, 0);
-            move(insideArea(grown, area));
+        if (!isVisible()) {
+            resize(wider, height());
+            return;
         }
-        resize(wider, height());
+        const QRect grown = geometry().adjusted(-(wider - width()) / 2, 0, (wider - width() + 1) / 2, 0);
+        setGeometry(FramePlacement::inside(grown, area, FramePlacement::expectedFrame(this)));
     }
 
     QWidget *opener;
@@ -363,6 +350,22 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+qint64 fileTimeStepNs()
+{
+    return handlers().fileTimeStepNs > 0 ? handlers().fileTimeStepNs : FILE_TIME_STEP_NS;
+}
+
+qint64 fileTimeNs(qint64 reportedNs)
+{
+    const qint64 step = handlers().fileTimeStepNs;
+    if (step <= 0)
+        return reportedNs;
+    const qint64 rest = reportedNs % step;
+    return reportedNs - (rest < 0 ? rest + step : rest);
+}
+
+void setFileTimeStepNs(qint64 ns) { handlers().fileTimeStepNs = ns; }
 
 QDateTime now()
 {

@@ -2,10 +2,10 @@
 
 // The few places where the program meets its surroundings: the program's
 // folder, modal dialogs, the screen, the serial devices, commands run with
-// raised privileges, the notification toast, the desktop's URL opener and
-// the clock. Production code calls these functions, which do the real thing;
-// tests install handlers to answer dialogs, pin the screen or the clock, or
-// record toasts.
+// raised privileges, the notification toast, the desktop's URL opener, the
+// file system's clock and the wall clock. Production code calls these
+// functions, which do the real thing; tests install handlers to answer
+// dialogs, pin the screen or the clock, or record toasts.
 // Nothing else in the code base is replaceable from outside.
 
 #include <QByteArray>
@@ -118,6 +118,23 @@ void setJobPauseMs(int ms);
 constexpr int NOTICE_WAIT_MS = 10000;
 int noticeWaitMs();
 void setNoticeWaitMs(int ms);
+
+// The times a file system keeps of a file's last changes (contents and
+// entry), and the step they move in: nanoseconds on ext4, whole seconds on
+// ext3, two seconds on FAT. A change within one step of the last leaves
+// them as they were, so the template store trusts a file's unchanged times
+// only when they lie more than two steps before it looked (and reads the
+// bytes otherwise). The real times come as the system reports them, their
+// step taken as FILE_TIME_STEP_NS, the coarsest the program's folder may
+// lie on. Tests set a coarser step, to which the times are then cut down,
+// standing for such a file system (mounting one takes root); 0 or less
+// restores the real ones.
+constexpr qint64 FILE_TIME_STEP_NS = 2000000000;
+qint64 fileTimeStepNs();
+// A time the system reported, in nanoseconds since the epoch, as the file
+// system would have kept it.
+qint64 fileTimeNs(qint64 reportedNs);
+void setFileTimeStepNs(qint64 ns);
 
 // The local date and time now, for whatever goes by the calendar day: the
 // log's lines and files, the print record's days, the home page's today and

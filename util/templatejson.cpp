@@ -274,6 +274,12 @@ QJsonObject writeTemplate(const TemplateModel &t, const QDateTime &now)
     return o;
 }
 
+void stampCreation(TemplateModel &model, const QDateTime &now)
+{
+    if (model.createTime.isEmpty())
+        model.createTime = now.toString(QLatin1String(TIME_FORMAT));
+}
+
 QJsonObject writePlacement(QJsonObject stored, const TemplateModel &t)
 {
     stored.insert(QLatin1String("offsetX"), num(t.offsetX));

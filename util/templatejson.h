@@ -20,6 +20,10 @@ TemplateModel readHeader(const QJsonObject &object);
 // is empty; "modifyTime" is always the given time.
 QJsonObject writeTemplate(const TemplateModel &model, const QDateTime &now = QDateTime::currentDateTime());
 
+// A template about to be stored for the first time gets the creation time
+// the full writer would give it; kept by the caller, later saves keep it too.
+void stampCreation(TemplateModel &model, const QDateTime &now = QDateTime::currentDateTime());
+
 // The stored object with "offsetX", "offsetY" and "angle" set from the model
 // and every other key left as it was.
 QJsonObject writePlacement(QJsonObject stored, const TemplateModel &model);

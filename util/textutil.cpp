@@ -135,7 +135,10 @@ void TextUtil::showTip(const QString &text, const QString &color, const QString 
         return;
     }
 
-    auto *tip = new QWidget(nullptr, Qt::FramelessWindowHint);
+    // A tip window: the window manager neither frames nor stacks it, so it
+    // shows above every window of the program, a modal dialog's included,
+    // whichever is active, and it takes the focus from none of them.
+    auto *tip = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
     tip->setObjectName(QStringLiteral("notificationToast"));
     TranslucentWindow::apply(tip, QColor(background));
     auto *label = new QLabel(tip);

@@ -38,7 +38,8 @@ public:
     // First integer in the text, else the default.
     static int extractInteger(const QString &text, int defaultValue);
 
-    // A toast centred on the screen that fades out over 3000 ms. The same
+    // A toast centred on the screen that fades out over 3000 ms, above every
+    // window and without taking the focus. The same
     // tip asked for again while it shows starts its fade again instead of
     // opening another window over it: a flood of refused requests must not
     // pile up windows (some hundreds at once break the program's connection

@@ -73,9 +73,17 @@ const char STYLES[] =
     "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
     "</styleSheet>";
 
-bool needsEscape(QChar ch)
+// Whether XML cannot carry the code unit at i: control characters but tab
+// and line feed (carriage returns would be read back as line feeds),
+// U+FFFE, U+FFFF and a surrogate that is not half of a pair.
+bool needsEscape(const QString &text, int i)
 {
+    const QChar ch = text.at(i);
     const ushort c = ch.unicode();
+    if (ch.isHighSurrogate())
+        return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
+    if (ch.isLowSurrogate())
+        return i == 0 || !text.at(i - 1).isHighSurrogate();
     return (c < 0x20 && c != '\t' && c != '\n') || c == 0xFFFE || c == 0xFFFF;
 }
 
@@ -136,7 +144,7 @@ QString XlsxWriter::escapeText(const QString &text)
     out.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
         const QChar ch = text.at(i);
-        if (needsEscape(ch))
+        if (needsEscape(text, i))
             out += QString::asprintf("_x%04X_", unsigned(ch.unicode()));
         else if (ch == QLatin1Char('_') && XlsxReader::isEscapeAt(text, i))
             out += QLatin1String("_x005F_");

@@ -35,8 +35,9 @@ public:
     bool save();
     QString errorString() const { return m_error; }
 
-    // A text as a workbook stores it: characters XML cannot carry, carriage
-    // returns and text that looks like such an escape become "_xHHHH_".
+    // A text as a workbook stores it: characters XML cannot carry (a lone
+    // surrogate among them), carriage returns and text that looks like such
+    // an escape become "_xHHHH_".
     static QString escapeText(const QString &text);
     // "A1" for zero-based (0, 0).
     static QString cellReference(int row, int column);

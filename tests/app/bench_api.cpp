@@ -7,6 +7,8 @@
 // - those three kinds per second, sent back to back;
 // - how long a second client waits for its welcome while the first has 2000
 //   list requests waiting, sent back to back by the outside test client;
+// - the round trip of request 10 just after the user file changed, while
+//   each request compares the file's bytes;
 // - the round trip of a 3-row print job against the fake printer with the
 //   job's pauses cut to 1 ms, from the request to the "11000" that follows
 //   the preview's close.
@@ -16,6 +18,7 @@
 #include "support/apiclient.h"
 #include "support/labelfixtures.h"
 #include "support/terminalfixture.h"
+#include "support/testsupport.h"
 #include "util/fileutil.h"
 #include "util/jsonfile.h"
 #include "util/jsonutil.h"
@@ -69,6 +72,8 @@ int main(int argc, char **argv)
     TestSupport::TerminalFixture terminal;
     FileUtil::checkCustomDir();
     writeUserTemplates(count);
+    QElapsedTimer sinceWritten;
+    sinceWritten.start();
     Seams::setJobPauseMs(1);
     terminal.link({"--sn", "KELO2020260001", "--notify-delay-ms", "0"});
     if (!terminal.waitUntilRead()) {
@@ -85,6 +90,8 @@ int main(int argc, char **argv)
         return 1;
     }
     out << "user templates: " << count << ", requests per kind: " << requests << "\n";
+    // The figures first are of a user file that has not changed for a while.
+    waitFor([&] { return sinceWritten.nsecsElapsed() > 2 * Seams::fileTimeStepNs(); }, 10000);
 
     const QString list = QStringLiteral(R"({"requestId":10,"seq":1})");
     const QList<QPair<const char *, QString>> kinds{
@@ -162,6 +169,28 @@ int main(int argc, char **argv)
         out << "second client's welcome behind " << flood << " list requests: " << waited << " ms (the first had "
             << answered << " answered when it was evicted; all of them would take " << qRound(flood * 1000 / listRate)
             << " ms at the rate above)\n";
+    }
+
+    // Within two steps of the file system's clock of a change to the user
+    // file, every request also reads it and compares the digest of its bytes.
+    {
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        const QByteArray bytes = TestSupport::readFile(path);
+        const int runs = 50;
+        bool answered = TestSupport::writeFile(path, bytes);
+        QElapsedTimer since;
+        since.start();
+        const auto ask = [&] {
+            replies.clear();
+            client.sendTextMessage(list);
+            answered = waitFor([&] { return !replies.isEmpty(); }, 10000) && answered;
+        };
+        ask(); // read afresh
+        const double ms = TestSupport::medianMs(ask, runs);
+        const bool within = since.nsecsElapsed() < 2 * Seams::fileTimeStepNs();
+        out << "request 10 (template list) just after the " << bytes.size() / 1024 << " KiB user file changed: median "
+            << QString::number(ms, 'f', 3) << " ms of " << runs
+            << (answered && within ? "\n" : " (not all within the time the bytes are compared)\n");
     }
 
     QJsonArray rows;

@@ -234,18 +234,28 @@ private slots:
     }
 
     // The fields asked for next come from the store as it is then, however
-    // little of the file's size, time and identity changed.
+    // little of the file's size, times and identity changed; on a file
+    // system whose clock moves in steps of an hour too, where every change
+    // within the test keeps the times.
     void changedStoreIsSeen_data()
     {
         QTest::addColumn<QString>("change");
+        QTest::addColumn<qint64>("clockStepNs"); // 0: the file system's own
+        const qint64 hour = 3600 * qint64(1000000000);
         for (const char *change : {"saved by the terminal", "replaced, same size and time",
-                                   "rewritten in place, same size", "rewritten in place, same time"})
-            QTest::newRow(change) << QString::fromLatin1(change);
+                                   "rewritten in place, same size", "rewritten in place, same time",
+                                   "rewritten in place, time put back"})
+            QTest::newRow(change) << QString::fromLatin1(change) << qint64(0);
+        QTest::newRow("coarse clock, rewritten in place") << "rewritten in place" << hour;
+        QTest::newRow("coarse clock, replaced twice") << "replaced twice" << hour;
     }
 
     void changedStoreIsSeen()
     {
         QFETCH(QString, change);
+        QFETCH(qint64, clockStepNs);
+        Seams::setFileTimeStepNs(clockStepNs);
+        const auto restore = qScopeGuard([] { Seams::setFileTimeStepNs(0); });
         TemplateModel label = TestSupport::blankLabel(QStringLiteral("档案盒标签"));
         label.textModels << TestSupport::textField(QStringLiteral("题名"), QStringLiteral("x"), 1, 1, 10, 5, 3);
         QVERIFY(JsonUtil::saveTemplate(label, false));
@@ -259,18 +269,28 @@ private slots:
         };
         QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"题名":""},"resquestId":11,"seq":1})"));
 
-        const QByteArray bytes = TestSupport::readFile(path).replace("题名", "卷名"); // as many bytes
-        QFile file(change.startsWith(QLatin1String("replaced")) ? path + QStringLiteral(".new") : path);
+        const QByteArray stored = TestSupport::readFile(path);
+        QByteArray bytes = stored; // each as many bytes as stored
+        bytes.replace("题名", "卷名");
+        const auto replace = [&path](const QByteArray &with) {
+            return TestSupport::writeFile(path + QStringLiteral(".new"), with)
+                   && ::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
+                               QFile::encodeName(path).constData()) == 0;
+        };
         if (change.startsWith(QLatin1String("saved"))) {
             label.textModels.first().textTitle = QStringLiteral("卷名");
             QVERIFY(JsonUtil::saveTemplate(label, false));
+        } else if (change == QLatin1String("replaced twice")) {
+            QVERIFY(replace(QByteArray(stored).replace("题名", "书名")) && replace(bytes));
         } else {
+            QFile file(change.startsWith(QLatin1String("replaced")) ? path + QStringLiteral(".new") : path);
             QVERIFY(file.open(QIODevice::ReadWrite)); // in place: not truncated
             QVERIFY(file.write(change.endsWith(QLatin1String("same time")) ? bytes + '\n' : bytes) > 0);
             file.close();
             timespec times[2] = {before.st_mtim, before.st_mtim};
             times[1].tv_nsec += change.endsWith(QLatin1String("same size")) ? 1 : 0; // below the clock's tick
-            QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(file.fileName()).constData(), times, 0), 0);
+            if (!change.endsWith(QLatin1String("in place")))
+                QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(file.fileName()).constData(), times, 0), 0);
             QVERIFY(::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0);
         }
         QCOMPARE(fields(), QStringLiteral(R"({"code":"00000","data":{"卷名":""},"resquestId":11,"seq":1})"));
@@ -386,8 +406,8 @@ private slots:
         QCOMPARE(second->expectText(), status(13, 2, "11000"));
     }
 
-    // Text from a client reaches the log as one line, its control
-    // characters escaped, whatever it holds. Every line a client's traffic
+    // Text from a client reaches the log as one line, every character that
+    // could break or reorder it escaped, whatever it holds. Every line a client's traffic
     // writes (its coming and going, its requests, what the server notes of
     // them) counts towards the day's share of client text: with that
     // category off, none is written.
@@ -402,13 +422,15 @@ private slots:
         });
         auto client = welcomed();
         QVERIFY(client->sendText(QStringLiteral("{\"requestId\":0}\r\n2026-01-01 00:00:00 [New Connect] "
-                                                "Address:10.9.8.7  Port:4242\x1b[2J\t\x7f\u0085\u2028.")));
+                                                "Address:10.9.8.7  Port:4242\x1b[2J\t\x7f\u0085\u2028.\u2029"
+                                                "\u202e\u200b\ufeff\U000E0001\U0001F600")));
         QCOMPARE(client->expectText(), QString(""));
         const QString path = LogFile::filePath(day);
         const QByteArray log = TestSupport::readFile(path);
         QVERIFY(!log.contains("\n2026-01-01"));
         QVERIFY(log.contains(" receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] Address:10.9.8.7  "
-                             "Port:4242\\x1b[2J\\x09\\x7f\\x85\xe2\x80\xa8.\r\n"));
+                             "Port:4242\\x1b[2J\\x09\\x7f\\x85\\u2028.\\u2029\\u202e\\u200b\\ufeff\\U000e0001"
+                             "\xf0\x9f\x98\x80\r\n"));
         QCOMPARE(log.count('\n'), log.count("\r\n"));
 
         QLoggingCategory::setFilterRules(QStringLiteral("kelo.client=false"));

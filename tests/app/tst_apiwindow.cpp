@@ -4,6 +4,8 @@
 // ink each API page costs reaches the ink box, and a page at the printer when
 // its window goes is still recorded and charged.
 
+#include "app/appupdate.h"
+#include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "print/printpreview.h"
 #include "print/printrecord.h"
@@ -11,6 +13,7 @@
 #include "support/labelfixtures.h"
 #include "support/printedpage.h"
 #include "support/terminalfixture.h"
+#include "util/fileutil.h"
 #include "util/jsonutil.h"
 #include "util/printerutil.h"
 #include "util/seams.h"
@@ -18,7 +21,11 @@
 #include <QAbstractButton>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using TestSupport::ApiClient;
 using TestSupport::FakePrinter;
@@ -194,20 +201,26 @@ private slots:
     }
 
     // The page at the printer when its window goes is still recorded and
-    // charged; no page follows it.
+    // charged, also when its notice comes after the wait for it ended; no
+    // page follows it.
     void aPageOutOutlivesItsWindow_data()
     {
         QTest::addColumn<QString>("closer");
+        QTest::addColumn<int>("noticeWaitMs");
         QTest::addColumn<QString>("clientHears");
-        QTest::newRow("client evicted") << "evict" << "<closed 1000>";
-        QTest::newRow("window closed") << "btn_close" << status(12, 21, "11000");
-        QTest::newRow("emergency stop") << "btn_stop" << status(12, 21, "11000");
+        QTest::newRow("client evicted") << "evict" << 0 << "<closed 1000>";
+        QTest::newRow("window closed") << "btn_close" << 0 << status(12, 21, "11000");
+        QTest::newRow("emergency stop") << "btn_stop" << 0 << status(12, 21, "11000");
+        QTest::newRow("window closed, notice after the wait") << "btn_close" << 300 << status(12, 21, "11000");
+        QTest::newRow("emergency stop, notice after the wait") << "btn_stop" << 300 << QString();
     }
 
     void aPageOutOutlivesItsWindow()
     {
         QFETCH(QString, closer);
+        QFETCH(int, noticeWaitMs);
         QFETCH(QString, clientHears);
+        Seams::setNoticeWaitMs(noticeWaitMs);
         QVERIFY(connectWindow());
         auto client = welcomed();
         QVERIFY(t->printer->set({{"notifyDelayMs", 1000}}));
@@ -221,7 +234,8 @@ private slots:
             QVERIFY(evictor->sendText(printRequest(22, 1)));
         else
             TestSupport::child<QAbstractButton>(*t->preview(), closer)->click();
-        QCOMPARE(client->expectTexts(1, 10000), QStringList{clientHears});
+        if (!clientHears.isEmpty())
+            QCOMPARE(client->expectTexts(1, 10000), QStringList{clientHears});
         const int pages = evictor ? 2 : 1;
         QTRY_COMPARE_WITH_TIMEOUT(PrintRecord::getTableDataCount() - before, qint64(pages), 10000);
         quint32 dots = 0;
@@ -231,7 +245,96 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(printedPages().size(), pages);
         if (evictor)
-            QCOMPARE(t->received(), QList<int>({0x10, 0x11, 0xA1, 0xA006, 0x10, 0x11, 0xA1, 0xA006}));
+            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+    }
+
+    // A page given up unreported once a newer page went out leaves that
+    // page's notice to the newer one: it is recorded and charged once.
+    void aPageGivenUpLeavesTheNextNoticeAlone()
+    {
+        Seams::setNoticeWaitMs(200);
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(startStalledJob(*client, 61, 1));
+        QTRY_COMPARE(printedPages().size(), 1);
+        t->preview()->close();
+        QCOMPARE(client->expectText(), status(12, 61, "11000"));
+        QVERIFY(t->printer->set({{"notifyDelayMs", 600}}));
+        const qint64 before = PrintRecord::getTableDataCount();
+        QVERIFY(client->sendText(printRequest(62, 1)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 62, "00000"), status(12, 62, "11000")}));
+        QTest::qWait(300);
+        QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(1));
+        QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - quint32(printedPages().last().dots)));
+    }
+
+    // The printer takes one thing at a time: no firmware image goes out
+    // while a job runs, and while an image awaits its answer API jobs are
+    // refused as busy and the print page says so.
+    void aFirmwareImageAndAJobExcludeEachOther()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        const QString image = t->dir.file(QStringLiteral("/firmware.bin"));
+        QVERIFY(TestSupport::writeFile(image, QByteArray(1024 * 1024, '\x5A')));
+        t->click(QStringLiteral("btn_nav_setting_4"));
+        QPointer<AppUpdate> dialog = TestSupport::topLevel<AppUpdate>();
+        QVERIFY(dialog);
+        TestSupport::child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
+        auto *update = TestSupport::child<QAbstractButton>(*dialog, "btn_update");
+
+        QVERIFY(startStalledJob(*client, 71, 1));
+        t->toasts.clear();
+        update->click();
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印正在进行中")});
+        QVERIFY(update->isEnabled());
+        QTRY_COMPARE(printedPages().size(), 1);
+        QVERIFY(t->printer->reply(0x20));
+        QCOMPARE(client->expectText(), status(12, 71, "11000"));
+
+        QVERIFY(t->printer->fault({{"match", 0x80}, {"noReply", true}}));
+        update->click();
+        QTRY_VERIFY_WITH_TIMEOUT(t->received().contains(0x80), 20000);
+        QVERIFY(client->sendText(printRequest(72, 1)));
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":73})")));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 72, "11001"), status(13, 73, "11001")}));
+        t->click(QStringLiteral("btn_nav_print"));
+        t->toasts.clear();
+        t->click(QStringLiteral("btn_print"));
+        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机正在升级，请稍后再试")});
+        QVERIFY(!t->preview());
+        QTest::qWait(200);
+        const QList<int> received = t->received();
+        QCOMPARE(received.mid(received.indexOf(0x80)), QList<int>{0x80});
+
+        QVERIFY(t->printer->reply(0x80));
+        QTRY_VERIFY(update->isEnabled());
+        QVERIFY(client->sendText(printRequest(74, 1)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 74, "00000"), status(12, 74, "11000")}));
+    }
+
+    // A box swapped while the printer stays linked is charged from its own
+    // count, read before the job's first page; a box whose count fails its
+    // check is not written.
+    void aSwappedInkBoxIsChargedFromItsOwnCount_data()
+    {
+        QTest::addColumn<bool>("intact");
+        QTest::newRow("intact count") << true;
+        QTest::newRow("count failing its check") << false;
+    }
+
+    void aSwappedInkBoxIsChargedFromItsOwnCount()
+    {
+        QFETCH(bool, intact);
+        constexpr quint32 fresh = 3000000;
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(t->printer->swapInkBox(QStringLiteral("INK2026000000002"), fresh, intact));
+        const QString inserted = t->printer->block(6);
+        QVERIFY(client->sendText(printRequest(81, 1)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 81, "00000"), status(12, 81, "11000")}));
+        QTest::qWait(200);
+        QCOMPARE(t->printer->block(6), intact ? inkBlock(fresh - quint32(printedPages().first().dots)) : inserted);
     }
 
     // The link lost mid-job ends the job and closes its preview, so the API
@@ -274,6 +377,8 @@ private slots:
             t->pressIndicator();
             QTRY_COMPARE(t->indicator(), CONNECTED);
         } else {
+            // The job's own read at its start passes; the read-back fails.
+            QVERIFY(t->printer->fault({{"match", 0xA0}}));
             QVERIFY(t->printer->fault({{"match", 0xA0}, {"status", 1}}));
         }
         auto client = welcomed();
@@ -281,6 +386,70 @@ private slots:
         QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 31, "00000"), status(12, 31, "11000")}));
         QCOMPARE(t->printer->block(6), malformed ? bad : inkBlock(INK_AT_START - quint32(printedPages().first().dots)));
         QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
+    }
+
+    // A template gone from the store since the client last asked, however
+    // little of the file's size and times changed, prints nothing: asked
+    // for, it is unknown; and one gone between the request's check and the
+    // preview's reading of it opens nothing.
+    void aTemplateGoneMeanwhilePrintsNothing()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":11,"seq":1,"templateName":"档案盒标签"})")));
+        QVERIFY(client->expectText().startsWith(QLatin1String(R"({"code":"00000")")));
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        QVERIFY(TestSupport::writeFile(path, TestSupport::readFile(path).replace("档案盒标签", "档案盒标记")));
+        const timespec times[2] = {before.st_mtim, before.st_mtim};
+        QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        t->printer->clear();
+        QVERIFY(client->sendText(printRequest(2, 1)));
+        QCOMPARE(client->expectText(), status(12, 2, "10003"));
+
+        ApiServer::Host &host = *t->window;
+        QString code = QStringLiteral("00000");
+        bool closed = false;
+        host.openApiPreview(LABEL, TestSupport::numberedRows(1), &code, [&closed] { closed = true; });
+        QCOMPARE(code, QStringLiteral("10003"));
+        QVERIFY(!t->preview() && !host.apiDialogBusy());
+        QTest::qWait(300);
+        QVERIFY(!closed);
+        QCOMPARE(t->received(), QList<int>());
+    }
+
+    // Once the day's share of client lines is spent, a client that prints a
+    // row and has the next connection evict it, again and again, adds no
+    // line to the log: neither of its requests nor of its jobs and the
+    // printer's answers to them. The program's own events still go in.
+    void aClientsJobsAreInItsShareOfTheLog()
+    {
+        QVERIFY(connectWindow());
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        const QString mebibyte(1 << 20, QLatin1Char('x'));
+        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
+            qCDebug(clientText).noquote() << mebibyte;
+        const QString spentDay = LogFile::filePath(QDate::currentDate());
+        const QByteArray spent = TestSupport::readFile(spentDay);
+        QVERIFY(spent.endsWith("no more are logged today\r\n"));
+
+        auto client = welcomed();
+        for (int seq = 1; seq <= 4; ++seq) {
+            QVERIFY(client->sendText(printRequest(seq, 1)));
+            QCOMPARE(client->expectText(), status(12, seq, "00000"));
+            client = welcomed();
+        }
+        QVERIFY(client->sendText(printRequest(9, 2)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 9, "00000"), status(12, 9, "11000")}));
+        QVERIFY(!printedPages().isEmpty());
+        QTest::qWait(300);
+        QCOMPARE(TestSupport::readFile(spentDay).size(), spent.size());
+
+        QVERIFY(t->printer->disconnectClient());
+        QTRY_COMPARE(t->indicator(), UNCONNECTED);
+        QVERIFY(TestSupport::readFile(LogFile::filePath(QDate::currentDate())).contains("连接打印断开连接"));
     }
 
     // Block 6 that cannot be written is still read back.

@@ -271,8 +271,11 @@ private slots:
             QPointer<AppUpdate> dialog = topLevel<AppUpdate>();
             QVERIFY(dialog);
             child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
-            if (opening == 1)
+            // The printer is left alone until it has answered.
+            if (opening == 1) {
                 child<QAbstractButton>(*dialog, "btn_update")->click();
+                QTRY_COMPARE(m_toasts->texts(), QStringList{QStringLiteral("升级成功")});
+            }
             child<QAbstractButton>(*dialog, "btn_close")->click();
             QTRY_VERIFY(!dialog);
         }

@@ -273,10 +273,11 @@ private slots:
         TestSupport::child<QComboBox>(*preview, "combox_page")->setCurrentText(QStringLiteral("当前页"));
         t->printer->clear();
         TestSupport::child<QAbstractButton>(*preview, "btn_print")->click();
-        // Handshake, the page, then block 6 written and read back.
-        QVERIFY(t->printer->waitForRequests(4, 20000));
-        QCOMPARE(t->received().mid(0, 4), (QList<int>{0x10, 0x11, 0xA1, 0xA006}));
-        const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*t->printer, 1);
+        // Handshake and the ink box's count, the page, then block 6 written
+        // and read back.
+        QVERIFY(t->printer->waitForRequests(5, 20000));
+        QCOMPARE(t->received().mid(0, 5), (QList<int>{0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+        const TestSupport::PrintedPage page = TestSupport::decodeRecordedPage(*t->printer, 2);
         QVERIFY(page.valid && page.dots > 0);
         const quint32 remain = 5000000u - (quint32(page.dots) * 2 * 3 + 24000);
         QCOMPARE(t->printer->block(6), QString::fromLatin1(InkAccount::encodeBlock(remain).toHex()));

@@ -5,7 +5,10 @@
 //    edit in millimetres, the item following it and the page refilled),
 //    against a move that only hovers over the canvas;
 //  - a spine width edit on a template with a 20-megapixel custom background,
-//    which must decode the picture once, not on every edit.
+//    which must decode the picture once, not on every edit;
+//  - opening, a width edit and a repaint of a label at the boxes' largest
+//    size (9,999 x 9,999 mm, some 37,800 pixels a side), plain and with a
+//    built-in background, with the peak memory each takes.
 // Build in Release for meaningful figures.
 
 #include "items/baseitem.h"
@@ -16,11 +19,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextStream>
+
+#include <functional>
 
 namespace {
 
@@ -99,6 +105,58 @@ void spineEdits(QTextStream &out, TestSupport::EditorGround &ground)
         << (editor.backgroundPicture().isPlain() ? " (plain face!)" : "") << '\n';
 }
 
+// From here on "VmHWM:" is the peak since this call.
+void resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+// The process's peak memory while work runs, in MiB.
+qint64 peakMib(const std::function<void()> &work)
+{
+    resetPeakMemory();
+    work();
+    return TestSupport::processStatusKb("VmHWM:") / 1024;
+}
+
+void largestLabel(QTextStream &out, TestSupport::EditorGround &ground, const QString &background)
+{
+    TemplateModel t = TestSupport::blankLabel(QStringLiteral("最大标签"));
+    t.printWidth = 9999;
+    t.printHeight = 9999;
+    t.background = background;
+    t.rectangleModels << TestSupport::placedElement<RectangleModel>(9900, 9900, 20, 20);
+    JsonUtil::saveTemplate(t, false);
+    ground.editor.reset();
+    const qint64 before = TestSupport::processStatusKb("VmRSS:") / 1024;
+    double openMs = 0;
+    const qint64 openPeak = peakMib([&] {
+        QElapsedTimer timer;
+        timer.start();
+        ground.open(t.name);
+        openMs = timer.nsecsElapsed() / 1e6;
+    });
+    int edit = 0;
+    double editMs = 0;
+    const qint64 editPeak = peakMib([&] {
+        editMs = TestSupport::medianMs([&] { ground.edit("edit_print_width", 9999 - (++edit % 2)); }, 5);
+    });
+    TemplateDialog &editor = *ground.editor;
+    editor.resize(1600, 1000);
+    editor.show();
+    if (!QTest::qWaitForWindowExposed(&editor))
+        return;
+    QWidget *viewport = editor.view()->viewport();
+    double paintMs = 0;
+    const qint64 paintPeak = peakMib([&] { paintMs = TestSupport::medianMs([&] { viewport->repaint(); }, 20); });
+    out << "9,999 x 9,999 mm label (" << editor.scene()->sceneRect().width() << " px a side), "
+        << (background.isEmpty() ? QStringLiteral("plain face") : background) << ", process at " << before
+        << " MiB before: open " << openMs << " ms (peak " << openPeak << " MiB); width edit median " << editMs
+        << " ms (peak " << editPeak << " MiB); repaint median " << paintMs << " ms (peak " << paintPeak << " MiB)\n";
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,5 +168,7 @@ int main(int argc, char **argv)
     dragRepaint(out, ground);
     mouseDrag(out, ground);
     spineEdits(out, ground);
+    largestLabel(out, ground, QString());
+    largestLabel(out, ground, QStringLiteral("kuaiji_da.jpg"));
     return 0;
 }

@@ -4,6 +4,7 @@
 // dragged and resized included.
 
 #include "items/baseitem.h"
+#include "items/pixmapitem.h"
 #include "items/qwgraphicsview.h"
 #include "print/pagescene.h"
 #include "support/editorground.h"
@@ -42,6 +43,17 @@ TemplateModel turnedLabel()
     t.rectangleModels << placedElement<RectangleModel>(0, 0, 5, 5) << placedElement<RectangleModel>(52.5f, 32.5f, 7.5f, 7.5f);
     t.lineModels << placedElement<LineModel>(12.34f, 30.0f, 20, 0.5f);
     return t;
+}
+
+// The scene's items from the bottom up: element ids, the box face as "bg".
+QStringList stackOf(const QGraphicsScene &scene)
+{
+    QStringList ids;
+    for (const QGraphicsItem *item : scene.items(Qt::AscendingOrder)) {
+        if (!item->parentItem())
+            ids << (item->data(0).toString().isEmpty() ? QStringLiteral("bg") : item->data(0).toString());
+    }
+    return ids;
 }
 
 // The template of that name as the user store holds it.
@@ -84,6 +96,23 @@ class TestEditorFidelity : public QObject
                      qPrintable(name + QLatin1Char('/') + id));
         }
     }
+
+    // The page the editor's template prints, at the editor's dpi.
+    struct Printed {
+        QGraphicsScene scene;
+        std::unique_ptr<PageScene> page;
+        explicit Printed(const TemplateModel &t) : page(std::make_unique<PageScene>(&scene, t, EditorScene::dpi()))
+        {
+            page->rebuild(true);
+        }
+        QImage picture(const QString &id) const
+        {
+            for (QGraphicsItem *item : scene.items())
+                if (item->data(0).toString() == id)
+                    return static_cast<PixmapItem *>(item)->getPixmap().toImage();
+            return QImage(1, 1, QImage::Format_Mono);
+        }
+    };
 
     QPointF handleOf(const QString &id) const
     {
@@ -204,6 +233,81 @@ private slots:
         ground->mouse(QEvent::MouseMove, QPointF(100, 80));
         QCOMPARE(editor.currentElementId(), text);
         QCOMPARE(editor.document().element(a)->width, 15.0f);
+    }
+
+    // Opened, added to, raised and lowered: the editor stacks the elements
+    // and the face as the page prints them, the face printed.
+    void stacksAsItPrints()
+    {
+        QImage white(8, 8, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        QVERIFY(white.save(ground->picture(QStringLiteral("white.png"))));
+        TemplateModel t = blankLabel(QStringLiteral("叠放"));
+        t.background = QStringLiteral("tongyong2CM.png");
+        t.rectangleModels << placedElement<RectangleModel>(2, 2, 30, 20, 2);
+        t.textModels << textField(QStringLiteral("甲"), QStringLiteral("文字"), 4, 4, 20, 8, 4);
+        t.textModels.last().viewZ = 1;
+        t.pictureModels << placedElement<PictureModel>(4, 4, 20, 10);
+        t.pictureModels.last().fileName = QStringLiteral("white.png");
+        t.qrcodeModels << qrField(QStringLiteral("编号"), QStringLiteral("Q-1"), 10, 3, 15, -1);
+        // Stored below the face's usual value: still above the face.
+        t.rectBgModels << placedElement<RectangleBgModel>(20, 2, 10, 10, -1200);
+        TemplateDialog &editor = ground->open(t, true);
+        const auto printedStack = [this] { return stackOf(Printed(model()).scene); };
+        QCOMPARE(stackOf(*editor.scene()).first(), QStringLiteral("bg"));
+        QCOMPARE(stackOf(*editor.scene()), printedStack());
+
+        // A rectangle added last lies below the later lists' elements of its value.
+        ground->addWith("btn_add_rect", QPointF(40, 40));
+        QCOMPARE(stackOf(*editor.scene()), printedStack());
+        const QString text = t.textModels.first().id, picture = t.pictureModels.first().id;
+        ground->select({picture});
+        editor.showElement(picture);
+        editor.bringToTop();
+        QCOMPARE(stackOf(*editor.scene()), printedStack());
+        ground->select({text});
+        editor.showElement(text);
+        editor.sendToBottom();
+        QCOMPARE(stackOf(*editor.scene()), printedStack());
+        editor.bringToTop();
+        QCOMPARE(stackOf(*editor.scene()), printedStack());
+    }
+
+    void aRefusedCodeShowsWhatPrints_data()
+    {
+        QTest::addColumn<QByteArray>("tool");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("barcode: a Chinese character") << QByteArray("btn_add_bar") << QByteArray("edit_barcode")
+                                                     << QStringLiteral("A7档");
+        QTest::newRow("QR code: 3000 characters") << QByteArray("btn_add_qr") << QByteArray("edit_qrcode")
+                                                  << QString(3000, QLatin1Char('z'));
+    }
+
+    // A code typed, then a text its maker refuses: at once and reopened, the
+    // editor shows what the page prints of the stored text, no code.
+    void aRefusedCodeShowsWhatPrints()
+    {
+        QFETCH(QByteArray, tool);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, refused);
+        Seams::setInformationHandler([](QWidget *, const QString &, const QString &) {});
+        TemplateModel t = blankLabel(QStringLiteral("拒收"));
+        ground->open(t, true);
+        ground->addWith(tool, QPointF(40, 40));
+        const QString id = ground->editor->currentElementId();
+        const auto shown = [this, &id] { return static_cast<PixmapItem *>(ground->item(id))->getPixmap().toImage(); };
+        auto *editBox = ground->child<QTextEdit>(content);
+        editBox->setPlainText(QStringLiteral("A7"));
+        QCOMPARE(zbarDecode(shown(), 20), QStringList{QStringLiteral("A7")});
+        QCOMPARE(shown(), Printed(model()).picture(id));
+
+        editBox->setPlainText(refused);
+        QCOMPARE(shown(), Printed(model()).picture(id));
+        QVERIFY(shown().isNull());
+        const TemplateModel stored = model();
+        ground->open(stored);
+        QCOMPARE(shown(), Printed(model()).picture(id));
     }
 
     void openAndSaveStoreTheSameAndShowWhatPrints_data()

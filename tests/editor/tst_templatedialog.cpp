@@ -2,6 +2,7 @@
 // template, zoom and rulers, the frame, and the box face with the books on
 // picture files.
 
+#include "editor/boxfaceitem.h"
 #include "editor/templateruler.h"
 #include "items/pixmapitem.h"
 #include "items/qwgraphicsview.h"
@@ -295,6 +296,30 @@ private slots:
         QCOMPARE(editor.model().rectangleModels.first().startX, 12.0f);
         QCOMPARE(rect->x(), qreal(TextUtil::mm2px(12, 96)));
         QCOMPARE(editor.ruler(Qt::Horizontal)->getMM(), 20.0f);
+    }
+
+    // The face is painted as the view shows it, from a picture no larger
+    // than its source: the plain face with the spine's red line, or the
+    // picture stretched over the label.
+    void theBoxFacePaints()
+    {
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(ground->picture(QStringLiteral("face.png"))));
+        TemplateModel t = blankLabel(NAME);
+        for (const QString &background : {QString(), QStringLiteral("out:face.png")}) {
+            t.background = background;
+            const TemplateDialog &editor = ground->open(t);
+            const auto *face = static_cast<const BoxFaceItem *>(editor.scene()->items(Qt::AscendingOrder).first());
+            QCOMPARE(face->face().picture.size(), background.isEmpty() ? QImage().size() : picture.size());
+            QImage shown(editor.scene()->sceneRect().size().toSize(), QImage::Format_RGB32);
+            QPainter painter(&shown);
+            editor.scene()->render(&painter, shown.rect(), editor.scene()->sceneRect());
+            painter.end();
+            const QColor plain(221, 148, 66);
+            QCOMPARE(shown.pixelColor(10, 10), background.isEmpty() ? plain : QColor(Qt::darkCyan));
+            QCOMPARE(shown.pixelColor(TextUtil::mm2px(20, 96), 60), background.isEmpty() ? QColor(Qt::red) : QColor(Qt::darkCyan));
+        }
     }
 
     void backgrounds_data()

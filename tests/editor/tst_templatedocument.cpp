@@ -4,6 +4,7 @@
 #include "editor/templatedocument.h"
 #include "support/labelfixtures.h"
 #include "util/templatejson.h"
+#include "util/textutil.h"
 
 #include <QtTest>
 
@@ -170,6 +171,50 @@ private slots:
         const TextModel &shifted = *doc.text(two.first());
         QVERIFY(shifted.startX >= 10 && shifted.startX <= 14 && shifted.startY >= 10 && shifted.startY <= 14);
         QCOMPARE(shifted.textTitle, QStringLiteral("A - 副本3"));
+    }
+
+    // Imported templates may share ids or have none. The first holder of an
+    // id keeps it; every other element gets one the template holds nowhere,
+    // ids made from the clock ahead of it included.
+    void everyElementHasAnIdOfItsOwn()
+    {
+        TemplateModel t = label();
+        t.rectangleModels << placedElement<RectangleModel>(10, 10, 20, 20) << placedElement<RectangleModel>(40, 10, 5, 5)
+                          << placedElement<RectangleModel>(60, 10, 5, 5);
+        t.textModels << turned(10, 40, 0) << turned(50, 40, 0);
+        const qint64 next = TextUtil::generateId().toLongLong() + 1;
+        const QString shared = t.rectangleModels[0].id;
+        t.rectangleModels[1].id = t.textModels[0].id = shared;
+        t.rectangleModels[2].id = QString::number(next);
+        t.textModels[1].id.clear();
+        TemplateDocument doc(t);
+        const QStringList ids = doc.elementIds();
+        QCOMPARE(ids.mid(0, 3), (QStringList{shared, ids.at(1), QString::number(next)}));
+        QCOMPARE(QSet<QString>(ids.cbegin(), ids.cend()).size(), 5);
+        QVERIFY(!ids.contains(QString()));
+        doc.setSize(shared, Qt::Horizontal, 30);
+        QCOMPARE(doc.element(ids.at(1))->width, 5.0f);
+        doc.remove({ids.at(1)});
+        QCOMPARE(doc.elementIds(), (QStringList{shared, ids.at(2), ids.at(3), ids.at(4)}));
+    }
+
+    // A size stored as 0 reads as its default, as the printed page takes it,
+    // and is stored as 0 again until it is edited.
+    void sizesStoredAsZero()
+    {
+        TemplateModel t = label();
+        t.backLength = 0;
+        t.foldLength = 0;
+        TemplateDocument doc(t);
+        QCOMPARE(QList<float>({doc.model().backLength, doc.model().foldLength}), QList<float>({20, 38}));
+        QCOMPARE(TemplateJson::writeTemplate(doc.storedModel(), STAMP), TemplateJson::writeTemplate(t, STAMP));
+        doc.setSpineWidth(30);
+        QCOMPARE(QList<float>({doc.storedModel().printWidth, doc.storedModel().backLength, doc.storedModel().foldLength}),
+                 QList<float>({110, 30, 0}));
+        // Nor does a spine edit leave the label a width that reads as another.
+        doc.setLabelSize(Qt::Horizontal, 25);
+        doc.setSpineWidth(1);
+        QCOMPARE(doc.storedModel().printWidth, 1.0f);
     }
 
     // Overlap is judged by the boxes elements print: a text turned upright

@@ -502,7 +502,8 @@ private slots:
         QCOMPARE(box->count(), 16);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(model().textModels.at(i).fontSize, mm);
-            QCOMPARE(textItem(i)->layoutInput().font.pixelSize(), px(mm));
+            // Laid out in the layout's dots whatever the screen, as on the page.
+            QCOMPARE(textItem(i)->layoutInput().font.pixelSize(), TextUtil::mm2px(mm, TextLayout::LAYOUT_DPI));
         }
     }
 

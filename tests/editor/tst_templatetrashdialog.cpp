@@ -2,6 +2,7 @@
 // that a refresh clears, restoring over a taken name, deleting with the
 // custom backgrounds that nothing uses any more, and keys that do nothing.
 
+#include "editor/templatetrash.h"
 #include "editor/templatetrashdialog.h"
 #include "support/editorground.h"
 #include "support/labelfixtures.h"
@@ -186,6 +187,28 @@ private slots:
         QCOMPARE(JsonUtil::parseTemplateFromTrash(name).name.isEmpty(), restored);
         const QString expectedType = restored ? KEJI : liveType;
         QCOMPARE(JsonUtil::parseTemplate(name).type, expectedType);
+    }
+
+    // A size stored as 0 reads as the default; moving the template into the
+    // bin and back must not write the default in its place.
+    void movesKeepSizesAsStored()
+    {
+        TemplateModel zeros = blankLabel(QStringLiteral("丙"));
+        zeros.backLength = zeros.foldLength = 0;
+        QVERIFY(JsonUtil::saveTemplate(zeros, false));
+        const auto stored = [this](const char *file) {
+            const QJsonArray entries = JsonFile::readArray(ground->programDir.file(QLatin1String(file)));
+            for (const QJsonValue &entry : entries) {
+                if (entry[QLatin1String("name")].toString() == QStringLiteral("丙"))
+                    return QList<double>{entry[QLatin1String("backLength")].toDouble(-1),
+                                         entry[QLatin1String("foldLength")].toDouble(-1)};
+            }
+            return QList<double>();
+        };
+        QCOMPARE(TemplateTrash::moveIn(QStringLiteral("丙")), TemplateTrash::Outcome::Done);
+        QCOMPARE(stored("/attachment/customTemplateTrash.json"), QList<double>({0, 0}));
+        QCOMPARE(TemplateTrash::restore(QStringLiteral("丙")), TemplateTrash::Outcome::Done);
+        QCOMPARE(stored("/attachment/customTemplate.json"), QList<double>({0, 0}));
     }
 
     void deleteOne_data()

@@ -51,6 +51,13 @@ program, so a test that dies takes its printer with it.
     {"cmd": "fault", ...}       a rule for the next request(s), see below
     {"cmd": "faults"}           the rules still waiting
     {"cmd": "send", "hex": "..."}    write raw bytes to the terminal now
+    {"cmd": "swapInkBox", "serial": TEXT, "dots": N, "intact": true}
+                                a new ink box: block 5 holds the serial (16
+                                ASCII characters, blank-padded), block 6 the
+                                count N as N, ~N, N (big-endian) and 06 F9 06
+                                F9; "intact": false stores N where ~N belongs,
+                                a count that fails its check. The handshake
+                                reports the new serial and count.
     {"cmd": "reply", "command": c, "status": s}
                                 send an unsolicited reply built as for a
                                 request of command c (e.g. a print notice 0x20)
@@ -80,6 +87,8 @@ command when absent), "count" times (default 1), and may combine:
     "notifyFirst": true  (print) send the finished notice before the reply
     "noNotify": true     (print) no finished notice
     "notifyStatus": n    (print) status of the finished notice
+    "notifyDelayMs": n   (print) the finished notice n ms after the reply,
+                         whatever the printer's own notifyDelayMs
     "then": "close"|"reset"|"hangup"   end the link after answering
     "before": "close"|"reset"|"hangup" end the link instead of answering
 """
@@ -218,6 +227,16 @@ class Printer:
         self.blocks[5] = serial
         dots = 5000000
         self.blocks[6] = struct.pack(">II", dots, dots ^ 0xFFFFFFFF) + bytes(8)
+
+    def swap_ink_box(self, serial, dots, intact=True):
+        """A new ink box in place of the old: its serial in block 5, its count
+        in block 6 as the ink table lays it out."""
+        dots &= 0xFFFFFFFF
+        check = dots ^ 0xFFFFFFFF if intact else dots
+        self.inkbox_serial = serial
+        self.ink_amount = dots if dots < 0x80000000 else dots - 0x100000000
+        self.blocks[5] = serial.encode("ascii", "replace")[:16].ljust(16, b" ")
+        self.blocks[6] = struct.pack(">III", dots, check, dots) + bytes([0x06, 0xF9, 0x06, 0xF9])
 
     def effective_print_type(self):
         if self.print_type is not None:
@@ -569,7 +588,8 @@ class FakePrinter:
             notice = None
         self.emit(reply, rule)
         if notice is not None:
-            self.timers.append((time.monotonic() + self.printer.notify_delay_ms / 1000.0, notice))
+            delay = int(rule.get("notifyDelayMs", self.printer.notify_delay_ms))
+            self.timers.append((time.monotonic() + delay / 1000.0, notice))
         self.finish(rule)
 
     def take_rule(self, command):
@@ -654,6 +674,9 @@ class FakePrinter:
             return {"faults": self.rules}
         if cmd == "send":
             self.link.write(bytes.fromhex(obj["hex"]))
+            return {}
+        if cmd == "swapInkBox":
+            self.printer.swap_ink_box(str(obj["serial"]), int(obj["dots"]), bool(obj.get("intact", True)))
             return {}
         if cmd == "reply":
             command = int(obj["command"])

@@ -245,6 +245,32 @@ private slots:
         QCOMPARE(failed, FakePrinter::frame(0x71, hex("05")));
     }
 
+    // A swapped box reads back as the ink table lays it out, and the
+    // handshake reports it.
+    void aSwappedInkBox_data()
+    {
+        QTest::addColumn<bool>("intact");
+        QTest::addColumn<QByteArray>("check");
+        QTest::newRow("intact") << true << hex("ffd2393f");
+        QTest::newRow("failing its check") << false << hex("002dc6c0");
+    }
+
+    void aSwappedInkBox()
+    {
+        QFETCH(bool, intact);
+        QFETCH(QByteArray, check);
+        QVERIFY(connectTcp());
+        QVERIFY(m_printer->swapInkBox(QStringLiteral("INK-NEW"), 3000000, intact));
+        m_socket->write(request(0xA0, hex("05")) + request(0xA0, hex("06")) + request(0x10));
+        const QByteArray r = readBytes(*m_socket, 25 + 25 + 109);
+        QCOMPARE(r.left(25), FakePrinter::frame(0xA0, hex("0005") + QByteArray("INK-NEW         ")));
+        QCOMPARE(r.mid(25, 25), FakePrinter::frame(0xA0, hex("0006002dc6c0") + check + hex("002dc6c006f906f9")));
+        const QByteArray handshake = r.mid(50);
+        QCOMPARE(checkReplyFrame(handshake), 0x10);
+        QCOMPARE(textAt(handshake, 70, 32), QStringLiteral("INK-NEW"));
+        QCOMPARE(qFromBigEndian<qint32>(handshake.constData() + 102), 3000000);
+    }
+
     void damagedRequestIsRecordedNotAnswered()
     {
         QVERIFY(connectTcp());
@@ -282,6 +308,15 @@ private slots:
         m_socket->write(request(0x11, v10));
         QCOMPARE(readBytes(*m_socket, 16), FakePrinter::frame(0x11, hex("00")) + FakePrinter::frame(0x20, hex("00")));
         QCOMPARE(m_printer->request(2).length, 9 + 22);
+
+        // One page's notice held back by a rule of its own.
+        QVERIFY(m_printer->fault({{"match", 0x11}, {"notifyDelayMs", 400}}));
+        sent.restart();
+        m_socket->write(request(0x11, v10));
+        QCOMPARE(readBytes(*m_socket, 8), FakePrinter::frame(0x11, hex("00")));
+        QVERIFY(readFor(*m_socket, 200).isEmpty());
+        QCOMPARE(readBytes(*m_socket, 8), FakePrinter::frame(0x20, hex("00")));
+        QVERIFY(sent.elapsed() >= 390);
     }
 
     void replyFaults()

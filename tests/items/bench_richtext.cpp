@@ -1,12 +1,16 @@
 // Paint time of text fields: the built-in "档案袋" page (71 fields) at 300 dpi
 // with a cold and a warm layout cache, one auto-fitting field of 200
-// characters, and one field without wrap holding 5000 characters.
+// characters, one field without wrap holding 5000 characters, and one title
+// field (133 x 50 mm, 6 mm) holding 10 k, 1 M and 16 M characters, with
+// auto-fit off and on, on the printed page and in the editor.
 //
 //   bench_richtext [templates.json]
 //
 // The templates default to the embedded built-in resource.
 
 #include "items/richtextitem.h"
+#include "print/pagescene.h"
+#include "support/labelfixtures.h"
 #include "support/testfonts.h"
 #include "util/settingutil.h"
 #include "util/templatejson.h"
@@ -243,6 +247,71 @@ void benchLongOneLine(const QString &family)
                 int(r.lines.size()), msSince(t));
 }
 
+// A title field far longer than its box, as a data row brings it: the page
+// at the printer's resolution (layout and first render, then a repaint with
+// the layout kept) and the same field in the editor's scene at 96 dpi. A
+// case the previous size predicts to take longer than the budget (60 s, or
+// KELO_BENCH_BUDGET_S) is skipped.
+void benchLongField(const QString &family)
+{
+    const QString title = QStringLiteral("案卷题名");
+    TemplateModel model = TestSupport::blankLabel(title);
+    model.printWidth = 250;
+    model.printHeight = 310;
+    TextModel field = TestSupport::textField(title, QString(), 105, 95, 133, 50, 6);
+    field.font = family;
+    field.horizontalAlign = 0;
+    field.verticalAlign = 0;
+    model.textModels.append(field);
+
+    const QString sentence = QStringLiteral("道路工程竣工资料第1卷（含设计变更、施工记录与验收报告）Archive 2024-07，共12件。");
+    const int budgetS = qEnvironmentVariableIntValue("KELO_BENCH_BUDGET_S");
+    const double budgetMs = 1000.0 * (budgetS > 0 ? budgetS : 60);
+    for (bool adapted : {false, true}) {
+        model.textModels[0].adapted = adapted;
+        double previousMs = 0;
+        int previousLength = 0;
+        for (int length : {10000, 1000000, 16 * 1000 * 1000}) {
+            const double predicted = previousLength ? previousMs * length / previousLength : 0;
+            std::printf("%8d characters, auto-fit %s:", length, adapted ? "on " : "off");
+            if (predicted > budgetMs) {
+                std::printf(" skipped, %.0f s predicted from the smaller text\n", predicted / 1000);
+                continue;
+            }
+            QString text;
+            text.reserve(length + sentence.size());
+            while (text.size() < length)
+                text += sentence;
+            text.truncate(length);
+            const QMap<QString, QVariant> row{{title, text}};
+            double pageMs[2] = {0, 0};
+            double editorMs = 0;
+            for (int dpi : {DPI, 96}) {
+                QGraphicsScene scene;
+                PageScene page(&scene, model, dpi);
+                page.rebuild(false);
+                page.fill(row);
+                QElapsedTimer t;
+                t.start();
+                page.renderPage();
+                if (dpi != DPI) {
+                    editorMs = msSince(t);
+                    break;
+                }
+                pageMs[0] = msSince(t);
+                t.restart();
+                page.renderPage();
+                pageMs[1] = msSince(t);
+            }
+            std::printf(" page first render %9.2f ms, repaint %8.2f ms; editor (96 dpi) first paint %9.2f ms\n",
+                        pageMs[0], pageMs[1], editorMs);
+            std::fflush(stdout);
+            previousMs = pageMs[0] + editorMs;
+            previousLength = length;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -279,5 +348,6 @@ int main(int argc, char **argv)
     }
     benchAutoFit(TestSupport::zenHeiFamily());
     benchLongOneLine(TestSupport::zenHeiFamily());
+    benchLongField(TestSupport::zenHeiFamily());
     return 0;
 }

@@ -87,6 +87,24 @@ QMap<int, QList<TextDrawOp>> opsByColumn(const TextLayoutResult &r)
     return columns;
 }
 
+// The ink of a layout drawn on white, in the field's coordinates.
+QRect drawnInk(const TextLayoutResult &r, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(Qt::black);
+    TextLayout::draw(&painter, r);
+    painter.end();
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 160)
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
 } // namespace
 
 class TestTextLayout : public QObject
@@ -139,14 +157,18 @@ private slots:
             QVERIFY2(!hasLoneSurrogate(line), qPrintable(line));
             const QStringList chars = TextLayout::characters(line);
             // Every proper prefix stays below the limit: a line breaks at the
-            // first character that reaches it, and not before.
+            // first character that reaches it, and not before...
             QString prefix;
             for (int c = 0; c + 1 < chars.size(); ++c) {
                 prefix += chars.at(c);
                 QVERIFY2(!reachesLimit(in, r, prefix, i == 0), qPrintable(prefix));
             }
-            if (i + 1 < r.lines.size())
-                QVERIFY2(reachesLimit(in, r, line, i == 0), qPrintable(line));
+            // ...after it, or before it where its ink would leave the box.
+            if (i + 1 < r.lines.size()) {
+                const QString next = TextLayout::characters(r.lines.at(i + 1)).first();
+                QVERIFY2(reachesLimit(in, r, line, i == 0) || reachesLimit(in, r, line + next, i == 0),
+                         qPrintable(line));
+            }
         }
     }
 
@@ -195,11 +217,11 @@ private slots:
                 QCOMPARE(r.ops.at(0).origin.x(), std::trunc(content.left() + float(r.em * 2)));
                 QCOMPARE(r.ops.at(1).origin.x(), 6.0);
             } else {
-                const QFontMetrics fm(r.font);
-                const float lw = float(fm.boundingRect(r.lines.at(0)).width());
-                const double expected = align == 0 ? std::trunc(content.left() + (content.width() - lw) / 2)
-                                                   : std::trunc(content.left() + content.width() - lw);
-                QCOMPARE(r.ops.at(0).origin.x(), expected);
+                // Drawn where the same line without indentation is.
+                TextLayoutInput lone = in;
+                lone.indentation = 0;
+                lone.text = r.lines.at(0);
+                QCOMPARE(r.ops.at(0).origin.x(), TextLayout::layout(lone).ops.at(0).origin.x());
             }
         }
     }
@@ -225,10 +247,11 @@ private slots:
         const TextLayoutResult r = TextLayout::layout(in);
         QCOMPARE(r.em, bare + 5);
         QCOMPARE(r.ops.at(0).origin.x(), std::trunc(6 + float((bare + 5) * 2)));
-        // The wrap reserves the same em: the first line is one that still
-        // stays below the limit with two spaced ems in front of it.
-        QVERIFY(reachesLimit(in, r, r.lines.at(0), true));
+        // The wrap reserves the same em: the first line reaches the limit
+        // with two spaced ems in front of it, with its last character or the
+        // next line's first.
         QVERIFY(!reachesLimit(in, r, r.lines.at(0).chopped(1), true));
+        QVERIFY(reachesLimit(in, r, r.lines.at(0) + r.lines.at(1).front(), true));
     }
 
     void verticalPlacementOfLines()
@@ -260,20 +283,39 @@ private slots:
         QCOMPARE(r.ops.at(0).scaleY, 2.0);
     }
 
-    void centreAndRightAlignmentUseTheInkWidth()
+    // The ink as drawn, letter spacing and scale included: right aligned it
+    // ends at the content's right edge, however far in its first glyph's ink
+    // starts; centred it leaves equal room on both sides.
+    void alignedInkMeetsTheContentEdges_data()
     {
-        TextLayoutInput in = input(QStringLiteral("ABC档案"), 300, 100);
-        in.letterSpacing = 3;
-        in.font.setLetterSpacing(QFont::AbsoluteSpacing, 3);
-        in.scaleX = 0.8f;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("letterSpacing");
+        QTest::addColumn<float>("scaleX");
+        QTest::newRow("plain") << QStringLiteral("ABC档案") << 0 << 1.0f;
+        QTest::newRow("spaced and scaled") << QStringLiteral("ABC档案") << 6 << 0.8f;
+        QTest::newRow("bracket first") << QStringLiteral("（档案）") << 0 << 1.0f;
+        QTest::newRow("bracket first, spaced") << QStringLiteral("（档案）") << 9 << 1.0f;
+    }
+
+    void alignedInkMeetsTheContentEdges()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, letterSpacing);
+        QFETCH(float, scaleX);
+        TextLayoutInput in = input(text, 400, 100, 48);
+        in.letterSpacing = letterSpacing;
+        in.font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+        in.scaleX = scaleX;
         const QRectF content = TextLayout::contentRect(in.rect);
-        const QFontMetrics fm(in.font);
-        const float lw = float(fm.boundingRect(in.text).width() - 3.0) * 0.8f;
-        in.horizontalAlign = 0;
-        QCOMPARE(TextLayout::layout(in).ops.at(0).origin.x(), std::trunc(content.left() + (content.width() - lw) / 2));
         in.horizontalAlign = 1;
-        QCOMPARE(TextLayout::layout(in).ops.at(0).origin.x(), std::trunc(content.left() + content.width() - lw));
-        QCOMPARE(TextLayout::layout(in).ops.at(0).scaleX, double(0.8f));
+        const QRect right = drawnInk(TextLayout::layout(in), in.rect.size().toSize());
+        QVERIFY2(right.right() + 1 <= content.right() + 1 && right.right() + 1 >= content.right() - 3,
+                 qPrintable(QString::number(right.right())));
+        if (text.startsWith(QLatin1Char('A'))) {
+            in.horizontalAlign = 0;
+            const QRect centre = drawnInk(TextLayout::layout(in), in.rect.size().toSize());
+            QVERIFY(qAbs((centre.left() - content.left()) - (content.right() - centre.right() - 1)) <= 2);
+        }
     }
 
     // --- horizontal auto-fit -------------------------------------------------
@@ -825,6 +867,41 @@ private slots:
                 TextLayout::draw(&painter, r);
             }
         }
+    }
+
+    // --- long texts ----------------------------------------------------------
+
+    // A text longer than any label shows legibly lays out as its first
+    // 100 000 characters, a surrogate pair kept whole, whatever the field
+    // (here 1-pixel type in a box that holds far more).
+    void onlyTheFirstHundredThousandCharactersAreLaidOut_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<bool>("adapted");
+        QTest::newRow("lines") << 0 << false;
+        QTest::newRow("lines, auto-fit") << 0 << true;
+        QTest::newRow("columns") << 2 << false;
+    }
+
+    void onlyTheFirstHundredThousandCharactersAreLaidOut()
+    {
+        QFETCH(int, direction);
+        QFETCH(bool, adapted);
+        QString text = QStringLiteral("档案ABC盒").repeated(20000);
+        text.insert(99999, EXT_B_1);
+        TextLayoutInput in = input(text + QStringLiteral("卷").repeated(50000), 2000, 2000, 1);
+        in.direction = direction;
+        in.adapted = adapted;
+        const TextLayoutResult all = TextLayout::layout(in);
+        in.text = text.left(100001);
+        const TextLayoutResult first = TextLayout::layout(in);
+        QCOMPARE(all.lines, first.lines);
+        QCOMPARE(all.columns, first.columns);
+        QCOMPARE(all.ops.size(), first.ops.size());
+        int laidOut = all.lines.join(QString()).size();
+        for (const stRowDataBlock &column : all.columns)
+            laidOut += column.text.size();
+        QCOMPARE(laidOut, 100001);
     }
 
     // --- cache ---------------------------------------------------------------

@@ -52,7 +52,7 @@ TemplateModel fieldTemplate()
     return t;
 }
 
-// The same on the built-in box face, the QR code below the picture.
+// The same on the built-in box face, the QR code sent to the bottom.
 TemplateModel onBackground()
 {
     TemplateModel t = fieldTemplate();
@@ -114,7 +114,8 @@ private slots:
     void theRenderedPageIsWhiteWithoutThePlaceholder();
     void aPageBufferIsDrawnAgainOnlyOnceLetGo_data();
     void aPageBufferIsDrawnAgainOnlyOnceLetGo();
-    void aBackgroundPicturePrintsAndCoversLowerElements();
+    void elementsStackAsInTheEditor_data();
+    void elementsStackAsInTheEditor();
     void rebuildingWithoutBackgroundLeavesAWhitePage();
     void doubleRectanglesAreDrawnAtThePrinterResolution();
     void builtInSpineFieldsHoldRealValues();
@@ -153,7 +154,7 @@ void TestPageScene::itemsCarryTheirKeysAndStacking()
 
     for (QGraphicsItem *item : scene.items()) {
         if (item->data(0).isNull()) {
-            QCOMPARE(item->zValue(), 0.0); // the background: no keys
+            QCOMPARE(item->zValue(), -999.0); // the background: no keys, below every element
             continue;
         }
         QCOMPARE(item->flags(), QGraphicsItem::GraphicsItemFlags());
@@ -293,23 +294,43 @@ void TestPageScene::aPageBufferIsDrawnAgainOnlyOnceLetGo()
     QCOMPARE(again, heldCopy);
 }
 
-void TestPageScene::aBackgroundPicturePrintsAndCoversLowerElements()
+void TestPageScene::elementsStackAsInTheEditor_data()
 {
-    const TemplateModel t = onBackground();
+    QTest::addColumn<int>("textZ");
+    QTest::addColumn<int>("pictureZ");
+    QTest::addColumn<bool>("textOnTop");
+    QTest::newRow("text raised over the picture") << 1 << 0 << true;
+    QTest::newRow("picture sent to the bottom") << 0 << -1 << true;
+    QTest::newRow("picture raised over the text") << 0 << 1 << false;
+    QTest::newRow("equal: pictures come later") << 0 << 0 << false;
+}
+
+// The box face printed: it lies below every element, the code sent to the
+// bottom included; a white picture over a text hides it only when above it.
+void TestPageScene::elementsStackAsInTheEditor()
+{
+    QFETCH(int, textZ);
+    QFETCH(int, pictureZ);
+    QFETCH(bool, textOnTop);
+    TestSupport::TempProgramDir programDir;
+    FileUtil::checkCustomDir();
+    QImage white(8, 8, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QVERIFY(white.save(programDir.file(QStringLiteral("/attachment/picture/white.png"))));
+    TemplateModel t = onBackground();
+    TextModel &text = t.textModels.first();
+    text.viewZ = textZ;
+    PictureModel picture = TestSupport::placedElement<PictureModel>(text.startX, text.startY, text.width, text.height, pictureZ);
+    picture.fileName = QStringLiteral("white.png");
+    t.pictureModels << picture;
     QGraphicsScene scene;
     PageScene page(&scene, t, DPI);
     page.rebuild(true);
     QVERIFY(page.hasBackgroundPicture());
-    const QImage withCode = page.renderPage();
-    QVERIFY(!isWhite(withCode, QRect(0, 0, 20, 20)));
-
-    // The code below the picture does not show through it.
-    TemplateModel noCode = t;
-    noCode.qrcodeModels.clear();
-    QGraphicsScene otherScene;
-    PageScene other(&otherScene, noCode, DPI);
-    other.rebuild(true);
-    QCOMPARE(other.renderPage(), withCode);
+    const QImage printed = page.renderPage();
+    QVERIFY(!isWhite(printed, QRect(0, 0, 20, 20)));
+    QCOMPARE(codesIn(printed, rectOf(t.qrcodeModels.first())), QStringList{QStringLiteral("Q-0")});
+    QCOMPARE(!isWhite(printed, rectOf(text)), textOnTop);
 }
 
 void TestPageScene::rebuildingWithoutBackgroundLeavesAWhitePage()

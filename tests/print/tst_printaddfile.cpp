@@ -3,6 +3,7 @@
 #include "support/xlsxfixtures.h"
 #include "util/seams.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QGraphicsDropShadowEffect>
@@ -167,6 +168,42 @@ private slots:
         m_answer = fixture("text.xlsx");
         click(d, "btn_addfile");
         QCOMPARE(sheets(d)->count(), 0);
+    }
+
+    void highlightedSheetIsLegible_data()
+    {
+        QTest::addColumn<QString>("workbook");
+        QTest::addColumn<int>("entry");
+        QTest::newRow("the only sheet, current") << "merged.xlsx" << 0;
+        QTest::newRow("the last sheet, under the mouse") << "sheets.xlsx" << 2;
+    }
+
+    // The open list's highlighted entry shows its name: text pixels that
+    // stand out from the entry's background.
+    void highlightedSheetIsLegible()
+    {
+        QFETCH(QString, workbook);
+        QFETCH(int, entry);
+        PrintAddFile d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        m_answer = fixture(workbook);
+        click(d, "btn_addfile");
+        sheets(d)->showPopup();
+        QAbstractItemView *list = sheets(d)->view();
+        QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+        const QRect rect = list->visualRect(list->model()->index(entry, 0));
+        QTest::mouseMove(list->viewport(), rect.center());
+        QTRY_COMPARE(list->currentIndex().row(), entry);
+
+        const QImage shot = list->viewport()->grab(rect).toImage();
+        const int background = qGray(shot.pixel(1, 1));
+        int text = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                text += qAbs(qGray(shot.pixel(x, y)) - background) > 96;
+        QVERIFY2(text >= 20, qPrintable(QString::number(text)));
+        sheets(d)->hidePopup();
     }
 
     void confirmEmitsOnceThenCloses()

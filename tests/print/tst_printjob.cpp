@@ -333,6 +333,14 @@ void TestPrintJob::oneStateAtATime_data()
         QStringLiteral("打印任务结束!"));
     row("stopped, the page out never reported", "print handshake sent stop noticeWait", S::Idle, 1, 3,
         QStringLiteral("第1页未收到打印结果，打印任务结束"));
+    // A page given up unreported still takes the next notice, until a newer
+    // page goes out.
+    row("stopped, the page out noticed after the wait", "print handshake sent stop noticeWait notice", S::Idle, 1,
+        3, QStringLiteral("第1页打印成功!"));
+    row("noticed after the wait as the next job starts", "print handshake sent stop noticeWait print notice",
+        S::AwaitingHandshake, 1, 3, QStringLiteral("第1页打印成功!"));
+    row("a newer page takes the notice", "print handshake sent stop noticeWait print handshake sent notice",
+        S::PagePending, 2, 3, QStringLiteral("第1页打印成功!"));
     row("link lost", "print handshake lost", S::Idle);
     row("link lost with a page out", "print handshake sent lost", S::CancelledOut, 1);
     row("released in the pause", "print handshake released wait", S::Idle, 0);

@@ -127,6 +127,14 @@ bool FakePrinter::reply(int commandCode, int status)
                        {QStringLiteral("status"), status}}));
 }
 
+bool FakePrinter::swapInkBox(const QString &serial, quint32 dots, bool intact)
+{
+    return ok(command({{QStringLiteral("cmd"), QStringLiteral("swapInkBox")},
+                       {QStringLiteral("serial"), serial},
+                       {QStringLiteral("dots"), qint64(dots)},
+                       {QStringLiteral("intact"), intact}}));
+}
+
 bool FakePrinter::disconnectClient(const QString &mode)
 {
     return ok(command({{QStringLiteral("cmd"), QStringLiteral("disconnect")}, {QStringLiteral("mode"), mode}}));

@@ -60,6 +60,10 @@ public:
     bool fault(const QJsonObject &rule);
     bool send(const QByteArray &bytes);
     bool reply(int command, int status = 0);
+    // A new ink box: its serial in block 5, dots in block 6 (laid out as the
+    // ink table gives it; intact false puts dots where its complement
+    // belongs) and both in the handshake.
+    bool swapInkBox(const QString &serial, quint32 dots, bool intact = true);
     bool disconnectClient(const QString &mode = QStringLiteral("close"));
     bool hangup();
     bool clear();

@@ -324,21 +324,27 @@ private slots:
         QCOMPARE(XlsxWriter::escapeText(QStringLiteral("a\u0001b\r\n\t")), QStringLiteral("a_x0001_b_x000D_\n\t"));
         QCOMPARE(XlsxWriter::escapeText(QStringLiteral("_x0041_ _x12_ _xZZZZ_")),
                  QStringLiteral("_x005F_x0041_ _x12_ _xZZZZ_"));
+        const QChar high(0xD83D), low(0xDE00);
+        QCOMPARE(XlsxWriter::escapeText(QString(high) + low + low + high + QStringLiteral("孤") + high),
+                 QString(high) + low + QStringLiteral("_xDE00__xD83D_孤_xD83D_"));
 
         // Control characters, carriage returns, text that looks like an
-        // escape and a leading byte-order mark come back exactly as they
-        // went out.
+        // escape, a leading byte-order mark and surrogates without their
+        // other half come back exactly as they went out.
         QTemporaryDir out;
         QList<DialogCall> calls;
         answerSave(out.filePath(QStringLiteral("chars")), &calls);
         const QStringList odd{QStringLiteral("响铃\u0007"), QStringLiteral("回车\r\n换行"), QStringLiteral("_x0041_"),
                               QStringLiteral("😀 <&> \""), QStringLiteral("_x0x41_ _x+041_ _x 041_"),
-                              QStringLiteral("\uFEFF题名")};
-        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"a", "b", "c", "d", "e", "f"}, {odd}));
+                              QStringLiteral("\uFEFF题名"), QStringLiteral("孤") + high + QStringLiteral("立") + low};
+        QVERIFY(ExcelUtil::exportExcelFile(nullptr, {"a", "b", "c", "d", "e", "f", "g"}, {odd}));
         const XlsxSheet sheet = XlsxReader(out.filePath("chars.xlsx")).sheet(0);
         for (int i = 0; i < odd.size(); ++i)
             QCOMPARE(sheet.text(2, i + 1), odd.at(i));
-        QCOMPARE(openpyxlCells(out.filePath("chars.xlsx")).value({2, 4}).value(0), odd.at(3));
+        // openpyxl reads the escapes as written, as it reads every escape.
+        const auto cells = openpyxlCells(out.filePath("chars.xlsx"));
+        QCOMPARE(cells.value({2, 4}).value(0), odd.at(3));
+        QCOMPARE(cells.value({2, 7}).value(0), QStringLiteral("孤_xD83D_立_xDE00_"));
     }
 
     void exportSuffixAndEmptyTable()

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSet>
 #include <QtTest>
@@ -196,6 +197,19 @@ private slots:
         QTest::qWait(1500);
         QVERIFY(guard);
         QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 5000);
+    }
+
+    // The window the user types into stays active while a toast shows.
+    void toastTakesNoFocus()
+    {
+        QLineEdit edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowActive(&edit));
+        TextUtil::showError(QStringLiteral("保存失败"));
+        QVERIFY(findToast() && findToast()->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), &edit);
+        delete findToast();
     }
 
     void emptyToastIsShownToo()

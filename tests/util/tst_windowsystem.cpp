@@ -6,6 +6,8 @@
 #include "editor/templatesave.h"
 #include "print/printaddfile.h"
 #include "support/testsupport.h"
+#include "util/frameplacement.h"
+#include "util/placeddialog.h"
 #include "util/seams.h"
 #include "util/textutil.h"
 
@@ -107,6 +109,62 @@ private slots:
         plain.show();
         QVERIFY(made.of(shown.get()));
         QCOMPARE(shown->pos(), plain.pos());
+    }
+
+    void framesAreCentredOnTheScreen_data()
+    {
+        QTest::addColumn<QPoint>("centre");
+        QTest::addColumn<QRect>("placed");
+        // A 300 x 200 window under a title bar of 20 and borders of 1 and 5,
+        // on a screen of 800 x 600 whose first 30 rows hold a panel.
+        QTest::newRow("room all round") << QPoint(400, 300) << QRect(251, 208, 300, 200);
+        QTest::newRow("past the top left corner") << QPoint(0, 0) << QRect(1, 50, 300, 200);
+        QTest::newRow("past the bottom right corner") << QPoint(800, 600) << QRect(499, 395, 300, 200);
+    }
+
+    void framesAreCentredOnTheScreen()
+    {
+        QFETCH(QPoint, centre);
+        const QRect area(0, 30, 800, 570);
+        QTEST(FramePlacement::centred(QSize(300, 200), centre, area, QMargins(1, 20, 1, 5)), "placed");
+    }
+
+    void windowsStayOnTheScreenByTheirFrames_data()
+    {
+        QTest::addColumn<bool>("dialog");
+        QTest::addColumn<QPoint>("opener");
+        for (const QPoint at : {QPoint(-500, -400), QPoint(700, 500), QPoint(-300, 300)}) {
+            const QByteArray where = QByteArray::number(at.x()) + ", " + QByteArray::number(at.y());
+            QTest::newRow("a window placed over " + where) << false << at;
+            QTest::newRow("a dialog opened over " + where) << true << at;
+        }
+    }
+
+    // Made where they show, whatever frame the platform gives them, and wholly on the screen.
+    void windowsStayOnTheScreenByTheirFrames()
+    {
+        QFETCH(bool, dialog);
+        QFETCH(QPoint, opener);
+        QWidget over(nullptr, Qt::FramelessWindowHint);
+        over.setGeometry(QRect(opener, QSize(600, 400)));
+        over.show();
+        const MadeInPlace made;
+        std::unique_ptr<QWidget> window;
+        if (dialog) {
+            window = std::make_unique<PlacedDialog>(&over);
+            window->resize(500, 350);
+        } else {
+            window = std::make_unique<QWidget>();
+            FramePlacement::place(window.get(), [&over](const QMargins &frame) {
+                return FramePlacement::centred(QSize(500, 350), over.geometry().center(),
+                                               FramePlacement::availableArea(QPoint()), frame);
+            });
+        }
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(made.of(window.get()));
+        QVERIFY(window->frameGeometry() != window->geometry());
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(window->frameGeometry()));
     }
 
     void fileDialogsAreQtsOwn_data()

@@ -1,0 +1,291 @@
+// Text fields as they print and as the editor shows them, checked from the
+// outside over generated fields (Chinese, Latin, digits, full-width
+// punctuation and mixed; boxes 20 to 180 mm, type 3 to 12 mm, spacings,
+// indentation, alignments, auto-fit off and on, both directions), each in a
+// box its text can fit: the ink on the rendered page lies inside the box, and
+// the editor at 96, 100 and 120 dpi breaks and fits the text as the page at
+// 300 dpi does, and keeps its ink inside the box too.
+
+#include "editor/editorscene.h"
+#include "editor/templatedocument.h"
+#include "items/richtextitem.h"
+#include "print/pagescene.h"
+#include "support/labelfixtures.h"
+#include "support/testfonts.h"
+#include "util/settingutil.h"
+
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace TestSupport;
+
+namespace {
+
+const int PAGE_DPI = 300;
+const float MARGIN_MM = 5;
+// A content rectangle 1 mm in from the box, with a wrap margin of 1 mm more.
+const float INSET_MM = 3;
+
+const QString CHINESE = QStringLiteral("道路工程竣工资料第卷含设计变更施工记录与验收报告档案的收集整理保管和利用必须遵守国家规定");
+const QStringList WORDS = {"Archive", "box", "report", "survey", "design", "change", "record", "acceptance", "No"};
+const QString DIGITS = QStringLiteral("0123456789");
+const QString PUNCTUATION = QStringLiteral("（）【】《》，。、：；！？“”…—");
+
+QString pick(QRandomGenerator &rng, const QString &pool) { return pool.at(int(rng.bounded(pool.size()))); }
+
+QString sampleText(QRandomGenerator &rng)
+{
+    const int kind = int(rng.bounded(5));
+    const int length = 4 + int(rng.bounded(45));
+    QString text;
+    while (text.size() < length) {
+        switch (kind) {
+        case 0: text += pick(rng, CHINESE); break;
+        case 1: text += WORDS.at(int(rng.bounded(WORDS.size()))) + QLatin1Char(' '); break;
+        case 2: text += pick(rng, DIGITS); break;
+        case 3: text += rng.bounded(3) ? pick(rng, CHINESE) : pick(rng, PUNCTUATION); break;
+        default: {
+            const QString pools[] = {CHINESE, DIGITS, PUNCTUATION, QStringLiteral("ABCXYZabcxyz-/")};
+            text += pick(rng, pools[rng.bounded(4)]);
+        }
+        }
+    }
+    return text.trimmed();
+}
+
+// A box the text fits at its size (or, with auto-fit, at some size above
+// the floor): the text's advance is at most one em a character.
+void sizeBox(QRandomGenerator &rng, TextModel &f)
+{
+    const float em = f.fontSize + f.wordSpacing;
+    const float advance = float(f.textContent.size()) * em;
+    const float pitch = f.fontSize * 1.3f + f.rowSpacing;
+    if (f.direction == 0) {
+        const float room = f.width - INSET_MM - em - f.indentation * em;
+        const float shrink = f.adapted && f.adaptedMode == 2 ? 0.1f : 1.0f;
+        const int lines = int(std::ceil(advance * shrink / std::max(room, em))) + 1;
+        f.height = f.adapted && f.adaptedMode == 1 ? 8 + float(rng.bounded(30)) : lines * pitch + INSET_MM;
+        return;
+    }
+    f.height = std::max(pitch + em + INSET_MM, 20.0f + float(rng.bounded(100)));
+    const float columnLength = f.height - INSET_MM - 2 * em;
+    const int columns = int(std::ceil((advance + f.indentation * pitch) / columnLength)) + 1;
+    const float needed = columns * (f.fontSize * 1.2f + f.rowSpacing) + INSET_MM + columns * f.rowSpacing;
+    f.width = f.adapted ? std::max(f.width, em + INSET_MM + f.rowSpacing) : std::max(f.width, needed);
+}
+
+QVector<TextModel> generatedFields()
+{
+    QVector<TextModel> cases;
+    // The tester's field: 案卷题名 of the built-in 通用3CM.
+    TextModel title = textField(QStringLiteral("案卷题名"), QStringLiteral("道路工程竣工资料第1卷（含设计变更、施工记录与验收报告）"),
+                                MARGIN_MM, MARGIN_MM, 133, 50, 6);
+    title.horizontalAlign = 0;
+    title.verticalAlign = 0;
+    cases.append(title);
+
+    QRandomGenerator rng(20240607);
+    const float sizes[] = {3, 4, 4.23f, 5, 6, 8, 10, 12};
+    for (int i = 0; i < 90; ++i) {
+        TextModel f = textField(QStringLiteral("字段"), sampleText(rng), MARGIN_MM, MARGIN_MM, 0, 0, 0);
+        f.fontSize = sizes[rng.bounded(8)];
+        f.width = std::max(20.0f + float(rng.bounded(161)), f.fontSize * 1.5f + INSET_MM + 2);
+        f.wordSpacing = rng.bounded(3) ? 0 : float(rng.bounded(5)) / 10;
+        f.rowSpacing = rng.bounded(2) ? 0 : float(rng.bounded(20)) / 10;
+        f.horizontalAlign = int(rng.bounded(3)) - 1;
+        f.verticalAlign = int(rng.bounded(3)) - 1;
+        f.direction = rng.bounded(5) < 3 ? 0 : 1 + int(rng.bounded(2));
+        f.indentation = rng.bounded(3) ? 0 : 1 + int(rng.bounded(2));
+        f.noVerRule = rng.bounded(3) == 0;
+        f.adapted = rng.bounded(2);
+        f.adaptedMode = 1 + int(rng.bounded(2));
+        // One line is kept to the box only by auto-fit.
+        f.mutiled = !(f.adapted && f.direction == 0 && rng.bounded(4) == 0);
+        sizeBox(rng, f);
+        cases.append(f);
+    }
+    return cases;
+}
+
+// The field alone on a label with a margin around it.
+TemplateModel labelOf(const TextModel &field)
+{
+    TemplateModel t = blankLabel(QStringLiteral("文字"));
+    t.printWidth = field.startX + field.width + MARGIN_MM;
+    t.printHeight = field.startY + field.height + MARGIN_MM;
+    t.textModels << field;
+    return t;
+}
+
+// Dark pixels inside the rectangle and outside it, with a pixel's room for
+// smoothing.
+QPair<int, int> inkAround(const QImage &image, const QRect &box)
+{
+    const QRect allowed = box.adjusted(-1, -1, 1, 1);
+    QPair<int, int> ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160)
+                ++(allowed.contains(x, y) ? ink.first : ink.second);
+        }
+    }
+    return ink;
+}
+
+QRect boxAt(const TextModel &f, int dpi)
+{
+    return QRect(TextUtil::mm2px(f.startX, dpi), TextUtil::mm2px(f.startY, dpi), TextUtil::mm2px(f.width, dpi),
+                 TextUtil::mm2px(f.height, dpi));
+}
+
+QString describe(const TextModel &f)
+{
+    return QStringLiteral("\"%1\" %2x%3 mm, %4 mm, dir %5, align %6/%7, auto-fit %8/%9, wrap %10")
+        .arg(f.textContent).arg(f.width).arg(f.height).arg(f.fontSize).arg(f.direction).arg(f.horizontalAlign)
+        .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled);
+}
+
+// What the layout decided: the breaks, the fitted scale and the share of
+// its own size the font was fitted to.
+QStringList decisions(RichTextItem *item)
+{
+    const TextLayoutResult &r = item->currentLayout();
+    QStringList d = r.lines;
+    for (const stRowDataBlock &column : r.columns)
+        d << column.text;
+    d << QString::number(double(r.font.pixelSize()) / item->layoutInput().font.pixelSize(), 'f', 4)
+      << QString::number(double(r.scaleX));
+    return d;
+}
+
+RichTextItem *textItemOf(QGraphicsScene &scene)
+{
+    for (QGraphicsItem *item : scene.items()) {
+        if (item->type() == RichTextItem::Type)
+            return static_cast<RichTextItem *>(item);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestPrintedText : public QObject
+{
+    Q_OBJECT
+
+    float m_savedScreenDpi = 0;
+    QVector<TextModel> m_fields;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(loadPinnedFonts());
+        m_savedScreenDpi = TextUtil::SCREEN_DPI;
+        SettingUtil::s_tempSpecialSymbol =
+            QVector<QChar>(SettingUtil::DEFAULT_SPECIAL_SYMBOLS.begin(), SettingUtil::DEFAULT_SPECIAL_SYMBOLS.end());
+        m_fields = generatedFields();
+    }
+
+    void cleanupTestCase() { TextUtil::SCREEN_DPI = m_savedScreenDpi; }
+
+    void inkStaysInsideTheBox_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < m_fields.size(); ++i)
+            QTest::addRow("%d", i) << i;
+    }
+
+    void inkStaysInsideTheBox()
+    {
+        QFETCH(int, index);
+        const TextModel &field = m_fields.at(index);
+        const TemplateModel label = labelOf(field);
+
+        QGraphicsScene printed;
+        PageScene page(&printed, label, PAGE_DPI);
+        page.rebuild(false);
+        const QImage image = page.renderPage();
+        const QPair<int, int> ink = inkAround(image, boxAt(field, PAGE_DPI));
+        QVERIFY2(ink.first > 0 && ink.second == 0, qPrintable(describe(field)));
+        const QStringList printedDecisions = decisions(textItemOf(printed));
+
+        for (int dpi : {96, 100, 120}) {
+            TextUtil::SCREEN_DPI = dpi;
+            TemplateDocument document(label);
+            QGraphicsScene shown;
+            EditorScene editor(&shown, document);
+            editor.addAll();
+            auto *item = static_cast<RichTextItem *>(editor.item(field.id));
+            QCOMPARE(decisions(item), printedDecisions);
+
+            QImage screen(TextUtil::mm2px(label.printWidth, dpi), TextUtil::mm2px(label.printHeight, dpi),
+                          QImage::Format_RGB32);
+            screen.fill(Qt::white);
+            QPainter painter(&screen);
+            shown.render(&painter, QRectF(screen.rect()), QRectF(screen.rect()));
+            painter.end();
+            QVERIFY2(inkAround(screen, boxAt(field, dpi)).second == 0, qPrintable(QString::number(dpi) + describe(field)));
+        }
+    }
+
+    // A data value far longer than its field: what lies beyond anything the
+    // label can show changes nothing the page draws, in any alignment or
+    // direction, so such a value costs what the label shows.
+    void textBeyondTheLabelChangesNothing_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<bool>("wrap");
+        for (int align : {-1, 0, 1}) {
+            QTest::addRow("lines %d", align) << 0 << align << true;
+            QTest::addRow("unwrapped %d", align) << 0 << align << false;
+            QTest::addRow("columns 1 %d", align) << 1 << align << true;
+            QTest::addRow("columns 2 %d", align) << 2 << align << true;
+        }
+    }
+
+    void textBeyondTheLabelChangesNothing()
+    {
+        QFETCH(int, direction);
+        QFETCH(int, align);
+        QFETCH(bool, wrap);
+        TextModel field = textField(QStringLiteral("题名"), QString(), 10, 10, 40, 14, 4);
+        field.direction = direction;
+        field.horizontalAlign = align;
+        field.verticalAlign = align;
+        field.mutiled = wrap;
+        TemplateModel label = labelOf(field);
+        label.printWidth = 60;
+        label.printHeight = 40;
+        const QString sentence = QStringLiteral("道路工程竣工资料第1卷（含设计变更、施工记录与验收报告）Archive 2024-07，共12件。\n");
+        QString start;
+        while (start.size() < 4000)
+            start += sentence;
+        QString longer = start;
+        while (longer.size() < 40000)
+            longer += sentence;
+
+        QGraphicsScene printed;
+        PageScene page(&printed, label, PAGE_DPI);
+        page.rebuild(false);
+        RichTextItem *item = textItemOf(printed);
+        page.fill({{field.textTitle, start}});
+        const TextLayoutResult shown = item->currentLayout();
+        page.fill({{field.textTitle, longer}});
+        const TextLayoutResult &all = item->currentLayout();
+        QCOMPARE(all.lines, shown.lines);
+        QCOMPARE(all.columns, shown.columns);
+        QCOMPARE(all.ops.size(), shown.ops.size());
+        for (int i = 0; i < all.ops.size(); ++i) {
+            QCOMPARE(all.ops.at(i).text, shown.ops.at(i).text);
+            QCOMPARE(all.ops.at(i).origin, shown.ops.at(i).origin);
+        }
+    }
+};
+
+QTEST_MAIN(TestPrintedText)
+#include "tst_printedtext.moc"

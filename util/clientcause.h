@@ -1,0 +1,25 @@
+#pragma once
+
+// Whose doing a log line is. While a ClientCause is open on a thread, every
+// message emitted there is an API client's doing: the log counts it in the
+// day's share of client text and escapes it (LogFile). The server opens one
+// for each thing a client does; what a client starts carries it on to its
+// later steps: a print job started inside one opens one again whenever the
+// job runs, and the printer link answers what was sent inside one inside
+// one. The program's own events (the user's actions, the link coming and
+// going) run outside any, and are always logged.
+class ClientCause
+{
+public:
+    // open false opens nothing, for code that runs for a client only at
+    // times.
+    explicit ClientCause(bool open = true);
+    ~ClientCause();
+    ClientCause(const ClientCause &) = delete;
+    ClientCause &operator=(const ClientCause &) = delete;
+
+    static bool isOpen();
+
+private:
+    bool m_open;
+};
