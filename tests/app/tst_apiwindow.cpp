@@ -425,13 +425,15 @@ private slots:
     // printer's answers to them. The program's own events still go in.
     void aClientsJobsAreInItsShareOfTheLog()
     {
+        const QDate day(2024, 12, 31);
+        Seams::setClockHandler([day] { return QDateTime(day, QTime(12, 0)); });
         QVERIFY(connectWindow());
         const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
         const QString mebibyte(1 << 20, QLatin1Char('x'));
         for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
             qCDebug(clientText).noquote() << mebibyte;
-        const QString spentDay = LogFile::filePath(QDate::currentDate());
+        const QString spentDay = LogFile::filePath(day);
         const QByteArray spent = TestSupport::readFile(spentDay);
         QVERIFY(spent.endsWith("no more are logged today\r\n"));
 
@@ -449,7 +451,7 @@ private slots:
 
         QVERIFY(t->printer->disconnectClient());
         QTRY_COMPARE(t->indicator(), UNCONNECTED);
-        QVERIFY(TestSupport::readFile(LogFile::filePath(QDate::currentDate())).contains("连接打印断开连接"));
+        QVERIFY(TestSupport::readFile(spentDay).contains("连接打印断开连接"));
     }
 
     // Block 6 that cannot be written is still read back.
