@@ -357,6 +357,8 @@ private slots:
         QTest::newRow("no type, no name") << "请选择" << "" << "请选择模板类型";
         QTest::newRow("blanks") << "其他" << "   " << "模板名称不能为空";
         QTest::newRow("taken once trimmed") << "其他" << " " + NAME + " " << "模板名称不允许重复";
+        // Looked up in a program folder of its own: the real one is left alone.
+        const TempProgramDir program;
         QTest::newRow("built-in") << "会计档案" << JsonUtil::getSysTemplateNames().first() << "模板名称不允许重复";
         QTest::newRow("new, trimmed") << "会计档案" << "  新模板 " << "";
     }
