@@ -31,8 +31,6 @@ private:
     std::unique_ptr<TerminalFixture> t;
 
 private slots:
-    void initTestCase() { QVERIFY(TestSupport::useOwnWorkingFolder()); }
-
     void init()
     {
         t = std::make_unique<TerminalFixture>();

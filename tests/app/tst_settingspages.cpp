@@ -83,8 +83,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(TestSupport::useOwnWorkingFolder()); }
-
     void init() { t = std::make_unique<TerminalFixture>(); }
 
     void cleanup()

@@ -17,6 +17,8 @@ namespace TestSupport {
 
 TerminalFixture::TerminalFixture()
 {
+    if (!useOwnWorkingFolder())
+        qFatal("no working folder of its own");
     PrinterUtil::reset();
 }
 
