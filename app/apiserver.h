@@ -63,7 +63,8 @@ public:
         // Opens the preview of an API job and starts printing. code is the
         // reply: "00000"; what the preview answered when it refused (it is
         // then closed at once); or "10003" when the template is not in the
-        // store by the time the preview reads it (nothing is opened then).
+        // store by the time it is read for the preview (nothing is opened
+        // then).
         // jobClosed runs when an opened preview closes.
         virtual void openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
                                     QString *code, std::function<void()> jobClosed) = 0;

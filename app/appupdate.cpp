@@ -14,6 +14,7 @@ namespace {
 const char READ_FAILED[] = "升级文件读取失败";
 const char SEND_FAILED[] = "升级文件发送失败，请检查打印机连接";
 const char LINK_LOST[] = "与打印机断开连接，升级结果未知";
+const char UNANSWERED[] = "打印机未应答，升级结果未知";
 
 } // namespace
 
@@ -81,6 +82,14 @@ void AppUpdate::linkLost()
         return;
     qWarning().noquote() << LINK_LOST;
     TextUtil::showError(QString::fromUtf8(LINK_LOST));
+    setState(State::Ready);
+}
+
+void AppUpdate::updateUnanswered()
+{
+    if (state != State::AwaitingReply)
+        return;
+    TextUtil::showError(QString::fromUtf8(UNANSWERED));
     setState(State::Ready);
 }
 

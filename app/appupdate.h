@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/framelessdialog.h"
+#include "util/framelessdialog.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,8 +13,9 @@ class AppUpdate;
 // program it replaces; the dialog packs the whole file into one firmware
 // frame and hands it on with sigUpdateHardWare. Until the printer's status
 // reply is announced with updateAnswered(), the frame is reported unsent
-// with updateNotSent() or refused with updateRefused(), or the link is
-// reported lost with linkLost(), 升级 stays disabled, so an image is never
+// with updateNotSent() or refused with updateRefused(), the link is
+// reported lost with linkLost() or the wait for the answer is reported over
+// with updateUnanswered(), 升级 stays disabled, so an image is never
 // sent twice by accident.
 class AppUpdate : public FramelessDialog
 {
@@ -41,6 +42,8 @@ public slots:
     void updateRefused();
     // The link went: an image sent over it is answered no more.
     void linkLost();
+    // The printer has not answered the image in the time it is given.
+    void updateUnanswered();
     // Escape closes the dialog like its close button.
     void reject() override;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/framelessdialog.h"
+#include "util/framelessdialog.h"
 
 namespace Ui {
 class HelpDocDlg;

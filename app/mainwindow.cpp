@@ -17,6 +17,9 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QFile>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -31,6 +34,30 @@ const QStringList PRINTER_MODELS{QStringLiteral("VEMR-V10"), QStringLiteral("VEM
 constexpr QSize LOGO_SIZE(37, 37);
 constexpr int FIRMWARE_VERSION_MAX_LENGTH = 32;
 constexpr int SERIAL_NUMBER_MAX_LENGTH = 18;
+// A title too long for the navigation column is written smaller, down to
+// this size, and beyond it cut short with an ellipsis.
+constexpr qreal SMALLEST_TITLE_POINTS = 12;
+constexpr qreal TITLE_POINT_STEP = 0.5;
+
+// Writes title whole in at most room pixels: in the label's own font, or
+// smaller, or at the smallest size cut short, the whole title then its
+// tool tip.
+void fitTitle(QLabel *label, const QString &title, int room)
+{
+    label->ensurePolished();
+    const QString sheet = label->styleSheet();
+    QFont font = label->font();
+    qreal points = font.pointSizeF();
+    while (points > SMALLEST_TITLE_POINTS && QFontMetricsF(font).horizontalAdvance(title) > room) {
+        points = qMax(SMALLEST_TITLE_POINTS, points - TITLE_POINT_STEP);
+        font.setPointSizeF(points);
+    }
+    if (points != label->font().pointSizeF())
+        label->setStyleSheet(sheet + QStringLiteral(" font-size: %1pt;").arg(points));
+    const QString shown = QFontMetrics(font).elidedText(title, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == title ? QString() : title);
+}
 
 } // namespace
 
@@ -59,6 +86,7 @@ MainWindow::MainWindow(QWidget *parent)
     initPrintParameterGroups();
     showAdminWidgets();
     initFactoryFields();
+    fitPortBox();
     ui->frame_printer_type->hide();
     loadTemplateNames();
     initCommunication();
@@ -111,7 +139,19 @@ void MainWindow::applyBranding()
         TextUtil::showError(QStringLiteral("缺少logo文件"));
         ui->label_logo->hide();
     }
-    ui->label_title->setText(SettingUtil::s_appTitle);
+    fitTitle(ui->label_title, SettingUtil::s_appTitle, titleRoom());
+}
+
+int MainWindow::titleRoom() const
+{
+    // The column is of fixed width: the title has what its logo leaves.
+    const QMargins column = ui->widget_left->layout()->contentsMargins();
+    const QLayout *row = ui->frame_title->layout();
+    int room = ui->widget_left->maximumWidth() - column.left() - column.right() - row->contentsMargins().left()
+               - row->contentsMargins().right();
+    if (!ui->label_logo->isHidden())
+        room -= ui->label_logo->maximumWidth() + row->spacing();
+    return room;
 }
 
 void MainWindow::initInkGauge()

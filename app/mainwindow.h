@@ -31,6 +31,7 @@ struct PrintParameterChoices;
 class QAction;
 class QButtonGroup;
 class QMenu;
+class QTimer;
 class QPushButton;
 class QSystemTrayIcon;
 class TemplateDialog;
@@ -79,6 +80,7 @@ private:
     void initFrame();
     void initTitleStatus();
     void applyBranding();
+    int titleRoom() const;
     void initInkGauge();
     void showProductLine();
     void initHomeChart();
@@ -132,6 +134,9 @@ public:
     // ink box is in order and it is not taking a firmware image); otherwise
     // tells the user why and is false.
     bool checkPrinterStatus();
+    // True, telling the user, while a firmware image awaits its answer: the
+    // device page's reads and writes, sent whenever the link is up, wait too.
+    bool refuseWhileUpdating();
 
 protected:
     // Presses on the title-bar printer indicator reconnect or re-read.
@@ -190,8 +195,11 @@ private:
     uchar printerState = 0;
     // A preview or the template editor is open: one window at a time.
     bool dialogBusy = false;
-    // A firmware image went out and the printer has not answered it yet.
-    bool firmwareOut = false;
+    // Runs while a firmware image is out and the printer has not answered
+    // it; started again as each piece of it leaves, so a link too slow to
+    // have sent it all yet cannot end the wait, and a silent printer can end
+    // it no later than Seams::firmwareWaitMs() after the image's last byte.
+    QTimer *firmwareWait = nullptr;
     // The preview opened from the print page, while it is open.
     QPointer<PrintPreview> printPreview;
 
@@ -233,6 +241,7 @@ private:
 
     void onNetworkRead(const ReadIPReceiveModel &reply);
     void onNetworkWritten(const WriteIPReceiveModel &reply);
+    void fitPortBox();
 
     void refreshConfigSettings();
     void showFontLists();
@@ -307,6 +316,7 @@ private:
     // Sends the dialog's firmware frame unless the printer is busy.
     void sendFirmware(AppUpdate *dialog, const QByteArray &frame);
     void onUpdateStatus(const UpdateStatusModel &model);
+    void onFirmwareUnanswered();
     // Opens a help page over the window; it deletes itself when it closes.
     HelpDocDlg *openHelpPage(int page);
 

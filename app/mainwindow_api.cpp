@@ -70,17 +70,17 @@ QList<TemplateModel> MainWindow::apiTemplates()
 void MainWindow::openApiPreview(const QString &templateName, const QList<QMap<QString, QVariant>> &rows,
                                 QString *code, std::function<void()> jobClosed)
 {
-    auto *preview = new PrintPreview(templateName, rows, this);
     // The request's name was checked against the kept store, but the file
-    // may have changed since: the job prints what the preview read just
-    // now, and only when that is the template asked for.
-    if (templateName.isEmpty() || preview->currentTemplate().name != templateName) {
-        delete preview;
+    // may have changed since: the job prints the template read just now,
+    // and only when that is the template asked for. Read as a client's
+    // reads are, a store that someone is writing just then is left in place.
+    const TemplateModel model = JsonUtil::cachedTemplate(templateName);
+    if (templateName.isEmpty() || model.name != templateName) {
         *code = QLatin1String(APIModel::CODE_NO_TEMPLATE);
         return;
     }
     dialogBusy = true;
-    apiPreview = preview;
+    apiPreview = new PrintPreview(model, rows, this);
     connectApiPreview(apiPreview, std::move(jobClosed));
     apiPreview->showMaximized();
     if (!apiPreview->onApiPrint(*code))

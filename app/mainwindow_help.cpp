@@ -16,6 +16,7 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -66,16 +67,27 @@ void MainWindow::sendFirmware(AppUpdate *dialog, const QByteArray &frame)
         dialog->updateNotSent();
         return;
     }
-    firmwareOut = true;
+    firmwareWait->start(Seams::firmwareWaitMs());
 }
 
 void MainWindow::onUpdateStatus(const UpdateStatusModel &model)
 {
-    firmwareOut = false;
+    firmwareWait->stop();
     if (model.status != 0)
         TextUtil::showError(QStringLiteral("升级失败"));
     else
         TextUtil::showSuccess(QStringLiteral("升级成功"));
+}
+
+void MainWindow::onFirmwareUnanswered()
+{
+    // A printer that lost the image, or took it and said nothing, must not
+    // hold off every other use of it for good; an answer coming after all
+    // is still shown.
+    qWarning().noquote() << "no answer to the firmware image within" << Seams::firmwareWaitMs()
+                         << "ms of its last byte; the printer is taken as free again";
+    if (updateDialog)
+        updateDialog->updateUnanswered();
 }
 
 HelpDocDlg *MainWindow::openHelpPage(int page)

@@ -6,6 +6,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "app/wholerowsview.h"
 #include "editor/visiblerowfiller.h"
 #include "util/seams.h"
 
@@ -88,6 +89,8 @@ void MainWindow::initHomeChart()
     ui->btn_chart_week->setChecked(true);
     on_btn_chart_week_clicked();
     ui->btn_temp_query->hide();
+    // The ranking's panel ends where its last whole row does.
+    new WholeRowsView(ui->tableView_home, ui->frame_6);
 }
 
 void MainWindow::on_btn_nav_home_clicked()

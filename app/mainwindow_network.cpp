@@ -10,9 +10,38 @@
 #include "printer/comanager.h"
 #include "util/textutil.h"
 
+#include <QFontMetricsF>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QtMath>
 
 namespace {
+
+// The widest port there is.
+const char WIDEST_PORT[] = "65535";
+// A line edit keeps this many pixels free each side of its text, and one
+// more after it for the cursor (Qt's own figures).
+constexpr int LINE_EDIT_TEXT_MARGIN = 2;
+constexpr int CURSOR_ROOM = 1;
+
+// Widens edit, as its style sheet draws it, until widest shows whole: a
+// wider text scrolls its first characters out of sight.
+void widenToShow(QLineEdit *edit, const QString &widest)
+{
+    edit->ensurePolished();
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    option.state |= QStyle::State_Sunken;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins text = edit->textMargins();
+    const int room = contents.width() - text.left() - text.right() - 2 * LINE_EDIT_TEXT_MARGIN;
+    const int needed = qCeil(QFontMetricsF(edit->font()).horizontalAdvance(widest)) + CURSOR_ROOM;
+    if (needed > room)
+        edit->setFixedWidth(edit->width() + needed - room);
+}
 
 struct AddressEdits {
     QList<QLineEdit *> ip;
@@ -44,8 +73,15 @@ void showOctets(const QList<QLineEdit *> &edits, const quint8 (&octets)[4])
 
 } // namespace
 
+void MainWindow::fitPortBox()
+{
+    widenToShow(ui->edit_network_port, QLatin1String(WIDEST_PORT));
+}
+
 void MainWindow::on_btn_network_read_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     if (!comManager->readPrinterIp())
         TextUtil::showError(QStringLiteral("读取失败，请检查串口"));
 }
@@ -64,6 +100,8 @@ void MainWindow::onNetworkRead(const ReadIPReceiveModel &reply)
 
 void MainWindow::on_btn_network_save_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     const AddressEdits edits = addressEdits(*ui);
     NetworkSettings settings;
     QString error;

@@ -58,7 +58,23 @@ bool MainWindow::initCommunication()
     connect(comManager, &ComManager::onReceiveReadInkbox, this, &MainWindow::onInkBoxRead);
     connect(comManager, &ComManager::onReceiveAckStatus, this, &MainWindow::onAckStatus);
     jobKeeper = new PrintJobKeeper(this);
+    // A page printed while the ink box's count is unknown is charged nothing;
+    // the count is asked for again, so a read that went unanswered (the one
+    // at a job's start, or the one after a charge) costs that page's charge
+    // and not those of every page after it. Asked before the notice is
+    // taken, which may start a job that reads the count itself.
+    connect(comManager, &ComManager::onReceivePrintNotify, this, [this] {
+        if (!PrinterUtil::s_printerSys.remainKnown)
+            comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
+    });
     connect(comManager, &ComManager::onReceivePrintNotify, jobKeeper, &PrintJobKeeper::pageNoticed);
+    firmwareWait = new QTimer(this);
+    firmwareWait->setSingleShot(true);
+    connect(firmwareWait, &QTimer::timeout, this, &MainWindow::onFirmwareUnanswered);
+    connect(comManager, &ComManager::bytesWritten, this, [this] {
+        if (firmwareWait->isActive())
+            firmwareWait->start(Seams::firmwareWaitMs());
+    });
     // Queued: the offer's dialogs must not run inside the link's own search
     // for a port to open.
     connect(comManager, &ComManager::serialPortPermissionError, this, &MainWindow::offerPermissionElevation,
@@ -120,23 +136,27 @@ void MainWindow::setPrinterState(uchar state)
 
 MainWindow::PrinterTask MainWindow::printerTask() const
 {
-    if (firmwareOut)
+    if (firmwareWait->isActive())
         return PrinterTask::Updating;
     if (printPreview || apiPreview || jobKeeper->isKeeping())
         return PrinterTask::Printing;
     return PrinterTask::Idle;
 }
 
+bool MainWindow::refuseWhileUpdating()
+{
+    // A printer writing new firmware is to be left alone until it answers.
+    if (printerTask() != PrinterTask::Updating)
+        return false;
+    TextUtil::showError(QString::fromUtf8(UPDATING_TIP));
+    return true;
+}
+
 bool MainWindow::checkPrinterStatus()
 {
     switch (printerState) {
     case PRINTER_CONNECTED:
-        // A printer writing new firmware is to be left alone until it answers.
-        if (printerTask() == PrinterTask::Updating) {
-            TextUtil::showError(QString::fromUtf8(UPDATING_TIP));
-            return false;
-        }
-        return true;
+        return !refuseWhileUpdating();
     case PRINTER_INK_ERROR:
         TextUtil::showError(QStringLiteral("墨盒异常，请先检查墨盒"));
         return false;
@@ -238,7 +258,7 @@ void MainWindow::onLinkLost()
     PrinterUtil::s_printerSys.remainKnown = false;
     endApiJobOnLinkLoss();
     // The printer cannot answer an image sent over the link that went.
-    firmwareOut = false;
+    firmwareWait->stop();
     if (updateDialog)
         updateDialog->linkLost();
     setPrinterState(PRINTER_UNCONNECTED);

@@ -135,11 +135,15 @@ void MainWindow::onPrintParameterRead(const PrintParameterSettings &settings)
 
 void MainWindow::on_btn_print_argset_read_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     comManager->readPrintParmeter();
 }
 
 void MainWindow::on_btn_print_argset_save_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     // A higher speed chosen after the colour is corrected here.
     applyDoubleRowSpeedRule();
     comManager->writePrinterParmeter(PrintParameterForm::toSettings(printParameterChoices()));
@@ -160,6 +164,8 @@ void MainWindow::on_btn_print_argset_reset_clicked()
 
 void MainWindow::on_btn_print_info_read_clicked()
 {
+    if (refuseWhileUpdating())
+        return;
     // The handshake reply fills the factory page's printer fields.
     comManager->handshake();
 }

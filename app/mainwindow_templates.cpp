@@ -177,7 +177,7 @@ void MainWindow::openTemplateEditor(const QString &name)
         dialogBusy = false;
         editor->deleteLater();
     });
-    editor->showMaximized();
+    editor->openMaximized(screen());
 }
 
 void MainWindow::renameTemplate(const QString &name)

@@ -174,7 +174,7 @@ void EditorScene::show(BaseItem *item, const GraphicsModel &m) const
         auto *textItem = static_cast<RichTextItem *>(item);
         textItem->setText(text.textContent);
         // Turns it about the centre of its rectangle as it is now.
-        textItem->applyTextModel(text, d, QSizeF(document.model().printWidth, document.model().printHeight));
+        textItem->applyTextModel(text, d);
     } else {
         item->setLockState(m.lockstate);
     }

@@ -17,10 +17,10 @@ constexpr int FIRST_LABEL_STEP = 10;
 constexpr int NARROWEST_STRETCH = 50;
 constexpr int STRETCH_STEP = 5;
 
-// 10, 20, 50, 100, 200, 500, ...
+// 1, 2, 5, 10, 20, 50, ...
 int nextStep(int step)
 {
-    int decade = FIRST_LABEL_STEP;
+    int decade = 1;
     while (step >= decade * 10)
         decade *= 10;
     return step == decade ? decade * 2 : step == decade * 2 ? decade * 5 : decade * 10;
@@ -62,26 +62,42 @@ RulerScale::RulerScale(bool horizontal, float mm, const QSize &size, const QFont
 
     const int length = horizontal ? size.width() : size.height();
     const float step = float(length) / mm;
+    const auto position = [step](int i) { return int(float(i) * step); };
     QVector<Label> candidates;
-    for (int i = 0; float(i) < mm; ++i) {
-        const int p = int(float(i) * step);
-        m_marks.append({p, i % 5 == 0 ? LONG_MARK : SHORT_MARK});
-        if (i % FIRST_LABEL_STEP != 0)
-            continue;
-        const Label label = place(i, p, metrics);
+    for (int i = 0; float(i) < mm; i += FIRST_LABEL_STEP) {
+        const Label label = place(i, position(i), metrics);
         // A number the ruler's end would cut is left out.
         if (inside(label.rect))
             candidates.append(label);
     }
+    int every = FIRST_LABEL_STEP;
+    m_labels = labelsApart(candidates, &every);
+
+    // The finest marks that stay apart and still fall on every number.
+    int markStep = 1;
+    while (markStep < mm
+           && (float(markStep) * step < MIN_MARK_SPACING || (m_labels.size() > 1 && every % markStep != 0)))
+        markStep = nextStep(markStep);
+    // Halfway between the numbers, where a mark stands there; with one
+    // number or none, every fifth mark.
+    const int longStep = markStep > every           ? markStep * 5
+                         : (every / 2) % markStep == 0 ? every / 2
+                                                       : every;
+    for (int i = 0; float(i) < mm; i += markStep)
+        m_marks.append({i, position(i), i % longStep == 0 ? LONG_MARK : SHORT_MARK});
+}
+
+QVector<RulerScale::Label> RulerScale::labelsApart(const QVector<Label> &candidates, int *step) const
+{
     for (int every = FIRST_LABEL_STEP;; every = nextStep(every)) {
         QVector<Label> shown;
-        for (const Label &label : qAsConst(candidates)) {
+        for (const Label &label : candidates) {
             if (label.millimetres % every == 0)
                 shown.append(label);
         }
         if (shown.size() <= 1 || apart(shown, horizontal)) {
-            m_labels = shown;
-            return;
+            *step = every;
+            return shown;
         }
     }
 }

@@ -14,14 +14,21 @@ class QPaintDevice;
 // a longer one every 5 mm, and the millimetres written every 10 mm. Each
 // number stands clear of the marks and inside the ruler; where numbers would
 // touch (a zoomed-out label) only every 20th, 50th, 100th, ... millimetre
-// is written, so every number shown reads at any zoom.
+// is written, so every number shown reads at any zoom. The marks thin out
+// with them, to every 2nd, 5th, 10th, ... millimetre, so they never run
+// together into a solid band; the longer marks stand halfway between the
+// numbers and under each.
 class RulerScale
 {
 public:
     static constexpr int SHORT_MARK = 5;
     static constexpr int LONG_MARK = 10;
 
+    // Marks closer than this many pixels would merge.
+    static constexpr int MIN_MARK_SPACING = 3;
+
     struct Mark {
+        int millimetres;
         int position;
         int length;
     };
@@ -48,6 +55,8 @@ public:
 
 private:
     Label place(int millimetres, int position, const QFontMetricsF &metrics) const;
+    // Every step-th millimetre written, as far as numbers stay apart.
+    QVector<Label> labelsApart(const QVector<Label> &candidates, int *step) const;
     bool inside(const QRectF &rect) const;
 
     bool horizontal;

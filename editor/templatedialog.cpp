@@ -7,6 +7,7 @@
 #include "items/qwgraphicsview.h"
 #include "util/constants.h"
 #include "util/fontfamilies.h"
+#include "util/frameplacement.h"
 #include "util/jsonutil.h"
 #include "util/settingutil.h"
 #include "util/textutil.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QtDebug>
@@ -37,6 +39,11 @@ const char *const FONT_SIZE_EDIT_STYLE = "font-size: 16px;color: rgba(187, 187, 
 // The text page's start boxes go below 0: a turned text flush with the
 // label's left or top edge starts before it.
 constexpr double TEXT_START_MIN = -9999.99;
+// A restored editor is at most this share of its screen, so it does not
+// look maximised on a small one.
+constexpr int RESTORED_SCREEN_SHARE_PERCENT = 90;
+// The label's shorter side never shrinks below this many pixels on the canvas.
+constexpr qreal MIN_CANVAS_SIDE = 8;
 
 } // namespace
 
@@ -105,6 +112,19 @@ TemplateDialog::~TemplateDialog()
     for (const QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
     delete ui;
+}
+
+void TemplateDialog::openMaximized(const QScreen *screen)
+{
+    // Placed before its window is made: a window first shown maximised
+    // comes back, restored, where it was before, and one never placed is
+    // in the screen's corner, under the main window's title.
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QSize normal = size().boundedTo(area.size() * RESTORED_SCREEN_SHARE_PERCENT / 100);
+        setGeometry(FramePlacement::centred(normal, area.center(), area, FramePlacement::expectedFrame(this)));
+    }
+    showMaximized();
 }
 
 void TemplateDialog::setUpLogo()
@@ -214,9 +234,22 @@ void TemplateDialog::on_wheelModified(int)
 {
     // The view, and with it the canvas, takes the zoomed label's size, so the
     // scene's origin stays at the view's top left and lines up with ruler 0.
+    // The view zooms without limits; the canvas cannot: no widget is wider
+    // than QWIDGETSIZE_MAX, and a label shrunk below a few pixels can no
+    // longer be found under the mouse to zoom it back. A step past either
+    // end is taken back to it.
+    const qreal width = px(model().printWidth);
+    const qreal height = px(model().printHeight);
+    const qreal most = QWIDGETSIZE_MAX / qMax(qreal(1), qMax(width, height));
+    const qreal least = qMin(qreal(1), MIN_CANVAS_SIDE / qMax(qreal(1), qMin(width, height)));
+    const qreal zoom = graphicsView->transform().m11();
+    if (zoom > most || zoom < least) {
+        const qreal kept = qBound(least, zoom, most);
+        graphicsView->scale(kept / zoom, kept / zoom);
+    }
     const qreal m = graphicsView->transform().m11();
-    const qreal w = px(model().printWidth) * m;
-    const qreal h = px(model().printHeight) * m;
+    const qreal w = qMin(width * m, qreal(QWIDGETSIZE_MAX));
+    const qreal h = qMin(height * m, qreal(QWIDGETSIZE_MAX));
     horizontalRuler->setFixedWidth(int(w));
     verticalRuler->setFixedHeight(int(h));
     // Rounded up: a view a fraction smaller than the label could scroll.

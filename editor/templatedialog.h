@@ -53,6 +53,8 @@ namespace Ui {
 class TemplateDialog;
 }
 
+class QScreen;
+
 class TemplateDialog : public QWidget
 {
     Q_OBJECT
@@ -71,6 +73,10 @@ public:
     // new template of the default size.
     explicit TemplateDialog(QString templateName, QWidget *parent = nullptr);
     ~TemplateDialog() override;
+
+    // Shows the editor maximised on screen. Restored, it stands centred on
+    // that screen at its own size, with some of the screen left around it.
+    void openMaximized(const QScreen *screen);
 
     // Adds one item per element of the document to the scene.
     void initView();

@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -52,7 +51,7 @@ void RichTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opti
     painter->restore();
 }
 
-void RichTextItem::applyTextModel(const TextModel &m, int dpi, const QSizeF &label)
+void RichTextItem::applyTextModel(const TextModel &m, int dpi)
 {
     const auto dots = [](float mm) { return TextUtil::mm2px(mm, TextLayout::LAYOUT_DPI); };
     m_deviceScale = qreal(dpi) / TextLayout::LAYOUT_DPI;
@@ -82,17 +81,6 @@ void RichTextItem::applyTextModel(const TextModel &m, int dpi, const QSizeF &lab
     const QRectF fromModel(0, 0, TextUtil::mm2px(m.width, dpi), TextUtil::mm2px(m.height, dpi));
     m_modelRect = boundingRect() == fromModel ? fromModel : QRectF();
     m_modelLayoutRect = QRectF(0, 0, dots(m.width), dots(m.height));
-    m_props.reach = std::numeric_limits<double>::infinity();
-    if (label.isValid()) {
-        // Every point of the label lies within its farthest corner from the
-        // element's centre, however the element is turned about it.
-        const QPointF centre(m.startX + m.width / 2.0, m.startY + m.height / 2.0);
-        double farthest = 0;
-        for (const QPointF &corner : {QPointF(0, 0), QPointF(label.width(), 0), QPointF(0, label.height()),
-                                      QPointF(label.width(), label.height())})
-            farthest = std::max(farthest, std::hypot(corner.x() - centre.x(), corner.y() - centre.y()));
-        m_props.reach = farthest * TextLayout::LAYOUT_DPI / 25.4;
-    }
 }
 
 int RichTextItem::toLayout(int pixels) const

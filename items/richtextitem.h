@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QFont>
 #include <QList>
-#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -69,9 +68,8 @@ public:
     // The font, the layout properties, the lock state and the rotation of a
     // text element, drawn at dpi: from then on the setters take pixels at
     // dpi. The rectangle must be set first: the element turns about its
-    // centre. Given the label's size in millimetres, text that could only
-    // run beyond the label is not laid out.
-    void applyTextModel(const TextModel &model, int dpi, const QSizeF &label = QSizeF());
+    // centre.
+    void applyTextModel(const TextModel &model, int dpi);
 
     // The vertical layout's character classes and splitters, with this
     // item's properties and the special symbols of the INI settings.

@@ -214,20 +214,13 @@ private:
 
 const auto ANY_CHARACTER = [](int) { return true; };
 
-// --- how far to lay out, and auto-fit's tries ---------------------------
+// --- auto-fit's tries ----------------------------------------------------
 
-// How many lines (or columns) at this pitch a stack may hold before the
-// next would start beyond `window`: a stack that long, aligned any way,
-// covers everything of its page that can be seen from the field. The
-// pitch counts at least one dot, so spacings that pile lines up stay
-// bounded too.
-int stackCap(double window, double pitch)
-{
-    if (!std::isfinite(window))
-        return std::numeric_limits<int>::max();
-    const double n = std::floor(std::max(window, 0.0) / std::max(pitch, 1.0)) + 1;
-    return n >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(n);
-}
+// Every line or column of a text. Where the part a label shows lies depends
+// on all of them (centred and bottom-aligned stacks, centred and
+// right-aligned lines, right-to-left runs), so the text is laid out whole,
+// up to MAX_LAID_OUT.
+const int ALL = std::numeric_limits<int>::max();
 
 // Narrows lo < hi, where `atHigh` is false at lo, true at hi and turns
 // once between, to where it turns: the first place it holds.
@@ -312,8 +305,6 @@ struct LineRules {
     QRectF box;
     QRectF content;
     double wrapLimit = 0;
-    // A line that does not wrap is laid out only as far as this width.
-    double widthCap = 0;
     int em = 0;
     int indentation = 0;
     qreal letterSpacing = 0;
@@ -353,7 +344,7 @@ double lineLeft(const LineRules &rules, const QRectF &ink, float sx, bool firstD
 
 // The text in lines, at most `maxLines` of them; true when more would
 // follow. A wrapping line breaks after the character that takes its measure
-// (its advance, one more letter spacing, and on the text's first line the
+// (its advance, one more letter spacing, and on the first line drawn the
 // indentation) to the wrap limit, as long as that character's ink still
 // lies inside the box where the line is drawn; otherwise that character
 // starts the next line. A character that alone reaches the limit stands
@@ -367,39 +358,33 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
         const double x = lineLeft(rules, ink, sx, firstDrawn);
         return x + ink.left() * double(sx) >= rules.box.left() && x + ink.right() * double(sx) <= rules.box.right();
     };
-    bool firstLine = true;
     int pos = 0;
     for (;;) {
         int end = text.indexOf(LINE_FEED, pos);
         if (end < 0)
             end = text.size();
         for (int from = pos; from < end;) {
-            const qint64 reserved = firstLine ? qint64(rules.em) * rules.indentation : 0;
+            // The first line drawn is the one drawn indented, also when an
+            // empty line before it was dropped.
+            const qint64 reserved = lines.isEmpty() ? qint64(rules.em) * rules.indentation : 0;
             const auto width = [&](double advance) {
                 return double(float(qint64(advance + rules.letterSpacing) + reserved) * sx);
             };
-            int to = rules.wrap
-                         ? measure.longestFitting(text, from, end, ANY_CHARACTER,
-                                                  [&](double a) { return width(a) < rules.wrapLimit; })
-                         : measure.longestFitting(text, from, end, ANY_CHARACTER,
-                                                  [&](double a) { return width(a) <= rules.widthCap; });
-            if (rules.wrap && to < end) {
-                const int withIt = nextChar(text, to);
-                if (to == from || inkInside(text.mid(from, withIt - from), lines.isEmpty()))
-                    to = withIt;
-            } else if (to == from) {
-                to = nextChar(text, from);
+            int to = end;
+            if (rules.wrap) {
+                to = measure.longestFitting(text, from, end, ANY_CHARACTER,
+                                            [&](double a) { return width(a) < rules.wrapLimit; });
+                if (to < end) {
+                    const int withIt = nextChar(text, to);
+                    if (to == from || inkInside(text.mid(from, withIt - from), lines.isEmpty()))
+                        to = withIt;
+                }
             }
             if (lines.size() >= maxLines)
                 return true;
             lines.append({from, to});
-            firstLine = false;
-            // A line that does not wrap is cut where it can no longer be seen.
-            if (!rules.wrap)
-                break;
             from = to;
         }
-        firstLine = false;
         if (end == text.size())
             return false;
         pos = end + 1;
@@ -461,7 +446,6 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     rules.content = content;
     rules.align = in.horizontalAlign;
     rules.wrapLimit = content.width() - WRAP_MARGIN;
-    rules.widthCap = 2 * in.reach + content.width();
     rules.em = out.em;
     rules.indentation = in.indentation;
     rules.letterSpacing = in.font.letterSpacing();
@@ -500,8 +484,8 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
             };
             if (qint64(h) + rs > 0)
                 return !breakLines(in.text, measure, rules, scale, largestCount(heightFits), spans);
-            // Lines that pile up: their count decides, as far as it can be seen.
-            breakLines(in.text, measure, rules, scale, stackCap(2 * in.reach + content.height(), 1.0), spans);
+            // Lines that pile up: their count decides.
+            breakLines(in.text, measure, rules, scale, ALL, spans);
             return heightFits(spans.size());
         };
         if (in.adaptedMode == 1) {
@@ -523,16 +507,13 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     const QFontMetrics &fm = measure.metrics();
     out.font = font;
     out.scaleX = sx;
-    const int cap = stackCap(2 * in.reach + content.height(), (double(fm.height()) + rs) * sy);
     if (oneLine) {
         FlatText flat(in.text);
-        const int end = longestFlatFitting(flat, measure, [&](double a) { return double(float(a) * sx) <= rules.widthCap; });
-        const QString &text = flat.upTo(0);
-        const QString line = text.left(end > 0 ? end : (text.isEmpty() ? 0 : nextChar(text, 0)));
+        const QString &line = flat.upTo(ALL);
         if (!line.isEmpty())
             out.lines.append(line);
     } else {
-        breakLines(in.text, measure, rules, breakScale, cap, spans);
+        breakLines(in.text, measure, rules, breakScale, ALL, spans);
         out.lines.reserve(spans.size());
         for (const LineSpan &span : qAsConst(spans))
             out.lines.append(in.text.mid(span.from, span.to - span.from));
@@ -707,7 +688,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             const auto widthFits = [&](qint64 n) { return !(columnsWidth(mw, n) > content.width()); };
             if (qint64(mw) + rs > 0)
                 return !buildColumns(in, measure, largestCount(widthFits), columns);
-            buildColumns(in, measure, stackCap(2 * in.reach + content.width(), 1.0), columns);
+            buildColumns(in, measure, ALL, columns);
             return widthFits(columns.size());
         };
         const int k = firstFitting(tries, fits);
@@ -718,7 +699,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     Measure measure(font);
     const QFontMetrics &fm = measure.metrics();
     const int mw = fm.maxWidth();
-    buildColumns(in, measure, stackCap(2 * in.reach + content.width(), (double(mw) + rs) * sx), columns);
+    buildColumns(in, measure, ALL, columns);
     out.font = font;
     out.columns = columns;
     const ColumnPitch pitch(fm, in.letterSpacing, sy);
@@ -812,7 +793,7 @@ bool TextLayoutInput::operator==(const TextLayoutInput &o) const
         && wrap == o.wrap && uprightAscii == o.uprightAscii
         // Bitwise, so that a NaN scale still equals itself.
         && std::memcmp(&scaleX, &o.scaleX, sizeof scaleX) == 0 && std::memcmp(&scaleY, &o.scaleY, sizeof scaleY) == 0
-        && std::memcmp(&reach, &o.reach, sizeof reach) == 0 && specialSymbols == o.specialSymbols
+        && specialSymbols == o.specialSymbols
         // A long text is compared only when it is not the same one.
         && (text.constData() == o.text.constData() ? text.size() == o.text.size() : text == o.text)
         && font == o.font;

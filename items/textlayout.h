@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QVector>
 
-#include <limits>
-
 class QFontMetrics;
 class QPainter;
 
@@ -53,11 +51,6 @@ struct TextLayoutInput {
     float scaleX = 1.0f;
     float scaleY = 1.0f;
     QVector<QChar> specialSymbols;
-    // How far from the centre of the rectangle anything drawn can still be
-    // seen: the farthest corner of the page the field lies on. Text that
-    // would only reach beyond it in every alignment is not laid out.
-    // Infinite when the page is not known.
-    double reach = std::numeric_limits<double>::infinity();
 
     static QFont defaultFont();
 
@@ -104,8 +97,8 @@ struct TextLayoutResult {
 // integer truncations of the label format to the dot. A line is measured as
 // it is drawn (shaped, letter spacing included) and holds only what fits;
 // single characters' advances only guess where to measure, so laying out
-// costs a few measures a line, and text is laid out only as far as it can be
-// seen or auto-fit needs to know it overflows.
+// costs a few measures a line; auto-fit's tries stop where a text is known to
+// overflow, and only a text's first 100 000 characters are laid out.
 class TextLayout
 {
 public:

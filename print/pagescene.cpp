@@ -150,7 +150,7 @@ void PageScene::addItems()
         item->setProperty("edit", false);
         place(item, m);
         item->setData(2, m.textTitle);
-        item->applyTextModel(m, m_dpi, QSizeF(m_model.printWidth, m_model.printHeight));
+        item->applyTextModel(m, m_dpi);
         addField(item, ELEMENT_TEXT, m.textTitle, m.textContent);
         addToScene(item);
     }

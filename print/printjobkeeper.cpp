@@ -1,6 +1,7 @@
 #include "print/printjobkeeper.h"
 
 #include "print/printjob.h"
+#include "util/clientcause.h"
 
 #include <QDebug>
 
@@ -33,6 +34,7 @@ void PrintJobKeeper::whenFree(QObject *context, std::function<void()> start)
     qInfo().noquote() << "print job start held until the page of a closed preview is done";
     m_startContext = context;
     m_start = std::move(start);
+    m_startForClient = ClientCause::isOpen();
 }
 
 void PrintJobKeeper::pageNoticed(const PrintReceiveModel &model)
@@ -66,6 +68,9 @@ void PrintJobKeeper::settle(PrintJob *job)
         return;
     const std::function<void()> start = std::move(m_start);
     m_start = nullptr;
+    // Whoever asked for it, not whatever let it go (a notice, another job's
+    // end), is what the start is the doing of.
+    const ClientCause cause(m_startForClient);
     if (m_startContext)
         start();
 }

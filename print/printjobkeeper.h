@@ -34,8 +34,8 @@ public:
     // A kept job still waits for its page: no other job may start.
     bool isKeeping() const;
     // Runs start now when no kept job waits, otherwise once none does,
-    // unless context is gone by then. Only the latest start still waiting
-    // runs.
+    // unless context is gone by then, as the doing of whoever asked (a
+    // client or the program). Only the latest start still waiting runs.
     void whenFree(QObject *context, std::function<void()> start);
 
     void pageNoticed(const PrintReceiveModel &model);
@@ -51,4 +51,6 @@ private:
     QList<PrintJob *> m_jobs;
     QPointer<QObject> m_startContext;
     std::function<void()> m_start;
+    // The start was asked for inside a ClientCause.
+    bool m_startForClient = false;
 };

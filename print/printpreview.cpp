@@ -48,6 +48,11 @@ QString mmText(float value)
 } // namespace
 
 PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> rowList, QWidget *parent)
+    : PrintPreview(JsonUtil::parseTemplate(templateName), std::move(rowList), parent)
+{
+}
+
+PrintPreview::PrintPreview(TemplateModel model, QList<QMap<QString, QVariant>> rowList, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::PrintPreview)
 {
@@ -70,7 +75,7 @@ PrintPreview::PrintPreview(QString templateName, QList<QMap<QString, QVariant>> 
         setStyleSheet(QString::fromLatin1(style.readAll()));
     setToolTip();
 
-    templateModel = JsonUtil::parseTemplate(templateName);
+    templateModel = std::move(model);
     rows = rowList;
     if (rows.isEmpty())
         rows.append(QMap<QString, QVariant>());

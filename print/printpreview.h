@@ -38,7 +38,10 @@ class PrintPreview : public QWidget, private PageSource
     Q_OBJECT
 
 public:
+    // The template of that name as the store holds it now.
     PrintPreview(QString templateName, QList<QMap<QString, QVariant>> rows, QWidget *parent);
+    // A template already read (sizes stored as 0 taken as their defaults).
+    PrintPreview(TemplateModel model, QList<QMap<QString, QVariant>> rows, QWidget *parent);
     ~PrintPreview() override;
 
     // Starts a job over the chosen pages for the local API; the window

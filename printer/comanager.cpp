@@ -35,6 +35,7 @@ ComManager::ComManager(QObject *parent)
     connect(m_tcpSocket, &QTcpSocket::connected, this, &ComManager::onTcpConnected);
     connect(m_tcpSocket, &QTcpSocket::disconnected, this, &ComManager::onTcpDisconnected);
     connect(m_tcpSocket, &QTcpSocket::readyRead, this, &ComManager::onTcpSocketReceivedMsg);
+    connect(m_tcpSocket, &QTcpSocket::bytesWritten, this, &ComManager::bytesWritten);
 }
 
 ComManager::~ComManager()
@@ -93,6 +94,7 @@ bool ComManager::initSerialPort()
             Qt::UniqueConnection);
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &ComManager::onSerialPortError,
             Qt::UniqueConnection);
+    connect(m_serialPort, &QSerialPort::bytesWritten, this, &ComManager::bytesWritten, Qt::UniqueConnection);
     return true;
 }
 

@@ -85,6 +85,9 @@ signals:
     void onReceiveReadIp(ReadIPReceiveModel ipInfo);
     void onReceiveHardVersion(PrintHardWareVersion model);
 
+    // Bytes of what was sent have left for the printer.
+    void bytesWritten(qint64 bytes);
+
     // (peer address, peer port) when connected, ("", 0) when disconnected.
     void tcpSocketReceiveConnectState(QString host, int port);
     void tcpSocketReceiveHandshake(HandshakeReceiveModel model);

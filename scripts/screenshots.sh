@@ -84,6 +84,64 @@ help_entry() {
     click 130 $((top + 48 * $1)) 1.5
 }
 
+# The editor zoomed out 14 steps in all (its rulers' marks thin out), then
+# restored by its title bar button and maximised again.
+zoom_far_and_restore_editor() {
+    xdotool mousemove 200 200
+    for _ in $(seq 1 8); do
+        xdotool keydown ctrl click 5 keyup ctrl; sleep 0.3
+    done
+    sleep 0.5; shot editor-zoomed-far
+    click 1834 21 2; shot editor-restored
+    local editor geometry
+    editor="$(xdotool search --name '^模板编辑$' | head -1)"
+    geometry="$(xdotool getwindowgeometry --shell "$editor")"
+    local X Y WIDTH
+    X="$(sed -n 's/^X=//p' <<<"$geometry")"
+    Y="$(sed -n 's/^Y=//p' <<<"$geometry")"
+    WIDTH="$(sed -n 's/^WIDTH=//p' <<<"$geometry")"
+    click $((X + WIDTH - 86)) $((Y + 21)) 2
+}
+
+# A second run in a folder of its own: no printer (the serial device it
+# names is missing), a branded title and administrator mode, whose login
+# asks first. Its settings pages show their printer buttons disabled.
+unlinked_and_branded() {
+    local folder="$build/look"
+    rm -rf "$folder"
+    mkdir -p "$folder/attachment"
+    cp -f "$build/kelo-printer" "$folder/"
+    convert -size 72x72 xc:'#1890FF' "$folder/logo.png"
+    printf '{"com.mode": "serialPort", "com.port": "ttyUSB9", "admin.feature": "true"}\n' \
+        >"$folder/attachment/customConfig.json"
+    printf '[Application]\nconfig=true\ntitle=档案盒标签打印终端\nlogo=logo.png\nname=VEMR系列 \n' >"$folder/config.ini"
+    (cd "$folder" && exec ./kelo-printer) >"$out/run-look.log" 2>&1 &
+    run_pid=$!
+    local login=""
+    for _ in $(seq 1 120); do
+        login="$(xdotool search --name '^管理员登录$' 2>/dev/null | head -1 || true)"
+        [ -n "$login" ] && break
+        sleep 0.5
+    done
+    sleep 1; shot admin-login
+    xdotool type --delay 100 "kelo$(date +%y%m%d)"; xdotool key Return
+    sleep 4; shot home-branded
+    # A tooltip of the main window: the printer indicator's.
+    xdotool mousemove 1701 24; sleep 2; shot tooltip-main
+    click 160 302 1.5; shot settings-unlinked
+    xdotool mousemove 1000 700
+    for part in 2 3; do
+        xdotool click --repeat 8 5; sleep 0.6; shot "settings-unlinked-$part"
+    done
+    # A five-digit port, typed into the network section's port box.
+    click 538 869 0.3; xdotool key ctrl+a; xdotool type "65535"; sleep 0.5; shot settings-port
+    click 160 178 1.5
+    click 1731 214 1.5; shot delete-question; xdotool key Escape; sleep 0.5
+    kill -TERM "$run_pid" 2>/dev/null || true
+    wait "$run_pid" || true
+    run_pid=""
+}
+
 # The messages of the recycle bin and of the import card, each a toast that
 # must show over its dialog. Two sample entries, changed just now, go into
 # the bin first (its dialog reads the bin afresh for everything it does):
@@ -108,22 +166,22 @@ with open(bin_path, "w", encoding="utf-8") as f:
 EOF
     click 160 178 1.5
     click 1387 102 1.5
-    click 1353 236 0.4; shot trash-nothing-ticked; sleep 3
-    click 1349 378 1; xdotool key Return; sleep 0.4; shot trash-deleted; sleep 3
-    click 523 378 0.3; click 1353 236 1; xdotool key Return; sleep 0.4; shot trash-deleted-ticked; sleep 3
-    click 1397 171 1
+    click 1363 276 0.4; shot trash-nothing-ticked; sleep 3
+    click 1359 418 1; xdotool key Return; sleep 0.4; shot trash-deleted; sleep 3
+    click 533 418 0.3; click 1363 276 1; xdotool key Return; sleep 0.4; shot trash-deleted-ticked; sleep 3
+    click 1407 211 1
 
     local text="$out/not-a-workbook.xlsx"
     echo "nothing but text" >"$text"
     click 160 240 1.5
     click 1638 102 1.5
-    click 1191 696 0.4; shot import-no-file; sleep 3
-    click 927 405 2; xdotool type "$text"; xdotool key Return; sleep 1.5
-    click 1191 696 0.4; shot import-not-a-workbook; sleep 3
+    click 1201 736 0.4; shot import-no-file; sleep 3
+    click 937 445 2; xdotool type "$text"; xdotool key Return; sleep 1.5
+    click 1201 736 0.4; shot import-not-a-workbook; sleep 3
     # A workbook of one sheet: the open list shows that sheet's name.
-    click 927 405 2; xdotool type "$rows"; xdotool key Return; sleep 1.5
-    click 1009 589 0.8; shot import-sheet-list; xdotool key Escape; sleep 0.3
-    click 1089 696 1
+    click 937 445 2; xdotool type "$rows"; xdotool key Return; sleep 1.5
+    click 1019 629 0.8; shot import-sheet-list; xdotool key Escape; sleep 0.3
+    click 1099 736 1
 }
 
 shot home
@@ -137,8 +195,9 @@ for _ in 1 2 3 4 5 6; do
     xdotool keydown ctrl click 5 keyup ctrl; sleep 0.3
 done
 sleep 0.5; shot editor-zoomed-out
+zoom_far_and_restore_editor
 click 1762 1030 1.5; shot save-as
-click 1016 588
+click 1026 628
 click 1895 24 1.5
 click 160 302 1.5; shot settings
 xdotool mousemove 1000 700
@@ -147,15 +206,15 @@ for part in 2 3; do
 done
 click 124 1006; shot help-menu
 click 124 1006
-help_entry 5; shot help-api; click 1212 338
-help_entry 4; shot help-versions; click 1212 338
+help_entry 5; shot help-api; click 1222 378
+help_entry 4; shot help-versions; click 1222 378
 help_entry 2; shot firmware
-click 1113 497 1.5; shot firmware-file-dialog; xdotool key Escape; sleep 0.5
-click 1212 338
+click 1123 537 1.5; shot firmware-file-dialog; xdotool key Escape; sleep 0.5
+click 1222 378
 # Where nothing opens PDF files the manual's entry says so in a red tip.
 help_entry 0; sleep 0.2; shot help-manual
 if $branded; then
-    help_entry 7; shot help-about; click 1212 338
+    help_entry 7; shot help-about; click 1222 378
 fi
 
 messages
@@ -166,10 +225,15 @@ click 688 102 0.3
 xdotool key ctrl+a; xdotool type --delay 150 "通用3CM"; xdotool key Return; sleep 1
 shot print
 click 1638 102 1.5
-click 927 405 2; shot import-file-dialog
+click 937 445 2; shot import-file-dialog
 xdotool type "$rows"; xdotool key Return; sleep 1.5
 shot import
-click 1191 696 1.5; shot print-imported
+click 1201 736 1.5; shot print-imported
 click 1845 102 4; shot preview
+# The print range's list, open over the fields below it.
+click 1817 148 1; shot preview-range; xdotool key Escape; sleep 0.5
 click 1892 24 1.5
 click 1888 24 2
+wait "$run_pid" || true
+run_pid=""
+unlinked_and_branded

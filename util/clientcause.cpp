@@ -2,24 +2,22 @@
 
 namespace {
 
-thread_local int openCauses = 0;
+thread_local bool clientCause = false;
 
 } // namespace
 
 ClientCause::ClientCause(bool open)
-    : m_open(open)
+    : m_outer(clientCause)
 {
-    if (m_open)
-        ++openCauses;
+    clientCause = open;
 }
 
 ClientCause::~ClientCause()
 {
-    if (m_open)
-        --openCauses;
+    clientCause = m_outer;
 }
 
 bool ClientCause::isOpen()
 {
-    return openCauses > 0;
+    return clientCause;
 }

@@ -8,11 +8,16 @@
 // job runs, and the printer link answers what was sent inside one inside
 // one. The program's own events (the user's actions, the link coming and
 // going) run outside any, and are always logged.
+//
+// A cause holds for its scope and gives way to the one it was opened in when
+// it ends; one opened closed (open false) holds the program's own doing,
+// also where a client's doing let it run (the user's job started once a
+// client's page is done with).
 class ClientCause
 {
 public:
-    // open false opens nothing, for code that runs for a client only at
-    // times.
+    // open false: what runs now is the program's own, for code that runs
+    // for a client only at times.
     explicit ClientCause(bool open = true);
     ~ClientCause();
     ClientCause(const ClientCause &) = delete;
@@ -21,5 +26,5 @@ public:
     static bool isOpen();
 
 private:
-    bool m_open;
+    bool m_outer;
 };

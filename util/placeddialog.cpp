@@ -2,6 +2,7 @@
 
 #include "util/frameplacement.h"
 
+#include <QCursor>
 #include <QLayout>
 
 PlacedDialog::PlacedDialog(QWidget *parent)
@@ -20,15 +21,18 @@ void PlacedDialog::setVisible(bool visible)
             layout()->activate();
         if (!testAttribute(Qt::WA_Resized))
             adjustSize();
-        // Where QDialog would put it: over the parent's window, else on the
-        // screen the mouse is on. Moved before it is made, a window is placed
-        // by its frame's corner; QDialog places its own area there. Its
-        // frame then stays on that screen.
-        adjustPosition(parentWidget());
-        const QRect opens(pos(), size());
-        const QRect area = FramePlacement::availableArea(opens.center());
-        FramePlacement::place(this, [opens, area](const QMargins &frame) {
-            return FramePlacement::inside(opens, area, frame);
+        // Centred over the parent's window, else on the screen the mouse is
+        // on, by its frame, and wholly on that screen. QDialog would guess a
+        // frame of 10 by 40 pixels even for a frameless dialog, and put it
+        // that far above and left of the middle.
+        const QWidget *opener = parentWidget() ? parentWidget()->window() : nullptr;
+        const QRect over = opener && opener->isVisible() ? opener->frameGeometry()
+                                                          : FramePlacement::availableArea(QCursor::pos());
+        const QPoint centre = over.center();
+        const QRect area = FramePlacement::availableArea(centre);
+        const QSize own = size();
+        FramePlacement::place(this, [own, centre, area](const QMargins &frame) {
+            return FramePlacement::centred(own, centre, area, frame);
         });
     }
     QDialog::setVisible(visible);

@@ -1,6 +1,7 @@
 #include "util/seams.h"
 
 #include "util/frameplacement.h"
+#include "util/promptdialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -14,8 +15,6 @@
 #include <QHeaderView>
 #include <QLayout>
 #include <QListView>
-#include <QInputDialog>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -47,6 +46,7 @@ struct Handlers {
     ClockHandler clock;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
+    int firmwareWaitMs = 0;
     qint64 fileTimeStepNs = 0;
 };
 
@@ -219,11 +219,9 @@ bool askQuestion(QWidget *parent, const QString &title, const QString &text)
 {
     if (handlers().question)
         return handlers().question(parent, title, text);
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    QPushButton *yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
-    box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
-    box.exec();
-    return box.clickedButton() == yes;
+    PromptDialog box(parent, title, text);
+    box.setButtons(QStringLiteral("是"), QStringLiteral("否"));
+    return box.exec() == QDialog::Accepted;
 }
 
 void showInformation(QWidget *parent, const QString &title, const QString &text, const QString &buttonText)
@@ -232,9 +230,8 @@ void showInformation(QWidget *parent, const QString &title, const QString &text,
         handlers().information(parent, title, text);
         return;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
-    if (!buttonText.isEmpty())
-        box.button(QMessageBox::Ok)->setText(buttonText);
+    PromptDialog box(parent, title, text);
+    box.setButtons(buttonText.isEmpty() ? QStringLiteral("确定") : buttonText);
     box.exec();
 }
 
@@ -245,16 +242,13 @@ QString getText(QWidget *parent, const QString &title, const QString &label, QLi
 {
     if (handlers().input)
         return handlers().input(parent, title, label, mode, ok);
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(label);
-    dialog.setOkButtonText(QStringLiteral("确定"));
-    dialog.setCancelButtonText(QStringLiteral("取消"));
-    dialog.setTextEchoMode(mode);
+    PromptDialog dialog(parent, title, label);
+    dialog.setButtons(QStringLiteral("确定"), QStringLiteral("取消"));
+    dialog.askForText(mode);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (ok)
         *ok = accepted;
-    return accepted ? dialog.textValue() : QString();
+    return accepted ? dialog.typedText() : QString();
 }
 
 void setInputHandler(InputHandler handler) { handlers().input = std::move(handler); }
@@ -350,6 +344,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+int firmwareWaitMs()
+{
+    return handlers().firmwareWaitMs > 0 ? handlers().firmwareWaitMs : FIRMWARE_WAIT_MS;
+}
+
+void setFirmwareWaitMs(int ms) { handlers().firmwareWaitMs = ms; }
 
 qint64 fileTimeStepNs()
 {

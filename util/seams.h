@@ -119,6 +119,14 @@ constexpr int NOTICE_WAIT_MS = 10000;
 int noticeWaitMs();
 void setNoticeWaitMs(int ms);
 
+// How long a firmware image awaits the printer's answer once its last byte
+// has left the terminal; past it the printer counts as free again, its
+// update's outcome unknown. Tests shorten it; 0 or less restores the real
+// 120000 ms.
+constexpr int FIRMWARE_WAIT_MS = 120000;
+int firmwareWaitMs();
+void setFirmwareWaitMs(int ms);
+
 // The times a file system keeps of a file's last changes (contents and
 // entry), and the step they move in: nanoseconds on ext4, whole seconds on
 // ext3, two seconds on FAT. A change within one step of the last leaves

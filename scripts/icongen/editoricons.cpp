@@ -471,5 +471,13 @@ QList<IconDrawing> editorIcons()
         drawing(QStringLiteral("max_2_light"), [] { return titleButtonIcon(1, Qt::white); }),
         drawing(QStringLiteral("close_2_light"), [] { return titleButtonIcon(2, Qt::white); }),
     };
+    addDisabledLooks(icons, {QStringLiteral("toolLeftAlign"), QStringLiteral("toolMidAlign"),
+                             QStringLiteral("toolRightAlign"), QStringLiteral("toolTopAlign"),
+                             QStringLiteral("toolCenterAlign"), QStringLiteral("toolBottomAlign"),
+                             QStringLiteral("toolHorLeftToRight"), QStringLiteral("toolLeftToRight"),
+                             QStringLiteral("toolRightToLeft"), QStringLiteral("switchbutton_on"),
+                             QStringLiteral("switchbutton_off"), QStringLiteral("bg_clear"),
+                             QStringLiteral("min_2_light"), QStringLiteral("max_2_light"),
+                             QStringLiteral("close_2_light")});
     return icons;
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,3 +25,11 @@ QList<IconDrawing> editorIcons();
 
 // A transparent ARGB picture of the given size, for drawings to start from.
 QImage blankIcon(int width, int height);
+
+// The picture as a disabled control shows it: grey and faded. Style sheets
+// draw their pictures as they are, whatever the control's state, so each
+// picture of a control that can be disabled has such a twin.
+QImage disabledLook(const QImage &picture);
+
+// Adds the disabled twin "<name>_disabled" of each named picture of icons.
+void addDisabledLooks(QList<IconDrawing> &icons, const QStringList &names);

@@ -23,6 +23,39 @@ QImage blankIcon(int width, int height)
     return image;
 }
 
+QImage disabledLook(const QImage &picture)
+{
+    // Light and see-through enough to read as off on the editor's white
+    // panels and on its dark title bar alike.
+    constexpr int LIGHTEN = 60;
+    constexpr int OPACITY = 45;
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = qGray(line[x]);
+            const int light = grey + (255 - grey) * LIGHTEN / 100;
+            line[x] = qRgba(light, light, light, qAlpha(line[x]) * OPACITY / 100);
+        }
+    }
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+void addDisabledLooks(QList<IconDrawing> &icons, const QStringList &names)
+{
+    const int count = icons.size();
+    for (const QString &name : names) {
+        const QString path = QStringLiteral("icon/") + name + QStringLiteral(".png");
+        for (int i = 0; i < count; ++i) {
+            if (icons.at(i).path != path)
+                continue;
+            const std::function<QImage()> draw = icons.at(i).draw;
+            icons.append({QStringLiteral("icon/") + name + QStringLiteral("_disabled.png"),
+                          [draw] { return disabledLook(draw()); }});
+        }
+    }
+}
+
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);

@@ -37,6 +37,8 @@ const QString LABEL = QStringLiteral("档案盒标签");
 const QString CONNECTED = QStringLiteral("打印机已连接");
 const QString UNCONNECTED = QStringLiteral("请确认连接后点击此处进行重连");
 constexpr quint32 INK_AT_START = 5000000; // the fake printer's block 6
+// The day whose share of client lines the log tests spend.
+const QDate SPENT_DAY(2024, 12, 31);
 
 QString status(int id, int seq, const char *code)
 {
@@ -99,6 +101,20 @@ private:
     {
         return t->printer->fault({{"match", 0x11}, {"noNotify", true}}) && client.sendText(printRequest(seq, rows))
                && client.expectText() == status(12, seq, "00000");
+    }
+
+    // The log handler writes the log until the returned guard goes, the
+    // day's share of client lines already spent.
+    // The day's share of client lines spent, on a day of its own: the day
+    // the test began could end while it runs.
+    static auto spentClientShare()
+    {
+        Seams::setClockHandler([] { return QDateTime(SPENT_DAY, QTime(12, 0)); });
+        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
+        const QString mebibyte(1 << 20, QLatin1Char('x'));
+        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
+            qCDebug(clientText).noquote() << mebibyte;
+        return qScopeGuard([previous] { qInstallMessageHandler(previous); });
     }
 
 private slots:
@@ -301,8 +317,12 @@ private slots:
         t->click(QStringLiteral("btn_nav_print"));
         t->toasts.clear();
         t->click(QStringLiteral("btn_print"));
-        QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机正在升级，请稍后再试")});
         QVERIFY(!t->preview());
+        // Nor do the device page's reads and writes go out meanwhile.
+        for (const char *button : {"btn_print_argset_read", "btn_print_argset_save", "btn_network_read",
+                                   "btn_network_save", "btn_print_info_read"})
+            t->click(QLatin1String(button));
+        QCOMPARE(t->toasts.texts(), QVector<QString>(6, QStringLiteral("打印机正在升级，请稍后再试")).toList());
         QTest::qWait(200);
         const QList<int> received = t->received();
         QCOMPARE(received.mid(received.indexOf(0x80)), QList<int>{0x80});
@@ -388,6 +408,18 @@ private slots:
         QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
     }
 
+    // A read of the count lost at the job's start costs the charge of one
+    // page, not of the whole job: the count is asked for again.
+    void aLostCountReadIsAskedAgain()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        QVERIFY(t->printer->fault({{"match", 0xA0}, {"noReply", true}}));
+        QVERIFY(client->sendText(printRequest(41, 2)));
+        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 41, "00000"), status(12, 41, "11000")}));
+        QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - quint32(printedPages().last().dots)));
+    }
+
     // A template gone from the store since the client last asked, however
     // little of the file's size and times changed, prints nothing: asked
     // for, it is unknown; and one gone between the request's check and the
@@ -419,21 +451,32 @@ private slots:
         QCOMPARE(t->received(), QList<int>());
     }
 
+    // A client's print request only looks at the user's store: one that reads
+    // as broken (someone is writing it just then) is left where it is.
+    void aPrintRequestLeavesAStoreBeingWrittenInPlace()
+    {
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        const QString path = FileUtil::customPath(CUSTOM_TEMPLATE_PATH);
+        const QByteArray half = TestSupport::readFile(path).left(40);
+        QVERIFY(TestSupport::writeFile(path, half));
+        const QString builtin = JsonUtil::cachedTemplateList().first().name;
+        const QJsonObject request{{"requestId", 12}, {"seq", 3}, {"templateName", builtin},
+                                  {"data", QJsonArray{QJsonObject{{"x", "1"}}}}};
+        QVERIFY(client->sendText(QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact))));
+        QCOMPARE(client->expectText(), status(12, 3, "00000"));
+        QCOMPARE(TestSupport::readFile(path), half);
+    }
+
     // Once the day's share of client lines is spent, a client that prints a
     // row and has the next connection evict it, again and again, adds no
     // line to the log: neither of its requests nor of its jobs and the
     // printer's answers to them. The program's own events still go in.
     void aClientsJobsAreInItsShareOfTheLog()
     {
-        const QDate day(2024, 12, 31);
-        Seams::setClockHandler([day] { return QDateTime(day, QTime(12, 0)); });
         QVERIFY(connectWindow());
-        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
-        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        const QString mebibyte(1 << 20, QLatin1Char('x'));
-        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
-            qCDebug(clientText).noquote() << mebibyte;
-        const QString spentDay = LogFile::filePath(day);
+        const auto restore = spentClientShare();
+        const QString spentDay = LogFile::filePath(SPENT_DAY);
         const QByteArray spent = TestSupport::readFile(spentDay);
         QVERIFY(spent.endsWith("no more are logged today\r\n"));
 
@@ -452,6 +495,29 @@ private slots:
         QVERIFY(t->printer->disconnectClient());
         QTRY_COMPARE(t->indicator(), UNCONNECTED);
         QVERIFY(TestSupport::readFile(spentDay).contains("连接打印断开连接"));
+    }
+
+    // A print-page job held back until a client's page is done with is the
+    // user's, not the client's, however the held start is let go: its lines
+    // are written though the client's share is spent.
+    void aJobHeldBehindAClientsPageIsTheUsers()
+    {
+        QVERIFY(connectWindow());
+        const auto restore = spentClientShare();
+        auto client = welcomed();
+        QVERIFY(startStalledJob(*client, 91, 1));
+        QTRY_COMPARE(printedPages().size(), 1);
+        t->preview()->close();
+        QCOMPARE(client->expectText(), status(12, 91, "11000"));
+        QTRY_VERIFY(!t->preview());
+
+        t->click(QStringLiteral("btn_nav_print"));
+        t->click(QStringLiteral("btn_print"));
+        QVERIFY(t->preview());
+        TestSupport::child<QAbstractButton>(*t->preview(), "btn_print")->click();
+        QVERIFY(t->printer->reply(0x20));
+        QTRY_COMPARE_WITH_TIMEOUT(printedPages().size(), 2, 10000);
+        QVERIFY(TestSupport::readFile(LogFile::filePath(SPENT_DAY)).contains("打印机检测状态正常"));
     }
 
     // Block 6 that cannot be written is still read back.

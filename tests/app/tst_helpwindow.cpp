@@ -287,20 +287,23 @@ private slots:
         QCOMPARE(m_toasts->toasts().last().color, QStringLiteral("#FF0000"));
     }
 
-    // A frame the link could not write, or one the link went away under
-    // before the printer answered, lets the user send again, and says why.
+    // A frame the link could not write, one the link went away under before
+    // the printer answered, or one the printer never answers, lets the user
+    // send again, says why, and leaves the printer free for other work.
     void anUnsentOrUnansweredUpdateCanBeSentAgain_data()
     {
-        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("printer gone") << false << QStringLiteral("升级文件发送失败，请检查打印机连接");
-        QTest::newRow("link lost before the answer") << true << QStringLiteral("与打印机断开连接，升级结果未知");
+        QTest::newRow("printer gone") << "gone" << QStringLiteral("升级文件发送失败，请检查打印机连接");
+        QTest::newRow("link lost before the answer") << "close" << QStringLiteral("与打印机断开连接，升级结果未知");
+        QTest::newRow("no answer") << "silent" << QStringLiteral("打印机未应答，升级结果未知");
     }
 
     void anUnsentOrUnansweredUpdateCanBeSentAgain()
     {
-        QFETCH(bool, written);
+        QFETCH(QString, printer);
         QFETCH(QString, tip);
+        Seams::setFirmwareWaitMs(300);
         auto w = window();
         help(*w, "btn_nav_setting_4");
         QPointer<AppUpdate> dialog = topLevel<AppUpdate>();
@@ -308,15 +311,19 @@ private slots:
         const QString image = m_dir->file(QStringLiteral("/firmware.bin"));
         QVERIFY(writeFile(image, QByteArray(3000, '\x5A')));
         child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
-        if (written) {
-            QVERIFY(m_printer->fault({{"match", 0x80}, {"noReply", true}, {"then", "close"}}));
-        } else {
+        if (printer == "gone") {
             m_printer.reset();
             QTRY_COMPARE(child(*w, "lb_title_status")->toolTip(), QStringLiteral("请确认连接后点击此处进行重连"));
+        } else {
+            QJsonObject rule{{"match", 0x80}, {"noReply", true}};
+            if (printer == "close")
+                rule.insert("then", "close");
+            QVERIFY(m_printer->fault(rule));
         }
         child<QAbstractButton>(*dialog, "btn_update")->click();
         QTRY_COMPARE(m_toasts->texts(), QStringList{tip});
         QVERIFY(child<QAbstractButton>(*dialog, "btn_update")->isEnabled());
+        QCOMPARE(w->printerTask(), MainWindow::PrinterTask::Idle);
     }
 
     void updateIsRefusedWhileAPrintPreviewIsOpen()

@@ -192,6 +192,25 @@ private slots:
         QVERIFY(editor.view()->parentWidget()->width() >= editor.view()->x() + editor.view()->width());
     }
 
+    // However far the wheel goes, the canvas stays a widget of some pixels
+    // and no larger than a widget can be, and the wheel brings it back.
+    void zoomStaysWithinTheCanvas()
+    {
+        TemplateModel t = blankLabel(NAME);
+        t.printWidth = 9999;
+        t.printHeight = 40;
+        const TemplateDialog &editor = ground->open(t, true);
+        QWidget *viewport = editor.view()->viewport();
+        for (const int delta : {120, -120}) {
+            for (int step = 0; step < 250; ++step)
+                wheel(viewport, delta, Qt::ControlModifier);
+            const QSize far = editor.view()->size();
+            QVERIFY(far.width() <= QWIDGETSIZE_MAX && far.height() >= 1);
+            wheel(viewport, -delta, Qt::ControlModifier);
+            QVERIFY(editor.view()->size() != far);
+        }
+    }
+
     void rulerMarks_data()
     {
         QTest::addColumn<float>("mm");

@@ -1,5 +1,6 @@
 // The editor's millimetre rulers: their numbers stay clear of the marks and
-// of each other, and inside the ruler, at every zoom step.
+// of each other, and inside the ruler, and the marks stay apart, at every
+// zoom step.
 
 #include "editor/templateruler.h"
 #include "util/textutil.h"
@@ -37,9 +38,16 @@ private slots:
         const QVector<RulerScale::Label> &labels = scale.labels();
         QVERIFY(!labels.isEmpty());
         QCOMPARE(labels.first().millimetres, 0);
+        QHash<int, int> markLengths;
+        for (int i = 0; i < scale.marks().size(); ++i) {
+            const RulerScale::Mark &mark = scale.marks().at(i);
+            markLengths.insert(mark.millimetres, mark.length);
+            if (i > 0)
+                QVERIFY(mark.position - scale.marks().at(i - 1).position >= RulerScale::MIN_MARK_SPACING);
+        }
         for (int i = 0; i < labels.size(); ++i) {
             const RulerScale::Label &label = labels.at(i);
-            QCOMPARE(scale.marks().at(label.millimetres).length, RulerScale::LONG_MARK);
+            QCOMPARE(markLengths.value(label.millimetres), RulerScale::LONG_MARK);
             QVERIFY(QRectF(1, 1, ruler.width() - 2, ruler.height() - 2).contains(label.rect));
             // A free pixel from every mark and from the next number.
             for (const RulerScale::Mark &mark : scale.marks())
@@ -47,9 +55,14 @@ private slots:
             if (i > 0)
                 QVERIFY(!labels.at(i - 1).rect.adjusted(-1, -1, 1, 1).intersects(label.rect));
         }
-        // Unzoomed, every 10 mm is written but where the end would cut it.
-        if (zoom == 1.0)
+        // Unzoomed, every 10 mm is written but where the end would cut it,
+        // and every millimetre marked, the fifth ones longer.
+        if (zoom == 1.0) {
             QCOMPARE(labels.size(), horizontal ? 24 : 34);
+            QCOMPARE(scale.marks().size(), int(std::ceil(mm)));
+            QCOMPARE(markLengths.value(235), RulerScale::LONG_MARK);
+            QCOMPARE(markLengths.value(236), RulerScale::SHORT_MARK);
+        }
     }
 };
 

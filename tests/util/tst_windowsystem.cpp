@@ -13,6 +13,8 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPlatformSurfaceEvent>
 #include <QPushButton>
@@ -88,14 +90,14 @@ private slots:
         QTest::newRow("the save dialog over the editor") << false;
     }
 
-    // Each is made where it opens, and that is where Qt's own dialog of its
-    // size opens over the same opener.
+    // Each is made where it opens: centred by its frame over its opener's
+    // window, or over the screen without one.
     void dialogsAreMadeWhereTheyOpen()
     {
         QFETCH(bool, card);
         TempProgramDir dir;
         QWidget opener;
-        opener.setGeometry(150, 90, 1100, 760);
+        opener.setGeometry(20, 20, 760, 560);
         opener.show();
         QVERIFY(QTest::qWaitForWindowExposed(&opener));
         TemplateModel model;
@@ -104,11 +106,92 @@ private slots:
         const MadeInPlace made;
         shown->show();
         QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
-        QDialog plain(shown->parentWidget());
-        plain.resize(shown->size());
-        plain.show();
         QVERIFY(made.of(shown.get()));
-        QCOMPARE(shown->pos(), plain.pos());
+        const QRect over = card ? QGuiApplication::primaryScreen()->availableGeometry() : opener.frameGeometry();
+        const QPoint offCentre = shown->frameGeometry().center() - over.center();
+        QVERIFY2(offCentre.manhattanLength() <= 1, qPrintable(QStringLiteral("%1, %2").arg(offCentre.x()).arg(offCentre.y())));
+    }
+
+    void promptsAreTheProgramsOwn_data()
+    {
+        QTest::addColumn<bool>("openerShown");
+        QTest::addColumn<bool>("entry");
+        QTest::newRow("question over its opener") << true << false;
+        QTest::newRow("password asked while the opener is built") << false << true;
+    }
+
+    // Questions and prompts are frameless cards like the other dialogs,
+    // placed as they are over their opener's window, or on the screen while
+    // that is not shown yet, at a size their texts fit; the answer comes back.
+    void promptsAreTheProgramsOwn()
+    {
+        QFETCH(bool, openerShown);
+        QFETCH(bool, entry);
+        QWidget opener;
+        opener.setGeometry(150, 90, 700, 500);
+        if (openerShown) {
+            opener.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&opener));
+        }
+        const QString title = entry ? QStringLiteral("管理员登录") : QStringLiteral("提示");
+        const QString text = entry ? QStringLiteral("请输入管理员密码") : QStringLiteral("是否删除模板\"档案袋\"?");
+        QStringList looked;
+        // Looked at once it shows; closed unanswered should it never.
+        QTimer poll;
+        int polls = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            if (!box || !box->isVisible()) {
+                if (++polls > 500 && box)
+                    box->close();
+                return;
+            }
+            poll.stop();
+            if (box->windowFlags() & Qt::FramelessWindowHint)
+                looked << "frameless";
+            // Where the program's dialogs open over that opener, or with none.
+            PlacedDialog plain(openerShown ? &opener : nullptr);
+            plain.resize(box->size());
+            plain.show();
+            if (plain.geometry() == box->geometry())
+                looked << "placed";
+            plain.close();
+            bool fit = true;
+            for (const QLabel *label : box->findChildren<QLabel *>())
+                fit = fit && label->width() >= label->sizeHint().width();
+            for (const QPushButton *button : box->findChildren<QPushButton *>())
+                fit = fit && (button->isHidden() || button->text().isEmpty() || button->width() >= button->sizeHint().width());
+            const QStringList texts{title, text};
+            for (const QString &shown : texts) {
+                bool found = false;
+                for (const QLabel *label : box->findChildren<QLabel *>())
+                    found = found || (label->isVisible() && label->text() == shown);
+                fit = fit && found;
+            }
+            if (fit)
+                looked << "texts fit";
+            if (auto *edit = box->findChild<QLineEdit *>()) {
+                if (edit->echoMode() == QLineEdit::Password)
+                    looked << "masked";
+                QTest::keyClicks(edit, QStringLiteral("kelo240101"));
+            }
+            const QString answer = entry ? QStringLiteral("确定") : QStringLiteral("是");
+            for (QPushButton *button : box->findChildren<QPushButton *>()) {
+                if (button->text() == answer)
+                    button->click();
+            }
+            box->close();
+        });
+        poll.start(10);
+        if (entry) {
+            bool ok = false;
+            QCOMPARE(Seams::getText(&opener, title, text, QLineEdit::Password, &ok), QStringLiteral("kelo240101"));
+            QVERIFY(ok);
+            QCOMPARE(looked, (QStringList{"frameless", "placed", "texts fit", "masked"}));
+        } else {
+            QVERIFY(Seams::askQuestion(&opener, title, text));
+            QCOMPARE(looked, (QStringList{"frameless", "placed", "texts fit"}));
+        }
     }
 
     void framesAreCentredOnTheScreen_data()

@@ -1,4 +1,4 @@
-#include "app/framelessdialog.h"
+#include "util/framelessdialog.h"
 
 #include <QColor>
 #include <QFile>
