@@ -104,12 +104,12 @@ QString LogFile::escapeControls(const QString &text)
     return escaped;
 }
 
-bool LogFile::append(const QByteArray &line)
+bool LogFile::append(const QByteArray &line, const QDate &day)
 {
     const QString folder = folderPath();
     if (!QDir(folder).exists() && !QDir().mkdir(folder))
         return false;
-    QFile file(filePath(QDate::currentDate()));
+    QFile file(filePath(day));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     const bool written = file.write(line) == line.size() && file.flush();
@@ -117,9 +117,9 @@ bool LogFile::append(const QByteArray &line)
     return written;
 }
 
-void LogFile::write(const QByteArray &line)
+void LogFile::write(const QByteArray &line, const QDate &day)
 {
-    if (!append(line))
+    if (!append(line, day))
         writeToStderr(line);
 }
 
@@ -127,7 +127,9 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
 {
     const bool fromClient = ClientCause::isOpen()
                             || (context.category && qstrcmp(context.category, clientText().categoryName()) == 0);
-    const QDateTime now = QDateTime::currentDateTime();
+    // One reading of the clock: a line stamped just before midnight goes to
+    // that day's file, however long the lock keeps it waiting.
+    const QDateTime now = Seams::now();
     const QByteArray line = formatLine(now, fromClient ? escapeControls(msg) : msg);
     if (insideHandler) {
         writeToStderr(line);
@@ -140,17 +142,18 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
         // Counted for this run only: a client cannot restart the program.
         static ClientShare share;
         if (!fromClient) {
-            write(line);
+            write(line, now.date());
         } else {
             if (share.day != now.date())
                 share = ClientShare{now.date(), 0};
             if (share.bytes < CLIENT_BYTES_PER_DAY) {
-                write(line);
+                write(line, now.date());
                 share.bytes += line.size();
                 if (share.bytes >= CLIENT_BYTES_PER_DAY)
                     write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
                                                          "no more are logged today")
-                                              .arg(CLIENT_BYTES_PER_DAY / (1024 * 1024))));
+                                              .arg(CLIENT_BYTES_PER_DAY / (1024 * 1024))),
+                          now.date());
             }
         }
     }

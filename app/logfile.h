@@ -19,7 +19,7 @@ Q_DECLARE_LOGGING_CATEGORY(clientText)
 
 // The daily log beside the program: every message any part of the system
 // emits through Qt's message functions is appended, as one timestamped line,
-// to <program folder>/log/log<yyyyMMdd>.txt.
+// to <program folder>/log/log<yyyyMMdd>.txt of the day its stamp names.
 class LogFile
 {
 public:
@@ -42,7 +42,7 @@ public:
     static QString escapeControls(const QString &text);
 
 private:
-    static bool append(const QByteArray &line);
-    // Appends, or falls back to standard error.
-    static void write(const QByteArray &line);
+    static bool append(const QByteArray &line, const QDate &day);
+    // Appends to the day's file, or falls back to standard error.
+    static void write(const QByteArray &line, const QDate &day);
 };

@@ -8,6 +8,7 @@
 
 #include "app/wholerowsview.h"
 #include "editor/visiblerowfiller.h"
+#include "util/seams.h"
 
 #include <QtCharts/QDateTimeAxis>
 #include <QGraphicsLayout>
@@ -135,7 +136,7 @@ void MainWindow::choosePeriod(QPushButton *button)
             period.first->setChecked(false);
             continue;
         }
-        const QPair<QDate, QDate> range = HomeStats::periodRange(period.second, QDate::currentDate());
+        const QPair<QDate, QDate> range = HomeStats::periodRange(period.second, Seams::now().date());
         ui->edit_start_date->setDate(range.first);
         ui->edit_end_date->setDate(range.second);
     }
@@ -144,7 +145,7 @@ void MainWindow::choosePeriod(QPushButton *button)
 
 void MainWindow::refreshHomeView()
 {
-    const HomeStats::Counters counters = HomeStats::counters(QDate::currentDate());
+    const HomeStats::Counters counters = HomeStats::counters(Seams::now().date());
     ui->lb_template_count->setText(QString::number(counters.templates));
     showComparison(ui->lab_cge_model, ui->lb_template_compare, counters.templateChange);
     ui->lb_day_print_cnt->setText(QString::number(counters.printedToday));

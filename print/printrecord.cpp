@@ -1,5 +1,6 @@
 #include "print/printrecord.h"
 
+#include "util/seams.h"
 #include "util/sqlitetool.h"
 
 #include <QDateTime>
@@ -128,7 +129,7 @@ bool PrintRecord::insertTable(const QString &templateName, const QString &templa
 {
     // One reading of the clock: the day key and the day's text always agree,
     // also for a page recorded across midnight.
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Seams::now();
     const QDate today = now.date();
     QSqlQuery query = SqliteTool::getQuery(CONNECTION_NAME, DATABASE_NAME);
     bool stored = query.prepare(INSERT_PRINT_RECORD);

@@ -43,6 +43,7 @@ struct Handlers {
     PrivilegedHandler privileged;
     UrlOpenerHandler urlOpener;
     CompositingHandler compositing;
+    ClockHandler clock;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
     int firmwareWaitMs = 0;
@@ -366,6 +367,13 @@ qint64 fileTimeNs(qint64 reportedNs)
 }
 
 void setFileTimeStepNs(qint64 ns) { handlers().fileTimeStepNs = ns; }
+
+QDateTime now()
+{
+    return handlers().clock ? handlers().clock() : QDateTime::currentDateTime();
+}
+
+void setClockHandler(ClockHandler handler) { handlers().clock = std::move(handler); }
 
 void openUrl(const QUrl &url, const std::function<void()> &failed)
 {

@@ -2,13 +2,14 @@
 
 // The few places where the program meets its surroundings: the program's
 // folder, modal dialogs, the screen, the serial devices, commands run with
-// raised privileges, the notification toast, the desktop's URL opener and
-// the file system's clock.
-// Production code calls these functions, which do the real thing; tests
-// install handlers to answer dialogs, pin the screen or record toasts.
+// raised privileges, the notification toast, the desktop's URL opener, the
+// file system's clock and the wall clock. Production code calls these
+// functions, which do the real thing; tests install handlers to answer
+// dialogs, pin the screen or the clock, or record toasts.
 // Nothing else in the code base is replaceable from outside.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QList>
 #include <QSerialPort>
@@ -142,6 +143,14 @@ qint64 fileTimeStepNs();
 // system would have kept it.
 qint64 fileTimeNs(qint64 reportedNs);
 void setFileTimeStepNs(qint64 ns);
+
+// The local date and time now, for whatever goes by the calendar day: the
+// log's lines and files, the print record's days, the home page's today and
+// the administrator's password of the day. Tests set the clock to a moment
+// of their choosing, a midnight or a year's end among them.
+using ClockHandler = std::function<QDateTime()>;
+QDateTime now();
+void setClockHandler(ClockHandler handler);
 
 // Opens url with the desktop's default program (the user manual in a PDF
 // viewer). failed runs when nothing opened it: at once, or once the

@@ -482,7 +482,9 @@ int main(int argc, char **argv)
     settings.captionSize = layout.value(QLatin1String("captionSize")).toDouble();
     settings.spineReference = layout.value(QLatin1String("spineReference")).toDouble();
     settings.palettes = layout.value(QLatin1String("palettes")).toObject();
-    if (!QFontDatabase().families().contains(settings.captionFont)) {
+    // Asked by name, not looked up in the list: under a Chinese locale the
+    // list names the font "文泉驿正黑", and its English name is an alias.
+    if (!QFontDatabase().hasFamily(settings.captionFont)) {
         QTextStream(stderr) << "font " << settings.captionFont << " is not installed\n";
         return 1;
     }

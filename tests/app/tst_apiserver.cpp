@@ -130,6 +130,7 @@ private slots:
         m_server.reset();
         m_toasts.reset();
         m_dir.reset();
+        Seams::resetAll();
     }
 
     void answersEachRequest_data()
@@ -412,6 +413,8 @@ private slots:
     // category off, none is written.
     void clientTextInTheLog()
     {
+        const QDate day(2024, 12, 31);
+        Seams::setClockHandler([day] { return QDateTime(day, QTime(23, 59, 59)); });
         const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
         const auto restore = qScopeGuard([previous] {
             qInstallMessageHandler(previous);
@@ -422,7 +425,7 @@ private slots:
                                                 "Address:10.9.8.7  Port:4242\x1b[2J\t\x7f\u0085\u2028.\u2029"
                                                 "\u202e\u200b\ufeff\U000E0001\U0001F600")));
         QCOMPARE(client->expectText(), QString(""));
-        const QString path = LogFile::filePath(QDate::currentDate());
+        const QString path = LogFile::filePath(day);
         const QByteArray log = TestSupport::readFile(path);
         QVERIFY(!log.contains("\n2026-01-01"));
         QVERIFY(log.contains(" receive msg {\"requestId\":0}\\r\\n2026-01-01 00:00:00 [New Connect] Address:10.9.8.7  "

@@ -46,7 +46,6 @@ class TestHelpWindow : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_workDir;
     std::unique_ptr<TempProgramDir> m_dir;
     std::unique_ptr<ToastRecorder> m_toasts;
     std::unique_ptr<FakePrinter> m_printer;
@@ -97,7 +96,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(QDir::setCurrent(m_workDir.path()));
+        QVERIFY(TestSupport::useOwnWorkingFolder());
         QVERIFY(PrintRecord::initTable());
     }
 

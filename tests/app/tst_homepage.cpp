@@ -33,6 +33,8 @@ const QString KEJI_3CM = QStringLiteral("科技3CM");
 const QString KEJI = QStringLiteral("科技档案");
 const QString RED = QStringLiteral("#DE0007");
 const QString DOWN = QStringLiteral("arrow-narrow-down.png");
+// The window's today: a year's last day, whose week ends in the next year.
+const QDate TODAY(2024, 12, 31);
 
 QStringList sqlite(const QString &sql)
 {
@@ -95,6 +97,7 @@ private slots:
         QVERIFY(QDir::setCurrent(m_data->path()));
         QVERIFY(PrintRecord::initTable());
         Seams::setScreenHandler([] { return Seams::ScreenSize{QSize(1920, 1080), QSizeF(508, 285.75)}; });
+        Seams::setClockHandler([] { return QDateTime(TODAY, QTime(23, 59, 59)); });
         // No printer: the window's link finds no port to open.
         Seams::setSerialPortListHandler([] { return QList<Seams::SerialPortEntry>(); });
     }
@@ -129,10 +132,9 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QString, color);
         QFETCH(QString, arrow);
-        const QDate date = QDate::currentDate();
-        addRecords(KEJI_3CM, KEJI, date, today);
-        addRecords(KEJI_3CM, KEJI, date.addDays(-1), yesterday);
-        addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), date.addDays(-30), older);
+        addRecords(KEJI_3CM, KEJI, TODAY, today);
+        addRecords(KEJI_3CM, KEJI, TODAY.addDays(-1), yesterday);
+        addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), TODAY.addDays(-30), older);
         MainWindow w;
         QCOMPARE(text(w, "lb_day_print_cnt"), QString::number(today));
         QCOMPARE(text(w, "lb_print_cnt"), QString::number(today + yesterday + older));
@@ -182,7 +184,7 @@ private slots:
 
     void rankingKeepsDeletedTemplates()
     {
-        const QDate day = QDate::currentDate().addDays(-3);
+        const QDate day = TODAY.addDays(-3);
         addRecords(KEJI_3CM, KEJI, day, 5);
         addRecords(QStringLiteral("已删除的模板"), QStringLiteral("业务档案"), day, 3);
         addRecords(QStringLiteral("会计2CM"), QStringLiteral("会计档案"), day.addDays(-1), 1);
@@ -220,12 +222,11 @@ private slots:
         auto *start = child<QDateEdit>(w, "edit_start_date");
         auto *end = child<QDateEdit>(w, "edit_end_date");
         const auto button = [&w](const char *name) { return child<QPushButton>(w, name); };
-        const QDate today = QDate::currentDate();
-        // Built on the week: Monday to Sunday around today.
+        const QDate today = TODAY;
+        // Built on the week: Monday to Sunday around today, into the next year.
         QVERIFY(button("btn_chart_week")->isChecked());
-        QCOMPARE(start->date().dayOfWeek(), 1);
-        QCOMPARE(start->date().daysTo(end->date()), qint64(6));
-        QVERIFY(start->date() <= today && today <= end->date());
+        QCOMPARE(start->date(), QDate(2024, 12, 30));
+        QCOMPARE(end->date(), QDate(2025, 1, 5));
         button("btn_chart_month")->click();
         QCOMPARE(start->date(), QDate(today.year(), today.month(), 1));
         QCOMPARE(end->date(), today);

@@ -3,7 +3,6 @@
 #include "util/seams.h"
 
 #include <QDate>
-#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -58,35 +57,56 @@ private slots:
         QFETCH(QByteArray, written);
         TempProgramDir dir;
         QVERIFY(!QFileInfo::exists(dir.file(QStringLiteral("/log"))));
+        Seams::setClockHandler([] { return QDateTime(QDate(2024, 2, 29), QTime(8, 5, 9)); });
         const QByteArray err = withHandler([&] {
             qInfo().noquote() << "start";
             qWarning().noquote() << message;
         });
         QVERIFY2(err.isEmpty(), err.constData());
-        const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-        const QByteArray bytes = TestSupport::readFile(dir.file(QStringLiteral("/log/log%1.txt").arg(day)));
-        const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d $"));
-        // Two lines, each a 20-byte time stamp and the message, no BOM.
-        const int second = bytes.indexOf("\r\n") + 2;
-        QVERIFY(stamp.match(QString::fromLatin1(bytes.left(20))).hasMatch());
-        QCOMPARE(bytes.mid(20, second - 20), QByteArray("start\r\n"));
-        QVERIFY(stamp.match(QString::fromLatin1(bytes.mid(second, 20))).hasMatch());
-        QCOMPARE(bytes.mid(second + 20), written);
+        QCOMPARE(TestSupport::listFiles(dir.file(QStringLiteral("/log"))), QStringList{"log20240229.txt"});
+        // Two lines, each a time stamp and the message, no BOM.
+        QCOMPARE(TestSupport::readFile(dir.file(QStringLiteral("/log/log20240229.txt"))),
+                 "2024-02-29 08:05:09 start\r\n2024-02-29 08:05:09 " + written);
+    }
+
+    // A line goes to the file of the day its stamp names, however close to
+    // midnight.
+    void linesAcrossMidnight()
+    {
+        TempProgramDir dir;
+        QDateTime now(QDate(2024, 12, 31), QTime(23, 59, 59));
+        Seams::setClockHandler([&now] { return now; });
+        QVERIFY(withHandler([&] {
+                    qWarning().noquote() << "last";
+                    now = now.addSecs(1);
+                    qWarning().noquote() << "first";
+                }).isEmpty());
+        QCOMPARE(TestSupport::readFile(LogFile::filePath(QDate(2024, 12, 31))),
+                 QByteArray("2024-12-31 23:59:59 last\r\n"));
+        QCOMPARE(TestSupport::readFile(LogFile::filePath(QDate(2025, 1, 1))),
+                 QByteArray("2025-01-01 00:00:00 first\r\n"));
     }
 
     // Client messages stop once they have taken their share of the day's
-    // log, which one line says; the program's own go on.
+    // log, which one line says; the program's own go on, and the next day
+    // has a share of its own.
     void clientShareIsBounded()
     {
         TempProgramDir dir;
+        QDateTime now(QDate(2024, 3, 1), QTime(12, 0));
+        Seams::setClockHandler([&now] { return now; });
         const QString text(4000, QLatin1Char('x'));
         const qint64 messages = LogFile::CLIENT_BYTES_PER_DAY / text.size() + 100;
         QVERIFY(withHandler([&] {
                     for (qint64 i = 0; i < messages; ++i)
                         qCDebug(clientText).noquote() << text;
                     qInfo().noquote() << "WebApiServer init successed: ";
+                    now = now.addDays(1);
+                    qCDebug(clientText).noquote() << "next day";
                 }).isEmpty());
-        const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate::currentDate())).split('\n');
+        QCOMPARE(TestSupport::readFile(LogFile::filePath(QDate(2024, 3, 2))),
+                 QByteArray("2024-03-02 12:00:00 next day\r\n"));
+        const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate(2024, 3, 1))).split('\n');
         // All but the notice, the program's line and the empty end.
         const qint64 clientBytes = (lines.size() - 3) * (20 + text.size() + 2);
         QVERIFY2(clientBytes > LogFile::CLIENT_BYTES_PER_DAY - 64 * 1024

@@ -11,7 +11,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QDate>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -166,11 +166,11 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<bool>("adminMode");
-        const QString today = QStringLiteral("kelo") + QDate::currentDate().toString(QStringLiteral("yyMMdd"));
+        // The day's password, the clock being at 2024-12-31 23:59:59.
+        const QString today = QStringLiteral("kelo241231");
         QTest::newRow("right") << "true" << today << true << true;
         QTest::newRow("wrong") << "true" << today.toUpper() << true << false;
-        const QString yesterday = "kelo" + QDate::currentDate().addDays(-1).toString(QStringLiteral("yyMMdd"));
-        QTest::newRow("yesterday") << "true" << yesterday << true << false;
+        QTest::newRow("yesterday") << "true" << "kelo241230" << true << false;
         QTest::newRow("cancelled") << "true" << today << false << false;
         QTest::newRow("not configured") << "false" << today << true << false;
     }
@@ -181,6 +181,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, accept);
         QFETCH(bool, adminMode);
+        Seams::setClockHandler([] { return QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)); });
         JsonUtil::setCustomConfig(QStringLiteral("admin.feature"), configured);
         QList<QLineEdit::EchoMode> prompts;
         Seams::setInputHandler([&](QWidget *, const QString &, const QString &, QLineEdit::EchoMode echo, bool *ok) {

@@ -97,6 +97,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { QVERIFY(TestSupport::useOwnWorkingFolder()); }
+
     void init()
     {
         dir = std::make_unique<TempProgramDir>();

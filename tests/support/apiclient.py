@@ -38,6 +38,7 @@ byte for byte. Every line on standard output is one JSON object; the first is
 import argparse
 import asyncio
 import json
+import socket
 import sys
 
 import websockets
@@ -50,6 +51,10 @@ MAX_LIFETIME = 86400.0
 READ_AHEAD = 4
 # The largest payload a control frame may carry.
 PING_BYTES = 125
+# The connection's receive buffer, fixed: left to itself the kernel grows it
+# with the pace of reading, up to the machine's tcp_rmem maximum, and would
+# take megabytes in a paused client's stead that the server is to hold.
+RECEIVE_BUFFER = 1 << 16
 
 
 def emit(obj):
@@ -196,12 +201,23 @@ def report(event):
     emit({"event": event["type"], **{k: v for k, v in event.items() if k != "type"}})
 
 
-async def run(args):
-    uri = "ws://%s:%d" % (args.host, args.port)
+async def connect(host, port):
+    sock = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET, socket.SOCK_STREAM)
     try:
-        ws = await asyncio.wait_for(
-            websockets.connect(uri, ping_interval=None, max_size=MAX_MESSAGE, max_queue=READ_AHEAD),
-            args.connect_timeout)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, RECEIVE_BUFFER)
+        sock.setblocking(False)
+        await asyncio.get_running_loop().sock_connect(sock, (host, port))
+        host_text = "[%s]" % host if ":" in host else host
+        return await websockets.connect("ws://%s:%d" % (host_text, port), sock=sock, ping_interval=None,
+                                        max_size=MAX_MESSAGE, max_queue=READ_AHEAD)
+    except BaseException:
+        sock.close()
+        raise
+
+
+async def run(args):
+    try:
+        ws = await asyncio.wait_for(connect(args.host, args.port), args.connect_timeout)
     except (OSError, asyncio.TimeoutError, websockets.WebSocketException) as e:
         emit({"event": "error", "error": str(e) or type(e).__name__})
         return 1

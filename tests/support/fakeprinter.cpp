@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QThread>
 
 namespace TestSupport {
@@ -71,10 +70,9 @@ bool FakePrinter::linkTerminal() const
 
 bool FakePrinter::serveApiOnFreePort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
-           && JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(probe.serverPort()));
+    const quint16 port = reservedLoopbackPort();
+    return port != 0 && JsonUtil::setCustomConfig(QStringLiteral("api.address"), QStringLiteral("127.0.0.1"))
+           && JsonUtil::setCustomConfig(QStringLiteral("api.port"), QString::number(port));
 }
 
 QString FakePrinter::block(int number)

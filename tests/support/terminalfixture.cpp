@@ -9,16 +9,16 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace TestSupport {
 
 TerminalFixture::TerminalFixture()
 {
+    if (!useOwnWorkingFolder())
+        qFatal("no working folder of its own");
     PrinterUtil::reset();
 }
 
@@ -31,8 +31,7 @@ TerminalFixture::~TerminalFixture()
 
 bool TerminalFixture::preparePrinting()
 {
-    static QTemporaryDir work;
-    return loadPinnedFonts() && QDir::setCurrent(work.path()) && PrintRecord::initTable();
+    return loadPinnedFonts() && useOwnWorkingFolder() && PrintRecord::initTable();
 }
 
 MainWindow &TerminalFixture::open()

@@ -24,14 +24,15 @@ namespace TestSupport {
 class TerminalFixture
 {
 public:
-    // The printer state the window keeps is forgotten first.
+    // The printer state the window keeps is forgotten first, and the process
+    // works in a folder of its own (useOwnWorkingFolder).
     TerminalFixture();
     ~TerminalFixture();
     TerminalFixture(const TerminalFixture &) = delete;
     TerminalFixture &operator=(const TerminalFixture &) = delete;
 
     // Once per test program that prints: the pinned fonts, and the print
-    // record in a working folder of the program's own.
+    // record's table in the working folder of the program's own.
     static bool preparePrinting();
 
     // A window linked to nothing of ours.

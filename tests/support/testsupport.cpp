@@ -14,8 +14,12 @@
 
 #include <algorithm>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -157,6 +161,31 @@ QStringList columnTexts(const QAbstractItemModel *model, int column)
 QByteArray hex(const char *digits)
 {
     return QByteArray::fromHex(QByteArray(digits));
+}
+
+bool useOwnWorkingFolder()
+{
+    static QTemporaryDir folder;
+    return folder.isValid() && QDir::setCurrent(folder.path());
+}
+
+quint16 reservedLoopbackPort()
+{
+    // Never closed: the process's end frees them all.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+        || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
+    return ntohs(address.sin_port);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

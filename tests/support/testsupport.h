@@ -90,6 +90,19 @@ public:
     void clear();
 };
 
+// Moves the process, for the rest of its run, into an empty temporary
+// working folder of its own. The print record lives in the working folder,
+// so a test then neither reads a record left where it was started nor
+// leaves one there. False when the folder could not be made.
+bool useOwnWorkingFolder();
+
+// A loopback TCP port no other socket on the machine is given for the rest
+// of the run: it stays bound here, without listening, and a server that
+// binds it with SO_REUSEADDR (as every Qt server does) may listen on it.
+// A port merely found free could be taken by anyone before it is used.
+// 0 when none could be had.
+quint16 reservedLoopbackPort();
+
 // The display texts of one column of a table model, row by row.
 QStringList columnTexts(const QAbstractItemModel *model, int column);
 

@@ -107,10 +107,14 @@ QStringList pythonNames(const QString &path)
     return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// Compared as wall-clock readings: in the hour a clock turns back, a local
+// time read from text could be either of two moments.
 bool isRecent(const QString &time)
 {
-    const QDateTime t = QDateTime::fromString(time, QLatin1String(TemplateJson::TIME_FORMAT));
-    return t.isValid() && qAbs(t.secsTo(QDateTime::currentDateTime())) < 120;
+    QDateTime t = QDateTime::fromString(time, QLatin1String(TemplateJson::TIME_FORMAT));
+    t.setTimeSpec(Qt::UTC);
+    const QDateTime now = QDateTime::currentDateTime();
+    return t.isValid() && qAbs(t.secsTo(QDateTime(now.date(), now.time(), Qt::UTC))) < 120;
 }
 
 } // namespace
