@@ -196,9 +196,11 @@ private:
     // A preview or the template editor is open: one window at a time.
     bool dialogBusy = false;
     // Runs while a firmware image is out and the printer has not answered
-    // it; started again as each piece of it leaves, so a link too slow to
-    // have sent it all yet cannot end the wait, and a silent printer can end
-    // it no later than Seams::firmwareWaitMs() after the image's last byte.
+    // it; started again as each piece of the image leaves, so a link too
+    // slow to have sent it all yet cannot end the wait, and a silent printer
+    // is free again no later than Seams::firmwareWaitMs() after the image's
+    // last byte, whatever it sends meanwhile. Until then the link holds
+    // every other request.
     QTimer *firmwareWait = nullptr;
     // The preview opened from the print page, while it is open.
     QPointer<PrintPreview> printPreview;

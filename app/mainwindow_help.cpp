@@ -63,7 +63,7 @@ void MainWindow::sendFirmware(AppUpdate *dialog, const QByteArray &frame)
         dialog->updateRefused();
         return;
     }
-    if (!comManager->sendMsg(frame)) {
+    if (!comManager->sendFirmwareImage(frame)) {
         dialog->updateNotSent();
         return;
     }
@@ -73,6 +73,7 @@ void MainWindow::sendFirmware(AppUpdate *dialog, const QByteArray &frame)
 void MainWindow::onUpdateStatus(const UpdateStatusModel &model)
 {
     firmwareWait->stop();
+    comManager->endFirmwareImage();
     if (model.status != 0)
         TextUtil::showError(QStringLiteral("升级失败"));
     else
@@ -88,6 +89,7 @@ void MainWindow::onFirmwareUnanswered()
                          << "ms of its last byte; the printer is taken as free again";
     if (updateDialog)
         updateDialog->updateUnanswered();
+    comManager->endFirmwareImage();
 }
 
 HelpDocDlg *MainWindow::openHelpPage(int page)

@@ -71,7 +71,9 @@ bool MainWindow::initCommunication()
     firmwareWait = new QTimer(this);
     firmwareWait->setSingleShot(true);
     connect(firmwareWait, &QTimer::timeout, this, &MainWindow::onFirmwareUnanswered);
-    connect(comManager, &ComManager::bytesWritten, this, [this] {
+    // Only the image's own bytes: nothing else goes out while it is out, and
+    // what is held for after it must not prolong the wait.
+    connect(comManager, &ComManager::firmwareBytesWritten, this, [this] {
         if (firmwareWait->isActive())
             firmwareWait->start(Seams::firmwareWaitMs());
     });
@@ -257,6 +259,8 @@ void MainWindow::onLinkLost()
 {
     PrinterUtil::s_printerSys.remainKnown = false;
     endApiJobOnLinkLoss();
+    // A notice over the next link is not for a page sent over this one.
+    jobKeeper->linkLost();
     // The printer cannot answer an image sent over the link that went.
     firmwareWait->stop();
     if (updateDialog)

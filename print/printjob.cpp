@@ -44,6 +44,12 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
         emit logged(text("第%1页未收到打印结果，打印任务结束").arg(m_out.page + 1));
         // A slow printer's notice may still come; over a link that went, none can.
         m_latePage = m_linked;
+        // A job cancelled on its last page is done with it, as the notice
+        // would have had it (an API job's window closes).
+        const bool lastPage = !m_stopped && m_pages.isEmpty();
+        m_state = State::Idle;
+        if (lastPage)
+            emit lastPageDone();
         end();
     });
 }
@@ -129,6 +135,7 @@ bool PrintJob::start(State first, const QList<int> &pages)
     if (isBusy() || pages.isEmpty())
         return false;
     m_forClient = ClientCause::isOpen();
+    m_stopped = false;
     m_pages = pages;
     m_position = 0;
     m_inkUnknownLogged = false;
@@ -201,6 +208,8 @@ void PrintJob::printSignal()
     m_out = {m_page, m_position, frame.dots, page.model.name, page.model.type};
     m_latePage = false;
     m_state = test ? State::TestPageOut : m_state == State::PagePending ? State::PageOut : State::CancelledOut;
+    if (m_state == State::CancelledOut)
+        awaitNotice();
     emit frameReady(frame.bytes);
 }
 
@@ -229,6 +238,12 @@ void PrintJob::testPageReplied(const PrintReceiveModel &model)
 
 void PrintJob::pageNoticed(const PrintReceiveModel &model)
 {
+    // The page went over a link that is gone: whatever comes over the next
+    // one is not its notice.
+    if (!m_linked) {
+        qInfo().noquote() << "print notice over a later link ignored";
+        return;
+    }
     // Notices carry no page identity: one that finds no page out, nor one
     // given up unreported, counts for nothing.
     const bool awaited = m_state == State::PageOut || m_state == State::CancelledOut;
@@ -301,7 +316,10 @@ void PrintJob::cancel(Canceller by)
         m_state = State::CancelledPending;
         break;
     case State::PageOut:
+        // The page still prints, but a printer that never reports it must
+        // not hold the job for good.
         m_state = State::CancelledOut;
+        awaitNotice();
         break;
     default:
         // A test page goes on to its reply.
@@ -322,6 +340,7 @@ void PrintJob::linkLost()
 {
     emit logged(text("与打印机断开连接，请检查"));
     m_linked = false;
+    m_latePage = false;
     awaitPageOut();
 }
 
@@ -338,6 +357,7 @@ void PrintJob::forgetLatePage()
 
 bool PrintJob::awaitPageOut()
 {
+    m_stopped = true;
     m_pause.stop();
     m_pages.clear();
     if (m_state != State::PageOut && m_state != State::CancelledOut) {
@@ -348,8 +368,13 @@ bool PrintJob::awaitPageOut()
     // The page may well be printed: its notice writes its record row and
     // charges its ink, if it comes in time.
     m_state = State::CancelledOut;
-    if (!m_noticeWait.isActive())
-        m_noticeWait.start(Seams::noticeWaitMs());
+    awaitNotice();
     emit pageEditable(true);
     return true;
+}
+
+void PrintJob::awaitNotice()
+{
+    if (!m_noticeWait.isActive())
+        m_noticeWait.start(Seams::noticeWaitMs());
 }

@@ -13,11 +13,12 @@
 // Replies carry no job identity, so each is taken only in the state that
 // waits for it. A cancel lets the page scheduled or out finish. An emergency
 // stop, a lost link and the window's closing send nothing more, but a page
-// already at the printer is still awaited, for at most Seams::noticeWaitMs(),
-// so that its notice is recorded and its ink charged; after a lost link the
-// job is refused for good. A job released by its closing window goes on
-// without it for that page alone. A pause still running when the job is
-// destroyed does nothing.
+// already at the printer is still awaited, as a cancelled job's page is, for
+// at most Seams::noticeWaitMs(), so that its notice is recorded and its ink
+// charged; after a lost link the job is refused for good, and no notice is
+// its own any more: one over the next link is not for a page sent over the
+// last. A job released by its closing window goes on without it for that
+// page alone. A pause still running when the job is destroyed does nothing.
 //
 // The wait ends the job, not the page's claim: the printer reports pages in
 // the order they came, so the next notice is still that page's until a
@@ -47,8 +48,8 @@ public:
         // Cancelled while a page was scheduled or out: that page still
         // prints, then the job ends.
         CancelledPending,
-        // Also a page out after a stop, a lost link or a release, awaited
-        // for a bounded time.
+        // The page out, awaited for a bounded time; also after a stop, a
+        // lost link or a release.
         CancelledOut,
         TestPagePending,
         // The test page was sent; the printer's test-page reply is awaited.
@@ -72,12 +73,14 @@ public:
     bool startTestPage(const QList<int> &pages);
     // Who cancelled, for the log.
     enum class Canceller { User, Api };
-    // The page scheduled or out still prints; its notice ends the job.
+    // The page scheduled or out still prints; its notice, or the end of the
+    // wait for it, ends the job.
     void cancel(Canceller by);
     // The printer is told to stop at once; nothing scheduled goes, and the
     // page out, if any, is awaited as the job's last.
     void stop();
-    // As stop, without telling the printer; isLinked() is false from then on.
+    // As stop, without telling the printer; isLinked() is false from then
+    // on, and no notice is taken.
     void linkLost();
     // The page source is gone: nothing is shown or sent any more. True when
     // a page is still out: the job goes on until its notice (or the end of
@@ -117,7 +120,8 @@ signals:
     // Whether the pages and their placement may be changed: not while a job
     // holds them, again once it ends, is cancelled or stopped.
     void pageEditable(bool editable);
-    // The job's last page is done with (a cancel during it included).
+    // The job's last page is done with (a cancel during it included), or
+    // the wait for it after a cancel ended.
     void lastPageDone();
     // Back to idle, however the job ended.
     void finished();
@@ -134,6 +138,8 @@ private:
     // Nothing more is sent; a page out is awaited for a bounded time. True
     // when one is.
     bool awaitPageOut();
+    // Starts the bounded wait for the page out, unless it runs.
+    void awaitNotice();
 
     PageSource *m_source;
     State m_state = State::Idle;
@@ -161,4 +167,7 @@ private:
     bool m_inkUnknownLogged = false;
     // Started for an API client: its steps are the client's doing.
     bool m_forClient = false;
+    // Stopped, cut off or released rather than cancelled: the end of the
+    // wait for the page out does not count as that page done with.
+    bool m_stopped = false;
 };

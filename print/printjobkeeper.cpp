@@ -48,9 +48,19 @@ void PrintJobKeeper::pageNoticed(const PrintReceiveModel &model)
 
 void PrintJobKeeper::pageSent()
 {
+    tellJobs(&PrintJob::forgetLatePage);
+}
+
+void PrintJobKeeper::linkLost()
+{
+    tellJobs(&PrintJob::linkLost);
+}
+
+void PrintJobKeeper::tellJobs(void (PrintJob::*event)())
+{
     const QList<PrintJob *> jobs = m_jobs;
     for (PrintJob *job : jobs) {
-        job->forgetLatePage();
+        (job->*event)();
         settle(job);
     }
 }

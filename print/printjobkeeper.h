@@ -42,8 +42,13 @@ public:
     // A newer page went to the printer: the pages given up unreported take
     // no notice any more.
     void pageSent();
+    // The link went: a notice over the next one is for none of the pages
+    // the kept jobs sent.
+    void linkLost();
 
 private:
+    // Tells every kept job of an event of the link, and settles each.
+    void tellJobs(void (PrintJob::*event)());
     // Drops the job when nothing more can be its own, and runs the start
     // held back once no kept job waits.
     void settle(PrintJob *job);

@@ -12,6 +12,9 @@
 #include <QHostAddress>
 #include <QNetworkProxy>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 const char *const DEFAULT_PRINTER_IP = "192.168.1.30";
@@ -35,7 +38,7 @@ ComManager::ComManager(QObject *parent)
     connect(m_tcpSocket, &QTcpSocket::connected, this, &ComManager::onTcpConnected);
     connect(m_tcpSocket, &QTcpSocket::disconnected, this, &ComManager::onTcpDisconnected);
     connect(m_tcpSocket, &QTcpSocket::readyRead, this, &ComManager::onTcpSocketReceivedMsg);
-    connect(m_tcpSocket, &QTcpSocket::bytesWritten, this, &ComManager::bytesWritten);
+    connect(m_tcpSocket, &QTcpSocket::bytesWritten, this, &ComManager::onBytesWritten);
 }
 
 ComManager::~ComManager()
@@ -94,7 +97,7 @@ bool ComManager::initSerialPort()
             Qt::UniqueConnection);
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &ComManager::onSerialPortError,
             Qt::UniqueConnection);
-    connect(m_serialPort, &QSerialPort::bytesWritten, this, &ComManager::bytesWritten, Qt::UniqueConnection);
+    connect(m_serialPort, &QSerialPort::bytesWritten, this, &ComManager::onBytesWritten, Qt::UniqueConnection);
     return true;
 }
 
@@ -147,6 +150,7 @@ void ComManager::onSerialPortError(QSerialPort::SerialPortError error)
         return;
     qWarning().noquote() << "errorOccurred： 串口断开连接";
     TextUtil::showError(QStringLiteral("串口断开连接"));
+    dropFirmwareImage();
     m_serialPort->close();
     qInfo().noquote() << "关闭串口";
     disconnect(m_serialPort, nullptr, this, nullptr);
@@ -220,6 +224,7 @@ void ComManager::onTcpDisconnected()
         return;
     qInfo().noquote() << "连接打印断开连接";
     tcpConnected = false;
+    dropFirmwareImage();
     m_tcpSocket->close();
     emit tcpSocketReceiveConnectState(QString(), 0);
 }
@@ -235,7 +240,7 @@ void ComManager::onTcpSocketReceivedMsg()
 // ---------------------------------------------------------------------------
 // Sending
 
-bool ComManager::sendMsg(const QByteArray &msg)
+QIODevice *ComManager::openLink()
 {
     int type = linkType;
     if (type == LINK_NONE) {
@@ -245,20 +250,80 @@ bool ComManager::sendMsg(const QByteArray &msg)
                    ? LINK_TCP
                    : LINK_SERIAL;
     }
-    qint64 written = -1;
-    if (type == LINK_SERIAL) {
-        if (!m_serialPort->isOpen() && !initSerialPort())
-            return false;
-        written = m_serialPort->write(msg);
-    } else {
-        if (!tcpConnected && !initSocketTcp())
-            return false;
-        written = m_tcpSocket->write(msg);
-    }
-    if (written < 0)
+    if (type == LINK_SERIAL)
+        return m_serialPort->isOpen() || initSerialPort() ? static_cast<QIODevice *>(m_serialPort) : nullptr;
+    return tcpConnected || initSocketTcp() ? static_cast<QIODevice *>(m_tcpSocket) : nullptr;
+}
+
+bool ComManager::write(const QByteArray &msg, bool forClient)
+{
+    QIODevice *device = openLink();
+    if (!device || device->write(msg) < 0)
+        return false;
+    m_answersForClient = forClient;
+    return true;
+}
+
+bool ComManager::sendMsg(const QByteArray &msg)
+{
+    if (!m_firmwareOut)
+        return write(msg, ClientCause::isOpen());
+    // Asked again, a request goes once, after what was asked between: a
+    // printer that keeps sending notices costs one read, not one per notice.
+    m_held.erase(std::remove_if(m_held.begin(), m_held.end(),
+                                [&msg](const HeldRequest &held) { return held.bytes == msg; }),
+                 m_held.end());
+    m_held.append({msg, ClientCause::isOpen()});
+    qInfo().noquote() << "request held until the printer is done with the firmware image:" << msg.left(4).toHex();
+    return true;
+}
+
+bool ComManager::sendFirmwareImage(const QByteArray &frame)
+{
+    QIODevice *device = openLink();
+    if (!device)
+        return false;
+    const qint64 before = device->bytesToWrite();
+    if (device->write(frame) < 0)
         return false;
     m_answersForClient = ClientCause::isOpen();
+    m_firmwareOut = true;
+    m_bytesBeforeImage = before;
+    m_imageBytesLeft = frame.size();
     return true;
+}
+
+void ComManager::endFirmwareImage()
+{
+    if (!m_firmwareOut)
+        return;
+    m_firmwareOut = false;
+    const QList<HeldRequest> held = std::exchange(m_held, {});
+    for (const HeldRequest &request : held) {
+        if (!write(request.bytes, request.forClient))
+            qWarning().noquote() << "held request not sent:" << request.bytes.left(4).toHex();
+    }
+}
+
+void ComManager::dropFirmwareImage()
+{
+    if (!m_held.isEmpty())
+        qWarning().noquote() << m_held.size() << "requests held for after the firmware image dropped with the link";
+    m_firmwareOut = false;
+    m_held.clear();
+    m_bytesBeforeImage = 0;
+    m_imageBytesLeft = 0;
+}
+
+void ComManager::onBytesWritten(qint64 bytes)
+{
+    const qint64 before = qMin(bytes, m_bytesBeforeImage);
+    m_bytesBeforeImage -= before;
+    const qint64 image = qMin(bytes - before, m_imageBytesLeft);
+    if (image <= 0)
+        return;
+    m_imageBytesLeft -= image;
+    emit firmwareBytesWritten(m_imageBytesLeft);
 }
 
 bool ComManager::handshake() { return sendMsg(PrinterProtocol::packHandshake()); }

@@ -1,15 +1,18 @@
 #pragma once
 
 // The terminal's one connection to the printer: a USB serial device or a TCP
-// connection. Requests are packed and written at once, with no queue, retry or
+// connection. Requests are packed and written at once, with no retry or
 // request/response matching; replies come back as the onReceive... signals.
-// A lost link stays closed until the next request (or an explicit init...)
-// opens it again.
+// The one queue: a printer taking a firmware image takes nothing else, so
+// while an image is out every other request is held until the image is done
+// with. A lost link stays closed until the next request (or an explicit
+// init...) opens it again.
 
 #include "model/replymodels.h"
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -36,8 +39,18 @@ public:
     bool initSocketTcp();
 
     // Writes msg unchanged, opening the link of the current kind first when
-    // it is down. True when the bytes were handed to the device.
+    // it is down. True when the bytes were handed to the device, or are held
+    // while a firmware image is out.
     bool sendMsg(const QByteArray &msg);
+    // Writes a firmware frame, which the printer must take alone: every
+    // request asked for from now on is held until endFirmwareImage() or the
+    // link's loss, which drops them. True when the frame was handed to the
+    // device.
+    bool sendFirmwareImage(const QByteArray &frame);
+    // The printer is done with the image (it answered, or is taken as free
+    // again): the requests held go out in the order asked, one asked more
+    // than once in its last place.
+    void endFirmwareImage();
 
     bool handshake();
     bool writeIP(const QString &ip, const QString &mask, const QString &gateway, int port);
@@ -85,8 +98,9 @@ signals:
     void onReceiveReadIp(ReadIPReceiveModel ipInfo);
     void onReceiveHardVersion(PrintHardWareVersion model);
 
-    // Bytes of what was sent have left for the printer.
-    void bytesWritten(qint64 bytes);
+    // Bytes of the firmware image last sent have left for the printer;
+    // `left` of them are still to go.
+    void firmwareBytesWritten(qint64 left);
 
     // (peer address, peer port) when connected, ("", 0) when disconnected.
     void tcpSocketReceiveConnectState(QString host, int port);
@@ -103,9 +117,17 @@ private slots:
     void onSerialPortError(QSerialPort::SerialPortError error);
     void onTcpConnected();
     void onTcpDisconnected();
+    void onBytesWritten(qint64 bytes);
 
 private:
     bool tryOpenSerial(const QString &name, const QString &location, bool reportFailure);
+    // The device of the link's kind, opened first when it is down; null when
+    // it cannot be.
+    QIODevice *openLink();
+    bool write(const QByteArray &msg, bool forClient);
+    // The link went: an image over it is answered no more, and what was held
+    // for after it was meant for that link.
+    void dropFirmwareImage();
     void processReceiceData(const QByteArray &input);
 
     int linkType = LINK_NONE;
@@ -118,4 +140,16 @@ private:
     // The last request went for an API client (a ClientCause was open): what
     // the printer answers until the next is the client's doing too.
     bool m_answersForClient = false;
+
+    // A firmware image is out: requests wait in m_held, each with whether an
+    // API client asked for it.
+    bool m_firmwareOut = false;
+    struct HeldRequest {
+        QByteArray bytes;
+        bool forClient = false;
+    };
+    QList<HeldRequest> m_held;
+    // Bytes written before the image still to leave, then the image's own.
+    qint64 m_bytesBeforeImage = 0;
+    qint64 m_imageBytesLeft = 0;
 };

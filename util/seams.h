@@ -112,9 +112,9 @@ constexpr int JOB_PAUSE_MS = 1000;
 int jobPauseMs();
 void setJobPauseMs(int ms);
 
-// How long a print job that sends nothing more (stopped, cut off from the
-// printer or without its window) still waits for the notice of the page it
-// sent last. Tests shorten it; 0 or less restores the real 10000 ms.
+// How long a print job that sends nothing more (cancelled, stopped, cut off
+// from the printer or without its window) still waits for the notice of the
+// page it sent last. Tests shorten it; 0 or less restores the real 10000 ms.
 constexpr int NOTICE_WAIT_MS = 10000;
 int noticeWaitMs();
 void setNoticeWaitMs(int ms);

@@ -351,6 +351,14 @@ void TestPrintJob::oneStateAtATime_data()
     row("test page answered", "test sent testReply", S::Idle);
     row("a cancel on the last page ends the job", "print handshake sent cancel notice", S::Idle, 1, 1,
         QStringLiteral("打印任务结束!"));
+    // A cancelled page never reported holds the job no longer than a stopped
+    // one; a notice after the link went came over another: it is no page's.
+    const QString unreported = QStringLiteral("第1页未收到打印结果，打印任务结束");
+    const QString lost = QStringLiteral("与打印机断开连接，请检查");
+    row("cancelled, the page out never reported", "print handshake sent cancel noticeWait", S::Idle, 1, 3, unreported);
+    row("cancelled in the pause, never reported", "print handshake cancel sent noticeWait", S::Idle, 1, 3, unreported);
+    row("link lost, a notice after", "print handshake sent lost notice", S::CancelledOut, 1, 3, lost);
+    row("lost after the wait, a notice after", "print handshake sent stop noticeWait lost notice", S::Idle, 1, 3, lost);
     // Stray handshakes: before any job, with a page out, during the last page.
     row("a stray handshake sends nothing", "handshake wait", S::Idle, 0, 2);
     row("a stray handshake with a page out", "print handshake sent handshake wait", S::PageOut, 1, 2);
@@ -602,6 +610,7 @@ void TestPrintJob::aCancelLetsThePageOutFinish()
 {
     QVERIFY(startPrinter());
     QVERIFY(printer->set({{QStringLiteral("notifyDelayMs"), 400}}));
+    Seams::setNoticeWaitMs(0); // the notice comes within the real wait
     const qint64 before = PrintRecord::getTableDataCount();
     openJob(BOX_NAME, boxRows(3));
     connectJobToTheLink();
