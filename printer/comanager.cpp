@@ -105,6 +105,7 @@ bool ComManager::tryOpenSerial(const QString &name, const QString &location, boo
     QString errorText;
     if (Seams::openSerialPort(*m_serialPort, name, QIODevice::ReadWrite, &error, &errorText)) {
         m_serialName = name;
+        m_dispatcher->forgetRequests();
         return true;
     }
     if (reportFailure) {
@@ -156,9 +157,8 @@ void ComManager::onSerialPortError(QSerialPort::SerialPortError error)
 
 void ComManager::onSerialPortReceivedMsg()
 {
-    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_serialPort->readAll();
-    processReceiceData(chunk);
+    const ClientCause cause(processReceiceData(chunk));
     qDebug().noquote() << "serialPortReceiveData" << chunk.toHex();
 }
 
@@ -210,6 +210,7 @@ void ComManager::onTcpConnected()
     const int port = m_tcpSocket->peerPort();
     linkType = LINK_TCP;
     tcpConnected = true;
+    m_dispatcher->forgetRequests();
     qInfo().noquote() << QStringLiteral("连接打印机成功! 地址：%1:%2").arg(host).arg(port);
     emit tcpSocketReceiveConnectState(host, port);
 }
@@ -226,9 +227,8 @@ void ComManager::onTcpDisconnected()
 
 void ComManager::onTcpSocketReceivedMsg()
 {
-    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_tcpSocket->readAll();
-    processReceiceData(chunk);
+    const ClientCause cause(processReceiceData(chunk));
     qDebug().noquote() << "tcpSocketReceiveData" << chunk.toHex();
 }
 
@@ -257,7 +257,7 @@ bool ComManager::sendMsg(const QByteArray &msg)
     }
     if (written < 0)
         return false;
-    m_answersForClient = ClientCause::isOpen();
+    m_dispatcher->requestSent(msg);
     return true;
 }
 
@@ -332,7 +332,7 @@ void ComManager::sendOriginalMsg(QByteArray cmdMsg)
 // ---------------------------------------------------------------------------
 // Receiving
 
-void ComManager::processReceiceData(const QByteArray &input)
+bool ComManager::processReceiceData(const QByteArray &input)
 {
-    m_dispatcher->processReceiceData(input);
+    return m_dispatcher->processReceiceData(input);
 }

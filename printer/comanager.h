@@ -1,8 +1,9 @@
 #pragma once
 
 // The terminal's one connection to the printer: a USB serial device or a TCP
-// connection. Requests are packed and written at once, with no queue, retry or
-// request/response matching; replies come back as the onReceive... signals.
+// connection. Requests are packed and written at once, with no queue or
+// retry; replies come back as the onReceive... signals, matched to requests
+// only to tell whose doing they are (ReplyDispatcher).
 // A lost link stays closed until the next request (or an explicit init...)
 // opens it again.
 
@@ -106,16 +107,16 @@ private slots:
 
 private:
     bool tryOpenSerial(const QString &name, const QString &location, bool reportFailure);
-    void processReceiceData(const QByteArray &input);
+    // True when the chunk completed replies, each to a request sent for an
+    // API client: its line in the log is that client's too.
+    bool processReceiceData(const QByteArray &input);
 
     int linkType = LINK_NONE;
     bool tcpConnected = false;
     QTcpSocket *m_tcpSocket;
     QSerialPort *m_serialPort;
     QString m_serialName;
-    // Holds the bytes of a reply still incomplete; kept across reconnections.
+    // Holds the bytes of a reply still incomplete, kept across reconnections,
+    // and the requests awaiting replies on the current link.
     ReplyDispatcher *m_dispatcher;
-    // The last request went for an API client (a ClientCause was open): what
-    // the printer answers until the next is the client's doing too.
-    bool m_answersForClient = false;
 };
