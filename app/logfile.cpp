@@ -1,13 +1,16 @@
 #include "app/logfile.h"
 
 #include "util/clientcause.h"
+#include "util/safesave.h"
 #include "util/seams.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLatin1String>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,11 +28,70 @@ void writeToStderr(const QByteArray &line)
     std::fflush(stderr);
 }
 
-// What the client messages of one day have taken of its log.
+// What the client messages of one day have taken of its log. It outlives
+// the run in a record beside the logs, the day and how many bytes of that
+// day's log its client lines may have reached ("20241231 1310720"): a step
+// ahead of them, and on the disk before the lines it allows, so a run that
+// ends (or a crash that ends it) leaves the share overstated by less than a
+// step, never short of what the log holds. A step is a share's
+// BOOKING_STEPS-th part, so the record is written about that often a day.
 struct ClientShare {
+    QString log; // the day's file it is the share of; empty: not read yet
     QDate day;
     qint64 bytes = 0;
+    qint64 booked = -1; // what the record allows this day; -1: no record of it
 };
+
+constexpr qint64 BOOKING_STEPS = 256;
+
+struct LogState {
+    QMutex mutex;
+    ClientShare share;
+};
+
+LogState &state()
+{
+    static LogState s;
+    return s;
+}
+
+QString recordPath()
+{
+    return LogFile::folderPath() + QStringLiteral("/clientshare");
+}
+
+QByteArray dayText(const QDate &day)
+{
+    return day.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+}
+
+// The share of the day's log as a run first finds it: what the record of
+// that day allows, within the file's size. A file the record does not name
+// counts whole, its lines not saying whose they are: written by an older
+// version, or by a run that ended before its first client line that day.
+ClientShare readShare(const QString &log, const QDate &day)
+{
+    ClientShare share{log, day, QFileInfo(log).size(), -1};
+    QFile record(recordPath());
+    if (record.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> fields = record.read(64).trimmed().split(' ');
+        bool ok = false;
+        const qint64 booked = fields.size() == 2 && fields.first() == dayText(day) ? fields.last().toLongLong(&ok) : -1;
+        if (ok && booked >= 0) {
+            share.booked = booked;
+            share.bytes = qMin(share.bytes, booked);
+        }
+    }
+    return share;
+}
+
+void book(ClientShare &share, qint64 bytes)
+{
+    QSaveFile record(recordPath());
+    if (record.open(QIODevice::WriteOnly)
+        && record.write(dayText(share.day) + ' ' + QByteArray::number(bytes) + '\n') > 0 && SafeSave::commit(record))
+        share.booked = bytes;
+}
 
 } // namespace
 
@@ -104,12 +166,12 @@ QString LogFile::escapeControls(const QString &text)
     return escaped;
 }
 
-bool LogFile::append(const QByteArray &line, const QDate &day)
+bool LogFile::append(const QByteArray &line, const QString &path)
 {
     const QString folder = folderPath();
     if (!QDir(folder).exists() && !QDir().mkdir(folder))
         return false;
-    QFile file(filePath(day));
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     const bool written = file.write(line) == line.size() && file.flush();
@@ -117,10 +179,18 @@ bool LogFile::append(const QByteArray &line, const QDate &day)
     return written;
 }
 
-void LogFile::write(const QByteArray &line, const QDate &day)
+void LogFile::write(const QByteArray &line, const QString &path)
 {
-    if (!append(line, day))
+    if (!append(line, path))
         writeToStderr(line);
+}
+
+QtMessageHandler LogFile::install()
+{
+    LogState &s = state();
+    QMutexLocker lock(&s.mutex);
+    s.share = ClientShare();
+    return qInstallMessageHandler(outputMessage);
 }
 
 void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const QString &msg)
@@ -137,24 +207,27 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
     }
     insideHandler = true;
     {
-        static QMutex mutex;
-        QMutexLocker lock(&mutex);
-        // Counted for this run only: a client cannot restart the program.
-        static ClientShare share;
+        LogState &s = state();
+        QMutexLocker lock(&s.mutex);
+        ClientShare &share = s.share;
+        const QString log = filePath(now.date());
+        // Read once a run and day, at the day's first line: the program's
+        // own lines written after it are no client's.
+        if (share.log != log)
+            share = readShare(log, now.date());
+        const qint64 limit = Seams::clientLogBytesPerDay();
         if (!fromClient) {
-            write(line, now.date());
-        } else {
-            if (share.day != now.date())
-                share = ClientShare{now.date(), 0};
-            if (share.bytes < CLIENT_BYTES_PER_DAY) {
-                write(line, now.date());
-                share.bytes += line.size();
-                if (share.bytes >= CLIENT_BYTES_PER_DAY)
-                    write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
-                                                         "no more are logged today")
-                                              .arg(CLIENT_BYTES_PER_DAY / (1024 * 1024))),
-                          now.date());
-            }
+            write(line, log);
+        } else if (share.bytes < limit) {
+            if (share.bytes + line.size() > share.booked)
+                book(share, share.bytes + line.size() + limit / BOOKING_STEPS);
+            write(line, log);
+            share.bytes += line.size();
+            if (share.bytes >= limit)
+                write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
+                                                     "no more are logged today")
+                                          .arg(limit / (1024 * 1024))),
+                      log);
         }
     }
     insideHandler = false;

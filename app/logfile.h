@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/seams.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -13,23 +15,30 @@
 // started (a print job, the printer's answers to it). Each is written as
 // one line, with every character that could break or reorder it escaped,
 // and once a day's log has taken CLIENT_BYTES_PER_DAY of them, the rest of
-// that day's are dropped (one line says so). The program's own messages are
-// always written, as they are.
+// that day's are dropped (one line says so), also across restarts of the
+// program that day. The program's own messages are always written, as they
+// are.
 Q_DECLARE_LOGGING_CATEGORY(clientText)
 
 // The daily log beside the program: every message any part of the system
 // emits through Qt's message functions is appended, as one timestamped line,
 // to <program folder>/log/log<yyyyMMdd>.txt of the day its stamp names.
+// Beside them, log/clientshare keeps how much of the day's log client lines
+// have taken, for a restart the same day.
 class LogFile
 {
 public:
     LogFile() = delete;
 
-    static constexpr qint64 CLIENT_BYTES_PER_DAY = 64 * 1024 * 1024;
+    static constexpr qint64 CLIENT_BYTES_PER_DAY = Seams::CLIENT_LOG_BYTES_PER_DAY;
 
-    // The message handler installed at start-up. It never emits a message of
-    // its own: a line that cannot reach the file goes to standard error.
+    // The message handler. It never emits a message of its own: a line that
+    // cannot reach the file goes to standard error.
     static void outputMessage(QtMsgType type, const QMessageLogContext &context, const QString &msg);
+    // Installs outputMessage, as at start-up: what the day's log holds of
+    // client lines is read afresh at the next line. Returns the handler it
+    // replaces.
+    static QtMessageHandler install();
 
     static QString folderPath();
     static QString filePath(const QDate &day);
@@ -42,7 +51,7 @@ public:
     static QString escapeControls(const QString &text);
 
 private:
-    static bool append(const QByteArray &line, const QDate &day);
+    static bool append(const QByteArray &line, const QString &path);
     // Appends to the day's file, or falls back to standard error.
-    static void write(const QByteArray &line, const QDate &day);
+    static void write(const QByteArray &line, const QString &path);
 };

@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
     else
         qWarning("translator err");
 
-    qInstallMessageHandler(LogFile::outputMessage);
+    LogFile::install();
 
     SingleInstance guard;
     if (!guard.acquireOrTell())

@@ -108,6 +108,7 @@ bool ComManager::tryOpenSerial(const QString &name, const QString &location, boo
     QString errorText;
     if (Seams::openSerialPort(*m_serialPort, name, QIODevice::ReadWrite, &error, &errorText)) {
         m_serialName = name;
+        m_dispatcher->forgetRequests();
         return true;
     }
     if (reportFailure) {
@@ -160,9 +161,8 @@ void ComManager::onSerialPortError(QSerialPort::SerialPortError error)
 
 void ComManager::onSerialPortReceivedMsg()
 {
-    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_serialPort->readAll();
-    processReceiceData(chunk);
+    const ClientCause cause(processReceiceData(chunk));
     qDebug().noquote() << "serialPortReceiveData" << chunk.toHex();
 }
 
@@ -214,6 +214,7 @@ void ComManager::onTcpConnected()
     const int port = m_tcpSocket->peerPort();
     linkType = LINK_TCP;
     tcpConnected = true;
+    m_dispatcher->forgetRequests();
     qInfo().noquote() << QStringLiteral("连接打印机成功! 地址：%1:%2").arg(host).arg(port);
     emit tcpSocketReceiveConnectState(host, port);
 }
@@ -231,9 +232,8 @@ void ComManager::onTcpDisconnected()
 
 void ComManager::onTcpSocketReceivedMsg()
 {
-    const ClientCause cause(m_answersForClient);
     const QByteArray chunk = m_tcpSocket->readAll();
-    processReceiceData(chunk);
+    const ClientCause cause(processReceiceData(chunk));
     qDebug().noquote() << "tcpSocketReceiveData" << chunk.toHex();
 }
 
@@ -260,7 +260,9 @@ bool ComManager::write(const QByteArray &msg, bool forClient)
     QIODevice *device = openLink();
     if (!device || device->write(msg) < 0)
         return false;
-    m_answersForClient = forClient;
+    // A held request is awaited as the doing of whoever asked for it.
+    const ClientCause cause(forClient);
+    m_dispatcher->requestSent(msg);
     return true;
 }
 
@@ -286,7 +288,7 @@ bool ComManager::sendFirmwareImage(const QByteArray &frame)
     const qint64 before = device->bytesToWrite();
     if (device->write(frame) < 0)
         return false;
-    m_answersForClient = ClientCause::isOpen();
+    m_dispatcher->requestSent(frame);
     m_firmwareOut = true;
     m_bytesBeforeImage = before;
     m_imageBytesLeft = frame.size();
@@ -397,7 +399,7 @@ void ComManager::sendOriginalMsg(QByteArray cmdMsg)
 // ---------------------------------------------------------------------------
 // Receiving
 
-void ComManager::processReceiceData(const QByteArray &input)
+bool ComManager::processReceiceData(const QByteArray &input)
 {
-    m_dispatcher->processReceiceData(input);
+    return m_dispatcher->processReceiceData(input);
 }

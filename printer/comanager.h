@@ -1,12 +1,12 @@
 #pragma once
 
 // The terminal's one connection to the printer: a USB serial device or a TCP
-// connection. Requests are packed and written at once, with no retry or
-// request/response matching; replies come back as the onReceive... signals.
-// The one queue: a printer taking a firmware image takes nothing else, so
-// while an image is out every other request is held until the image is done
-// with. A lost link stays closed until the next request (or an explicit
-// init...) opens it again.
+// connection. Requests are packed and written at once, with no retry;
+// replies come back as the onReceive... signals, matched to requests only to
+// tell whose doing they are (ReplyDispatcher). The one queue: a printer
+// taking a firmware image takes nothing else, so while an image is out every
+// other request is held until the image is done with. A lost link stays
+// closed until the next request (or an explicit init...) opens it again.
 
 #include "model/replymodels.h"
 
@@ -128,18 +128,18 @@ private:
     // The link went: an image over it is answered no more, and what was held
     // for after it was meant for that link.
     void dropFirmwareImage();
-    void processReceiceData(const QByteArray &input);
+    // True when the chunk completed replies, each to a request sent for an
+    // API client: its line in the log is that client's too.
+    bool processReceiceData(const QByteArray &input);
 
     int linkType = LINK_NONE;
     bool tcpConnected = false;
     QTcpSocket *m_tcpSocket;
     QSerialPort *m_serialPort;
     QString m_serialName;
-    // Holds the bytes of a reply still incomplete; kept across reconnections.
+    // Holds the bytes of a reply still incomplete, kept across reconnections,
+    // and the requests awaiting replies on the current link.
     ReplyDispatcher *m_dispatcher;
-    // The last request went for an API client (a ClientCause was open): what
-    // the printer answers until the next is the client's doing too.
-    bool m_answersForClient = false;
 
     // A firmware image is out: requests wait in m_held, each with whether an
     // API client asked for it.

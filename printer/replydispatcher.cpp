@@ -1,9 +1,18 @@
 #include "printer/replydispatcher.h"
 
 #include "printer/printerprotocol.h"
+#include "util/clientcause.h"
 #include "util/printerutil.h"
 
 #include <QPointer>
+
+namespace {
+
+// Requests awaiting one reply command that are remembered at most: the
+// terminal has no more than a few out at a time.
+constexpr int MAX_AWAITED = 8;
+
+} // namespace
 
 ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
 {
@@ -17,31 +26,66 @@ ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
     });
 }
 
-void ReplyDispatcher::processReceiceData(const QByteArray &input)
+bool ReplyDispatcher::processReceiceData(const QByteArray &input)
 {
     m_framer.append(input);
     // A receiver that re-entered the event loop brought us here again: the
     // bytes wait in the framer and the outer loop announces them once the
     // current frame has reached every receiver.
-    if (!m_dispatching)
-        dispatchWholeFrames();
+    return !m_dispatching && dispatchWholeFrames();
 }
 
-void ReplyDispatcher::dispatchWholeFrames()
+void ReplyDispatcher::requestSent(const QByteArray &request)
+{
+    if (request.size() < 4 || !request.startsWith(PrinterProtocol::HEAD))
+        return;
+    const auto await = [this, forClient = ClientCause::isOpen()](quint8 reply) {
+        QList<bool> &awaited = m_awaited[reply];
+        if (awaited.size() == MAX_AWAITED)
+            awaited.removeFirst();
+        awaited.append(forClient);
+    };
+    const quint8 command = quint8(request.at(3));
+    await(command);
+    if (command == PrinterProtocol::CMD_PRINT)
+        await(PrinterProtocol::CMD_PRINT_NOTIFY); // the page printed answers it too
+}
+
+bool ReplyDispatcher::answersClient(quint8 command)
+{
+    QList<bool> &awaited = m_awaited[command];
+    if (awaited.isEmpty())
+        return false;
+    // The printer answers in order, but one that dropped a reply leaves its
+    // request here: with the program's own request among those awaiting, the
+    // frame may be its answer.
+    const bool forClient = !awaited.contains(false);
+    awaited.removeFirst();
+    return forClient;
+}
+
+bool ReplyDispatcher::dispatchWholeFrames()
 {
     m_dispatching = true;
     const QPointer<ReplyDispatcher> alive(this);
+    bool announced = false;
+    bool allForClient = true;
     QByteArray frame;
     while (m_framer.takeFrame(&frame)) {
+        const bool forClient = frame.size() >= 4 && answersClient(quint8(frame.at(3)));
+        announced = true;
+        allForClient = allForClient && forClient;
+        const ClientCause cause(forClient);
         dispatchFrame(frame);
         if (!alive)
-            return; // a receiver deleted us
+            return false; // a receiver deleted us
     }
     m_dispatching = false;
     if (m_framer.holdsFrame())
         m_quietTimer.start();
     else
         m_quietTimer.stop();
+    return announced && allForClient;
 }
 
 void ReplyDispatcher::dispatchFrame(const QByteArray &frame)

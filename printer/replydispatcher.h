@@ -18,10 +18,19 @@
 // A frame the framer holds back because a longer layout of its command may
 // still be arriving is announced once the stream has been quiet for
 // QUIET_TIME_MS; each new chunk starts the quiet time again.
+//
+// Whose doing a reply is (ClientCause) goes by the request it answers: the
+// link tells the dispatcher of each request it sends, and a frame is
+// announced inside an open ClientCause only when every request awaiting its
+// command went for an API client. A reply to the program's own request, a
+// frame nobody asked for, or one whose request is in doubt is the program's
+// own, and so always logged.
 
 #include "model/replymodels.h"
 #include "printer/replyframer.h"
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -33,8 +42,9 @@ public:
 
     explicit ReplyDispatcher(QObject *parent = nullptr);
 
-    // Appends a chunk and announces every frame it completes.
-    void processReceiceData(const QByteArray &input);
+    // Appends a chunk and announces every frame it completes; true when it
+    // announced one and each answered a request sent for an API client.
+    bool processReceiceData(const QByteArray &input);
     // Announces one whole frame.
     void dispatchFrame(const QByteArray &frame);
     // Connects every reply signal of this class to owner's signal of the same
@@ -54,6 +64,11 @@ public:
             + relay(owner, &ReplyDispatcher::onReceiveReadIp, &Owner::onReceiveReadIp)
             + relay(owner, &ReplyDispatcher::onReceiveHardVersion, &Owner::onReceiveHardVersion);
     }
+    // A request went out, inside an open ClientCause or not: its reply, and
+    // for a page the printer's notice of it, are awaited.
+    void requestSent(const QByteArray &request);
+    // A new link: what the old one awaited will not come.
+    void forgetRequests() { m_awaited.clear(); }
     // Bytes waiting for the rest of a frame.
     int pendingBytes() const { return m_framer.pendingBytes(); }
     // True while a frame waits for the quiet time.
@@ -80,9 +95,17 @@ private:
         return connect(this, mine, owner, theirs) ? 1 : 0;
     }
 
-    void dispatchWholeFrames();
+    // True when every frame announced went for an API client (none was).
+    bool dispatchWholeFrames();
+    // Whether a frame of this command answers a request sent for an API
+    // client; its oldest awaiting request is answered.
+    bool answersClient(quint8 command);
 
     ReplyFramer m_framer;
     QTimer m_quietTimer;
     bool m_dispatching = false;
+    // Per reply command, whether each request awaiting it went for an API
+    // client, oldest first. A printer that drops replies leaves some behind;
+    // a few at most are kept.
+    QHash<quint8, QList<bool>> m_awaited;
 };

@@ -5,9 +5,10 @@
 // day's share of client text and escapes it (LogFile). The server opens one
 // for each thing a client does; what a client starts carries it on to its
 // later steps: a print job started inside one opens one again whenever the
-// job runs, and the printer link answers what was sent inside one inside
-// one. The program's own events (the user's actions, the link coming and
-// going) run outside any, and are always logged.
+// job runs, and the printer's reply to a request sent inside one is
+// announced inside one. The program's own events (the user's actions and
+// the replies to them, the link coming and going, whatever the printer
+// sends unasked) run outside any, and are always logged.
 //
 // A cause holds for its scope and gives way to the one it was opened in when
 // it ends; one opened closed (open false) holds the program's own doing,

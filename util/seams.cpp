@@ -47,6 +47,7 @@ struct Handlers {
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
     int firmwareWaitMs = 0;
+    qint64 clientLogBytesPerDay = 0;
     qint64 fileTimeStepNs = 0;
 };
 
@@ -351,6 +352,13 @@ int firmwareWaitMs()
 }
 
 void setFirmwareWaitMs(int ms) { handlers().firmwareWaitMs = ms; }
+
+qint64 clientLogBytesPerDay()
+{
+    return handlers().clientLogBytesPerDay > 0 ? handlers().clientLogBytesPerDay : CLIENT_LOG_BYTES_PER_DAY;
+}
+
+void setClientLogBytesPerDay(qint64 bytes) { handlers().clientLogBytesPerDay = bytes; }
 
 qint64 fileTimeStepNs()
 {

@@ -127,6 +127,13 @@ constexpr int FIRMWARE_WAIT_MS = 120000;
 int firmwareWaitMs();
 void setFirmwareWaitMs(int ms);
 
+// The bytes of API clients' lines a day's log takes before the rest of that
+// day's are dropped (LogFile). Tests make it small, so spending it writes
+// no 64 MiB; 0 or less restores the real 64 MiB.
+constexpr qint64 CLIENT_LOG_BYTES_PER_DAY = 64 * 1024 * 1024;
+qint64 clientLogBytesPerDay();
+void setClientLogBytesPerDay(qint64 bytes);
+
 // The times a file system keeps of a file's last changes (contents and
 // entry), and the step they move in: nanoseconds on ext4, whole seconds on
 // ext3, two seconds on FAT. A change within one step of the last leaves

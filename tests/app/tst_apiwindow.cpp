@@ -37,8 +37,9 @@ const QString LABEL = QStringLiteral("档案盒标签");
 const QString CONNECTED = QStringLiteral("打印机已连接");
 const QString UNCONNECTED = QStringLiteral("请确认连接后点击此处进行重连");
 constexpr quint32 INK_AT_START = 5000000; // the fake printer's block 6
-// The day whose share of client lines the log tests spend.
+// The day whose share of client lines the log tests spend, and its size.
 const QDate SPENT_DAY(2024, 12, 31);
+constexpr qint64 SHARE = 1024 * 1024;
 
 QString status(int id, int seq, const char *code)
 {
@@ -103,17 +104,17 @@ private:
                && client.expectText() == status(12, seq, "00000");
     }
 
-    // The log handler writes the log until the returned guard goes, the
-    // day's share of client lines already spent.
-    // The day's share of client lines spent, on a day of its own: the day
-    // the test began could end while it runs.
-    static auto spentClientShare()
+    // The log handler writes the log until the returned guard goes, that
+    // much of the day's share of client lines spent, on a day of its own:
+    // the day the test began could end while it runs.
+    static auto spentClientShare(qint64 bytes = SHARE)
     {
         Seams::setClockHandler([] { return QDateTime(SPENT_DAY, QTime(12, 0)); });
-        const QtMessageHandler previous = qInstallMessageHandler(LogFile::outputMessage);
-        const QString mebibyte(1 << 20, QLatin1Char('x'));
-        for (qint64 i = 0; i <= LogFile::CLIENT_BYTES_PER_DAY >> 20; ++i)
-            qCDebug(clientText).noquote() << mebibyte;
+        Seams::setClientLogBytesPerDay(SHARE);
+        const QtMessageHandler previous = LogFile::install();
+        const QString kibibyte(1024 - 22, QLatin1Char('x')); // a line of 1 KiB with its stamp
+        for (qint64 spent = 0; spent < bytes; spent += 1024)
+            qCDebug(clientText).noquote() << kibibyte;
         return qScopeGuard([previous] { qInstallMessageHandler(previous); });
     }
 
@@ -518,17 +519,40 @@ private slots:
         QCOMPARE(TestSupport::readFile(path), half);
     }
 
-    // Once the day's share of client lines is spent, a client that prints a
-    // row and has the next connection evict it, again and again, adds no
-    // line to the log: neither of its requests nor of its jobs and the
-    // printer's answers to them. The program's own events still go in.
+    // Once the day's share of client lines is spent, also by an earlier run
+    // that day, a client that prints a row and has the next connection evict
+    // it, again and again, adds no line to the log: neither of its requests
+    // nor of its jobs and the printer's answers to them. The program's own
+    // events still go in, the reply to the user's read among them though it
+    // came in one piece with the client's.
+    void aClientsJobsAreInItsShareOfTheLog_data()
+    {
+        QTest::addColumn<qint64>("spent");
+        QTest::addColumn<bool>("restart");
+        QTest::addColumn<bool>("userRead");
+        QTest::newRow("share spent") << SHARE << false << false;
+        QTest::newRow("share spent, restarted") << SHARE << true << false;
+        QTest::newRow("share nearly spent, restarted") << SHARE - 8192 << true << false;
+        QTest::newRow("user's read before a client's job") << SHARE << false << true;
+    }
+
     void aClientsJobsAreInItsShareOfTheLog()
     {
+        QFETCH(qint64, spent);
+        QFETCH(bool, restart);
+        QFETCH(bool, userRead);
         QVERIFY(connectWindow());
-        const auto restore = spentClientShare();
+        const auto restore = spentClientShare(spent);
+        if (restart) {
+            qInfo().noquote() << QString(16384, QLatin1Char('o')); // the program's own
+            LogFile::install(); // as the program does when it starts again
+        }
         const QString spentDay = LogFile::filePath(SPENT_DAY);
-        const QByteArray spent = TestSupport::readFile(spentDay);
-        QVERIFY(spent.endsWith("no more are logged today\r\n"));
+        const QByteArray before = TestSupport::readFile(spentDay);
+        if (userRead) { // answered in one write with the next reply, the client's
+            QVERIFY(t->printer->fault({{"match", 0x51}, {"status", 1}, {"merge", true}}));
+            t->click(QStringLiteral("btn_print_argset_read"));
+        }
 
         auto client = welcomed();
         for (int seq = 1; seq <= 4; ++seq) {
@@ -540,7 +564,15 @@ private slots:
         QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 9, "00000"), status(12, 9, "11000")}));
         QVERIFY(!printedPages().isEmpty());
         QTest::qWait(300);
-        QCOMPARE(TestSupport::readFile(spentDay).size(), spent.size());
+        const QByteArray added = TestSupport::readFile(spentDay).mid(before.size());
+        if (userRead) {
+            QVERIFY(added.contains("打印参数读取失败") && added.contains(" tcpSocketReceiveData a9201051"));
+            QVERIFY(!added.contains("打印机检测状态正常"));
+        } else {
+            QCOMPARE(added.isEmpty(), spent >= SHARE);
+            QVERIFY(added.isEmpty()
+                    || (added.endsWith("no more are logged today\r\n") && added.size() < SHARE - spent + 2048));
+        }
 
         QVERIFY(t->printer->disconnectClient());
         QTRY_COMPARE(t->indicator(), UNCONNECTED);
