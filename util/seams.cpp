@@ -47,6 +47,7 @@ struct Handlers {
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
     int firmwareWaitMs = 0;
+    int closeGraceMs = 0;
     qint64 fileTimeStepNs = 0;
 };
 
@@ -344,6 +345,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+int closeGraceMs()
+{
+    return handlers().closeGraceMs > 0 ? handlers().closeGraceMs : CLOSE_GRACE_MS;
+}
+
+void setCloseGraceMs(int ms) { handlers().closeGraceMs = ms; }
 
 int firmwareWaitMs()
 {

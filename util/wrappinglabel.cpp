@@ -32,7 +32,7 @@ QSize WrappingLabel::sizeHint() const
     const int extra = margins.left() + margins.right();
     int width = measured(0).width();
     if (wrapWidth > 0)
-        width = qMin(width, qMax(1, wrapWidth - extra));
+        width = qMin(width, wrapWidth);
     return QSize(width + extra, measured(width).height() + margins.top() + margins.bottom());
 }
 

@@ -18,7 +18,8 @@ class WrappingLabel : public QLabel
 public:
     explicit WrappingLabel(QWidget *parent = nullptr);
 
-    // The widest it asks to be; 0 (the start) lets a line be as wide as it is.
+    // The widest it asks its lines to be; 0 (the start) lets a line be as
+    // wide as it is.
     void setWrapWidth(int width);
 
     QSize sizeHint() const override;

@@ -337,6 +337,9 @@ private slots:
         QFETCH(QString, logged);
         QFETCH(int, closeCode);
         TestSupport::LogCapture log;
+        // One that reads again has its grace to read what was queued, however slowly.
+        if (readsAgain)
+            Seams::setCloseGraceMs(TestSupport::WAIT_MS);
         const qint64 live = liveHeapBytes();
         const auto released = [&] { return liveHeapBytes() - live < 16 * 1024 * 1024; };
         auto client = welcomed();
@@ -376,6 +379,7 @@ private slots:
     // time: a second one evicted drops the first's at once.
     void evictedBacklogsAreNotKeptTogether()
     {
+        Seams::setCloseGraceMs(TestSupport::WAIT_MS);
         m_host.templates = manyTemplates(20000);
         const qint64 live = liveHeapBytes();
         const auto heldMb = [&] { return (liveHeapBytes() - live) >> 20; };
@@ -387,7 +391,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return heldMb() > 36 * (i + 1); }, TestSupport::WAIT_MS));
         }
         auto third = welcomed();
-        QTRY_VERIFY2_WITH_TIMEOUT(heldMb() < 60, qPrintable(QString::number(heldMb())), 1000);
+        QTRY_VERIFY2(heldMb() < 60, qPrintable(QString::number(heldMb())));
     }
 
     // A new client is let in between the requests of one that has many
