@@ -3,6 +3,7 @@
 #include "app/logfile.h"
 #include "util/clientcause.h"
 #include "util/jsonutil.h"
+#include "util/seams.h"
 #include "util/textutil.h"
 
 #include <QDebug>
@@ -211,7 +212,7 @@ void ApiServer::closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode co
         if (QWebSocket *earlier = m_closing.data(); earlier && earlier != socket)
             earlier->abort();
         m_closing = socket;
-        QTimer::singleShot(CLOSE_GRACE_MS, socket, &QWebSocket::abort);
+        QTimer::singleShot(Seams::closeGraceMs(), socket, &QWebSocket::abort);
     }
     socket->close(code);
 }

@@ -81,9 +81,6 @@ public:
     // A client's unsent replies, or its requests waiting their turn, past
     // this close it (1008).
     static constexpr qint64 MAX_BACKLOG_BYTES = 64 * 1024 * 1024;
-    // How long a closed client's unsent replies stay queued for it before
-    // its connection is dropped.
-    static constexpr int CLOSE_GRACE_MS = 5000;
     // Qt answers pings by itself and tells nobody: what waits to go to the
     // clients is looked at this often while there are any.
     static constexpr int BACKLOG_CHECK_MS = 100;
@@ -111,7 +108,7 @@ private:
     void serveNext();
     void postTurn();
     void dropWaiting();
-    // Closes a client. Replies not yet sent are kept for it CLOSE_GRACE_MS
+    // Closes a client. Replies not yet sent are kept for it Seams::closeGraceMs()
     // at most, and for one closed client at a time.
     void closeClient(QWebSocket *socket, QWebSocketProtocol::CloseCode code);
     void closeOverflowing(QWebSocket *socket, const QString &what, qint64 bytes);

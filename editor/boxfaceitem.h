@@ -5,7 +5,8 @@
 // largest label is tens of thousands of pixels a side: held as one picture it
 // would take gigabytes, so the item keeps only the picture as decoded (never
 // larger than its source) and stretches it while painting, or paints the
-// plain face directly.
+// plain face directly; zoomed out, it shows the picture reduced once per
+// zoom.
 
 #include "editor/backgroundpicture.h"
 
@@ -23,4 +24,6 @@ public:
 
 private:
     BackgroundPicture::Face m_face;
+    // The picture at the size it was last shown at, when smaller.
+    QImage m_reduced;
 };

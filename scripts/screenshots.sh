@@ -184,6 +184,39 @@ EOF
     click 1099 736 1
 }
 
+# The delete questions of two templates named with 40 and 300 Chinese
+# characters, from the template page and from the recycle bin: each shows
+# the whole name. Both stores get the two (changed just now, the 40 last):
+# the page lists the newest first, the bin its last entries first.
+long_names() {
+    /usr/bin/python3 - "$build/fake-printer/attachment" "$here/resources/config/defaultTemplate.json" <<'EOF'
+import datetime, json, os, sys
+folder, builtin_path = sys.argv[1], sys.argv[2]
+with open(builtin_path, encoding="utf-8-sig") as f:
+    builtin = json.load(f)
+name = ("城建档案馆二〇二四年度道路桥梁排水工程竣工验收资料汇编" * 12)[:300]
+now = datetime.datetime.now()
+named = [dict(builtin[0], name=name[:n], modifyTime=(now + datetime.timedelta(seconds=i)).strftime("%Y-%m-%d %H:%M:%S"))
+         for i, n in enumerate([300, 40])]
+for store in ["customTemplate.json", "customTemplateTrash.json"]:
+    path = os.path.join(folder, store)
+    text = ""
+    if os.path.exists(path):
+        with open(path, encoding="utf-8-sig") as f:
+            text = f.read().strip()
+    entries = [e for e in json.loads(text or "[]") if not e.get("name", "").startswith(name[:40])] + named
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump(entries, f, ensure_ascii=False, indent=4)
+EOF
+    click 160 178 1.5
+    click 1731 214 1.5; shot delete-question-40; xdotool key Escape; sleep 0.5
+    click 1731 270 1.5; shot delete-question-300; xdotool key Escape; sleep 0.5
+    click 1387 102 1.5
+    click 1359 418 1.5; shot trash-question-40; xdotool key Escape; sleep 0.5
+    click 1359 474 1.5; shot trash-question-300; xdotool key Escape; sleep 0.5
+    click 1407 211 1
+}
+
 shot home
 click 160 178 1.5; shot templates
 # The first row's 编辑 opens the editor; Escape does not close it, its own
@@ -218,6 +251,7 @@ if $branded; then
 fi
 
 messages
+long_names
 
 # The print page: one template, four imported rows, then its preview.
 click 160 240 1.5

@@ -18,7 +18,7 @@ start_virtual_display() {
     setsid Xvfb -displayfd 3 -auth "$auth" -screen 0 1920x1080x24 -nolisten tcp \
         3>"$folder/display" 2>"$folder/xvfb.log" </dev/null &
     virtual_display_pid=$!
-    read -r -t 30 number <"$folder/display" || true
+    read -r -t 300 number <"$folder/display" || true
     if [ -z "$number" ]; then
         echo "the virtual display did not start:" >&2
         cat "$folder/xvfb.log" >&2

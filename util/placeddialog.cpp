@@ -21,19 +21,29 @@ void PlacedDialog::setVisible(bool visible)
             layout()->activate();
         if (!testAttribute(Qt::WA_Resized))
             adjustSize();
-        // Centred over the parent's window, else on the screen the mouse is
-        // on, by its frame, and wholly on that screen. QDialog would guess a
-        // frame of 10 by 40 pixels even for a frameless dialog, and put it
+        // Centred by its frame, and wholly on its screen. QDialog would guess
+        // a frame of 10 by 40 pixels even for a frameless dialog, and put it
         // that far above and left of the middle.
-        const QWidget *opener = parentWidget() ? parentWidget()->window() : nullptr;
-        const QRect over = opener && opener->isVisible() ? opener->frameGeometry()
-                                                          : FramePlacement::availableArea(QCursor::pos());
-        const QPoint centre = over.center();
-        const QRect area = FramePlacement::availableArea(centre);
-        const QSize own = size();
-        FramePlacement::place(this, [own, centre, area](const QMargins &frame) {
-            return FramePlacement::centred(own, centre, area, frame);
+        const QPoint centre = openingCentre();
+        const QRect area = openingArea();
+        // Its size as it is then: placed again when first shown, it keeps
+        // whatever size it took on the way.
+        FramePlacement::place(this, [this, centre, area](const QMargins &frame) {
+            return FramePlacement::centred(size(), centre, area, frame);
         });
     }
     QDialog::setVisible(visible);
+}
+
+QRect PlacedDialog::openingArea() const
+{
+    return FramePlacement::availableArea(openingCentre());
+}
+
+// Over the parent's window, else on the screen the mouse is on.
+QPoint PlacedDialog::openingCentre() const
+{
+    const QWidget *opener = parentWidget() ? parentWidget()->window() : nullptr;
+    return (opener && opener->isVisible() ? opener->frameGeometry() : FramePlacement::availableArea(QCursor::pos()))
+        .center();
 }

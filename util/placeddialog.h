@@ -20,4 +20,13 @@ public:
     explicit PlacedDialog(QWidget *parent = nullptr);
 
     void setVisible(bool visible) override;
+
+protected:
+    // The available area of the screen it opens on: that of its opener's
+    // window, else of the screen the mouse is on.
+    QRect openingArea() const;
+
+private:
+    // The point it opens centred on.
+    QPoint openingCentre() const;
 };

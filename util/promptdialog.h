@@ -10,10 +10,13 @@ class PromptDialog;
 
 // The program's own question, message and text prompt: a frameless card
 // like its other small dialogs, with the title in its strip, the text, an
-// optional entry and one or two buttons, as wide as its texts need. Over an
-// opener not yet on the screen (the main window asking for the
-// administrator's password while it is built) it opens in the middle of
-// the screen, not over where that window will be.
+// optional entry and one or two buttons, sized to its texts. A long text
+// (a template's name of hundreds of characters) wraps well inside the
+// screen and the card grows taller; one taller than the screen allows
+// scrolls, above the buttons in their place. Over an opener not yet on the
+// screen (the main window asking for the administrator's password while it
+// is built) it opens in the middle of the screen, not over where that
+// window will be.
 //
 //     PromptDialog box(parent, QStringLiteral("提示"), QStringLiteral("是否删除模板?"));
 //     box.setButtons(QStringLiteral("是"), QStringLiteral("否"));
@@ -33,6 +36,11 @@ public:
     void askForText(QLineEdit::EchoMode mode);
     QString typedText() const;
 
+    void setVisible(bool visible) override;
+
 private:
+    // Sizes the text's area for the screen it opens on.
+    void fitText();
+
     Ui::PromptDialog *ui;
 };

@@ -48,6 +48,7 @@ struct Handlers {
     int noticeWaitMs = 0;
     int firmwareWaitMs = 0;
     qint64 clientLogBytesPerDay = 0;
+    int closeGraceMs = 0;
     qint64 fileTimeStepNs = 0;
 };
 
@@ -345,6 +346,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+int closeGraceMs()
+{
+    return handlers().closeGraceMs > 0 ? handlers().closeGraceMs : CLOSE_GRACE_MS;
+}
+
+void setCloseGraceMs(int ms) { handlers().closeGraceMs = ms; }
 
 int firmwareWaitMs()
 {

@@ -134,6 +134,13 @@ constexpr qint64 CLIENT_LOG_BYTES_PER_DAY = 64 * 1024 * 1024;
 qint64 clientLogBytesPerDay();
 void setClientLogBytesPerDay(qint64 bytes);
 
+// How long a closed API client's unsent replies stay queued for it before
+// its connection is dropped. Tests lengthen it, so that it cannot run out
+// while a slow machine does the rest; 0 or less restores the real 5000 ms.
+constexpr int CLOSE_GRACE_MS = 5000;
+int closeGraceMs();
+void setCloseGraceMs(int ms);
+
 // The times a file system keeps of a file's last changes (contents and
 // entry), and the step they move in: nanoseconds on ext4, whole seconds on
 // ext3, two seconds on FAT. A change within one step of the last leaves

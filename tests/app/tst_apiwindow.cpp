@@ -73,7 +73,7 @@ private:
     bool connectWindow()
     {
         t->link({"--sn", "KELO2020260001"});
-        return t->waitUntilRead(INK_AT_START) && QTest::qWaitFor([this] { return t->indicator() == CONNECTED; });
+        return t->waitUntilRead(INK_AT_START) && QTest::qWaitFor([this] { return t->indicator() == CONNECTED; }, TestSupport::WAIT_MS);
     }
 
     std::unique_ptr<ApiClient> welcomed()
@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(client->expectText(), status(12, 41, "00000"));
         client.reset();
 
-        QTRY_VERIFY_WITH_TIMEOUT(!t->preview(), 30000);
+        QTRY_VERIFY(!t->preview());
         const QList<TestSupport::PrintedPage> pages = printedPages();
         QCOMPARE(pages.size(), 3);
         quint32 dots = 0;
@@ -264,7 +264,7 @@ private slots:
         else
             TestSupport::child<QAbstractButton>(*t->preview(), closer)->click();
         if (!clientHears.isEmpty())
-            QCOMPARE(client->expectTexts(1, 15000), QStringList{clientHears});
+            QCOMPARE(client->expectTexts(), QStringList{clientHears});
         if (notice == "dropped") // the window is free
             QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":23})"))
                     && client->expectText() == status(13, 23, "11000"));
@@ -277,7 +277,7 @@ private slots:
         }
         const int pages = evictor ? 2 : notice == "relinked" ? 0 : 1;
         const qint64 recorded = notice == "late" ? pages : 0;
-        QTRY_COMPARE_WITH_TIMEOUT(PrintRecord::getTableDataCount() - before, recorded, 10000);
+        QTRY_COMPARE(PrintRecord::getTableDataCount() - before, recorded);
         quint32 dots = 0;
         for (const TestSupport::PrintedPage &page : printedPages())
             dots += quint32(page.dots);
@@ -303,7 +303,7 @@ private slots:
         QVERIFY(t->printer->set({{"notifyDelayMs", 600}}));
         const qint64 before = PrintRecord::getTableDataCount();
         QVERIFY(client->sendText(printRequest(62, 1)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 62, "00000"), status(12, 62, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 62, "00000"), status(12, 62, "11000")}));
         QTest::qWait(300);
         QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(1));
         QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - quint32(printedPages().last().dots)));
@@ -346,8 +346,10 @@ private slots:
 
         QVERIFY(t->printer->fault({{"match", 0x80}, {"noReply", true}}));
         update->click();
-        QTRY_VERIFY_WITH_TIMEOUT(t->received().contains(0x80), 20000);
-        const QDeadlineTimer freeBy(firmwareWaitMs + 5000); // the image's last byte had left
+        QTRY_VERIFY(t->received().contains(0x80));
+        // The image's last byte had left. A wait that every write restarted never
+        // ends while notices keep coming; the slack is for a slow machine.
+        const QDeadlineTimer freeBy(firmwareWaitMs + 20000);
         QVERIFY(client->sendText(printRequest(72, 1)));
         QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":73})")));
         QCOMPARE(client->expectTexts(2), QStringList({status(12, 72, "11001"), status(13, 73, "11001")}));
@@ -381,7 +383,7 @@ private slots:
         QTRY_COMPARE(t->indicator(), CONNECTED);
         QTRY_VERIFY(update->isEnabled());
         QVERIFY(client->sendText(printRequest(74, 1)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 74, "00000"), status(12, 74, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 74, "00000"), status(12, 74, "11000")}));
     }
 
     // A box swapped while the printer stays linked is charged from its own
@@ -403,9 +405,9 @@ private slots:
         QVERIFY(t->printer->swapInkBox(QStringLiteral("INK2026000000002"), fresh, intact));
         const QString inserted = t->printer->block(6);
         QVERIFY(client->sendText(printRequest(81, 1)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 81, "00000"), status(12, 81, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 81, "00000"), status(12, 81, "11000")}));
         QTest::qWait(200);
-        QCOMPARE(t->printer->block(6), intact ? inkBlock(fresh - quint32(printedPages().first().dots)) : inserted);
+        QTRY_COMPARE(t->printer->block(6), intact ? inkBlock(fresh - quint32(printedPages().first().dots)) : inserted);
     }
 
     // The link lost mid-job ends the job and closes its preview, so the API
@@ -423,7 +425,7 @@ private slots:
         QTRY_COMPARE(t->indicator(), CONNECTED);
         auto again = welcomed();
         QVERIFY(again->sendText(printRequest(7, 2)));
-        QCOMPARE(again->expectTexts(2, 20000), QStringList({status(12, 7, "00000"), status(12, 7, "11000")}));
+        QCOMPARE(again->expectTexts(2), QStringList({status(12, 7, "00000"), status(12, 7, "11000")}));
         QCOMPARE(printedPages().size(), 2);
     }
 
@@ -454,7 +456,7 @@ private slots:
         }
         auto client = welcomed();
         QVERIFY(client->sendText(printRequest(31, 2)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 31, "00000"), status(12, 31, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 31, "00000"), status(12, 31, "11000")}));
         QCOMPARE(t->printer->block(6), malformed ? bad : inkBlock(INK_AT_START - quint32(printedPages().first().dots)));
         QCOMPARE(t->log.warnings().filter(QStringLiteral("墨量未知")).size(), 1);
     }
@@ -467,7 +469,7 @@ private slots:
         auto client = welcomed();
         QVERIFY(t->printer->fault({{"match", 0xA0}, {"noReply", true}}));
         QVERIFY(client->sendText(printRequest(41, 2)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 41, "00000"), status(12, 41, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 41, "00000"), status(12, 41, "11000")}));
         QTRY_COMPARE(t->printer->block(6), inkBlock(INK_AT_START - quint32(printedPages().last().dots)));
     }
 
@@ -561,7 +563,7 @@ private slots:
             client = welcomed();
         }
         QVERIFY(client->sendText(printRequest(9, 2)));
-        QCOMPARE(client->expectTexts(2, 20000), QStringList({status(12, 9, "00000"), status(12, 9, "11000")}));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 9, "00000"), status(12, 9, "11000")}));
         QVERIFY(!printedPages().isEmpty());
         QTest::qWait(300);
         const QByteArray added = TestSupport::readFile(spentDay).mid(before.size());
@@ -598,7 +600,7 @@ private slots:
         QVERIFY(t->preview());
         TestSupport::child<QAbstractButton>(*t->preview(), "btn_print")->click();
         QVERIFY(t->printer->reply(0x20));
-        QTRY_COMPARE_WITH_TIMEOUT(printedPages().size(), 2, 10000);
+        QTRY_COMPARE(printedPages().size(), 2);
         QVERIFY(TestSupport::readFile(LogFile::filePath(SPENT_DAY)).contains("打印机检测状态正常"));
     }
 

@@ -32,8 +32,7 @@ const QString CODE_TITLE = QStringLiteral("档号");
 const QString TEXT_TITLE = QStringLiteral("题名");
 const QStringList CODES{"K-2024-001", "K-2024-002", "K-2024-003"};
 
-// Generous for a program built with the sanitizers on a loaded machine.
-constexpr int WAIT_MS = 60000;
+using TestSupport::WAIT_MS;
 
 QJsonObject json(const QString &text)
 {

@@ -63,7 +63,7 @@ private:
         JsonUtil::setCustomConfig(QStringLiteral("com.port"), QStringLiteral("ttyUSB1"));
         FakePrinter::serveApiOnFreePort();
         t->open();
-        return QTest::qWaitFor([] { return PrinterUtil::s_printerSys.remainDots == 5000000; }, 5000);
+        return QTest::qWaitFor([] { return PrinterUtil::s_printerSys.remainDots == 5000000; }, TestSupport::WAIT_MS);
     }
 
     QByteArray lastFrame(int command)

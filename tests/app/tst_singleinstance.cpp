@@ -1,4 +1,5 @@
 #include "app/singleinstance.h"
+#include "support/testsupport.h"
 #include "util/seams.h"
 
 #include <QCoreApplication>
@@ -45,12 +46,12 @@ private:
     bool start(QProcess &process)
     {
         process.start(QCoreApplication::applicationFilePath(), {QLatin1String(HOLD_ARG), m_key});
-        return process.waitForStarted();
+        return process.waitForStarted(TestSupport::WAIT_MS);
     }
 
     bool running(QProcess &process)
     {
-        return start(process) && process.waitForReadyRead(20000) && process.readLine() == "running\n";
+        return start(process) && process.waitForReadyRead(TestSupport::WAIT_MS) && process.readLine() == "running\n";
     }
 
 private slots:
@@ -61,22 +62,22 @@ private slots:
         QProcess killed;
         QVERIFY(running(killed));
         killed.kill(); // SIGKILL: the segment stays behind, unowned
-        QVERIFY(killed.waitForFinished());
+        QVERIFY(killed.waitForFinished(TestSupport::WAIT_MS));
 
         QProcess holder;
         QVERIFY(running(holder));
         QProcess second;
-        QVERIFY(start(second) && second.waitForFinished(20000));
+        QVERIFY(start(second) && second.waitForFinished(TestSupport::WAIT_MS));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()), QStringLiteral("box:提示| 程序已运行！\n"));
 
         holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(20000));
+        QVERIFY(holder.waitForFinished(TestSupport::WAIT_MS));
         QProcess after;
         QVERIFY(running(after));
         after.closeWriteChannel();
-        QVERIFY(after.waitForFinished(20000));
+        QVERIFY(after.waitForFinished(TestSupport::WAIT_MS));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/terminationsignal.h"
+#include "support/testsupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -25,7 +26,7 @@ private slots:
         QVERIFY(termination.isWatching());
         QSignalSpy spy(&termination, &TerminationSignal::sigTerminate);
         QCOMPARE(std::raise(signalNumber), 0);
-        QVERIFY(spy.wait());
+        QVERIFY(spy.wait(TestSupport::WAIT_MS));
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.first().first().toInt(), signalNumber);
 

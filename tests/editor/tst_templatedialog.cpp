@@ -341,6 +341,26 @@ private slots:
         }
     }
 
+    // Zoomed out, the picture is reduced by averaging its pixels, not
+    // sampled: columns of black and white a pixel wide turn an even grey.
+    void aZoomedOutFaceIsSmooth()
+    {
+        TemplateModel t = blankLabel(NAME);
+        QImage stripes(TextUtil::mm2px(t.printWidth, 96), TextUtil::mm2px(t.printHeight, 96), QImage::Format_RGB32);
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, 0, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        stripes = stripes.copy(0, 0, stripes.width(), 1).scaled(stripes.size());
+        QVERIFY(stripes.save(ground->picture(QStringLiteral("stripes.png"))));
+        t.background = QStringLiteral("out:stripes.png");
+        const TemplateDialog &editor = ground->open(t);
+        QImage shown(stripes.size() * 0.45 - QSize(1, 1), QImage::Format_RGB32);
+        QPainter painter(&shown);
+        editor.scene()->render(&painter, QRectF(QPointF(), stripes.size() * 0.45), editor.scene()->sceneRect());
+        painter.end();
+        for (int x = 0; x < shown.width(); ++x)
+            QVERIFY2(qAbs(qGray(shown.pixel(x, shown.height() / 2)) - 128) < 32, qPrintable(QString::number(x)));
+    }
+
     void backgrounds_data()
     {
         QTest::addColumn<QStringList>("steps");

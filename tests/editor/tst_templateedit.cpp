@@ -563,7 +563,7 @@ private slots:
         QSignalSpy frames(&preview, &PrintPreview::sigPrint);
         QTest::mouseClick(child<QPushButton>(preview, QStringLiteral("btn_print")), Qt::LeftButton);
         preview.receiveHandShake(typeTwoHandshake());
-        QVERIFY(frames.wait(2000));
+        QVERIFY(frames.wait(WAIT_MS));
         const PrintedPage printed = decodeFrame(decoder, frames.first().at(0).toByteArray(), 2);
         QVERIFY2(printed.valid, qPrintable(printed.error));
         const QSize size(TextUtil::mm2px(made.printWidth, 300), TextUtil::mm2px(made.printHeight, 300));

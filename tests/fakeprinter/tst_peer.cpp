@@ -19,7 +19,7 @@ using TestSupport::hex;
 namespace {
 
 // Reads n bytes, waiting for them at most timeoutMs; later bytes stay unread.
-QByteArray readBytes(QIODevice &device, int n, int timeoutMs = 3000)
+QByteArray readBytes(QIODevice &device, int n, int timeoutMs = TestSupport::WAIT_MS)
 {
     QByteArray data;
     QElapsedTimer timer;
@@ -114,7 +114,7 @@ private:
             return false;
         m_socket.reset(new QTcpSocket);
         m_socket->connectToHost(QHostAddress::LocalHost, m_printer->port());
-        return m_socket->waitForConnected(3000);
+        return m_socket->waitForConnected(TestSupport::WAIT_MS);
     }
 
 private slots:
@@ -386,13 +386,13 @@ private slots:
             QVERIFY(m_printer->fault({{when, mode}}));
             m_socket->write(request(0x10));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 3000);
+        QTRY_COMPARE(gone.count(), 1);
         if (when == QLatin1String("then"))
             QCOMPARE(checkReplyFrame(m_socket->readAll()), 0x10);
         // It takes the next connection.
         QTcpSocket again;
         again.connectToHost(QHostAddress::LocalHost, m_printer->port());
-        QVERIFY(again.waitForConnected(3000));
+        QVERIFY(again.waitForConnected(TestSupport::WAIT_MS));
         again.write(request(0x10));
         QCOMPARE(readBytes(again, 109).size(), 109);
         QCOMPARE(m_printer->connections(), 2);
@@ -408,7 +408,7 @@ private slots:
         qToBigEndian<quint32>(quint32(image.size()), size.data());
         const QByteArray frame = request(0x80, size + image);
         m_socket->write(frame);
-        QCOMPARE(readBytes(*m_socket, 8, 20000), FakePrinter::frame(0x80, hex("00")));
+        QCOMPARE(readBytes(*m_socket, 8), FakePrinter::frame(0x80, hex("00")));
         const QList<FakePrinter::Request> reqs = m_printer->requests();
         QCOMPARE(reqs.size(), 1);
         QCOMPARE(reqs[0].length, frame.size());
@@ -434,7 +434,7 @@ private slots:
         QTRY_VERIFY(m_printer->status().value("hungUp").toBool());
         qRegisterMetaType<QSerialPort::SerialPortError>();
         QSignalSpy errors(&port, &QSerialPort::errorOccurred);
-        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), 3000);
+        QTRY_VERIFY(!errors.isEmpty());
         port.close();
     }
 
@@ -448,7 +448,7 @@ private slots:
         QVERIFY(m_printer->set({{"params", QJsonObject{{"speed", 3}}}}));
         QCOMPARE(m_printer->status().value("settings").toObject().value("params").toObject().value("speed").toInt(), 3);
         // Its lifetime is bounded: after a second it is gone by itself.
-        QTRY_VERIFY_WITH_TIMEOUT(!m_printer->isRunning(), 5000);
+        QTRY_VERIFY(!m_printer->isRunning());
     }
 };
 

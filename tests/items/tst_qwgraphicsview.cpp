@@ -1,5 +1,6 @@
 #include "items/qwgraphicsview.h"
 #include "items/rectitem.h"
+#include "support/testsupport.h"
 
 #include <QGraphicsScene>
 #include <QScrollBar>
@@ -257,8 +258,7 @@ private slots:
             }
         } counter;
         f.view.viewport()->installEventFilter(&counter);
-        QTest::qWait(200);
-        QVERIFY2(counter.paints >= 3, qPrintable(QString::number(counter.paints)));
+        QTRY_VERIFY2(counter.paints >= 3, qPrintable(QString::number(counter.paints)));
     }
 };
 

@@ -148,7 +148,7 @@ void TestPrintPreview::click(const char *button)
 
 QByteArray TestPrintPreview::sendAndFinish(QSignalSpy &prints, int expectedCount, int notifyStatus)
 {
-    if (!prints.wait(2000) && prints.count() < expectedCount)
+    if (!prints.wait(TestSupport::WAIT_MS) && prints.count() < expectedCount)
         return QByteArray();
     if (prints.count() != expectedCount)
         return QByteArray();
@@ -476,7 +476,7 @@ void TestPrintPreview::allPagesPrintInOrderAndAreRecorded()
     QCOMPARE(log().last(), QStringLiteral("打印机检测状态正常, 版本号:V2.1.0"));
     const QSize size(TextUtil::mm2px(40, 300), TextUtil::mm2px(30, 300));
     for (int page = 1; page <= 3; ++page) {
-        QVERIFY(prints.wait(2000));
+        QVERIFY(prints.wait(TestSupport::WAIT_MS));
         QCOMPARE(prints.count(), page);
         QCOMPARE(preview->currentPageIndex(), page - 1);
         const QByteArray frame = prints.last().at(0).toByteArray();
@@ -522,7 +522,7 @@ void TestPrintPreview::aCancelledPauseStillSendsItsPage()
     // The scheduled page is about to go: no new job yet.
     click("btn_print");
     QCOMPARE(toasts->texts(), QStringList{QStringLiteral("打印正在进行中")});
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     QCOMPARE(prints.count(), 1);
     // Out: still no new job.
     toasts->clear();
@@ -559,7 +559,7 @@ void TestPrintPreview::aPageTurnedAfterACancelIsNotThePagePrinted()
     entry->setText(QStringLiteral("3"));
     emit entry->editingFinished();
     QCOMPARE(preview->currentPageIndex(), 2);
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     const TestSupport::PrintedPage printed =
         TestSupport::decodeFrame(*decoder, prints.last().at(0).toByteArray(), 2);
     QVERIFY2(printed.valid, qPrintable(printed.error));
@@ -573,7 +573,7 @@ void TestPrintPreview::aPageTurnedAfterACancelIsNotThePagePrinted()
     // Turned while the page is out.
     click("btn_print");
     preview->receiveHandShake(TYPE_2);
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     click("btn_cancel");
     emit preview->findChild<QWGraphicsView *>()->wheelModified(-120);
     QCOMPARE(preview->currentPageIndex(), 1);
@@ -594,7 +594,7 @@ void TestPrintPreview::aLinkLossEndsTheJobForGood()
     preview->tcpDisconnected(QStringLiteral("127.0.0.1"), 8111);
     click("btn_print");
     preview->receiveHandShake(TYPE_2);
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     preview->receivePrintNotify(printReply(0)); // page 2 scheduled
     preview->tcpDisconnected(QString(), 0);
     QCOMPARE(log().last(), QStringLiteral("与打印机断开连接，请检查"));
@@ -625,7 +625,7 @@ void TestPrintPreview::theTestPage()
     QSignalSpy handshakes(preview.get(), &PrintPreview::sigHandShake);
     click("btn_write_test_page");
     QVERIFY(preview->isTestPrinting());
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     QCOMPARE(handshakes.count(), 0);
     const QByteArray frame = prints.first().at(0).toByteArray();
     QCOMPARE(quint8(frame.at(3)), quint8(0x12));
@@ -648,7 +648,7 @@ void TestPrintPreview::theTestPage()
     // A refused test page.
     QCOMPARE(preview->isBusy(), false);
     click("btn_write_test_page");
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     preview->receivePrintTest(printReply(5));
     QCOMPARE(log().last(), QStringLiteral("写入测试页任务取消，状态码5"));
     QVERIFY(!preview->isBusy());
@@ -669,7 +669,7 @@ void TestPrintPreview::strayRepliesAreIgnored()
     QSignalSpy prints(preview.get(), &PrintPreview::sigPrint);
     click("btn_print");
     preview->receiveHandShake(TYPE_2);
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     preview->receivePrintTest(printReply(0));
     QVERIFY(preview->isPrinting());
     QVERIFY(!child<QWidget>("frame_printpage")->isEnabled());
@@ -696,7 +696,7 @@ void TestPrintPreview::apiJobsCloseTheirWindow()
     QVERIFY(!sendAndFinish(prints, 2).isEmpty());
     QCOMPARE(log().last(), QStringLiteral("打印任务结束!"));
     QCOMPARE(closed.count(), 0);
-    QVERIFY(closed.wait(2000));
+    QVERIFY(closed.wait(TestSupport::WAIT_MS));
     QVERIFY(!preview->isVisible());
 }
 
@@ -708,7 +708,7 @@ void TestPrintPreview::anApiStopLeavesTheWindowOpen()
     QString code;
     QVERIFY(preview->onApiPrint(code));
     preview->receiveHandShake(TYPE_2);
-    QVERIFY(prints.wait(2000));
+    QVERIFY(prints.wait(TestSupport::WAIT_MS));
     preview->onApiStopPrint();
     QCOMPARE(log().last(), QStringLiteral("远程打印任务终止!"));
     preview->receivePrintNotify(printReply(0));

@@ -51,11 +51,11 @@ ApiClient::ApiClient(quint16 port, int lifetimeSeconds)
     m_process.start(systemPython(), {QStringLiteral(KELO_TESTS_DIR "/support/apiclient.py"),
                                      QStringLiteral("--control"), QStringLiteral("--port"), QString::number(port),
                                      QStringLiteral("--lifetime"), QString::number(lifetimeSeconds)});
-    if (!m_process.waitForStarted(10000)) {
+    if (!m_process.waitForStarted(WAIT_MS)) {
         m_error = m_process.errorString();
         return;
     }
-    if (!waitForLine(15000)) {
+    if (!waitForLine(WAIT_MS)) {
         m_error = QStringLiteral("the client announced nothing");
         return;
     }

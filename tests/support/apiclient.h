@@ -6,6 +6,8 @@
 // itself keeps serving. The client ends with the object (and by itself after
 // its lifetime).
 
+#include "support/testsupport.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -30,7 +32,7 @@ public:
     };
 
     // Connects to ws://127.0.0.1:port; isConnected() tells whether it did.
-    explicit ApiClient(quint16 port, int lifetimeSeconds = 120);
+    explicit ApiClient(quint16 port, int lifetimeSeconds = TEST_LIMIT_S);
     ~ApiClient();
     ApiClient(const ApiClient &) = delete;
     ApiClient &operator=(const ApiClient &) = delete;
@@ -50,12 +52,12 @@ public:
     // `frames` pings of 125 bytes, back to back.
     bool sendPings(int frames);
     // The next count events; fewer (all that came, left queued) on timeout.
-    QList<Event> expect(int count = 1, int timeoutMs = 5000);
+    QList<Event> expect(int count = 1, int timeoutMs = WAIT_MS);
     // The next count events as texts: a text frame as itself, the end of the
     // connection as "<closed CODE>", a binary frame as "<binary HEX>".
-    QStringList expectTexts(int count = 1, int timeoutMs = 5000);
+    QStringList expectTexts(int count = 1, int timeoutMs = WAIT_MS);
     // The text of the next event, or a null text when it is not a text frame.
-    QString expectText(int timeoutMs = 5000);
+    QString expectText(int timeoutMs = WAIT_MS);
     // Takes every event up to the end of the connection, copying none: the
     // end (Closed; a Text event when it had not come within timeoutMs) and
     // how many text frames came before it.
@@ -65,7 +67,7 @@ public:
 
 private:
     // One control command; the reply, or an empty object when none came.
-    QJsonObject command(const QJsonObject &cmd, int timeoutMs = 20000);
+    QJsonObject command(const QJsonObject &cmd, int timeoutMs = WAIT_MS);
     bool waitForLine(int timeoutMs);
 
     QProcess m_process;

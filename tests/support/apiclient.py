@@ -240,7 +240,7 @@ def main():
     parser.add_argument("--wait", type=float, default=1.0, help="seconds to wait for frames (one-shot)")
     parser.add_argument("--control", action="store_true", help="take commands on standard input")
     parser.add_argument("--lifetime", type=float, default=300.0, help="seconds before the client ends by itself")
-    parser.add_argument("--connect-timeout", type=float, default=5.0)
+    parser.add_argument("--connect-timeout", type=float, default=120.0)
     args = parser.parse_args()
     if not 0 < args.port <= 65535:
         parser.error("port out of range")

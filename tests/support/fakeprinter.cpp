@@ -35,9 +35,9 @@ FakePrinter::FakePrinter(Transport transport, const QStringList &arguments, int 
     args += arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(systemPython(), args);
-    if (!m_process.waitForStarted(10000))
+    if (!m_process.waitForStarted(WAIT_MS))
         return;
-    QDeadlineTimer deadline(15000);
+    QDeadlineTimer deadline(WAIT_MS);
     while (!m_process.canReadLine() && !deadline.hasExpired()) {
         if (!m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
             break;

@@ -5,6 +5,8 @@
 // it answers, inject faults, read back the requests it recorded. The process
 // ends with the object (and by itself after its lifetime).
 
+#include "support/testsupport.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -31,7 +33,7 @@ public:
     // Starts the printer; extra arguments go to its command line
     // (e.g. {"--handshake-layout", "old"}). isRunning() tells whether it came up.
     explicit FakePrinter(Transport transport, const QStringList &arguments = QStringList(),
-                         int lifetimeSeconds = 120);
+                         int lifetimeSeconds = TEST_LIMIT_S);
     ~FakePrinter();
     FakePrinter(const FakePrinter &) = delete;
     FakePrinter &operator=(const FakePrinter &) = delete;
@@ -53,7 +55,7 @@ public:
 
     // One control command; the reply object, or an empty object when the
     // process did not answer. ok() of the reply tells success.
-    QJsonObject command(const QJsonObject &cmd, int timeoutMs = 20000);
+    QJsonObject command(const QJsonObject &cmd, int timeoutMs = WAIT_MS);
     static bool ok(const QJsonObject &reply) { return reply.value(QStringLiteral("ok")).toBool(); }
 
     bool set(const QJsonObject &settings);
@@ -78,9 +80,9 @@ public:
     int requestCount();
     // Runs the event loop until the printer has recorded at least count
     // requests, or timeoutMs passed.
-    bool waitForRequests(int count, int timeoutMs = 5000);
+    bool waitForRequests(int count, int timeoutMs = WAIT_MS);
     // Runs the event loop until the printer's view of its link is as asked.
-    bool waitForConnected(bool connected, int timeoutMs = 5000);
+    bool waitForConnected(bool connected, int timeoutMs = WAIT_MS);
 
     // A printer-to-terminal frame built by hand from the frame table:
     // A9 20 10 command payload sum8 3C 23.

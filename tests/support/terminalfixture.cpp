@@ -51,7 +51,7 @@ MainWindow &TerminalFixture::link(const QStringList &printerArgs)
 bool TerminalFixture::waitUntilRead(quint32 remainDots)
 {
     return printer->waitForRequests(5)
-           && QTest::qWaitFor([remainDots] { return PrinterUtil::s_printerSys.remainDots == remainDots; }, 5000);
+           && QTest::qWaitFor([remainDots] { return PrinterUtil::s_printerSys.remainDots == remainDots; }, WAIT_MS);
 }
 
 void TerminalFixture::click(const QString &button) const

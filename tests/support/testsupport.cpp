@@ -231,14 +231,14 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
 {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForStarted(10000))
+    if (!process.waitForStarted(-1))
         return -1;
     if (!input.isEmpty())
         process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
-        process.waitForFinished(1000);
+        process.waitForFinished(-1);
         return -1;
     }
     if (out)

@@ -10,12 +10,23 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtGlobal>
+#include <QtTest>
 
 #include <functional>
 
 class QAbstractItemModel;
 
 namespace TestSupport {
+
+// The longest a test waits for what must happen: a reply, a frame, a window,
+// another program. A wait ends as soon as what it waits for holds, so this
+// only bounds a test whose awaited thing never comes; it lies far above the
+// slowest machine's time (a sanitised build beside other builds), and
+// CTest's limit on the whole test (TEST_LIMIT_S) still holds. A wait that
+// asserts something does NOT happen keeps its own short time.
+constexpr int WAIT_MS = 120000;
+// CTest's limit on one test program, in seconds (tests/CMakeLists.txt).
+constexpr int TEST_LIMIT_S = KELO_TEST_LIMIT_S;
 
 // Points the program folder at a fresh temporary folder for its lifetime.
 class TempProgramDir
@@ -117,10 +128,12 @@ QStringList listFiles(const QString &dir);
 // The system Python (with the Debian packages the tests use as oracles).
 QString systemPython();
 
-// Runs a program to completion (at most timeoutMs); returns its exit code, or
-// -1 when it could not run. Standard output and error are returned if asked.
+// Runs a program to completion (at most timeoutMs; -1 leaves the bound to
+// the test's own, TEST_LIMIT_S: how long another program takes on a busy
+// machine is no fault of the test's); returns its exit code, or -1 when it
+// could not run. Standard output and error are returned if asked.
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
-               QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = 60000);
+               QByteArray *err = nullptr, const QByteArray &input = QByteArray(), int timeoutMs = -1);
 
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:" for the peak), or -1.
 qint64 processStatusKb(const char *key);
@@ -136,3 +149,18 @@ double medianMs(const std::function<void()> &work, int runs = 5);
 QStringList zbarDecode(const QImage &image, int margin = 0);
 
 } // namespace TestSupport
+
+// Qt's QTRY_ macros give up after 5 s unless told otherwise, and then wait
+// twice as long again before they say so: here they wait up to WAIT_MS,
+// once.
+#undef QTRY_VERIFY
+#undef QTRY_VERIFY2
+#undef QTRY_COMPARE
+#define QTRY_VERIFY(expr) QVERIFY(QTest::qWaitFor([&]() -> bool { return (expr); }, TestSupport::WAIT_MS))
+#define QTRY_VERIFY2(expr, message)                                                                                    \
+    QVERIFY2(QTest::qWaitFor([&]() -> bool { return (expr); }, TestSupport::WAIT_MS), message)
+#define QTRY_COMPARE(expr, expected)                                                                                   \
+    do {                                                                                                               \
+        static_cast<void>(QTest::qWaitFor([&]() -> bool { return (expr) == (expected); }, TestSupport::WAIT_MS));      \
+        QCOMPARE(expr, expected);                                                                                      \
+    } while (false)

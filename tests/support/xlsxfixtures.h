@@ -12,7 +12,7 @@ namespace TestSupport {
 
 QString xlsxFixturesScript();
 // Runs the generator with a command and its arguments; its exit code, or -1.
-int runXlsxFixtures(const QStringList &args, QByteArray *out = nullptr, int timeoutMs = 120000);
+int runXlsxFixtures(const QStringList &args, QByteArray *out = nullptr, int timeoutMs = -1);
 // Writes every fixture workbook into dir (see the script for what each holds).
 bool makeWorkbookFixtures(const QString &dir);
 

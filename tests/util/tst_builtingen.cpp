@@ -16,7 +16,7 @@ const QString LAYOUT = QStringLiteral(KELO_SOURCE_DIR "/scripts/builtingen/layou
 
 int generate(const QString &outDir, QByteArray *err = nullptr)
 {
-    return runProgram(QStringLiteral(KELO_BUILTIN_GEN), {LAYOUT, outDir}, nullptr, err, QByteArray(), 120000);
+    return runProgram(QStringLiteral(KELO_BUILTIN_GEN), {LAYOUT, outDir}, nullptr, err);
 }
 
 } // namespace

@@ -174,6 +174,8 @@ private slots:
 
     void realToastIsCentredSizedAndFades()
     {
+        QElapsedTimer shown;
+        shown.start();
         TextUtil::showTip(QStringLiteral("打印完成"), QStringLiteral("#02B87E"), QStringLiteral("#FFFFFF"));
         QWidget *tip = findToast();
         QVERIFY(tip);
@@ -194,9 +196,8 @@ private slots:
         QCOMPARE(tip->y(), screen.y() + (screen.height() - tip->height()) / 2);
 
         QPointer<QWidget> guard(tip);
-        QTest::qWait(1500);
-        QVERIFY(guard);
-        QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 5000);
+        QTRY_VERIFY(guard.isNull());
+        QVERIFY(shown.elapsed() >= 3000);
     }
 
     // The window the user types into stays active while a toast shows.
@@ -220,7 +221,7 @@ private slots:
         auto *label = tip->findChild<QLabel *>();
         QCOMPARE(label->width(), label->sizeHint().width() + 160);
         QPointer<QWidget> guard(tip);
-        QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 5000);
+        QTRY_VERIFY(guard.isNull());
     }
 
     // The same tip asked for again while it shows is that window, however
@@ -235,7 +236,7 @@ private slots:
         for (QWidget *w : QApplication::topLevelWidgets())
             shown += w->objectName() == QLatin1String("notificationToast");
         QCOMPARE(shown, 2);
-        QTRY_VERIFY_WITH_TIMEOUT(!findToast(), 5000);
+        QTRY_VERIFY(!findToast());
     }
 };
 

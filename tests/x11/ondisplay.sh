@@ -34,8 +34,9 @@ mkdir -p "$work/config" "$work/cache" "$work/data"
 XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" \
     openbox --sm-disable >"$work/openbox.log" 2>&1 </dev/null &
 wm_pid=$!
-# The window manager has taken the screen once it names itself on the root.
-for _ in $(seq 1 300); do
+# The window manager has taken the screen once it names itself on the root:
+# at once on an idle machine, and within minutes on the busiest.
+for _ in $(seq 1 3000); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
         break
     fi

@@ -38,7 +38,7 @@ QString run(const QString &command)
     QStringList args = command.split(QLatin1Char(' '));
     const QString program = args.takeFirst();
     QByteArray out;
-    return runProgram(program, args, &out, nullptr, QByteArray(), 10000) == 0 ? QString::fromLatin1(out) : QString();
+    return runProgram(program, args, &out) == 0 ? QString::fromLatin1(out) : QString();
 }
 
 QString hexId(WId id) { return QStringLiteral("0x") + QString::number(id, 16); }
@@ -140,8 +140,7 @@ private:
         QSignalSpy clicked(button, &QAbstractButton::clicked);
         const QPoint at = button->mapToGlobal(button->rect().center());
         const QStringList args = QStringLiteral("mousemove --sync %1 %2 click 1").arg(at.x()).arg(at.y()).split(' ');
-        return runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, QByteArray(), 10000) == 0
-               && clicked.wait(5000);
+        return runProgram(QStringLiteral("xdotool"), args) == 0 && clicked.wait(WAIT_MS);
     }
 
     // Raises the message in the dialog that has just opened and says what
@@ -150,10 +149,10 @@ private:
     {
         QWidget *dialog = nullptr;
         if (!QTest::qWaitFor([&dialog] { return (dialog = QApplication::activeModalWidget()) && dialog->isActiveWindow(); },
-                             10000))
+                             WAIT_MS))
             return {QStringLiteral("no dialog")};
         QList<QAbstractButton *> buttons;
-        if (!QTest::qWaitFor([&] { return !(buttons = presses(dialog, what)).contains(nullptr); }, 5000))
+        if (!QTest::qWaitFor([&] { return !(buttons = presses(dialog, what)).contains(nullptr); }, WAIT_MS))
             return {QStringLiteral("no buttons to press")};
         for (QAbstractButton *button : buttons)
             if (!clickThroughX(button))
@@ -164,7 +163,7 @@ private:
         // Held as it shows, however slowly the machine goes.
         toast->findChild<QPropertyAnimation *>()->pause();
         const WId toastId = stackedAs(xid(toast));
-        if (!QTest::qWaitFor([toastId] { return info(toastId).contains(QStringLiteral("IsViewable")); }, 5000))
+        if (!QTest::qWaitFor([toastId] { return info(toastId).contains(QStringLiteral("IsViewable")); }, WAIT_MS))
             return {QStringLiteral("the toast never showed")};
 
         const bool focusKept = activeWindow() == xid(dialog);
@@ -172,7 +171,7 @@ private:
         // hands it back to the modal dialog, and the window manager raises
         // that again: what the user sees is what is left once it has. A
         // dialog that never gets it back fails the focus check below.
-        static_cast<void>(QTest::qWaitFor([dialog] { return activeWindow() == xid(dialog); }, 2000));
+        static_cast<void>(QTest::qWaitFor([dialog] { return activeWindow() == xid(dialog); }, WAIT_MS));
 
         QStringList looked;
         const QList<WId> stacking = rootStacking();
@@ -244,7 +243,7 @@ private slots:
         QFETCH(QString, text);
         MainWindow &window = fixture->open();
         window.showMaximized();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window, WAIT_MS));
 
         // The import card runs its own event loop: what is looked at is
         // looked at from within it.
@@ -257,7 +256,7 @@ private slots:
             done = true;
         });
         fixture->click(opener);
-        QTRY_VERIFY_WITH_TIMEOUT(done && !QApplication::activeModalWidget(), 30000);
+        QTRY_VERIFY(done && !QApplication::activeModalWidget());
         QCOMPARE(looked.join(QStringLiteral(", ")),
                  QStringLiteral("above the dialog, above the main window, centred on the screen, "
                                 "the dialog keeps the focus"));
