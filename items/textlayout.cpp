@@ -964,11 +964,21 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         else if (in.verticalAlign != -1)
             y += float((content.height() - column.length) / 2);
 
+        // How far down the column ink reaches: an upright character stays
+        // in its cell, a turned run reaches as far as its glyphs do.
+        const int firstOp = out.ops.size();
+        double inkTop = std::numeric_limits<double>::max();
+        double inkBottom = std::numeric_limits<double>::lowest();
+        const auto inked = [&](double top, double bottom) {
+            inkTop = std::min(inkTop, top);
+            inkBottom = std::max(inkBottom, bottom);
+        };
         const QStringList runs = TextLayout::splitTextBySymbol(column.text, in.uprightAscii, in.specialSymbols);
         for (const QString &run : runs) {
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
+                    inked(y, y + cell.height() * double(sy));
                     y += pitch.cell();
                 }
             } else {
@@ -978,8 +988,21 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 const QPointF origin(x + baseline * sx, y);
                 const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
+                const QRectF ink = measure.ink(run, 0, run.size());
+                if (!ink.isNull())
+                    inked(y + ink.left() * double(sy), y + ink.right() * double(sy));
                 y += pitch.run(advance);
             }
+        }
+        // A column whose ink would leave the box and fits it moves in.
+        if (inkTop < inkBottom && inkBottom - inkTop <= in.rect.height()) {
+            double shift = 0;
+            if (inkTop < in.rect.top())
+                shift = std::ceil(in.rect.top() - inkTop);
+            else if (inkBottom > in.rect.bottom())
+                shift = -std::ceil(inkBottom - in.rect.bottom());
+            for (int k = firstOp; k < out.ops.size(); ++k)
+                out.ops[k].origin.ry() += shift;
         }
         ++i;
     }
