@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QRawFont>
@@ -121,6 +122,7 @@ class Measure
 public:
     explicit Measure(const QFont &font)
         : m_font(font)
+        , m_slanted(font.style() != QFont::StyleNormal)
         , m_fm(font)
         , m_exact(font)
     {
@@ -279,6 +281,11 @@ private:
         const QString text = s.mid(from, to - from);
         c.advance = m_exact.horizontalAdvance(text);
         c.box = pair ? m_exact.boundingRect(text) : m_exact.boundingRect(s.at(from));
+        if (m_slanted)
+            c.box = drawnBox(c.box, [&](QPainter &painter, const QPointF &origin) {
+                painter.setFont(m_font);
+                painter.drawText(origin, text);
+            });
         switch (QChar::direction(key)) {
         case QChar::DirL:
         case QChar::DirEN:
@@ -339,7 +346,7 @@ private:
             const QVector<quint32> glyphs = run.glyphIndexes();
             const QVector<QPointF> positions = run.positions();
             for (int i = 0; i < glyphs.size(); ++i) {
-                const QRectF box = font.boundingRect(glyphs.at(i));
+                const QRectF box = glyphBox(font, glyphs.at(i));
                 if (!box.isEmpty())
                     ink |= box.translated(positions.at(i).x(), positions.at(i).y() - baseline);
             }
@@ -347,11 +354,67 @@ private:
         return ink;
     }
 
+    QRectF glyphBox(const QRawFont &font, quint32 glyph)
+    {
+        if (!m_slanted)
+            return font.boundingRect(glyph);
+        int f = m_rawFonts.indexOf(font);
+        if (f < 0) {
+            f = m_rawFonts.size();
+            m_rawFonts.append(font);
+        }
+        const quint64 key = (quint64(f) << 32) | glyph;
+        const auto it = m_glyphBoxes.constFind(key);
+        if (it != m_glyphBoxes.constEnd())
+            return *it;
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes({glyph});
+        run.setPositions({QPointF()});
+        const QRectF box = drawnBox(font.boundingRect(glyph), [&](QPainter &painter, const QPointF &origin) {
+            painter.drawGlyphRun(origin, run);
+        });
+        m_glyphBoxes.insert(key, box);
+        return box;
+    }
+
+    // The ink a glyph drawn at the origin puts down, looked at on a picture
+    // of it. A slanted font, above all one the font engine slants itself,
+    // does not draw its glyphs where their metrics say.
+    template<class Draw>
+    static QRectF drawnBox(const QRectF &metricBox, const Draw &draw)
+    {
+        const qreal room = std::max(metricBox.width(), metricBox.height()) / 2 + 2;
+        const QRect area = metricBox.adjusted(-room, -room, room, room).toAlignedRect();
+        if (area.isEmpty())
+            return metricBox;
+        QImage picture(area.size(), QImage::Format_Alpha8);
+        picture.fill(0);
+        {
+            QPainter painter(&picture);
+            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+            draw(painter, QPointF(-area.left(), -area.top()));
+        }
+        QRect inked;
+        for (int y = 0; y < picture.height(); ++y) {
+            const uchar *line = picture.constScanLine(y);
+            for (int x = 0; x < picture.width(); ++x) {
+                if (line[x])
+                    inked |= QRect(x, y, 1, 1);
+            }
+        }
+        return inked.isNull() ? QRectF() : QRectF(inked.translated(area.topLeft()));
+    }
+
     QFont m_font;
+    // Italic or oblique.
+    bool m_slanted;
     QFontMetrics m_fm;
     QFontMetricsF m_exact;
     QHash<uint, Character> m_characters;
     QVarLengthArray<Probe, 32> m_probes;
+    QVector<QRawFont> m_rawFonts;
+    QHash<quint64, QRectF> m_glyphBoxes;
 };
 
 const auto ANY_CHARACTER = [](int) { return true; };
@@ -994,16 +1057,16 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 y += pitch.run(advance);
             }
         }
-        // A column whose ink would leave the box and fits it moves in.
-        if (inkTop < inkBottom && inkBottom - inkTop <= in.rect.height()) {
-            double shift = 0;
-            if (inkTop < in.rect.top())
-                shift = std::ceil(in.rect.top() - inkTop);
-            else if (inkBottom > in.rect.bottom())
-                shift = -std::ceil(inkBottom - in.rect.bottom());
-            for (int k = firstOp; k < out.ops.size(); ++k)
-                out.ops[k].origin.ry() += shift;
-        }
+        // A column whose ink would leave the box at one end moves in, as far
+        // as the other end leaves room: the splitter fills a column by
+        // advances, and a turned run's glyphs may reach a little past them.
+        double shift = 0;
+        if (inkTop < in.rect.top() && inkBottom < in.rect.bottom())
+            shift = std::min(std::ceil(in.rect.top() - inkTop), std::floor(in.rect.bottom() - inkBottom));
+        else if (inkBottom > in.rect.bottom() && inkTop > in.rect.top())
+            shift = -std::min(std::ceil(inkBottom - in.rect.bottom()), std::floor(inkTop - in.rect.top()));
+        for (int k = firstOp; k < out.ops.size(); ++k)
+            out.ops[k].origin.ry() += shift;
         ++i;
     }
 }
