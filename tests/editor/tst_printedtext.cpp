@@ -131,18 +131,22 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         f.verticalAlign = -1;
         return f;
     };
-    const auto fitted = [&](const QString &text, float size, int align) {
-        TextModel f = field(text, 80, 30, size, align);
+    const auto fitted = [&](const QString &text, float size) {
+        TextModel f = field(text, 80, 30, size, 0);
         f.adapted = true;
         return f;
     };
     TextModel italic = field(QStringLiteral("j"), 60, 20, 8, -1);
     italic.italic = true;
-    TextModel quoted = fitted(QStringLiteral("“档案”（第1卷）"), 8, 1);
+    TextModel quoted = field(QStringLiteral("“档案”（第1卷）"), 40, 15, 8, 1);
+    quoted.adapted = true;
     quoted.italic = true;
     TextModel turned = field(QStringLiteral("jjj fff"), 40, 30, 9, -1);
     turned.direction = 1;
-    const QString latin = QStringLiteral("Archive box report survey design change record acceptance No");
+    TextModel latin = field(QStringLiteral("survey No box Archive record acceptance survey box"), 80, 15, 8, 0);
+    latin.adapted = true;
+    latin.verticalAlign = 1;
+    latin.wordSpacing = 0.3f;
     const QString punctuation = QStringLiteral("（）【】《》，。、（）【】《》，。、（）【】《》，。、");
     return {{"tab inside, right", field(QStringLiteral("A\tB"), 60, 20, 8, 1)},
             {"tab first, right", field(QStringLiteral("\tAB"), 60, 20, 8, 1)},
@@ -151,11 +155,9 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic j", italic},
             {"italic quote first, right", quoted},
             {"turned descenders", turned},
-            {"latin fitted, right", fitted(latin, 8, 1)},
-            {"latin fitted, centred", fitted(latin, 8, 0)},
-            {"punctuation fitted 8 mm", fitted(punctuation, 8, 0)},
-            {"punctuation fitted 9 mm", fitted(punctuation, 9, 0)},
-            {"punctuation fitted 10 mm", fitted(punctuation.left(9), 10, 1)}};
+            {"latin fitted, spaced", latin},
+            {"punctuation fitted 8 mm", fitted(punctuation, 8)},
+            {"punctuation fitted 9 mm", fitted(punctuation, 9)}};
 }
 
 // The field alone on a label with a margin around it.
