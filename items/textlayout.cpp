@@ -143,14 +143,14 @@ public:
     // metrics' bounding rectangle, which sets the glyphs at their bare
     // advances, with the letter spacing the painter puts after every
     // character, so the character n places on lies n spacings further along.
-    QRect alignmentBox(const QString &line) const
+    QRectF alignmentBox(const QString &line) const
     {
         const QRect bare = m_fm.boundingRect(line);
         int characters = 0;
         for (int i = 0; i < line.size(); i = nextChar(line, i))
             ++characters;
-        const int shift = qRound((characters - 1) * m_font.letterSpacing());
-        return QRect(bare.left() + std::min(shift, 0), bare.top(), bare.width() + std::abs(shift), bare.height());
+        const qreal shift = (characters - 1) * m_font.letterSpacing();
+        return QRectF(bare.left() + std::min(shift, 0.0), bare.top(), bare.width() + std::abs(shift), bare.height());
     }
 
     // The ink s[from, to) puts down, relative to its origin on the
@@ -540,9 +540,9 @@ double lineLeft(const LineRules &rules, const QRectF &ink, float sx, bool firstD
 // The box a line is aligned by: the label format's alignment box, unless
 // the line had to be shaped to find its ink (a tab, a mark, a right to
 // left run, kerning), where that box does not follow the drawing.
-QRectF alignedBy(Measure &measure, const QString &line, const QRectF &ink, bool shaped)
+QRectF alignedBy(const QRectF &alignmentBox, const QRectF &ink, bool shaped)
 {
-    return shaped ? ink : QRectF(measure.alignmentBox(line));
+    return shaped ? ink : alignmentBox;
 }
 
 // Ink no wider than the box can lie inside it.
@@ -579,7 +579,7 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
     lines.clear();
     // Both the alignment box and the ink, where the alignment box puts them.
     const auto inside = [&](int from, int to, const QRectF &ink, bool shaped, bool firstDrawn) {
-        const QRectF box = alignedBy(measure, text.mid(from, to - from), ink, shaped);
+        const QRectF box = alignedBy(shaped ? QRectF() : measure.alignmentBox(text.mid(from, to - from)), ink, shaped);
         const QRectF both = ink.isNull() ? box : box | ink;
         const double x = lineLeft(rules, box, sx, firstDrawn);
         return x + both.left() * double(sx) >= rules.box.left() && x + both.right() * double(sx) <= rules.box.right();
@@ -654,7 +654,7 @@ bool stackLines(const QRectF &content, const QRectF &box, int verticalAlign, con
         const QRectF &ink = inks.at(i);
         if (!ink.isNull())
             inked |= QRectF(0, y + ink.top() * double(sy), 1, ink.height() * double(sy));
-        // The pitch follows the line's ink height.
+        // The pitch follows the height of the line's alignment box.
         y = std::trunc(y + float(qint64(pitches.at(i)) + rs) * sy);
     }
     if (inked.isNull())
@@ -779,7 +779,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 if (!fitsAcross(rules, span.ink, scale))
                     return false;
                 inks.append(span.ink);
-                pitches.append(measure.alignmentBox(in.text.mid(span.from, span.to - span.from)).height());
+                pitches.append(int(measure.alignmentBox(in.text.mid(span.from, span.to - span.from)).height()));
             }
             QVector<double> baselines;
             return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
@@ -822,16 +822,16 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     QVector<int> pitches;
     for (int i = 0; i < out.lines.size(); ++i) {
         const QString &line = out.lines.at(i);
-        const QRect metricsBox = measure.alignmentBox(line);
+        const QRectF alignmentBox = measure.alignmentBox(line);
         inks.append(spans.at(i).ink);
-        boxes.append(spans.at(i).shaped ? spans.at(i).ink : QRectF(metricsBox));
-        pitches.append(metricsBox.height());
+        boxes.append(alignedBy(alignmentBox, spans.at(i).ink, spans.at(i).shaped));
+        pitches.append(int(alignmentBox.height()));
     }
     QVector<double> baselines;
     stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
     for (int i = 0; i < out.lines.size(); ++i) {
         const double x = placedLeft(rules, boxes.at(i), inks.at(i), sx, i == 0);
-        const QRectF drawn = inks.at(i).isNull() ? QRectF(boxes.at(i)) : inks.at(i);
+        const QRectF drawn = inks.at(i).isNull() ? boxes.at(i) : inks.at(i);
         out.ops.append({TextDrawOp::Line, out.lines.at(i), QPointF(x, baselines.at(i)), sx, sy, drawn});
     }
 }
