@@ -135,7 +135,7 @@ public:
     {
         if (to <= from)
             return 0;
-        const qint64 fixed = qRound64(exactAdvance(s, from, to) * 64);
+        const qint64 fixed = qRound64(exactAdvance(s, from, to, true) * 64);
         return int(std::floor((fixed + 32) / 64.0));
     }
 
@@ -314,14 +314,16 @@ private:
         return *m_characters.insert(key, c);
     }
 
-    qreal exactAdvance(const QString &s, int from, int to)
+    // The shaped advance of s[from, to), kept while fitting one stretch.
+    qreal exactAdvance(const QString &s, int from, int to, bool keep = false)
     {
         for (const Probe &p : qAsConst(m_probes)) {
             if (p.text == s.constData() && p.from == from && p.to == to)
                 return p.advance;
         }
         const qreal advance = m_exact.horizontalAdvance(s.mid(from, to - from));
-        m_probes.append({s.constData(), from, to, advance});
+        if (keep)
+            m_probes.append({s.constData(), from, to, advance});
         return advance;
     }
 
