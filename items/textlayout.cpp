@@ -120,9 +120,12 @@ bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar
 class Measure
 {
 public:
-    explicit Measure(const QFont &font)
+    // Lines measured for ink are drawn scaled by (scaleX, scaleY).
+    explicit Measure(const QFont &font, qreal scaleX = 1, qreal scaleY = 1)
         : m_font(font)
         , m_slanted(font.style() != QFont::StyleNormal)
+        , m_scaleX(scaleX)
+        , m_scaleY(scaleY)
         , m_fm(font)
         , m_exact(font)
     {
@@ -381,21 +384,26 @@ private:
     }
 
     // The ink a glyph drawn at the origin puts down, looked at on a picture
-    // of it. A slanted font, above all one the font engine slants itself,
-    // does not draw its glyphs where their metrics say.
+    // of it drawn at the line's scale. A slanted font, above all one the
+    // font engine slants itself, does not draw its glyphs where their
+    // metrics say, and the engine slants a glyph after scaling it.
     template<class Draw>
-    static QRectF drawnBox(const QRectF &metricBox, const Draw &draw)
+    QRectF drawnBox(const QRectF &metricBox, const Draw &draw) const
     {
-        const qreal room = std::max(metricBox.width(), metricBox.height()) / 2 + 2;
-        const QRect area = metricBox.adjusted(-room, -room, room, room).toAlignedRect();
-        if (area.isEmpty())
+        const QTransform scale = QTransform::fromScale(m_scaleX, m_scaleY);
+        const QRectF scaled = scale.mapRect(metricBox);
+        const qreal room = std::max(scaled.width(), scaled.height()) / 2 + 2;
+        const QRect area = scaled.adjusted(-room, -room, room, room).toAlignedRect();
+        if (area.isEmpty() || !scale.isInvertible())
             return metricBox;
         QImage picture(area.size(), QImage::Format_Alpha8);
         picture.fill(0);
         {
             QPainter painter(&picture);
             painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-            draw(painter, QPointF(-area.left(), -area.top()));
+            painter.translate(-area.left(), -area.top());
+            painter.scale(m_scaleX, m_scaleY);
+            draw(painter, QPointF());
         }
         QRect inked;
         for (int y = 0; y < picture.height(); ++y) {
@@ -405,12 +413,14 @@ private:
                     inked |= QRect(x, y, 1, 1);
             }
         }
-        return inked.isNull() ? QRectF() : QRectF(inked.translated(area.topLeft()));
+        return inked.isNull() ? QRectF() : scale.inverted().mapRect(QRectF(inked.translated(area.topLeft())));
     }
 
     QFont m_font;
     // Italic or oblique.
     bool m_slanted;
+    qreal m_scaleX;
+    qreal m_scaleY;
     QFontMetrics m_fm;
     QFontMetricsF m_exact;
     QHash<uint, Character> m_characters;
@@ -754,7 +764,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         // wrapped lines when their stacked height stays within the field.
         // Either way its ink must fit the box as well.
         const auto fits = [&](const QFont &f, float scale) {
-            Measure measure(f);
+            Measure measure(f, scale, sy);
             if (oneLine) {
                 FlatText flat(in.text);
                 const auto below = [&](double a) { return double(float(a) * scale) < rules.wrapLimit; };
@@ -801,7 +811,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         }
     }
 
-    Measure measure(font);
+    Measure measure(font, sx, sy);
     out.font = font;
     out.scaleX = sx;
     if (oneLine) {
