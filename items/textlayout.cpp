@@ -34,6 +34,8 @@ const double SCALE_STEP_FLOOR = 0.1;
 // whole label of 1 mm type holds, so nothing legible is lost, and a text of
 // any length costs no more than this, at every size auto-fit tries.
 const int MAX_LAID_OUT = 100000;
+// How many boxes of slanted glyphs are kept before they are forgotten.
+const int MAX_SLANTED_BOXES = 100000;
 // The text of a one-line field is flattened (line feeds taken out) this
 // much at a time, only as far as measuring it needs.
 const int FLAT_CHUNK = 4096;
@@ -285,7 +287,7 @@ private:
         c.advance = m_exact.horizontalAdvance(text);
         c.box = pair ? m_exact.boundingRect(text) : m_exact.boundingRect(s.at(from));
         if (m_slanted)
-            c.box = drawnBox(c.box, [&](QPainter &painter, const QPointF &origin) {
+            c.box = drawnBox(QStringLiteral("c") + text, c.box, [&](QPainter &painter, const QPointF &origin) {
                 painter.setFont(m_font);
                 painter.drawText(origin, text);
             });
@@ -363,32 +365,39 @@ private:
     {
         if (!m_slanted)
             return font.boundingRect(glyph);
-        int f = m_rawFonts.indexOf(font);
-        if (f < 0) {
-            f = m_rawFonts.size();
-            m_rawFonts.append(font);
-        }
-        const quint64 key = (quint64(f) << 32) | glyph;
-        const auto it = m_glyphBoxes.constFind(key);
-        if (it != m_glyphBoxes.constEnd())
-            return *it;
         QGlyphRun run;
         run.setRawFont(font);
         run.setGlyphIndexes({glyph});
         run.setPositions({QPointF()});
-        const QRectF box = drawnBox(font.boundingRect(glyph), [&](QPainter &painter, const QPointF &origin) {
+        const QString key = QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph);
+        return drawnBox(key, font.boundingRect(glyph), [&](QPainter &painter, const QPointF &origin) {
             painter.drawGlyphRun(origin, run);
         });
-        m_glyphBoxes.insert(key, box);
-        return box;
     }
 
     // The ink a glyph drawn at the origin puts down, looked at on a picture
     // of it drawn at the line's scale. A slanted font, above all one the
     // font engine slants itself, does not draw its glyphs where their
     // metrics say, and the engine slants a glyph after scaling it.
+    // Pictures are costly and a field is laid out again at the same sizes
+    // while it is edited, so the boxes found are kept for the process, by
+    // font, scale and what `what` names in it.
     template<class Draw>
-    QRectF drawnBox(const QRectF &metricBox, const Draw &draw) const
+    QRectF drawnBox(const QString &what, const QRectF &metricBox, const Draw &draw) const
+    {
+        static QHash<QString, QRectF> seen;
+        const QString key =
+            QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY) + what;
+        const auto it = seen.constFind(key);
+        if (it != seen.constEnd())
+            return *it;
+        if (seen.size() >= MAX_SLANTED_BOXES)
+            seen.clear();
+        return *seen.insert(key, pictureBox(metricBox, draw));
+    }
+
+    template<class Draw>
+    QRectF pictureBox(const QRectF &metricBox, const Draw &draw) const
     {
         const QTransform scale = QTransform::fromScale(m_scaleX, m_scaleY);
         const QRectF scaled = scale.mapRect(metricBox);
@@ -425,8 +434,6 @@ private:
     QFontMetricsF m_exact;
     QHash<uint, Character> m_characters;
     QVarLengthArray<Probe, 32> m_probes;
-    QVector<QRawFont> m_rawFonts;
-    QHash<quint64, QRectF> m_glyphBoxes;
 };
 
 const auto ANY_CHARACTER = [](int) { return true; };
