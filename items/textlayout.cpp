@@ -379,6 +379,7 @@ private:
     // of it drawn at the line's scale. A slanted font, above all one the
     // font engine slants itself, does not draw its glyphs where their
     // metrics say, and the engine slants a glyph after scaling it.
+    //
     // Pictures are costly and a field is laid out again at the same sizes
     // while it is edited, so the boxes found are kept for the process, by
     // font, scale and what `what` names in it.
@@ -386,8 +387,7 @@ private:
     QRectF drawnBox(const QString &what, const QRectF &metricBox, const Draw &draw) const
     {
         static QHash<QString, QRectF> seen;
-        const QString key =
-            QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY) + what;
+        const QString key = QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY) + what;
         const auto it = seen.constFind(key);
         if (it != seen.constEnd())
             return *it;
