@@ -2,10 +2,15 @@
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QTransform>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +34,8 @@ const double SCALE_STEP_FLOOR = 0.1;
 // whole label of 1 mm type holds, so nothing legible is lost, and a text of
 // any length costs no more than this, at every size auto-fit tries.
 const int MAX_LAID_OUT = 100000;
+// How many boxes of slanted glyphs are kept before they are forgotten.
+const int MAX_SLANTED_BOXES = 100000;
 // The text of a one-line field is flattened (line feeds taken out) this
 // much at a time, only as far as measuring it needs.
 const int FLAT_CHUNK = 4096;
@@ -115,17 +122,71 @@ bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar
 class Measure
 {
 public:
-    explicit Measure(const QFont &font)
-        : m_fm(font)
-        , m_guess(font)
+    // Lines measured for ink are drawn scaled by (scaleX, scaleY).
+    explicit Measure(const QFont &font, qreal scaleX = 1, qreal scaleY = 1)
+        : m_font(font)
+        , m_slanted(font.style() != QFont::StyleNormal)
+        , m_scaleX(scaleX)
+        , m_scaleY(scaleY)
+        , m_fm(font)
+        , m_exact(font)
     {
     }
 
     const QFontMetrics &metrics() const { return m_fm; }
 
-    int advance(const QString &s, int from, int to) const
+    // The advance in whole pixels, rounded as the metrics round it.
+    int advance(const QString &s, int from, int to)
     {
-        return to > from ? m_fm.horizontalAdvance(s.mid(from, to - from)) : 0;
+        if (to <= from)
+            return 0;
+        const qint64 fixed = qRound64(exactAdvance(s, from, to, true) * 64);
+        return int(std::floor((fixed + 32) / 64.0));
+    }
+
+    // The box the label format aligns a line by and stacks it with: the
+    // metrics' bounding rectangle, which sets the glyphs at their bare
+    // advances, with the letter spacing the painter puts after every
+    // character, so the character n places on lies n spacings further along.
+    QRectF alignmentBox(const QString &line) const
+    {
+        const QRect bare = m_fm.boundingRect(line);
+        int characters = 0;
+        for (int i = 0; i < line.size(); i = nextChar(line, i))
+            ++characters;
+        const qreal shift = (characters - 1) * m_font.letterSpacing();
+        return QRectF(bare.left() + std::min(shift, 0.0), bare.top(), bare.width() + std::abs(shift), bare.height());
+    }
+
+    // The ink s[from, to) puts down, relative to its origin on the
+    // baseline: every glyph's box where the painter sets it. The metrics'
+    // box misses what the painter does with a tab, a mark or a glyph of a
+    // fallback font, and drifts from the drawn advances along a long line.
+    // Plain characters laid side by side are drawn at the sum of their own
+    // advances, which the stretch's shaped advance confirms; anything else
+    // is shaped and its glyphs looked at. Null when nothing is inked.
+    QRectF ink(const QString &s, int from, int to, bool *shaped = nullptr)
+    {
+        if (shaped)
+            *shaped = true;
+        QRectF ink;
+        qreal x = 0;
+        for (int i = from; i < to;) {
+            const int next = nextChar(s, i);
+            const Character &c = character(s, i, next);
+            if (!c.plain)
+                return shapedInk(s.mid(from, to - from));
+            if (!c.box.isEmpty())
+                ink |= c.box.translated(x, 0);
+            x += c.advance;
+            i = next;
+        }
+        // Kerning or a ligature moved something.
+        if (to > from && x != exactAdvance(s, from, to))
+            return shapedInk(s.mid(from, to - from));
+        if (shaped)
+            *shaped = false;
+        return ink;
     }
 
     // The end of the longest stretch s[from, end) whose advance `fits`,
@@ -136,11 +197,12 @@ public:
     int longestFitting(const QString &s, int from, int limit, const InStretch &inStretch, const Fits &fits)
     {
         const auto extendable = [&](int pos) { return pos < limit && inStretch(pos); };
+        m_probes.clear();
         qreal guessed = 0;
         int end = from;
         while (extendable(end)) {
             const int next = nextChar(s, end);
-            guessed += guess(s, end, next);
+            guessed += character(s, end, next).advance;
             if (!fits(double(guessed)))
                 break;
             end = next;
@@ -196,20 +258,182 @@ public:
     }
 
 private:
-    qreal guess(const QString &s, int from, int to)
+    struct Character {
+        qreal advance = 0;
+        QRectF box;
+        // Drawn where its own advance puts it, with its own glyph: not a
+        // mark, a tab, a control or format character, nor right to left.
+        bool plain = false;
+    };
+
+    // A stretch measured while fitting: the last line's own advance is
+    // then at hand when its ink is asked for.
+    struct Probe {
+        const QChar *text;
+        int from;
+        int to;
+        qreal advance;
+    };
+
+    const Character &character(const QString &s, int from, int to)
     {
-        const uint key = to - from == 2 ? QChar::surrogateToUcs4(s.at(from), s.at(from + 1)) : s.at(from).unicode();
-        const auto it = m_advances.constFind(key);
-        if (it != m_advances.constEnd())
+        const bool pair = to - from == 2;
+        const uint key = pair ? QChar::surrogateToUcs4(s.at(from), s.at(from + 1)) : s.at(from).unicode();
+        const auto it = m_characters.constFind(key);
+        if (it != m_characters.constEnd())
             return *it;
-        const qreal advance = m_guess.horizontalAdvance(s.mid(from, to - from));
-        m_advances.insert(key, advance);
+        Character c;
+        const QString text = s.mid(from, to - from);
+        c.advance = m_exact.horizontalAdvance(text);
+        c.box = pair ? m_exact.boundingRect(text) : m_exact.boundingRect(s.at(from));
+        if (m_slanted)
+            c.box = drawnBox(QStringLiteral("c") + text, c.box, [&](QPainter &painter, const QPointF &origin) {
+                painter.setFont(m_font);
+                painter.drawText(origin, text);
+            });
+        switch (QChar::direction(key)) {
+        case QChar::DirL:
+        case QChar::DirEN:
+        case QChar::DirES:
+        case QChar::DirET:
+        case QChar::DirCS:
+        case QChar::DirWS:
+        case QChar::DirON:
+            c.plain = true;
+            break;
+        default:
+            break;
+        }
+        switch (QChar::category(key)) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+            c.plain = false;
+            break;
+        default:
+            break;
+        }
+        return *m_characters.insert(key, c);
+    }
+
+    // The shaped advance of s[from, to), kept while fitting one stretch.
+    qreal exactAdvance(const QString &s, int from, int to, bool keep = false)
+    {
+        for (const Probe &p : qAsConst(m_probes)) {
+            if (p.text == s.constData() && p.from == from && p.to == to)
+                return p.advance;
+        }
+        const qreal advance = m_exact.horizontalAdvance(s.mid(from, to - from));
+        if (keep)
+            m_probes.append({s.constData(), from, to, advance});
         return advance;
     }
 
+    // The ink of a shaped text: its glyphs' boxes where the layout sets them.
+    QRectF shapedInk(const QString &text)
+    {
+        QTextLayout layout(text, m_font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        // The painter lays a text out left to right whatever it begins with.
+        option.setTextDirection(Qt::LeftToRight);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        if (!line.isValid())
+            return QRectF();
+        QRectF ink;
+        const qreal baseline = line.ascent();
+        for (const QGlyphRun &run : layout.glyphRuns()) {
+            const QRawFont font = run.rawFont();
+            const QVector<quint32> glyphs = run.glyphIndexes();
+            const QVector<QPointF> positions = run.positions();
+            for (int i = 0; i < glyphs.size(); ++i) {
+                const QRectF box = glyphBox(font, glyphs.at(i));
+                if (!box.isEmpty())
+                    ink |= box.translated(positions.at(i).x(), positions.at(i).y() - baseline);
+            }
+        }
+        return ink;
+    }
+
+    QRectF glyphBox(const QRawFont &font, quint32 glyph)
+    {
+        if (!m_slanted)
+            return font.boundingRect(glyph);
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes({glyph});
+        run.setPositions({QPointF()});
+        const QString key = QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph);
+        return drawnBox(key, font.boundingRect(glyph), [&](QPainter &painter, const QPointF &origin) {
+            painter.drawGlyphRun(origin, run);
+        });
+    }
+
+    // The ink a glyph drawn at the origin puts down, looked at on a picture
+    // of it drawn at the line's scale. A slanted font, above all one the
+    // font engine slants itself, does not draw its glyphs where their
+    // metrics say, and the engine slants a glyph after scaling it.
+    //
+    // Pictures are costly and a field is laid out again at the same sizes
+    // while it is edited, so the boxes found are kept for the process, by
+    // font, scale and what `what` names in it.
+    template<class Draw>
+    QRectF drawnBox(const QString &what, const QRectF &metricBox, const Draw &draw) const
+    {
+        static QHash<QString, QRectF> seen;
+        const QString key = QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY) + what;
+        const auto it = seen.constFind(key);
+        if (it != seen.constEnd())
+            return *it;
+        if (seen.size() >= MAX_SLANTED_BOXES)
+            seen.clear();
+        return *seen.insert(key, pictureBox(metricBox, draw));
+    }
+
+    template<class Draw>
+    QRectF pictureBox(const QRectF &metricBox, const Draw &draw) const
+    {
+        const QTransform scale = QTransform::fromScale(m_scaleX, m_scaleY);
+        const QRectF scaled = scale.mapRect(metricBox);
+        const qreal room = std::max(scaled.width(), scaled.height()) / 2 + 2;
+        const QRect area = scaled.adjusted(-room, -room, room, room).toAlignedRect();
+        if (area.isEmpty() || !scale.isInvertible())
+            return metricBox;
+        QImage picture(area.size(), QImage::Format_Alpha8);
+        picture.fill(0);
+        {
+            QPainter painter(&picture);
+            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+            painter.translate(-area.left(), -area.top());
+            painter.scale(m_scaleX, m_scaleY);
+            draw(painter, QPointF());
+        }
+        QRect inked;
+        for (int y = 0; y < picture.height(); ++y) {
+            const uchar *line = picture.constScanLine(y);
+            for (int x = 0; x < picture.width(); ++x) {
+                if (line[x])
+                    inked |= QRect(x, y, 1, 1);
+            }
+        }
+        return inked.isNull() ? QRectF() : scale.inverted().mapRect(QRectF(inked.translated(area.topLeft())));
+    }
+
+    QFont m_font;
+    // Italic or oblique.
+    bool m_slanted;
+    qreal m_scaleX;
+    qreal m_scaleY;
     QFontMetrics m_fm;
-    QFontMetricsF m_guess;
-    QHash<uint, qreal> m_advances;
+    QFontMetricsF m_exact;
+    QHash<uint, Character> m_characters;
+    QVarLengthArray<Probe, 32> m_probes;
 };
 
 const auto ANY_CHARACTER = [](int) { return true; };
@@ -299,6 +523,10 @@ QVector<float> scaleTries(float sx, bool *endsAtFloor)
 struct LineSpan {
     int from = 0;
     int to = 0;
+    // The line's ink, relative to its origin, and whether it had to be
+    // shaped to find it.
+    QRectF ink;
+    bool shaped = false;
 };
 
 struct LineRules {
@@ -311,20 +539,6 @@ struct LineRules {
     int align = 0;
     bool wrap = true;
 };
-
-// The ink of a line as the painter draws it. The metrics' bounding
-// rectangle sets the glyphs at their bare advances, while the painter puts
-// the letter spacing after every character, so the character n places on
-// lies n spacings further along.
-QRectF drawnInk(const QFontMetrics &fm, const QString &line, qreal letterSpacing)
-{
-    const QRect bare = fm.boundingRect(line);
-    int characters = 0;
-    for (int i = 0; i < line.size(); i = nextChar(line, i))
-        ++characters;
-    const qreal shift = (characters - 1) * letterSpacing;
-    return QRectF(bare.left() + std::min(shift, 0.0), bare.top(), bare.width() + std::abs(shift), bare.height());
-}
 
 // Where a line with this ink is drawn: left aligned at the content's left
 // edge, the first line drawn one indentation further in; centred by its ink
@@ -342,21 +556,52 @@ double lineLeft(const LineRules &rules, const QRectF &ink, float sx, bool firstD
     return std::trunc(content.left() + content.width() - float(ink.right()) * sx);
 }
 
+// The box a line is aligned by: the label format's alignment box, unless
+// the line had to be shaped to find its ink (a tab, a mark, a right to
+// left run, kerning), where that box does not follow the drawing.
+QRectF alignedBy(const QRectF &alignmentBox, const QRectF &ink, bool shaped)
+{
+    return shaped ? ink : alignmentBox;
+}
+
+// Ink no wider than the box can lie inside it.
+bool fitsAcross(const LineRules &rules, const QRectF &ink, float sx)
+{
+    return ink.width() * double(sx) <= rules.box.width();
+}
+
+// Where a line is drawn: where its alignment box puts it, moved in as far
+// as its ink would leave the box (a mark before the first letter, a
+// slanted or overhanging glyph at either end), as long as that ink fits it.
+double placedLeft(const LineRules &rules, const QRectF &box, const QRectF &ink, float sx, bool firstDrawn)
+{
+    const double x = lineLeft(rules, box, sx, firstDrawn);
+    if (ink.isNull() || !fitsAcross(rules, ink, sx))
+        return x;
+    const double lowest = std::ceil(rules.box.left() - ink.left() * double(sx));
+    const double highest = std::floor(rules.box.right() - ink.right() * double(sx));
+    return std::max(lowest, std::min(x, highest));
+}
+
 // The text in lines, at most `maxLines` of them; true when more would
 // follow. A wrapping line breaks after the character that takes its measure
 // (its advance, one more letter spacing, and on the first line drawn the
 // indentation) to the wrap limit, as long as that character's ink still
 // lies inside the box where the line is drawn; otherwise that character
 // starts the next line. A character that alone reaches the limit stands
-// alone. Empty lines are dropped.
+// alone. A line whose ink would still be wider than the box (slanted or
+// overhanging glyphs, marks) gives up characters until it is not. Empty
+// lines are dropped.
 bool breakLines(const QString &text, Measure &measure, const LineRules &rules, float sx, int maxLines,
                 QVector<LineSpan> &lines)
 {
     lines.clear();
-    const auto inkInside = [&](const QString &line, bool firstDrawn) {
-        const QRectF ink = drawnInk(measure.metrics(), line, rules.letterSpacing);
-        const double x = lineLeft(rules, ink, sx, firstDrawn);
-        return x + ink.left() * double(sx) >= rules.box.left() && x + ink.right() * double(sx) <= rules.box.right();
+    // Both the alignment box and the ink, where the alignment box puts them.
+    const auto inside = [&](int from, int to, const QRectF &ink, bool shaped, bool firstDrawn) {
+        const QRectF box = alignedBy(shaped ? QRectF() : measure.alignmentBox(text.mid(from, to - from)), ink, shaped);
+        const QRectF both = ink.isNull() ? box : box | ink;
+        const double x = lineLeft(rules, box, sx, firstDrawn);
+        return x + both.left() * double(sx) >= rules.box.left() && x + both.right() * double(sx) <= rules.box.right();
     };
     int pos = 0;
     for (;;) {
@@ -366,29 +611,83 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
         for (int from = pos; from < end;) {
             // The first line drawn is the one drawn indented, also when an
             // empty line before it was dropped.
-            const qint64 reserved = lines.isEmpty() ? qint64(rules.em) * rules.indentation : 0;
+            const bool firstDrawn = lines.isEmpty();
+            const qint64 reserved = firstDrawn ? qint64(rules.em) * rules.indentation : 0;
             const auto width = [&](double advance) {
                 return double(float(qint64(advance + rules.letterSpacing) + reserved) * sx);
             };
             int to = end;
+            QRectF ink;
+            bool shaped = false;
+            bool measured = false;
             if (rules.wrap) {
                 to = measure.longestFitting(text, from, end, ANY_CHARACTER,
                                             [&](double a) { return width(a) < rules.wrapLimit; });
                 if (to < end) {
                     const int withIt = nextChar(text, to);
-                    if (to == from || inkInside(text.mid(from, withIt - from), lines.isEmpty()))
+                    bool shapedWithIt = false;
+                    const QRectF inkWithIt = measure.ink(text, from, withIt, &shapedWithIt);
+                    if (to == from || inside(from, withIt, inkWithIt, shapedWithIt, firstDrawn)) {
                         to = withIt;
+                        ink = inkWithIt;
+                        shaped = shapedWithIt;
+                        measured = true;
+                    }
                 }
             }
             if (lines.size() >= maxLines)
                 return true;
-            lines.append({from, to});
+            if (!measured)
+                ink = measure.ink(text, from, to, &shaped);
+            while (rules.wrap && !fitsAcross(rules, ink, sx) && previousChar(text, to) > from) {
+                to = previousChar(text, to);
+                ink = measure.ink(text, from, to, &shaped);
+            }
+            lines.append({from, to, ink, shaped});
             from = to;
         }
         if (end == text.size())
             return false;
         pos = end + 1;
     }
+}
+
+// The baselines of lines with these inks and pitch heights, stacked as the
+// label format stacks them and placed by the vertical alignment; when the
+// ink of the stack would leave the box and is not taller than it, the
+// stack moves in as a whole. False when the ink is taller than the box.
+bool stackLines(const QRectF &content, const QRectF &box, int verticalAlign, const QFontMetrics &fm, int rs,
+                float sy, const QVector<QRectF> &inks, const QVector<int> &pitches, QVector<double> &baselines)
+{
+    const int n = inks.size();
+    double y = std::trunc((content.top() + fm.ascent()) * sy);
+    const float total = float(stackedHeight(fm.height(), n, rs)) * sy;
+    if (verticalAlign == 0)
+        y = std::trunc(y + (content.height() - total) / 2);
+    else if (verticalAlign != -1)
+        y = std::trunc(y + content.height() - total);
+    baselines.clear();
+    QRectF inked;
+    for (int i = 0; i < n; ++i) {
+        baselines.append(y);
+        const QRectF &ink = inks.at(i);
+        if (!ink.isNull())
+            inked |= QRectF(0, y + ink.top() * double(sy), 1, ink.height() * double(sy));
+        // The pitch follows the height of the line's alignment box.
+        y = std::trunc(y + float(qint64(pitches.at(i)) + rs) * sy);
+    }
+    if (inked.isNull())
+        return true;
+    if (inked.height() > box.height())
+        return false;
+    double shift = 0;
+    if (inked.top() < box.top())
+        shift = std::ceil(box.top() - inked.top());
+    else if (inked.bottom() > box.bottom())
+        shift = -std::ceil(inked.bottom() - box.bottom());
+    for (double &baseline : baselines)
+        baseline += shift;
+    return true;
 }
 
 // The text of a one-line field, its line feeds taken out, made only as far
@@ -470,23 +769,39 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     if (in.adapted && (in.wrap || in.adaptedMode == 1 || in.adaptedMode == 2)) {
         // One line fits when its plain advance stays below the wrap limit;
         // wrapped lines when their stacked height stays within the field.
+        // Either way its ink must fit the box as well.
         const auto fits = [&](const QFont &f, float scale) {
-            Measure measure(f);
+            Measure measure(f, scale, sy);
             if (oneLine) {
                 FlatText flat(in.text);
                 const auto below = [&](double a) { return double(float(a) * scale) < rules.wrapLimit; };
                 const int end = longestFlatFitting(flat, measure, below);
-                return end == flat.upTo(0).size() && flat.complete();
+                return end == flat.upTo(0).size() && flat.complete()
+                    && fitsAcross(rules, measure.ink(flat.upTo(0), 0, end), scale);
             }
             const int h = measure.metrics().height();
             const auto heightFits = [&](qint64 n) {
                 return toInt(float(stackedHeight(h, n, rs)) * sy) <= maxHeight;
             };
-            if (qint64(h) + rs > 0)
-                return !breakLines(in.text, measure, rules, scale, largestCount(heightFits), spans);
-            // Lines that pile up: their count decides.
-            breakLines(in.text, measure, rules, scale, ALL, spans);
-            return heightFits(spans.size());
+            if (qint64(h) + rs > 0) {
+                if (breakLines(in.text, measure, rules, scale, largestCount(heightFits), spans))
+                    return false;
+            } else {
+                // Lines that pile up: their count decides.
+                breakLines(in.text, measure, rules, scale, ALL, spans);
+                if (!heightFits(spans.size()))
+                    return false;
+            }
+            QVector<QRectF> inks;
+            QVector<int> pitches;
+            for (const LineSpan &span : qAsConst(spans)) {
+                if (!fitsAcross(rules, span.ink, scale))
+                    return false;
+                inks.append(span.ink);
+                pitches.append(int(measure.alignmentBox(in.text.mid(span.from, span.to - span.from)).height()));
+            }
+            QVector<double> baselines;
+            return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
         };
         if (in.adaptedMode == 1) {
             const int start = in.font.pixelSize();
@@ -503,37 +818,40 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         }
     }
 
-    Measure measure(font);
-    const QFontMetrics &fm = measure.metrics();
+    Measure measure(font, sx, sy);
     out.font = font;
     out.scaleX = sx;
     if (oneLine) {
         FlatText flat(in.text);
         const QString &line = flat.upTo(ALL);
-        if (!line.isEmpty())
+        if (!line.isEmpty()) {
+            LineSpan span{0, int(line.size()), QRectF(), false};
+            span.ink = measure.ink(line, 0, line.size(), &span.shaped);
+            spans = {span};
             out.lines.append(line);
+        }
     } else {
         breakLines(in.text, measure, rules, breakScale, ALL, spans);
         out.lines.reserve(spans.size());
         for (const LineSpan &span : qAsConst(spans))
             out.lines.append(in.text.mid(span.from, span.to - span.from));
     }
-    const int n = out.lines.size();
-
-    double y = std::trunc((content.top() + fm.ascent()) * sy);
-    const float total = float(stackedHeight(fm.height(), n, rs)) * sy;
-    if (in.verticalAlign == 0)
-        y = std::trunc(y + (content.height() - total) / 2);
-    else if (in.verticalAlign != -1)
-        y = std::trunc(y + content.height() - total);
-
-    for (int i = 0; i < n; ++i) {
+    QVector<QRectF> inks;
+    QVector<QRectF> boxes;
+    QVector<int> pitches;
+    for (int i = 0; i < out.lines.size(); ++i) {
         const QString &line = out.lines.at(i);
-        const QRectF ink = drawnInk(fm, line, rules.letterSpacing);
-        const double x = lineLeft(rules, ink, sx, i == 0);
-        out.ops.append({TextDrawOp::Line, line, QPointF(x, y), sx, sy, ink});
-        // The pitch follows the line's ink height.
-        y = std::trunc(y + float(qint64(ink.height()) + rs) * sy);
+        const QRectF alignmentBox = measure.alignmentBox(line);
+        inks.append(spans.at(i).ink);
+        boxes.append(alignedBy(alignmentBox, spans.at(i).ink, spans.at(i).shaped));
+        pitches.append(int(alignmentBox.height()));
+    }
+    QVector<double> baselines;
+    stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
+    for (int i = 0; i < out.lines.size(); ++i) {
+        const double x = placedLeft(rules, boxes.at(i), inks.at(i), sx, i == 0);
+        const QRectF drawn = inks.at(i).isNull() ? boxes.at(i) : inks.at(i);
+        out.ops.append({TextDrawOp::Line, out.lines.at(i), QPointF(x, baselines.at(i)), sx, sy, drawn});
     }
 }
 
@@ -728,11 +1046,21 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         else if (in.verticalAlign != -1)
             y += float((content.height() - column.length) / 2);
 
+        // How far down the column ink reaches: an upright character stays
+        // in its cell, a turned run reaches as far as its glyphs do.
+        const int firstOp = out.ops.size();
+        double inkTop = std::numeric_limits<double>::max();
+        double inkBottom = std::numeric_limits<double>::lowest();
+        const auto inked = [&](double top, double bottom) {
+            inkTop = std::min(inkTop, top);
+            inkBottom = std::max(inkBottom, bottom);
+        };
         const QStringList runs = TextLayout::splitTextBySymbol(column.text, in.uprightAscii, in.specialSymbols);
         for (const QString &run : runs) {
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
+                    inked(y, y + cell.height() * double(sy));
                     y += pitch.cell();
                 }
             } else {
@@ -742,9 +1070,22 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 const QPointF origin(x + baseline * sx, y);
                 const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
+                const QRectF ink = measure.ink(run, 0, run.size());
+                if (!ink.isNull())
+                    inked(y + ink.left() * double(sy), y + ink.right() * double(sy));
                 y += pitch.run(advance);
             }
         }
+        // A column whose ink would leave the box at one end moves in, as far
+        // as the other end leaves room: the splitter fills a column by
+        // advances, and a turned run's glyphs may reach a little past them.
+        double shift = 0;
+        if (inkTop < in.rect.top() && inkBottom < in.rect.bottom())
+            shift = std::min(std::ceil(in.rect.top() - inkTop), std::floor(in.rect.bottom() - inkBottom));
+        else if (inkBottom > in.rect.bottom() && inkTop > in.rect.top())
+            shift = -std::min(std::ceil(inkBottom - in.rect.bottom()), std::floor(inkTop - in.rect.top()));
+        for (int k = firstOp; k < out.ops.size(); ++k)
+            out.ops[k].origin.ry() += shift;
         ++i;
     }
 }

@@ -95,10 +95,13 @@ struct TextLayoutResult {
 // columns, with wrapping, spacing, indentation, alignment and auto-fit. What
 // it computes is exactly what prints, so it follows the font metrics and
 // integer truncations of the label format to the dot. A line is measured as
-// it is drawn (shaped, letter spacing included) and holds only what fits;
-// single characters' advances only guess where to measure, so laying out
-// costs a few measures a line; auto-fit's tries stop where a text is known to
-// overflow, and only a text's first 100 000 characters are laid out.
+// it is drawn (shaped, letter spacing included) and holds only what fits.
+// Its ink (every glyph's box where the painter sets it: bearings, slant,
+// tabs and marks as drawn) stays inside the field's box wherever it fits
+// there, and auto-fit fits the ink too. Single characters' advances only
+// guess where to measure, so laying out costs a few measures a line;
+// auto-fit's tries stop where a text is known to overflow, and only a
+// text's first 100 000 characters are laid out.
 class TextLayout
 {
 public:

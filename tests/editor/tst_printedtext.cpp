@@ -1,11 +1,12 @@
 // Text fields as they print and as the editor shows them, checked from the
 // outside over generated fields (Chinese, Latin, digits, full-width
 // punctuation and mixed; boxes 20 to 180 mm, type 3 to 12 mm, spacings,
-// indentation, alignments, auto-fit off and on, both directions), each in a
-// box its text can fit: the ink on the rendered page lies inside the box, and
-// the editor at 96, 100 and 120 dpi breaks and fits the text as the page at
-// 300 dpi does, and keeps its ink inside the box too. A text far longer than
-// its label is laid out whole.
+// indentation, alignments, auto-fit off and on, both directions) and fields
+// whose glyphs draw past their advances (tabs, marks, slant), each in a box
+// its text can fit: the ink on the rendered page lies inside the box, and
+// the editor at 96, 100, 120 and 144 dpi breaks and fits the text as the
+// page at 300 dpi does, and keeps its ink inside the box too. A text far
+// longer than its label is laid out whole.
 
 #include "editor/editorscene.h"
 #include "editor/templatedocument.h"
@@ -120,6 +121,45 @@ QVector<TextModel> generatedFields()
     return cases;
 }
 
+// Fields whose glyphs draw past their advances, where measuring advances
+// put ink outside the box.
+QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
+{
+    const auto field = [](const QString &text, float w, float h, float size, int align) {
+        TextModel f = textField(QStringLiteral("字段"), text, MARGIN_MM, MARGIN_MM, w, h, size);
+        f.horizontalAlign = align;
+        f.verticalAlign = -1;
+        return f;
+    };
+    const auto fitted = [&](const QString &text, float size) {
+        TextModel f = field(text, 80, 30, size, 0);
+        f.adapted = true;
+        return f;
+    };
+    TextModel italic = field(QStringLiteral("j"), 60, 20, 8, -1);
+    italic.italic = true;
+    TextModel quoted = field(QStringLiteral("“档案”（第1卷）"), 40, 15, 8, 1);
+    quoted.adapted = true;
+    quoted.italic = true;
+    TextModel turned = field(QStringLiteral("jjj fff"), 40, 30, 9, -1);
+    turned.direction = 1;
+    TextModel latin = field(QStringLiteral("survey No box Archive record acceptance survey box"), 80, 15, 8, 0);
+    latin.adapted = true;
+    latin.verticalAlign = 1;
+    latin.wordSpacing = 0.3f;
+    const QString punctuation = QStringLiteral("（）【】《》，。、（）【】《》，。、（）【】《》，。、");
+    return {{"tab inside, right", field(QStringLiteral("A\tB"), 60, 20, 8, 1)},
+            {"tab first, right", field(QStringLiteral("\tAB"), 60, 20, 8, 1)},
+            {"mark first, left", field(QStringLiteral("\u0301A"), 60, 20, 8, -1)},
+            {"mark last, right", field(QStringLiteral("A\u0301"), 60, 20, 8, 1)},
+            {"italic j", italic},
+            {"italic quote first, right", quoted},
+            {"turned descenders", turned},
+            {"latin fitted, spaced", latin},
+            {"punctuation fitted 8 mm", fitted(punctuation, 8)},
+            {"punctuation fitted 9 mm", fitted(punctuation, 9)}};
+}
+
 // The field alone on a label with a margin around it.
 TemplateModel labelOf(const TextModel &field)
 {
@@ -188,6 +228,7 @@ class TestPrintedText : public QObject
 
     float m_savedScreenDpi = 0;
     QVector<TextModel> m_fields;
+    QVector<QByteArray> m_names;
 
 private slots:
     void initTestCase()
@@ -197,6 +238,12 @@ private slots:
         SettingUtil::s_tempSpecialSymbol =
             QVector<QChar>(SettingUtil::DEFAULT_SPECIAL_SYMBOLS.begin(), SettingUtil::DEFAULT_SPECIAL_SYMBOLS.end());
         m_fields = generatedFields();
+        for (int i = 0; i < m_fields.size(); ++i)
+            m_names << QByteArray::number(i);
+        for (const auto &named : inkPastAdvances()) {
+            m_names << named.first;
+            m_fields << named.second;
+        }
     }
 
     void cleanupTestCase() { TextUtil::SCREEN_DPI = m_savedScreenDpi; }
@@ -205,7 +252,7 @@ private slots:
     {
         QTest::addColumn<int>("index");
         for (int i = 0; i < m_fields.size(); ++i)
-            QTest::addRow("%d", i) << i;
+            QTest::newRow(m_names.at(i).constData()) << i;
     }
 
     void inkStaysInsideTheBox()
@@ -222,7 +269,7 @@ private slots:
         QVERIFY2(ink.first > 0 && ink.second == 0, qPrintable(describe(field)));
         const QStringList printedDecisions = decisions(textItemOf(printed));
 
-        for (int dpi : {96, 100, 120}) {
+        for (int dpi : {96, 100, 120, 144}) {
             TextUtil::SCREEN_DPI = dpi;
             TemplateDocument document(label);
             QGraphicsScene shown;
