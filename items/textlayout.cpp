@@ -776,8 +776,20 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 FlatText flat(in.text);
                 const auto below = [&](double a) { return double(float(a) * scale) < rules.wrapLimit; };
                 const int end = longestFlatFitting(flat, measure, below);
-                return end == flat.upTo(0).size() && flat.complete()
-                    && fitsAcross(rules, measure.ink(flat.upTo(0), 0, end), scale);
+                if (end != flat.upTo(0).size() || !flat.complete())
+                    return false;
+                const QString &line = flat.upTo(0);
+                const QRectF ink = measure.ink(line, 0, end);
+                if (!fitsAcross(rules, ink, scale))
+                    return false;
+                // A smaller font is a lower line too: in a box lower than
+                // the type, it shrinks until its ink fits top to bottom.
+                // The scale of mode 2 leaves the height as it is.
+                if (in.adaptedMode != 1)
+                    return true;
+                QVector<double> baselines;
+                return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, {ink},
+                                  {int(measure.alignmentBox(line).height())}, baselines);
             }
             const int h = measure.metrics().height();
             const auto heightFits = [&](qint64 n) {

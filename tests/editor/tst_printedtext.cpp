@@ -148,6 +148,10 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
     latin.verticalAlign = 1;
     latin.wordSpacing = 0.3f;
     const QString punctuation = QStringLiteral("（）【】《》，。、（）【】《》，。、（）【】《》，。、");
+    TextModel lowBox = field(punctuation.left(18), 120, 6, 8, 0); // its one line higher than the box
+    lowBox.adapted = true;
+    lowBox.adaptedMode = 1;
+    lowBox.mutiled = false;
     return {{"tab inside, right", field(QStringLiteral("A\tB"), 60, 20, 8, 1)},
             {"tab first, right", field(QStringLiteral("\tAB"), 60, 20, 8, 1)},
             {"mark first, left", field(QStringLiteral("\u0301A"), 60, 20, 8, -1)},
@@ -157,7 +161,8 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"turned descenders", turned},
             {"latin fitted, spaced", latin},
             {"punctuation fitted 8 mm", fitted(punctuation, 8)},
-            {"punctuation fitted 9 mm", fitted(punctuation, 9)}};
+            {"punctuation fitted 9 mm", fitted(punctuation, 9)},
+            {"punctuation fitted in one line, lower box", lowBox}};
 }
 
 // The field alone on a label with a margin around it.
