@@ -422,6 +422,7 @@ private slots:
         QTRY_COMPARE(printedPages().size(), 1);
         QVERIFY(t->printer->disconnectClient());
         QCOMPARE(client->expectTexts(2), QStringList({status(12, 5, "11000"), "<closed 1001>"}));
+        QCOMPARE((t->log.messages(QtDebugMsg) + t->log.messages(QtInfoMsg)).filter("与打印机断开连接").size(), 1);
         t->pressIndicator();
         QTRY_COMPARE(t->indicator(), CONNECTED);
         auto again = welcomed();
