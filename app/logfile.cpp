@@ -221,13 +221,20 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
         } else if (share.bytes < limit) {
             if (share.bytes + line.size() > share.booked)
                 book(share, share.bytes + line.size() + limit / BOOKING_STEPS);
-            write(line, log);
-            share.bytes += line.size();
-            if (share.bytes >= limit)
-                write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
-                                                     "no more are logged today")
-                                          .arg(limit / (1024 * 1024))),
-                      log);
+            // A record of the day that could not be moved on (made read-only,
+            // say) would have the next run count less than the log holds:
+            // what it does not allow goes to standard error instead.
+            if (share.booked >= 0 && share.bytes + line.size() > share.booked) {
+                writeToStderr(line);
+            } else {
+                write(line, log);
+                share.bytes += line.size();
+                if (share.bytes >= limit)
+                    write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
+                                                         "no more are logged today")
+                                              .arg(limit / (1024 * 1024))),
+                          log);
+            }
         }
     }
     insideHandler = false;

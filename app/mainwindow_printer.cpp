@@ -258,9 +258,10 @@ void MainWindow::onTcpLinkState(const QString &host, int port)
 void MainWindow::onLinkLost()
 {
     PrinterUtil::s_printerSys.remainKnown = false;
-    endApiJobOnLinkLoss();
-    // A notice over the next link is not for a page sent over this one.
+    // A notice over the next link is not for a page sent over this one. Told
+    // first: the API job kept as its window closes below has heard it.
     jobKeeper->linkLost();
+    endApiJobOnLinkLoss();
     // The printer cannot answer an image sent over the link that went.
     firmwareWait->stop();
     if (updateDialog)

@@ -26,6 +26,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::ApiClient;
 using TestSupport::FakePrinter;
@@ -421,6 +422,7 @@ private slots:
         QTRY_COMPARE(printedPages().size(), 1);
         QVERIFY(t->printer->disconnectClient());
         QCOMPARE(client->expectTexts(2), QStringList({status(12, 5, "11000"), "<closed 1001>"}));
+        QCOMPARE((t->log.messages(QtDebugMsg) + t->log.messages(QtInfoMsg)).filter("与打印机断开连接").size(), 1);
         t->pressIndicator();
         QTRY_COMPARE(t->indicator(), CONNECTED);
         auto again = welcomed();
@@ -532,10 +534,12 @@ private slots:
         QTest::addColumn<qint64>("spent");
         QTest::addColumn<bool>("restart");
         QTest::addColumn<bool>("userRead");
-        QTest::newRow("share spent") << SHARE << false << false;
-        QTest::newRow("share spent, restarted") << SHARE << true << false;
-        QTest::newRow("share nearly spent, restarted") << SHARE - 8192 << true << false;
-        QTest::newRow("user's read before a client's job") << SHARE << false << true;
+        QTest::addColumn<bool>("frozen"); // the day's record of it read-only, 8 KiB short of it
+        QTest::newRow("share spent") << SHARE << false << false << false;
+        QTest::newRow("share spent, restarted") << SHARE << true << false << false;
+        QTest::newRow("share nearly spent, restarted") << SHARE - 8192 << true << false << false;
+        QTest::newRow("user's read before a client's job") << SHARE << false << true << false;
+        QTest::newRow("share spent past its read-only record, restarted") << SHARE << true << false << true;
     }
 
     void aClientsJobsAreInItsShareOfTheLog()
@@ -543,7 +547,14 @@ private slots:
         QFETCH(qint64, spent);
         QFETCH(bool, restart);
         QFETCH(bool, userRead);
+        QFETCH(bool, frozen);
         QVERIFY(connectWindow());
+        const QString record = LogFile::folderPath() + QStringLiteral("/clientshare");
+        const auto thaw = qScopeGuard([&] { frozen && !geteuid() && QProcess::execute("chattr", {"-i", record}); });
+        if (frozen && !(QDir().mkpath(LogFile::folderPath()) && TestSupport::writeFile(record, "20241231 1040384")
+                        && QFile::setPermissions(record, QFile::ReadOwner)
+                        && (geteuid() || !QProcess::execute("chattr", {"+i", record}))))
+            QSKIP("the file system keeps no file from root");
         const auto restore = spentClientShare(spent);
         if (restart) {
             qInfo().noquote() << QString(16384, QLatin1Char('o')); // the program's own
