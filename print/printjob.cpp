@@ -52,6 +52,13 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
             emit lastPageDone();
         end();
     });
+    m_replyWait.setSingleShot(true);
+    connect(&m_replyWait, &QTimer::timeout, this, [this] {
+        const ClientCause cause(m_forClient);
+        emit logged(m_state == State::TestPageOut ? text("未收到测试页应答，测试任务结束")
+                                                  : text("未收到打印机应答，打印任务结束"));
+        end();
+    });
 }
 
 bool PrintJob::checkPrinterVersion(const QString &version)
@@ -118,6 +125,7 @@ bool PrintJob::startPrint(const QList<int> &pages)
 {
     if (!start(State::AwaitingHandshake, pages))
         return false;
+    m_replyWait.start(Seams::replyWaitMs());
     emit handshakeRequested();
     return true;
 }
@@ -156,6 +164,7 @@ void PrintJob::handshakeReceived(const HandshakeReceiveModel &model)
         qInfo().noquote() << "handshake reply outside a job's start ignored";
         return;
     }
+    m_replyWait.stop();
     const bool ok = checkPrinterVersion(model.sn.mid(4, 2)) || checkPrinterVersion(model.version);
     if (!ok) {
         emit logged(text("警告：未识别的版本"));
@@ -210,6 +219,8 @@ void PrintJob::printSignal()
     m_state = test ? State::TestPageOut : m_state == State::PagePending ? State::PageOut : State::CancelledOut;
     if (m_state == State::CancelledOut)
         awaitNotice();
+    else if (test)
+        m_replyWait.start(Seams::replyWaitMs());
     emit frameReady(frame.bytes);
 }
 
@@ -299,6 +310,7 @@ void PrintJob::end()
 {
     m_state = State::Idle;
     m_noticeWait.stop();
+    m_replyWait.stop();
     emit pageEditable(true);
     emit finished();
 }

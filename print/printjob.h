@@ -161,6 +161,9 @@ private:
     QTimer m_pause;
     // How long a page out is awaited once nothing follows it.
     QTimer m_noticeWait;
+    // A handshake or a test page is answered at once; a printer that does
+    // not answer must not hold the job for good.
+    QTimer m_replyWait;
     // m_out is given up by the job but its notice is still its own.
     bool m_latePage = false;
     // A page charged nothing for want of a known ink quantity was logged.

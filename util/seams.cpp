@@ -46,6 +46,7 @@ struct Handlers {
     ClockHandler clock;
     int jobPauseMs = 0;
     int noticeWaitMs = 0;
+    int replyWaitMs = 0;
     int firmwareWaitMs = 0;
     qint64 clientLogBytesPerDay = 0;
     int closeGraceMs = 0;
@@ -346,6 +347,13 @@ int noticeWaitMs()
 }
 
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
+
+int replyWaitMs()
+{
+    return handlers().replyWaitMs > 0 ? handlers().replyWaitMs : REPLY_WAIT_MS;
+}
+
+void setReplyWaitMs(int ms) { handlers().replyWaitMs = ms; }
 
 int closeGraceMs()
 {

@@ -119,6 +119,13 @@ constexpr int NOTICE_WAIT_MS = 10000;
 int noticeWaitMs();
 void setNoticeWaitMs(int ms);
 
+// How long a print job awaits the printer's answer to its handshake or to a
+// test page, which a printer gives at once; past it the job ends. Tests
+// shorten it; 0 or less restores the real 10000 ms.
+constexpr int REPLY_WAIT_MS = 10000;
+int replyWaitMs();
+void setReplyWaitMs(int ms);
+
 // How long a firmware image awaits the printer's answer once its last byte
 // has left the terminal; past it the printer counts as free again, its
 // update's outcome unknown. Tests shorten it; 0 or less restores the real

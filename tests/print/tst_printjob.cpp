@@ -359,6 +359,11 @@ void TestPrintJob::oneStateAtATime_data()
     row("cancelled in the pause, never reported", "print handshake cancel sent noticeWait", S::Idle, 1, 3, unreported);
     row("link lost, a notice after", "print handshake sent lost notice", S::CancelledOut, 1, 3, lost);
     row("lost after the wait, a notice after", "print handshake sent stop noticeWait lost notice", S::Idle, 1, 3, lost);
+    // A printer that answers neither the handshake nor a test page holds
+    // its job no longer than a short wait, which an answer stops.
+    row("handshake never answered", "quick print replyWait", S::Idle, 0, 3, QStringLiteral("未收到打印机应答，打印任务结束"));
+    row("test page never answered", "quick test sent replyWait", S::Idle, 1, 3, QStringLiteral("未收到测试页应答，测试任务结束"));
+    row("a handshake in time", "quick print handshake sent pastReplyWait", S::PageOut, 1);
     // Stray handshakes: before any job, with a page out, during the last page.
     row("a stray handshake sends nothing", "handshake wait", S::Idle, 0, 2);
     row("a stray handshake with a page out", "print handshake sent handshake wait", S::PageOut, 1, 2);
@@ -389,6 +394,12 @@ void TestPrintJob::oneStateAtATime()
             QVERIFY(prints->wait(TestSupport::WAIT_MS));
         else if (step == QLatin1String("wait"))
             QTest::qWait(5 * PAUSE_MS);
+        else if (step == QLatin1String("quick"))
+            Seams::setReplyWaitMs(NOTICE_WAIT_MS);
+        else if (step == QLatin1String("replyWait"))
+            QTRY_VERIFY(!job->isBusy());
+        else if (step == QLatin1String("pastReplyWait"))
+            QTest::qWait(2 * NOTICE_WAIT_MS);
         else if (step == QLatin1String("noticeWait"))
             QTRY_VERIFY(job->state() != PrintJob::State::CancelledOut);
         else if (step == QLatin1String("released"))
