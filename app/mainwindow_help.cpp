@@ -57,6 +57,12 @@ void MainWindow::on_btn_nav_setting_4_clicked()
 
 void MainWindow::sendFirmware(AppUpdate *dialog, const QByteArray &frame)
 {
+    // The dialog may have outlived the link it was opened over: an image is
+    // for a printer that has answered the handshake.
+    if (!checkPrinterStatus()) {
+        dialog->updateRefused();
+        return;
+    }
     // The dialog stays open beside a print preview opened after it.
     if (printerTask() == PrinterTask::Printing) {
         TextUtil::showError(QString::fromUtf8(PRINT_BUSY_TIP));

@@ -336,6 +336,17 @@ private slots:
         TestSupport::child<QLineEdit>(*dialog, "edit_filepath")->setText(image);
         auto *update = TestSupport::child<QAbstractButton>(*dialog, "btn_update");
 
+        if (!firmwareWaitMs) { // the dialog outlives its link: no image goes out until it is back
+            QVERIFY(t->printer->disconnectClient());
+            QTRY_COMPARE(t->indicator(), UNCONNECTED);
+            t->toasts.clear();
+            update->click();
+            QCOMPARE(t->toasts.texts(), QStringList{QStringLiteral("打印机连接异常，请先检查打印机")});
+            QVERIFY(update->isEnabled() && !t->received().contains(0x80));
+            t->pressIndicator();
+            QTRY_COMPARE(t->indicator(), CONNECTED);
+            client = welcomed();
+        }
         QVERIFY(startStalledJob(*client, 71, 1));
         t->toasts.clear();
         update->click();
