@@ -295,7 +295,7 @@ private slots:
     {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("printer gone") << "gone" << QStringLiteral("升级文件发送失败，请检查打印机连接");
+        QTest::newRow("printer gone") << "gone" << QStringLiteral("打印机连接异常，请先检查打印机");
         QTest::newRow("link lost before the answer") << "close" << QStringLiteral("与打印机断开连接，升级结果未知");
         QTest::newRow("no answer") << "silent" << QStringLiteral("打印机未应答，升级结果未知");
     }
