@@ -1,7 +1,5 @@
 #pragma once
 
-#include "util/seams.h"
-
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -14,7 +12,7 @@
 // it sent, what the server notes of each request, and the lines of what it
 // started (a print job, the printer's answers to it). Each is written as
 // one line, with every character that could break or reorder it escaped,
-// and once a day's log has taken CLIENT_BYTES_PER_DAY of them, the rest of
+// and once a day's log has taken Seams::clientLogBytesPerDay() of them, the rest of
 // that day's are dropped (one line says so), also across restarts of the
 // program that day. The program's own messages are always written, as they
 // are.
@@ -29,8 +27,6 @@ class LogFile
 {
 public:
     LogFile() = delete;
-
-    static constexpr qint64 CLIENT_BYTES_PER_DAY = Seams::CLIENT_LOG_BYTES_PER_DAY;
 
     // The message handler. It never emits a message of its own: a line that
     // cannot reach the file goes to standard error.

@@ -114,6 +114,19 @@ bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar
 
 // --- measuring ----------------------------------------------------------
 
+// Whether a character is drawn where its own advance puts it, with its own
+// glyph: not a mark, a tab, a control or format character, nor right to left.
+bool drawnAtItsAdvance(uint ucs4)
+{
+    constexpr uint LEFT_TO_RIGHT_OR_NEUTRAL = 1u << QChar::DirL | 1u << QChar::DirEN | 1u << QChar::DirES
+        | 1u << QChar::DirET | 1u << QChar::DirCS | 1u << QChar::DirWS | 1u << QChar::DirON;
+    constexpr uint PLACED_BY_OTHERS = 1u << QChar::Mark_NonSpacing | 1u << QChar::Mark_SpacingCombining
+        | 1u << QChar::Mark_Enclosing | 1u << QChar::Other_Control | 1u << QChar::Other_Format
+        | 1u << QChar::Other_Surrogate;
+    return (LEFT_TO_RIGHT_OR_NEUTRAL >> QChar::direction(ucs4) & 1u)
+        && !(PLACED_BY_OTHERS >> QChar::category(ucs4) & 1u);
+}
+
 // Measures stretches of text exactly as the painter draws them: shaped,
 // with the font's letter spacing after every character. Finding how much
 // of a text fits a width this way would cost a measure of every prefix;
@@ -261,9 +274,7 @@ private:
     struct Character {
         qreal advance = 0;
         QRectF box;
-        // Drawn where its own advance puts it, with its own glyph: not a
-        // mark, a tab, a control or format character, nor right to left.
-        bool plain = false;
+        bool plain = false; // drawnAtItsAdvance
     };
 
     // A stretch measured while fitting: the last line's own advance is
@@ -291,31 +302,7 @@ private:
                 painter.setFont(m_font);
                 painter.drawText(origin, text);
             });
-        switch (QChar::direction(key)) {
-        case QChar::DirL:
-        case QChar::DirEN:
-        case QChar::DirES:
-        case QChar::DirET:
-        case QChar::DirCS:
-        case QChar::DirWS:
-        case QChar::DirON:
-            c.plain = true;
-            break;
-        default:
-            break;
-        }
-        switch (QChar::category(key)) {
-        case QChar::Mark_NonSpacing:
-        case QChar::Mark_SpacingCombining:
-        case QChar::Mark_Enclosing:
-        case QChar::Other_Control:
-        case QChar::Other_Format:
-        case QChar::Other_Surrogate:
-            c.plain = false;
-            break;
-        default:
-            break;
-        }
+        c.plain = drawnAtItsAdvance(key);
         return *m_characters.insert(key, c);
     }
 
@@ -652,14 +639,24 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
     }
 }
 
-// The baselines of lines with these inks and pitch heights, stacked as the
-// label format stacks them and placed by the vertical alignment; when the
-// ink of the stack would leave the box and is not taller than it, the
+// The alignment box of each line of the text.
+QVector<QRectF> alignmentBoxes(const QString &text, Measure &measure, const QVector<LineSpan> &spans)
+{
+    QVector<QRectF> boxes;
+    boxes.reserve(spans.size());
+    for (const LineSpan &span : spans)
+        boxes.append(measure.alignmentBox(text.mid(span.from, span.to - span.from)));
+    return boxes;
+}
+
+// The baselines of lines with these inks and alignment boxes, stacked as
+// the label format stacks them and placed by the vertical alignment; when
+// the ink of the stack would leave the box and is not taller than it, the
 // stack moves in as a whole. False when the ink is taller than the box.
 bool stackLines(const QRectF &content, const QRectF &box, int verticalAlign, const QFontMetrics &fm, int rs,
-                float sy, const QVector<QRectF> &inks, const QVector<int> &pitches, QVector<double> &baselines)
+                float sy, const QVector<LineSpan> &lines, const QVector<QRectF> &boxes, QVector<double> &baselines)
 {
-    const int n = inks.size();
+    const int n = lines.size();
     double y = std::trunc((content.top() + fm.ascent()) * sy);
     const float total = float(stackedHeight(fm.height(), n, rs)) * sy;
     if (verticalAlign == 0)
@@ -670,11 +667,11 @@ bool stackLines(const QRectF &content, const QRectF &box, int verticalAlign, con
     QRectF inked;
     for (int i = 0; i < n; ++i) {
         baselines.append(y);
-        const QRectF &ink = inks.at(i);
+        const QRectF &ink = lines.at(i).ink;
         if (!ink.isNull())
             inked |= QRectF(0, y + ink.top() * double(sy), 1, ink.height() * double(sy));
         // The pitch follows the height of the line's alignment box.
-        y = std::trunc(y + float(qint64(pitches.at(i)) + rs) * sy);
+        y = std::trunc(y + float(qint64(boxes.at(i).height()) + rs) * sy);
     }
     if (inked.isNull())
         return true;
@@ -788,8 +785,8 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 if (in.adaptedMode != 1)
                     return true;
                 QVector<double> baselines;
-                return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, {ink},
-                                  {int(measure.alignmentBox(line).height())}, baselines);
+                return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy,
+                                  {{0, end, ink, false}}, {measure.alignmentBox(line)}, baselines);
             }
             const int h = measure.metrics().height();
             const auto heightFits = [&](qint64 n) {
@@ -804,16 +801,13 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 if (!heightFits(spans.size()))
                     return false;
             }
-            QVector<QRectF> inks;
-            QVector<int> pitches;
             for (const LineSpan &span : qAsConst(spans)) {
                 if (!fitsAcross(rules, span.ink, scale))
                     return false;
-                inks.append(span.ink);
-                pitches.append(int(measure.alignmentBox(in.text.mid(span.from, span.to - span.from)).height()));
             }
             QVector<double> baselines;
-            return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
+            return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, spans,
+                              alignmentBoxes(in.text, measure, spans), baselines);
         };
         if (in.adaptedMode == 1) {
             const int start = in.font.pixelSize();
@@ -836,6 +830,7 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     if (oneLine) {
         FlatText flat(in.text);
         const QString &line = flat.upTo(ALL);
+        spans.clear();
         if (!line.isEmpty()) {
             LineSpan span{0, int(line.size()), QRectF(), false};
             span.ink = measure.ink(line, 0, line.size(), &span.shaped);
@@ -848,21 +843,15 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         for (const LineSpan &span : qAsConst(spans))
             out.lines.append(in.text.mid(span.from, span.to - span.from));
     }
-    QVector<QRectF> inks;
-    QVector<QRectF> boxes;
-    QVector<int> pitches;
-    for (int i = 0; i < out.lines.size(); ++i) {
-        const QString &line = out.lines.at(i);
-        const QRectF alignmentBox = measure.alignmentBox(line);
-        inks.append(spans.at(i).ink);
-        boxes.append(alignedBy(alignmentBox, spans.at(i).ink, spans.at(i).shaped));
-        pitches.append(int(alignmentBox.height()));
-    }
+    const QString &text = oneLine ? out.lines.value(0) : in.text;
+    const QVector<QRectF> boxes = alignmentBoxes(text, measure, spans);
     QVector<double> baselines;
-    stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, inks, pitches, baselines);
-    for (int i = 0; i < out.lines.size(); ++i) {
-        const double x = placedLeft(rules, boxes.at(i), inks.at(i), sx, i == 0);
-        const QRectF drawn = inks.at(i).isNull() ? boxes.at(i) : inks.at(i);
+    stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, spans, boxes, baselines);
+    for (int i = 0; i < spans.size(); ++i) {
+        const LineSpan &span = spans.at(i);
+        const QRectF box = alignedBy(boxes.at(i), span.ink, span.shaped);
+        const double x = placedLeft(rules, box, span.ink, sx, i == 0);
+        const QRectF drawn = span.ink.isNull() ? box : span.ink;
         out.ops.append({TextDrawOp::Line, out.lines.at(i), QPointF(x, baselines.at(i)), sx, sy, drawn});
     }
 }

@@ -334,52 +334,32 @@ PrivilegedResult runPrivileged(const QString &program, const QStringList &argume
 
 void setPrivilegedHandler(PrivilegedHandler handler) { handlers().privileged = std::move(handler); }
 
-int jobPauseMs()
+// A length a test has set, or the real one where it has set none.
+template<class T>
+T orReal(T set, T real)
 {
-    return handlers().jobPauseMs > 0 ? handlers().jobPauseMs : JOB_PAUSE_MS;
+    return set > 0 ? set : real;
 }
 
+int jobPauseMs() { return orReal(handlers().jobPauseMs, JOB_PAUSE_MS); }
 void setJobPauseMs(int ms) { handlers().jobPauseMs = ms; }
 
-int noticeWaitMs()
-{
-    return handlers().noticeWaitMs > 0 ? handlers().noticeWaitMs : NOTICE_WAIT_MS;
-}
-
+int noticeWaitMs() { return orReal(handlers().noticeWaitMs, NOTICE_WAIT_MS); }
 void setNoticeWaitMs(int ms) { handlers().noticeWaitMs = ms; }
 
-int replyWaitMs()
-{
-    return handlers().replyWaitMs > 0 ? handlers().replyWaitMs : REPLY_WAIT_MS;
-}
-
+int replyWaitMs() { return orReal(handlers().replyWaitMs, REPLY_WAIT_MS); }
 void setReplyWaitMs(int ms) { handlers().replyWaitMs = ms; }
 
-int closeGraceMs()
-{
-    return handlers().closeGraceMs > 0 ? handlers().closeGraceMs : CLOSE_GRACE_MS;
-}
-
+int closeGraceMs() { return orReal(handlers().closeGraceMs, CLOSE_GRACE_MS); }
 void setCloseGraceMs(int ms) { handlers().closeGraceMs = ms; }
 
-int firmwareWaitMs()
-{
-    return handlers().firmwareWaitMs > 0 ? handlers().firmwareWaitMs : FIRMWARE_WAIT_MS;
-}
-
+int firmwareWaitMs() { return orReal(handlers().firmwareWaitMs, FIRMWARE_WAIT_MS); }
 void setFirmwareWaitMs(int ms) { handlers().firmwareWaitMs = ms; }
 
-qint64 clientLogBytesPerDay()
-{
-    return handlers().clientLogBytesPerDay > 0 ? handlers().clientLogBytesPerDay : CLIENT_LOG_BYTES_PER_DAY;
-}
-
+qint64 clientLogBytesPerDay() { return orReal(handlers().clientLogBytesPerDay, CLIENT_LOG_BYTES_PER_DAY); }
 void setClientLogBytesPerDay(qint64 bytes) { handlers().clientLogBytesPerDay = bytes; }
 
-qint64 fileTimeStepNs()
-{
-    return handlers().fileTimeStepNs > 0 ? handlers().fileTimeStepNs : FILE_TIME_STEP_NS;
-}
+qint64 fileTimeStepNs() { return orReal(handlers().fileTimeStepNs, FILE_TIME_STEP_NS); }
 
 qint64 fileTimeNs(qint64 reportedNs)
 {

@@ -96,7 +96,7 @@ private slots:
         QDateTime now(QDate(2024, 3, 1), QTime(12, 0));
         Seams::setClockHandler([&now] { return now; });
         const QString text(4000, QLatin1Char('x'));
-        const qint64 messages = LogFile::CLIENT_BYTES_PER_DAY / text.size() + 100;
+        const qint64 messages = Seams::CLIENT_LOG_BYTES_PER_DAY / text.size() + 100;
         QVERIFY(withHandler([&] {
                     for (qint64 i = 0; i < messages; ++i)
                         qCDebug(clientText).noquote() << text;
@@ -109,8 +109,8 @@ private slots:
         const QList<QByteArray> lines = TestSupport::readFile(LogFile::filePath(QDate(2024, 3, 1))).split('\n');
         // All but the notice, the program's line and the empty end.
         const qint64 clientBytes = (lines.size() - 3) * (20 + text.size() + 2);
-        QVERIFY2(clientBytes > LogFile::CLIENT_BYTES_PER_DAY - 64 * 1024
-                     && clientBytes < LogFile::CLIENT_BYTES_PER_DAY + 8192,
+        QVERIFY2(clientBytes > Seams::CLIENT_LOG_BYTES_PER_DAY - 64 * 1024
+                     && clientBytes < Seams::CLIENT_LOG_BYTES_PER_DAY + 8192,
                  qPrintable(QString::number(clientBytes)));
         QVERIFY(lines.at(lines.size() - 3).contains("no more are logged today"));
         QVERIFY(lines.at(lines.size() - 2).endsWith(" WebApiServer init successed: \r"));
