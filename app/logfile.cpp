@@ -35,12 +35,20 @@ void writeToStderr(const QByteArray &line)
 // ends (or a crash that ends it) leaves the share overstated by less than a
 // step, never short of what the log holds. A step is a share's
 // BOOKING_STEPS-th part, so the record is written about that often a day.
+// Once the line that says the share is spent is in the log, the record says
+// so too ("20241231 67108864 told"), so no run writes that line twice a day.
 struct ClientShare {
     QString log; // the day's file it is the share of; empty: not read yet
     QDate day;
     qint64 bytes = 0;
     qint64 booked = -1; // what the record allows this day; -1: no record of it
+    bool told = false; // the log says the share is spent
+    // The record could not be replaced this run and day: trying again, with
+    // a sync, for every client line would cost the disk for nothing.
+    bool unbookable = false;
 };
+
+const QByteArray TOLD = QByteArrayLiteral("told");
 
 constexpr qint64 BOOKING_STEPS = 256;
 
@@ -76,10 +84,12 @@ ClientShare readShare(const QString &log, const QDate &day)
     if (record.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> fields = record.read(64).trimmed().split(' ');
         bool ok = false;
-        const qint64 booked = fields.size() == 2 && fields.first() == dayText(day) ? fields.last().toLongLong(&ok) : -1;
+        const bool today = (fields.size() == 2 || fields.size() == 3) && fields.first() == dayText(day);
+        const qint64 booked = today ? fields.at(1).toLongLong(&ok) : -1;
         if (ok && booked >= 0) {
             share.booked = booked;
             share.bytes = qMin(share.bytes, booked);
+            share.told = fields.size() == 3 && fields.last() == TOLD;
         }
     }
     return share;
@@ -87,10 +97,16 @@ ClientShare readShare(const QString &log, const QDate &day)
 
 void book(ClientShare &share, qint64 bytes)
 {
+    if (share.unbookable)
+        return;
+    // Booked ahead of the day's first line, which makes the folder.
+    QDir().mkpath(LogFile::folderPath());
     QSaveFile record(recordPath());
-    if (record.open(QIODevice::WriteOnly)
-        && record.write(dayText(share.day) + ' ' + QByteArray::number(bytes) + '\n') > 0 && SafeSave::commit(record))
+    const QByteArray text = dayText(share.day) + ' ' + QByteArray::number(bytes) + (share.told ? ' ' + TOLD : "");
+    if (record.open(QIODevice::WriteOnly) && record.write(text + '\n') > 0 && SafeSave::commit(record))
         share.booked = bytes;
+    else
+        share.unbookable = true;
 }
 
 } // namespace
@@ -216,9 +232,22 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
         if (share.log != log)
             share = readShare(log, now.date());
         const qint64 limit = Seams::clientLogBytesPerDay();
+        const auto tellSpent = [&] {
+            write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
+                                                 "no more are logged today")
+                                      .arg(limit / (1024 * 1024))),
+                  log);
+            share.told = true;
+            book(share, qMax(share.booked, share.bytes));
+        };
         if (!fromClient) {
             write(line, log);
-        } else if (share.bytes < limit) {
+        } else if (share.bytes >= limit) {
+            // Spent before this run could say so: by an older version, or
+            // by the program's own lines where no record counted them.
+            if (!share.told)
+                tellSpent();
+        } else {
             if (share.bytes + line.size() > share.booked)
                 book(share, share.bytes + line.size() + limit / BOOKING_STEPS);
             // A record of the day that could not be moved on (made read-only,
@@ -230,10 +259,7 @@ void LogFile::outputMessage(QtMsgType, const QMessageLogContext &context, const 
                 write(line, log);
                 share.bytes += line.size();
                 if (share.bytes >= limit)
-                    write(formatLine(now, QStringLiteral("client messages have taken %1 MiB of today's log; "
-                                                         "no more are logged today")
-                                              .arg(limit / (1024 * 1024))),
-                          log);
+                    tellSpent();
             }
         }
     }

@@ -142,14 +142,19 @@ void MainWindow::releasePreview(PrintPreview *preview, bool api)
 
 void MainWindow::startPreviewHandshake(PrintPreview *preview)
 {
-    jobKeeper->whenFree(preview, [this] {
+    const bool sent = jobKeeper->whenFree(preview, [this, preview] {
         comManager->startHandHake();
+        // Its answer is awaited from when the printer is asked, not from
+        // when the job began to wait for the printer to be free.
+        preview->handshakeSent();
         // The ink box may have been swapped since its count was last read:
         // the job's pages are charged to the count of the box now in place,
         // read before the first of them is reported printed.
         PrinterUtil::s_printerSys.remainKnown = false;
         comManager->readInkBox(DATA_BLOCK_INK_AMOUNT);
     });
+    if (!sent)
+        preview->handshakeHeld();
 }
 
 void MainWindow::endApiJobOnLinkLoss()

@@ -46,10 +46,10 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
         m_latePage = m_linked;
         // A job cancelled on its last page is done with it, as the notice
         // would have had it (an API job's window closes).
-        const bool lastPage = !m_stopped && m_pages.isEmpty();
+        const bool lastPage = !m_abandoned && m_pages.isEmpty();
         m_state = State::Idle;
         if (lastPage)
-            emit lastPageDone();
+            emit concluded();
         end();
     });
     m_replyWait.setSingleShot(true);
@@ -57,6 +57,10 @@ PrintJob::PrintJob(PageSource *source, QObject *parent)
         const ClientCause cause(m_forClient);
         emit logged(m_state == State::TestPageOut ? text("未收到测试页应答，测试任务结束")
                                                   : text("未收到打印机应答，打印任务结束"));
+        // Nothing a user could act on stays behind: an API job's window
+        // closes, so its client hears the end and the API is free again.
+        m_state = State::Idle;
+        emit concluded();
         end();
     });
 }
@@ -143,7 +147,7 @@ bool PrintJob::start(State first, const QList<int> &pages)
     if (isBusy() || pages.isEmpty())
         return false;
     m_forClient = ClientCause::isOpen();
-    m_stopped = false;
+    m_abandoned = false;
     m_pages = pages;
     m_position = 0;
     m_inkUnknownLogged = false;
@@ -216,10 +220,8 @@ void PrintJob::printSignal()
     }
     m_out = {m_page, m_position, frame.dots, page.model.name, page.model.type};
     m_latePage = false;
-    m_state = test ? State::TestPageOut : m_state == State::PagePending ? State::PageOut : State::CancelledOut;
-    if (m_state == State::CancelledOut)
-        awaitNotice();
-    else if (test)
+    m_state = test ? State::TestPageOut : State::PageOut;
+    if (test)
         m_replyWait.start(Seams::replyWaitMs());
     emit frameReady(frame.bytes);
 }
@@ -289,7 +291,7 @@ void PrintJob::continueJob()
     if (m_pages.isEmpty()) {
         m_state = State::Idle;
         emit logged(text("打印任务结束!"));
-        emit lastPageDone();
+        emit concluded();
         end();
         return;
     }
@@ -309,6 +311,7 @@ void PrintJob::continueJob()
 void PrintJob::end()
 {
     m_state = State::Idle;
+    m_pause.stop();
     m_noticeWait.stop();
     m_replyWait.stop();
     emit pageEditable(true);
@@ -320,25 +323,30 @@ void PrintJob::end()
 
 void PrintJob::cancel(Canceller by)
 {
+    emit logged(by == Canceller::Api ? text("远程打印任务终止!") : text("取消打印"));
     switch (m_state) {
     case State::AwaitingHandshake:
         end();
         break;
     case State::PagePending:
-        m_state = State::CancelledPending;
+    case State::TestPagePending:
+        // The user stopped before the page left: it never goes, and the job
+        // ends as after the notice of its last page out.
+        emit logged(text("打印取消!"));
+        end();
         break;
     case State::PageOut:
         // The page still prints, but a printer that never reports it must
         // not hold the job for good.
         m_state = State::CancelledOut;
         awaitNotice();
+        emit pageEditable(true);
         break;
     default:
-        // A test page goes on to its reply.
+        // A test page out goes on to its reply.
+        emit pageEditable(true);
         break;
     }
-    emit pageEditable(true);
-    emit logged(by == Canceller::Api ? text("远程打印任务终止!") : text("取消打印"));
 }
 
 void PrintJob::stop()
@@ -353,7 +361,23 @@ void PrintJob::linkLost()
     emit logged(text("与打印机断开连接，请检查"));
     m_linked = false;
     m_latePage = false;
-    awaitPageOut();
+    m_abandoned = true;
+    m_pages.clear();
+    // No notice can be this job's any more: waiting for one would only hold
+    // the printer from the next job over the next link.
+    end();
+}
+
+void PrintJob::handshakeHeld()
+{
+    if (m_state == State::AwaitingHandshake)
+        m_replyWait.stop();
+}
+
+void PrintJob::handshakeSent()
+{
+    if (m_state == State::AwaitingHandshake)
+        m_replyWait.start(Seams::replyWaitMs());
 }
 
 bool PrintJob::release()
@@ -369,7 +393,7 @@ void PrintJob::forgetLatePage()
 
 bool PrintJob::awaitPageOut()
 {
-    m_stopped = true;
+    m_abandoned = true;
     m_pause.stop();
     m_pages.clear();
     if (m_state != State::PageOut && m_state != State::CancelledOut) {

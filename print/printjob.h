@@ -11,12 +11,14 @@
 // the printer type) and ends with the printer's test-page reply.
 //
 // Replies carry no job identity, so each is taken only in the state that
-// waits for it. A cancel lets the page scheduled or out finish. An emergency
-// stop, a lost link and the window's closing send nothing more, but a page
-// already at the printer is still awaited, as a cancelled job's page is, for
-// at most Seams::noticeWaitMs(), so that its notice is recorded and its ink
-// charged; after a lost link the job is refused for good, and no notice is
-// its own any more: one over the next link is not for a page sent over the
+// waits for it. Once a job is cancelled or stopped no further page goes out:
+// a cancel in the pause before a page ends the job there, and a cancel with
+// a page out lets that page finish. An emergency stop and the window's
+// closing send nothing more either, but a page already at the printer is
+// still awaited, as a cancelled job's page is, for at most
+// Seams::noticeWaitMs(), so that its notice is recorded and its ink charged.
+// A lost link ends the job at once and refuses it for good: no notice is its
+// own any more, since one over the next link is not for a page sent over the
 // last. A job released by its closing window goes on without it for that
 // page alone. A pause still running when the job is destroyed does nothing.
 //
@@ -45,11 +47,8 @@ public:
         PagePending,
         // A page's frame was sent; its print-finished notice is awaited.
         PageOut,
-        // Cancelled while a page was scheduled or out: that page still
-        // prints, then the job ends.
-        CancelledPending,
-        // The page out, awaited for a bounded time; also after a stop, a
-        // lost link or a release.
+        // Cancelled, stopped or released with a page out: that page is
+        // awaited for a bounded time, then the job ends.
         CancelledOut,
         TestPagePending,
         // The test page was sent; the printer's test-page reply is awaited.
@@ -73,15 +72,23 @@ public:
     bool startTestPage(const QList<int> &pages);
     // Who cancelled, for the log.
     enum class Canceller { User, Api };
-    // The page scheduled or out still prints; its notice, or the end of the
-    // wait for it, ends the job.
+    // Nothing scheduled goes: a job in the pause before a page ends at once.
+    // A page out still prints; its notice, or the end of the wait for it,
+    // ends the job.
     void cancel(Canceller by);
     // The printer is told to stop at once; nothing scheduled goes, and the
     // page out, if any, is awaited as the job's last.
     void stop();
-    // As stop, without telling the printer; isLinked() is false from then
-    // on, and no notice is taken.
+    // The job ends at once, without telling the printer; isLinked() is false
+    // from then on, and no notice is taken.
     void linkLost();
+    // The shell holds the handshake back until the printer is free (a
+    // closed preview's page is still awaited): its answer is not awaited
+    // until handshakeSent().
+    void handshakeHeld();
+    // The handshake left for the printer: its answer is awaited from now,
+    // for at most Seams::replyWaitMs().
+    void handshakeSent();
     // The page source is gone: nothing is shown or sent any more. True when
     // a page is still out: the job goes on until its notice (or the end of
     // the wait, finished() then tells its end) or, once the wait is over,
@@ -120,9 +127,11 @@ signals:
     // Whether the pages and their placement may be changed: not while a job
     // holds them, again once it ends, is cancelled or stopped.
     void pageEditable(bool editable);
-    // The job's last page is done with (a cancel during it included), or
-    // the wait for it after a cancel ended.
-    void lastPageDone();
+    // The job came to its end without being stopped: its last page is done
+    // with (a cancel while it was out included), the wait for it after a
+    // cancel ended, or the printer never answered the handshake or the test
+    // page. An API job's window closes then; a stopped one stays open.
+    void concluded();
     // Back to idle, however the job ended.
     void finished();
 
@@ -170,7 +179,7 @@ private:
     bool m_inkUnknownLogged = false;
     // Started for an API client: its steps are the client's doing.
     bool m_forClient = false;
-    // Stopped, cut off or released rather than cancelled: the end of the
-    // wait for the page out does not count as that page done with.
-    bool m_stopped = false;
+    // Stopped, cut off or released rather than cancelled: the job was given
+    // up, so the end of the wait for its page out does not conclude it.
+    bool m_abandoned = false;
 };

@@ -25,16 +25,17 @@ bool PrintJobKeeper::isKeeping() const
     return std::any_of(m_jobs.cbegin(), m_jobs.cend(), [](const PrintJob *job) { return job->isBusy(); });
 }
 
-void PrintJobKeeper::whenFree(QObject *context, std::function<void()> start)
+bool PrintJobKeeper::whenFree(QObject *context, std::function<void()> start)
 {
     if (!isKeeping()) {
         start();
-        return;
+        return true;
     }
     qInfo().noquote() << "print job start held until the page of a closed preview is done";
     m_startContext = context;
     m_start = std::move(start);
     m_startForClient = ClientCause::isOpen();
+    return false;
 }
 
 void PrintJobKeeper::pageNoticed(const PrintReceiveModel &model)
@@ -53,6 +54,9 @@ void PrintJobKeeper::pageSent()
 
 void PrintJobKeeper::linkLost()
 {
+    // Dropped first: the kept jobs' end below must not send it over the link
+    // that went.
+    m_start = nullptr;
     tellJobs(&PrintJob::linkLost);
 }
 

@@ -33,17 +33,20 @@ public:
     void keep(PrintJob *job);
     // A kept job still waits for its page: no other job may start.
     bool isKeeping() const;
-    // Runs start now when no kept job waits, otherwise once none does,
-    // unless context is gone by then, as the doing of whoever asked (a
+    // Runs start now when no kept job waits and returns true; otherwise
+    // returns false and runs it once none does, unless context is gone by
+    // then or the link went meanwhile, as the doing of whoever asked (a
     // client or the program). Only the latest start still waiting runs.
-    void whenFree(QObject *context, std::function<void()> start);
+    bool whenFree(QObject *context, std::function<void()> start);
 
     void pageNoticed(const PrintReceiveModel &model);
     // A newer page went to the printer: the pages given up unreported take
     // no notice any more.
     void pageSent();
     // The link went: a notice over the next one is for none of the pages
-    // the kept jobs sent.
+    // the kept jobs sent, so they end. A start held back is dropped: it was
+    // asked for over that link, and the job that asked hears of the loss
+    // itself.
     void linkLost();
 
 private:

@@ -142,7 +142,7 @@ void PrintPreview::createJob()
     connect(job, &PrintJob::inkConsumed, this, &PrintPreview::sigConsumInkDots);
     connect(job, &PrintJob::logged, this, &PrintPreview::appendLog);
     connect(job, &PrintJob::pageEditable, this, &PrintPreview::setPrintEnAble);
-    connect(job, &PrintJob::lastPageDone, this, [this] {
+    connect(job, &PrintJob::concluded, this, [this] {
         if (closeAfterJob) {
             closeAfterJob = false;
             QTimer::singleShot(Seams::jobPauseMs(), this, &QWidget::close);
@@ -454,6 +454,16 @@ bool PrintPreview::onApiPrint(QString &code)
 void PrintPreview::receiveHandShake(HandshakeReceiveModel model)
 {
     job->handshakeReceived(model);
+}
+
+void PrintPreview::handshakeHeld()
+{
+    job->handshakeHeld();
+}
+
+void PrintPreview::handshakeSent()
+{
+    job->handshakeSent();
 }
 
 void PrintPreview::receivePrint(PrintReceiveModel model)

@@ -55,6 +55,10 @@ public:
     // window until that page's notice and is returned, no longer the
     // window's (PrintJob::release); null otherwise.
     PrintJob *releaseJob();
+    // The shell holds the job's handshake back until the printer is free,
+    // and says when it leaves: its answer is awaited from then on.
+    void handshakeHeld();
+    void handshakeSent();
 
     void initView();
     void setDynamicData();

@@ -161,9 +161,7 @@ void ComManager::onSerialPortError(QSerialPort::SerialPortError error)
 
 void ComManager::onSerialPortReceivedMsg()
 {
-    const QByteArray chunk = m_serialPort->readAll();
-    const ClientCause cause(processReceiceData(chunk));
-    qDebug().noquote() << "serialPortReceiveData" << chunk.toHex();
+    receive(m_serialPort->readAll(), "serialPortReceiveData");
 }
 
 // ---------------------------------------------------------------------------
@@ -232,9 +230,7 @@ void ComManager::onTcpDisconnected()
 
 void ComManager::onTcpSocketReceivedMsg()
 {
-    const QByteArray chunk = m_tcpSocket->readAll();
-    const ClientCause cause(processReceiceData(chunk));
-    qDebug().noquote() << "tcpSocketReceiveData" << chunk.toHex();
+    receive(m_tcpSocket->readAll(), "tcpSocketReceiveData");
 }
 
 // ---------------------------------------------------------------------------
@@ -325,7 +321,7 @@ void ComManager::onBytesWritten(qint64 bytes)
     if (image <= 0)
         return;
     m_imageBytesLeft -= image;
-    emit firmwareBytesWritten(m_imageBytesLeft);
+    emit firmwareBytesWritten();
 }
 
 bool ComManager::handshake() { return sendMsg(PrinterProtocol::packHandshake()); }
@@ -399,7 +395,8 @@ void ComManager::sendOriginalMsg(QByteArray cmdMsg)
 // ---------------------------------------------------------------------------
 // Receiving
 
-bool ComManager::processReceiceData(const QByteArray &input)
+void ComManager::receive(const QByteArray &chunk, const char *source)
 {
-    return m_dispatcher->processReceiceData(input);
+    const ClientCause cause(m_dispatcher->dispatch(chunk) == ReplyDispatcher::Whose::Client);
+    qDebug().noquote() << source << chunk.toHex();
 }

@@ -98,9 +98,9 @@ signals:
     void onReceiveReadIp(ReadIPReceiveModel ipInfo);
     void onReceiveHardVersion(PrintHardWareVersion model);
 
-    // Bytes of the firmware image last sent have left for the printer;
-    // `left` of them are still to go.
-    void firmwareBytesWritten(qint64 left);
+    // Bytes of the firmware image last sent, and of nothing else, have left
+    // for the printer.
+    void firmwareBytesWritten();
 
     // (peer address, peer port) when connected, ("", 0) when disconnected.
     void tcpSocketReceiveConnectState(QString host, int port);
@@ -128,9 +128,9 @@ private:
     // The link went: an image over it is answered no more, and what was held
     // for after it was meant for that link.
     void dropFirmwareImage();
-    // True when the chunk completed replies, each to a request sent for an
-    // API client: its line in the log is that client's too.
-    bool processReceiceData(const QByteArray &input);
+    // Hands a chunk read to the dispatcher and logs it, as the client's when
+    // the replies it completed all answered a client's requests.
+    void receive(const QByteArray &chunk, const char *source);
 
     int linkType = LINK_NONE;
     bool tcpConnected = false;

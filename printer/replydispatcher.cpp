@@ -26,13 +26,13 @@ ReplyDispatcher::ReplyDispatcher(QObject *parent) : QObject(parent)
     });
 }
 
-bool ReplyDispatcher::processReceiceData(const QByteArray &input)
+ReplyDispatcher::Whose ReplyDispatcher::dispatch(const QByteArray &chunk)
 {
-    m_framer.append(input);
+    m_framer.append(chunk);
     // A receiver that re-entered the event loop brought us here again: the
     // bytes wait in the framer and the outer loop announces them once the
     // current frame has reached every receiver.
-    return !m_dispatching && dispatchWholeFrames();
+    return !m_dispatching && dispatchWholeFrames() ? Whose::Client : Whose::Program;
 }
 
 void ReplyDispatcher::requestSent(const QByteArray &request)

@@ -6,7 +6,7 @@
 // synchronously, before the next frame is looked at.
 //
 // The link object owns one dispatcher, feeds it every chunk it reads
-// (processReceiceData) and re-emits its signals as its own: relaySignalsTo
+// (dispatch) and re-emits its signals as its own: relaySignalsTo
 // connects each reply signal to the owner's signal of the same name, and a
 // name or signature the owner lacks fails the build.
 //
@@ -42,9 +42,12 @@ public:
 
     explicit ReplyDispatcher(QObject *parent = nullptr);
 
-    // Appends a chunk and announces every frame it completes; true when it
-    // announced one and each answered a request sent for an API client.
-    bool processReceiceData(const QByteArray &input);
+    // Whose doing the replies of a chunk are.
+    enum class Whose { Program, Client };
+    // Appends a chunk and announces every frame it completes. The client's
+    // when it announced one and each answered a request sent for an API
+    // client; the program's otherwise.
+    Whose dispatch(const QByteArray &chunk);
     // Announces one whole frame.
     void dispatchFrame(const QByteArray &frame);
     // Connects every reply signal of this class to owner's signal of the same

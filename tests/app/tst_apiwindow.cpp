@@ -165,18 +165,36 @@ private slots:
         QVERIFY(t->log.contains(QStringLiteral("consumInkDots :%1").arg(pages.last().dots)));
     }
 
-    // A stop ends the job after the page in progress, once however often it
-    // is asked for; the preview stays open, and busy, until it is closed.
+    // A stop ends the job after the page in progress, or at once in the pause
+    // before the next, once however often it is asked for; no further page
+    // goes, and the preview stays open, and busy, until it is closed.
+    void aStopEndsTheJobAndTheCloseAnswers_data()
+    {
+        QTest::addColumn<bool>("inThePause");
+        QTest::newRow("page out") << false;
+        QTest::newRow("in the pause after a page") << true;
+    }
+
     void aStopEndsTheJobAndTheCloseAnswers()
     {
+        QFETCH(bool, inThePause);
         QVERIFY(connectWindow());
         auto client = welcomed();
         QVERIFY(startStalledJob(*client, 7, 3));
         QTRY_COMPARE(printedPages().size(), 1);
+        if (inThePause) { // a pause no machine outlasts, so the stop comes in it
+            Seams::setJobPauseMs(24 * 3600 * 1000);
+            QVERIFY(t->printer->reply(0x20));
+            QTRY_VERIFY(t->log.contains(QStringLiteral("第1页打印成功!")));
+        }
         QVERIFY(client->sendText(QStringLiteral(R"({"requestId":14,"seq":8})"), 1, 3));
         QCOMPARE(client->expectTexts(3), QStringList({status(14, 8, "00000"), status(14, 8, "00000"), status(14, 8, "00000")}));
         QCOMPARE(t->log.messages(QtDebugMsg).filter(QStringLiteral("远程打印任务终止!")).size(), 1);
-        QVERIFY(t->printer->reply(0x20)); // the page in progress is done
+        if (inThePause)
+            QVERIFY(!t->preview()->isBusy());
+        else
+            QVERIFY(t->printer->reply(0x20)); // the page in progress is done
+        QTRY_VERIFY(t->log.contains(QStringLiteral("打印取消!")));
         QTest::qWait(300);
         QCOMPARE(printedPages().size(), 1);
         QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":9})")));
@@ -221,7 +239,8 @@ private slots:
     // The page at the printer when its window goes is still recorded and
     // charged, also when its notice comes after the wait for it ended; no
     // page follows it. Never reported, it ends a cancelled one-row job after
-    // the wait; noticed over a new link, it is not recorded.
+    // the wait, and an evicting client's job held behind it prints then;
+    // noticed over a new link, it is not recorded, nor holds up a new job.
     void aPageOutOutlivesItsWindow_data()
     {
         QTest::addColumn<QString>("closer");
@@ -229,6 +248,7 @@ private slots:
         QTest::addColumn<QString>("clientHears");
         QTest::addColumn<QString>("notice"); // late; dropped (one row); relinked
         QTest::newRow("client evicted") << "evict" << 0 << "<closed 1000>" << "late";
+        QTest::newRow("client evicted, notice dropped") << "evict" << 0 << "<closed 1000>" << "dropped";
         QTest::newRow("window closed") << "btn_close" << 0 << status(12, 21, "11000") << "late";
         QTest::newRow("emergency stop") << "btn_stop" << 0 << status(12, 21, "11000") << "late";
         QTest::newRow("window closed, notice after the wait") << "btn_close" << 300 << status(12, 21, "11000") << "late";
@@ -266,7 +286,9 @@ private slots:
             TestSupport::child<QAbstractButton>(*t->preview(), closer)->click();
         if (!clientHears.isEmpty())
             QCOMPARE(client->expectTexts(), QStringList{clientHears});
-        if (notice == "dropped") // the window is free
+        if (evictor) // held until the page before it is done with, then printed
+            QCOMPARE(evictor->expectTexts(2), QStringList({status(12, 22, "00000"), status(12, 22, "11000")}));
+        else if (notice == "dropped") // the window is free
             QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":23})"))
                     && client->expectText() == status(13, 23, "11000"));
         if (notice == "relinked") { // the press clears what the printer received
@@ -275,19 +297,33 @@ private slots:
             t->pressIndicator();
             QTRY_COMPARE(t->indicator(), CONNECTED);
             QVERIFY(t->printer->reply(0x20));
+            QTRY_VERIFY(t->log.contains(QStringLiteral("tcpSocketReceiveData a9201020")));
+            // The job the lost link cut off holds nothing up.
+            auto again = welcomed();
+            QVERIFY(again->sendText(printRequest(24, 1)));
+            QCOMPARE(again->expectTexts(2), QStringList({status(12, 24, "00000"), status(12, 24, "11000")}));
+            QVERIFY(!t->log.contains(QStringLiteral("print job start held")));
         }
-        const int pages = evictor ? 2 : notice == "relinked" ? 0 : 1;
-        const qint64 recorded = notice == "late" ? pages : 0;
-        QTRY_COMPARE(PrintRecord::getTableDataCount() - before, recorded);
+        // The pages noticed are the last ones printed. Every job has ended by
+        // now, so a record would have been written, but not a late notice's.
+        const int pages = evictor ? 2 : 1;
+        const int noticed = notice == "late" ? pages : evictor || notice == "relinked" ? 1 : 0;
         quint32 dots = 0;
-        for (const TestSupport::PrintedPage &page : printedPages())
+        for (const TestSupport::PrintedPage &page : printedPages().mid(pages - noticed))
             dots += quint32(page.dots);
-        QTRY_COMPARE(t->printer->block(6), recorded ? inkBlock(INK_AT_START - dots) : inkBefore);
-        QTest::qWait(300);
+        const QString ink = noticed ? inkBlock(INK_AT_START - dots) : inkBefore;
+        if (noticed) {
+            QTRY_COMPARE(PrintRecord::getTableDataCount() - before, qint64(noticed));
+            QTRY_COMPARE(t->printer->block(6), ink);
+        }
+        QTest::qWait(300); // an ink write on its way has arrived
         QCOMPARE(printedPages().size(), pages);
-        QCOMPARE(PrintRecord::getTableDataCount() - before, recorded);
-        if (evictor)
+        QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(noticed));
+        QCOMPARE(t->printer->block(6), ink);
+        if (evictor && notice == "late")
             QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+        else if (evictor)
+            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
     }
 
     // A page given up unreported once a newer page went out leaves that
@@ -360,8 +396,9 @@ private slots:
         update->click();
         QTRY_VERIFY(t->received().contains(0x80));
         // The image's last byte had left. A wait that every write restarted never
-        // ends while notices keep coming; the slack is for a slow machine.
-        const QDeadlineTimer freeBy(firmwareWaitMs + 20000);
+        // ends while notices keep coming. Each pass below lasts 200 ms at least,
+        // however slow the machine, so the wait is out within so many passes.
+        const int passesToFree = firmwareWaitMs / 200 + 3;
         QVERIFY(client->sendText(printRequest(72, 1)));
         QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":73})")));
         QCOMPARE(client->expectTexts(2), QStringList({status(12, 72, "11001"), status(13, 73, "11001")}));
@@ -381,7 +418,7 @@ private slots:
         QVERIFY(firmwareWaitMs || t->printer->reply(0x80));
         QString answer;
         for (int seq = 100; firmwareWaitMs && answer != status(13, seq - 1, "11000"); ++seq) {
-            QVERIFY(!freeBy.hasExpired());
+            QVERIFY(seq < 100 + passesToFree);
             QVERIFY(t->printer->reply(0xA0, 1) && t->printer->reply(0x20));
             const QList<int> seen = t->received();
             QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":%1})").arg(seq)));
@@ -440,6 +477,27 @@ private slots:
         QVERIFY(again->sendText(printRequest(7, 2)));
         QCOMPARE(again->expectTexts(2), QStringList({status(12, 7, "00000"), status(12, 7, "11000")}));
         QCOMPARE(printedPages().size(), 2);
+    }
+
+    // A printer that never answers a job's handshake ends the job after the
+    // wait: its preview closes, so the client hears the end, the API is free
+    // and the next job prints.
+    void anUnansweredHandshakeFreesTheApi()
+    {
+        Seams::setReplyWaitMs(500);
+        QVERIFY(connectWindow());
+        auto client = welcomed();
+        t->printer->clear();
+        QVERIFY(t->printer->fault({{"match", 0x10}, {"noReply", true}}));
+        QVERIFY(client->sendText(printRequest(51, 1)));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 51, "00000"), status(12, 51, "11000")}));
+        QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":52})")));
+        QCOMPARE(client->expectText(), status(13, 52, "11000"));
+        QVERIFY(printedPages().isEmpty());
+        Seams::setReplyWaitMs(0); // the real wait: an answer never misses it
+        QVERIFY(client->sendText(printRequest(53, 1)));
+        QCOMPARE(client->expectTexts(2), QStringList({status(12, 53, "00000"), status(12, 53, "11000")}));
+        QCOMPARE(printedPages().size(), 1);
     }
 
     // While the ink box's count is unknown (no block 6 passed its check since
@@ -593,7 +651,7 @@ private slots:
             QVERIFY(added.contains("打印参数读取失败") && added.contains(" tcpSocketReceiveData a9201051"));
             QVERIFY(!added.contains("打印机检测状态正常"));
         } else {
-            QCOMPARE(added.isEmpty(), spent >= SHARE);
+            QVERIFY2(added.isEmpty() == (spent >= SHARE), added.left(600).constData());
             QVERIFY(added.isEmpty()
                     || (added.endsWith("no more are logged today\r\n") && added.size() < SHARE - spent + 2048));
         }

@@ -116,6 +116,60 @@ private slots:
         QVERIFY(lines.at(lines.size() - 2).endsWith(" WebApiServer init successed: \r"));
     }
 
+    // A run that finds the day's share spent says so once a day, whatever
+    // spent it: an older version's log with no record, a record booked past
+    // the share by a run that never said so, or a run that did.
+    void aSpentShareIsToldOnceADay_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("told");
+        QTest::newRow("no record") << QByteArray() << 1;
+        QTest::newRow("booked past the share") << QByteArray("20240301 1100000\n") << 1;
+        QTest::newRow("already told") << QByteArray("20240301 1100000 told\n") << 0;
+    }
+
+    void aSpentShareIsToldOnceADay()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, told);
+        TempProgramDir dir;
+        Seams::setClockHandler([] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); });
+        Seams::setClientLogBytesPerDay(1024 * 1024);
+        const QString log = LogFile::filePath(QDate(2024, 3, 1));
+        QVERIFY(QDir().mkpath(LogFile::folderPath()) && TestSupport::writeFile(log, QByteArray(1100000, 'o')));
+        QVERIFY(record.isEmpty() || TestSupport::writeFile(LogFile::folderPath() + "/clientshare", record));
+        QVERIFY(withHandler([] {
+                    for (int run = 0; run < 2; ++run) {
+                        LogFile::install();
+                        qCDebug(clientText).noquote() << "client";
+                        qCDebug(clientText).noquote() << "client";
+                    }
+                }).isEmpty());
+        const QByteArray added = TestSupport::readFile(log).mid(1100000);
+        QCOMPARE(added.count("no more are logged today"), told);
+        QCOMPARE(added.count('\n'), told);
+    }
+
+    // A record that cannot be replaced is not tried again that day.
+    void anUnreplaceableRecordIsTriedOnceADay()
+    {
+        TempProgramDir dir;
+        QDateTime now(QDate(2024, 3, 1), QTime(12, 0));
+        Seams::setClockHandler([&now] { return now; });
+        const QString record = LogFile::folderPath() + QStringLiteral("/clientshare");
+        QVERIFY(QDir().mkpath(record));
+        withHandler([&] {
+            LogFile::install();
+            qCDebug(clientText).noquote() << "one";
+            QVERIFY(QDir().rmdir(record));
+            qCDebug(clientText).noquote() << "two";
+            QVERIFY(!QFileInfo::exists(record));
+            now = now.addDays(1);
+            qCDebug(clientText).noquote() << "three";
+        });
+        QVERIFY(TestSupport::readFile(record).startsWith("20240302 "));
+    }
+
     // A log folder that cannot be made loses no line: it goes to standard
     // error, and the handler comes back.
     void unwritableFolderFallsBackToStderr()

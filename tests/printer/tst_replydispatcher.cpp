@@ -148,7 +148,7 @@ private slots:
         const Stream s = mixedStream();
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(s.bytes);
+        d.dispatch(s.bytes);
         QCOMPARE(r.lines, s.expected);
         QCOMPARE(d.pendingBytes(), 0);
     }
@@ -163,7 +163,7 @@ private slots:
             const int maxChunk = round == 0 ? 1 : 1 + int(random.bounded(round % 3 == 0 ? 8 : 200));
             for (int at = 0; at < s.bytes.size();) {
                 const int n = 1 + int(random.bounded(maxChunk));
-                d.processReceiceData(s.bytes.mid(at, n));
+                d.dispatch(s.bytes.mid(at, n));
                 at += n;
             }
             QCOMPARE(r.lines, s.expected);
@@ -174,7 +174,7 @@ private slots:
     {
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(hex("0000A920101100EA3C23"));
+        d.dispatch(hex("0000A920101100EA3C23"));
         QCOMPARE(r.lines, QStringList{"print 0"});
     }
 
@@ -183,13 +183,13 @@ private slots:
         LogCapture log;
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(hex("1011003C23"));
+        d.dispatch(hex("1011003C23"));
         QVERIFY(r.lines.isEmpty());
         QCOMPARE(d.pendingBytes(), 0);
         QVERIFY(log.warnings().contains("only have tailCode,but no headCode"));
 
         log.clear();
-        d.processReceiceData(hex("1011003C23") + reply(0x11, hex("01")));
+        d.dispatch(hex("1011003C23") + reply(0x11, hex("01")));
         QCOMPARE(r.lines, QStringList{"print 1"});
         QVERIFY(log.warnings().isEmpty());
     }
@@ -199,11 +199,11 @@ private slots:
         ReplyDispatcher d;
         Recorder r(&d);
         const QByteArray f = reply(0x12, hex("00"));
-        d.processReceiceData(f.left(2));
-        d.processReceiceData(f.mid(2, 3));
+        d.dispatch(f.left(2));
+        d.dispatch(f.mid(2, 3));
         QVERIFY(r.lines.isEmpty());
         QCOMPARE(d.pendingBytes(), 5);
-        d.processReceiceData(f.mid(5));
+        d.dispatch(f.mid(5));
         QCOMPARE(r.lines, QStringList{"test 0"});
     }
 
@@ -211,7 +211,7 @@ private slots:
     {
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(reply(0x99, hex("00")) + reply(0x11, hex("00")));
+        d.dispatch(reply(0x99, hex("00")) + reply(0x11, hex("00")));
         QCOMPARE(r.lines, QStringList{"print 0"});
     }
 
@@ -220,7 +220,7 @@ private slots:
         LogCapture log;
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(hex("A9201011A920101100EA3C23"));
+        d.dispatch(hex("A9201011A920101100EA3C23"));
         QCOMPARE(r.lines, QStringList{"print 0"});
         QVERIFY(!log.warnings().isEmpty());
     }
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(merged.size(), 25);
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(merged);
+        d.dispatch(merged);
         QCOMPARE(r.lines, QStringList{"print 0"});
         QCOMPARE(d.pendingBytes(), 0);
     }
@@ -243,11 +243,11 @@ private slots:
         ReplyDispatcher d;
         Recorder r(&d);
         // A generation-2 frame (no 3C 23 tail), then real replies.
-        d.processReceiceData(hex("A92010000072 1D20AA"));
-        d.processReceiceData(reply(0x11, hex("00")));
+        d.dispatch(hex("A92010000072 1D20AA"));
+        d.dispatch(reply(0x11, hex("00")));
         // One whose length byte reads like a handshake command (0x10).
-        d.processReceiceData(hex("A920011000") + QByteArray(16, '\x11') + hex("ABCD20AA"));
-        d.processReceiceData(reply(0x20, hex("00")));
+        d.dispatch(hex("A920011000") + QByteArray(16, '\x11') + hex("ABCD20AA"));
+        d.dispatch(reply(0x20, hex("00")));
         QCOMPARE(r.lines, (QStringList{"print 0", "notify 0"}));
     }
 
@@ -256,21 +256,21 @@ private slots:
         LogCapture log;
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(hex("A9201011") + QByteArray(3000, '\x55'));
+        d.dispatch(hex("A9201011") + QByteArray(3000, '\x55'));
         QVERIFY(log.warnings().isEmpty());
         for (int i = 0; i < 10; ++i) {
-            d.processReceiceData(QByteArray(1000, '\x55'));
+            d.dispatch(QByteArray(1000, '\x55'));
             QVERIFY(d.pendingBytes() < ReplyFramer::MAX_PENDING);
         }
         QVERIFY(!log.warnings().isEmpty());
-        d.processReceiceData(reply(0x11, hex("00")));
+        d.dispatch(reply(0x11, hex("00")));
         QCOMPARE(r.lines, QStringList{"print 0"});
         QCOMPARE(d.pendingBytes(), 0);
 
         // Noise without any head never accumulates; a trailing A9 is kept.
-        d.processReceiceData(QByteArray(10000, '\x01') + hex("A9"));
+        d.dispatch(QByteArray(10000, '\x01') + hex("A9"));
         QCOMPARE(d.pendingBytes(), 1);
-        d.processReceiceData(hex("20101100EA3C23"));
+        d.dispatch(hex("20101100EA3C23"));
         QCOMPARE(r.lines, (QStringList{"print 0", "print 0"}));
     }
 
@@ -286,7 +286,7 @@ private slots:
             ReplyDispatcher d;
             Recorder r(&d);
             for (int at = 0; at < stream.size(); at += chunk)
-                d.processReceiceData(stream.mid(at, chunk));
+                d.dispatch(stream.mid(at, chunk));
             QCOMPARE(r.lines, (QStringList{"readip 0 10.60.35.100 8111", "readip 5 0.0.0.0 0", "print 0"}));
             QCOMPARE(d.pendingBytes(), 0);
         }
@@ -328,7 +328,7 @@ private slots:
             Recorder r(&d);
             int from = 0;
             for (int at : cuts + QList<int>{stream.size()}) {
-                d.processReceiceData(stream.mid(from, at - from));
+                d.dispatch(stream.mid(from, at - from));
                 from = at;
             }
             QCOMPARE(r.lines, (QStringList{expected, "print 0"}));
@@ -356,7 +356,7 @@ private slots:
         QFETCH(QString, expected);
         ReplyDispatcher d;
         Recorder r(&d);
-        d.processReceiceData(frame);
+        d.dispatch(frame);
         QVERIFY(r.lines.isEmpty());
         QVERIFY(d.holdsFrame());
         QTRY_COMPARE(r.lines, QStringList{expected});
@@ -373,9 +373,9 @@ private slots:
         // enough traffic to show that no tail sits at its full length.
         QByteArray cut = reply(0xA0, hex("0006") + QByteArray(6, 'B'));
         cut[cut.size() - 3] = char(cut.at(cut.size() - 3) + 1);
-        d.processReceiceData(cut);
+        d.dispatch(cut);
         QVERIFY(r.lines.isEmpty());
-        d.processReceiceData(reply(0x11, hex("00")) + reply(0x20, hex("00")));
+        d.dispatch(reply(0x11, hex("00")) + reply(0x20, hex("00")));
         QCOMPARE(r.lines, (QStringList{"inkbox 32 0 00000000000000000000000000000000", "print 0", "notify 0"}));
         QVERIFY(log.contains("checksum"));
     }
@@ -387,7 +387,7 @@ private slots:
         Recorder r(&d);
         QByteArray f = reply(0x11, hex("00"));
         f[5] = char(0x00);
-        d.processReceiceData(f);
+        d.dispatch(f);
         QCOMPARE(r.lines, QStringList{"print 0"});
         QVERIFY(log.contains("checksum"));
     }
@@ -398,10 +398,10 @@ private slots:
         Recorder r(&d);
         // Type 3 would pick the current layout, but 63 bytes is the old one.
         PrinterUtil::s_protocolType = 3;
-        d.processReceiceData(oldHandshake(0, "V1.2", "KELO10ABC", "INK1"));
+        d.dispatch(oldHandshake(0, "V1.2", "KELO10ABC", "INK1"));
         // Type 2 would pick the old layout, but 109 bytes is the current one.
         PrinterUtil::s_protocolType = 2;
-        d.processReceiceData(currentHandshake(0, "V2.2", "KELO20XYZ", 0x03, "INK2", hex("00000064")));
+        d.dispatch(currentHandshake(0, "V2.2", "KELO20XYZ", 0x03, "INK2", hex("00000064")));
         QCOMPARE(r.lines, (QStringList{"handshake 0 V1.2 KELO10ABC 0 INK1 0",
                                        "handshake 0 V2.2 KELO20XYZ 3 INK2 100"}));
 
@@ -411,7 +411,7 @@ private slots:
         r.lines.clear();
         for (int type : {1, 4, 0}) {
             PrinterUtil::s_protocolType = type;
-            d.processReceiceData(odd);
+            d.dispatch(odd);
             QTRY_COMPARE(r.lines.size(), 1);
             QCOMPARE(r.lines.takeFirst(), QStringLiteral("handshake 0 V7.7  0  0"));
         }
@@ -433,13 +433,13 @@ private slots:
                 return;
             reentered = true;
             // More bytes arrive while this receiver waits in a local loop.
-            QTimer::singleShot(0, &d, [&d, rest]() { d.processReceiceData(rest.left(10)); });
-            QTimer::singleShot(1, &d, [&d, rest]() { d.processReceiceData(rest.mid(10)); });
+            QTimer::singleShot(0, &d, [&d, rest]() { d.dispatch(rest.left(10)); });
+            QTimer::singleShot(1, &d, [&d, rest]() { d.dispatch(rest.mid(10)); });
             QEventLoop loop;
             QTimer::singleShot(30, &loop, &QEventLoop::quit);
             loop.exec();
         };
-        d.processReceiceData(first + rest.left(3));
+        d.dispatch(first + rest.left(3));
         QVERIFY(reentered);
         QCOMPARE(r.lines, (QStringList{"print 0", "notify 0", "test 1", "ack 2"}));
         QCOMPARE(second, (QStringList{"print", "notify"}));
@@ -454,7 +454,7 @@ private slots:
             delete d;
             d = nullptr;
         };
-        d->processReceiceData(reply(0x11, hex("00")) + reply(0x11, hex("01")));
+        d->dispatch(reply(0x11, hex("00")) + reply(0x11, hex("01")));
         QCOMPARE(r.lines, QStringList{"print 0"});
         QVERIFY(!d);
     }
@@ -489,7 +489,7 @@ void TestReplyDispatcher::ownerRelaysEverySignal()
     QSignalSpy handshakes(&owner, &FakeOwner::onReceiveHandshake);
     QSignalSpy acks(&owner, &FakeOwner::onReceiveAckStatus);
     QSignalSpy inkbox(&owner, &FakeOwner::onReceiveReadInkbox);
-    d.processReceiceData(mixedStream().bytes);
+    d.dispatch(mixedStream().bytes);
     QCOMPARE(handshakes.size(), 2);
     QCOMPARE(handshakes.at(0).at(0).value<HandshakeReceiveModel>().version, QString("V3.1"));
     QCOMPARE(acks.size(), 5);
