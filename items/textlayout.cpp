@@ -1,14 +1,11 @@
 #include "items/textlayout.h"
 
+#include "items/textink.h"
+
 #include <QFontMetrics>
 #include <QFontMetricsF>
-#include <QGlyphRun>
-#include <QHash>
-#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QRawFont>
-#include <QTextLayout>
 #include <QTransform>
 #include <QVarLengthArray>
 
@@ -34,8 +31,6 @@ const double SCALE_STEP_FLOOR = 0.1;
 // whole label of 1 mm type holds, so nothing legible is lost, and a text of
 // any length costs no more than this, at every size auto-fit tries.
 const int MAX_LAID_OUT = 100000;
-// How many boxes of slanted glyphs are kept before they are forgotten.
-const int MAX_SLANTED_BOXES = 100000;
 // The text of a one-line field is flattened (line feeds taken out) this
 // much at a time, only as far as measuring it needs.
 const int FLAT_CHUNK = 4096;
@@ -114,19 +109,6 @@ bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar
 
 // --- measuring ----------------------------------------------------------
 
-// Whether a character is drawn where its own advance puts it, with its own
-// glyph: not a mark, a tab, a control or format character, nor right to left.
-bool drawnAtItsAdvance(uint ucs4)
-{
-    constexpr uint LEFT_TO_RIGHT_OR_NEUTRAL = 1u << QChar::DirL | 1u << QChar::DirEN | 1u << QChar::DirES
-        | 1u << QChar::DirET | 1u << QChar::DirCS | 1u << QChar::DirWS | 1u << QChar::DirON;
-    constexpr uint PLACED_BY_OTHERS = 1u << QChar::Mark_NonSpacing | 1u << QChar::Mark_SpacingCombining
-        | 1u << QChar::Mark_Enclosing | 1u << QChar::Other_Control | 1u << QChar::Other_Format
-        | 1u << QChar::Other_Surrogate;
-    return (LEFT_TO_RIGHT_OR_NEUTRAL >> QChar::direction(ucs4) & 1u)
-        && !(PLACED_BY_OTHERS >> QChar::category(ucs4) & 1u);
-}
-
 // Measures stretches of text exactly as the painter draws them: shaped,
 // with the font's letter spacing after every character. Finding how much
 // of a text fits a width this way would cost a measure of every prefix;
@@ -138,11 +120,9 @@ public:
     // Lines measured for ink are drawn scaled by (scaleX, scaleY).
     explicit Measure(const QFont &font, qreal scaleX = 1, qreal scaleY = 1)
         : m_font(font)
-        , m_slanted(font.style() != QFont::StyleNormal)
-        , m_scaleX(scaleX)
-        , m_scaleY(scaleY)
         , m_fm(font)
         , m_exact(font)
+        , m_ink(font, scaleX, scaleY)
     {
     }
 
@@ -177,29 +157,26 @@ public:
     // fallback font, and drifts from the drawn advances along a long line.
     // Plain characters laid side by side are drawn at the sum of their own
     // advances, which the stretch's shaped advance confirms; anything else
-    // is shaped and its glyphs looked at. Null when nothing is inked.
-    QRectF ink(const QString &s, int from, int to, bool *shaped = nullptr)
+    // is shaped and its glyphs looked at, and its ink is exact. The ends of
+    // a slanted plain stretch's ink may be left to sharpen().
+    StretchInk ink(const QString &s, int from, int to, bool *shaped = nullptr)
     {
         if (shaped)
             *shaped = true;
-        QRectF ink;
-        qreal x = 0;
-        for (int i = from; i < to;) {
-            const int next = nextChar(s, i);
-            const Character &c = character(s, i, next);
-            if (!c.plain)
-                return shapedInk(s.mid(from, to - from));
-            if (!c.box.isEmpty())
-                ink |= c.box.translated(x, 0);
-            x += c.advance;
-            i = next;
-        }
+        StretchInk ink;
+        qreal advance = 0;
         // Kerning or a ligature moved something.
-        if (to > from && x != exactAdvance(s, from, to))
-            return shapedInk(s.mid(from, to - from));
+        if (!m_ink.plainInk(s, from, to, ink, advance) || (to > from && advance != exactAdvance(s, from, to)))
+            return {m_ink.shapedInk(s.mid(from, to - from))};
         if (shaped)
             *shaped = false;
         return ink;
+    }
+
+    // Makes one end of the ink that ink() gave for s[from, to) exact.
+    void sharpen(const QString &s, int from, int to, TextInk::End end, StretchInk &ink)
+    {
+        m_ink.sharpen(s, from, to, end, ink);
     }
 
     // The end of the longest stretch s[from, end) whose advance `fits`,
@@ -215,7 +192,7 @@ public:
         int end = from;
         while (extendable(end)) {
             const int next = nextChar(s, end);
-            guessed += character(s, end, next).advance;
+            guessed += m_ink.character(s, end, next).advance;
             if (!fits(double(guessed)))
                 break;
             end = next;
@@ -271,12 +248,6 @@ public:
     }
 
 private:
-    struct Character {
-        qreal advance = 0;
-        QRectF box;
-        bool plain = false; // drawnAtItsAdvance
-    };
-
     // A stretch measured while fitting: the last line's own advance is
     // then at hand when its ink is asked for.
     struct Probe {
@@ -285,26 +256,6 @@ private:
         int to;
         qreal advance;
     };
-
-    const Character &character(const QString &s, int from, int to)
-    {
-        const bool pair = to - from == 2;
-        const uint key = pair ? QChar::surrogateToUcs4(s.at(from), s.at(from + 1)) : s.at(from).unicode();
-        const auto it = m_characters.constFind(key);
-        if (it != m_characters.constEnd())
-            return *it;
-        Character c;
-        const QString text = s.mid(from, to - from);
-        c.advance = m_exact.horizontalAdvance(text);
-        c.box = pair ? m_exact.boundingRect(text) : m_exact.boundingRect(s.at(from));
-        if (m_slanted)
-            c.box = drawnBox(QStringLiteral("c") + text, c.box, [&](QPainter &painter, const QPointF &origin) {
-                painter.setFont(m_font);
-                painter.drawText(origin, text);
-            });
-        c.plain = drawnAtItsAdvance(key);
-        return *m_characters.insert(key, c);
-    }
 
     // The shaped advance of s[from, to), kept while fitting one stretch.
     qreal exactAdvance(const QString &s, int from, int to, bool keep = false)
@@ -319,107 +270,10 @@ private:
         return advance;
     }
 
-    // The ink of a shaped text: its glyphs' boxes where the layout sets them.
-    QRectF shapedInk(const QString &text)
-    {
-        QTextLayout layout(text, m_font);
-        QTextOption option;
-        option.setWrapMode(QTextOption::NoWrap);
-        // The painter lays a text out left to right whatever it begins with.
-        option.setTextDirection(Qt::LeftToRight);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
-        if (!line.isValid())
-            return QRectF();
-        QRectF ink;
-        const qreal baseline = line.ascent();
-        for (const QGlyphRun &run : layout.glyphRuns()) {
-            const QRawFont font = run.rawFont();
-            const QVector<quint32> glyphs = run.glyphIndexes();
-            const QVector<QPointF> positions = run.positions();
-            for (int i = 0; i < glyphs.size(); ++i) {
-                const QRectF box = glyphBox(font, glyphs.at(i));
-                if (!box.isEmpty())
-                    ink |= box.translated(positions.at(i).x(), positions.at(i).y() - baseline);
-            }
-        }
-        return ink;
-    }
-
-    QRectF glyphBox(const QRawFont &font, quint32 glyph)
-    {
-        if (!m_slanted)
-            return font.boundingRect(glyph);
-        QGlyphRun run;
-        run.setRawFont(font);
-        run.setGlyphIndexes({glyph});
-        run.setPositions({QPointF()});
-        const QString key = QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph);
-        return drawnBox(key, font.boundingRect(glyph), [&](QPainter &painter, const QPointF &origin) {
-            painter.drawGlyphRun(origin, run);
-        });
-    }
-
-    // The ink a glyph drawn at the origin puts down, looked at on a picture
-    // of it drawn at the line's scale. A slanted font, above all one the
-    // font engine slants itself, does not draw its glyphs where their
-    // metrics say, and the engine slants a glyph after scaling it.
-    //
-    // Pictures are costly and a field is laid out again at the same sizes
-    // while it is edited, so the boxes found are kept for the process, by
-    // font, scale and what `what` names in it.
-    template<class Draw>
-    QRectF drawnBox(const QString &what, const QRectF &metricBox, const Draw &draw) const
-    {
-        static QHash<QString, QRectF> seen;
-        const QString key = QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY) + what;
-        const auto it = seen.constFind(key);
-        if (it != seen.constEnd())
-            return *it;
-        if (seen.size() >= MAX_SLANTED_BOXES)
-            seen.clear();
-        return *seen.insert(key, pictureBox(metricBox, draw));
-    }
-
-    template<class Draw>
-    QRectF pictureBox(const QRectF &metricBox, const Draw &draw) const
-    {
-        const QTransform scale = QTransform::fromScale(m_scaleX, m_scaleY);
-        const QRectF scaled = scale.mapRect(metricBox);
-        const qreal room = std::max(scaled.width(), scaled.height()) / 2 + 2;
-        const QRect area = scaled.adjusted(-room, -room, room, room).toAlignedRect();
-        if (area.isEmpty() || !scale.isInvertible())
-            return metricBox;
-        QImage picture(area.size(), QImage::Format_Alpha8);
-        picture.fill(0);
-        {
-            QPainter painter(&picture);
-            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-            painter.translate(-area.left(), -area.top());
-            painter.scale(m_scaleX, m_scaleY);
-            draw(painter, QPointF());
-        }
-        QRect inked;
-        for (int y = 0; y < picture.height(); ++y) {
-            const uchar *line = picture.constScanLine(y);
-            for (int x = 0; x < picture.width(); ++x) {
-                if (line[x])
-                    inked |= QRect(x, y, 1, 1);
-            }
-        }
-        return inked.isNull() ? QRectF() : scale.inverted().mapRect(QRectF(inked.translated(area.topLeft())));
-    }
-
     QFont m_font;
-    // Italic or oblique.
-    bool m_slanted;
-    qreal m_scaleX;
-    qreal m_scaleY;
     QFontMetrics m_fm;
     QFontMetricsF m_exact;
-    QHash<uint, Character> m_characters;
+    TextInk m_ink;
     QVarLengthArray<Probe, 32> m_probes;
 };
 
@@ -512,7 +366,7 @@ struct LineSpan {
     int to = 0;
     // The line's ink, relative to its origin, and whether it had to be
     // shaped to find it.
-    QRectF ink;
+    StretchInk ink;
     bool shaped = false;
 };
 
@@ -557,14 +411,69 @@ bool fitsAcross(const LineRules &rules, const QRectF &ink, float sx)
     return ink.width() * double(sx) <= rules.box.width();
 }
 
+// The ink of a slanted line is known with room to spare at its ends until
+// a question needs them exact (TextInk): any ink inside a box that passes
+// the questions below passes them too, so room that passes settles them.
+
+// Whether neither end of the line's ink is out, by `out(ink box, end)`:
+// an end out by its room is made exact to tell, unless not to `look`.
+template<class Out>
+bool neitherEndOut(Measure &measure, const QString &text, LineSpan &line, const Out &out, bool look = true)
+{
+    for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right}) {
+        if (!out(line.ink.box, end))
+            continue;
+        if (!look)
+            return false;
+        measure.sharpen(text, line.from, line.to, end, line.ink);
+        if (out(line.ink.box, end))
+            return false;
+    }
+    return true;
+}
+
+void sharpenBothEnds(Measure &measure, const QString &text, LineSpan &line)
+{
+    for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right})
+        measure.sharpen(text, line.from, line.to, end, line.ink);
+}
+
+// The left end first: a line's first glyph was most often looked at
+// already, as the one that did not fit the line before.
+bool inkFitsAcross(const LineRules &rules, Measure &measure, const QString &text, LineSpan &line, float sx,
+                   bool look = true)
+{
+    for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right}) {
+        if (fitsAcross(rules, line.ink.box, sx))
+            return true;
+        if (!look)
+            return false;
+        measure.sharpen(text, line.from, line.to, end, line.ink);
+    }
+    return fitsAcross(rules, line.ink.box, sx);
+}
+
 // Where a line is drawn: where its alignment box puts it, moved in as far
 // as its ink would leave the box (a mark before the first letter, a
 // slanted or overhanging glyph at either end), as long as that ink fits it.
-double placedLeft(const LineRules &rules, const QRectF &box, const QRectF &ink, float sx, bool firstDrawn)
+double placedLeft(const LineRules &rules, Measure &measure, const QString &text, LineSpan &line,
+                  const QRectF &box, float sx, bool firstDrawn)
 {
     const double x = lineLeft(rules, box, sx, firstDrawn);
-    if (ink.isNull() || !fitsAcross(rules, ink, sx))
+    if (line.ink.box.isNull() || !inkFitsAcross(rules, measure, text, line, sx))
         return x;
+    if (!line.ink.exact()) {
+        // Ink inside where the line stands does not move it.
+        const bool inside = neitherEndOut(measure, text, line, [&](const QRectF &ink, TextInk::End end) {
+            return end == TextInk::End::Left ? !(x + ink.left() * double(sx) >= rules.box.left())
+                                             : !(x + ink.right() * double(sx) <= rules.box.right());
+        });
+        if (inside || line.ink.box.isNull())
+            return x;
+        // Where the line moves, both ends decide how far.
+        sharpenBothEnds(measure, text, line);
+    }
+    const QRectF &ink = line.ink.box;
     const double lowest = std::ceil(rules.box.left() - ink.left() * double(sx));
     const double highest = std::floor(rules.box.right() - ink.right() * double(sx));
     return std::max(lowest, std::min(x, highest));
@@ -579,16 +488,32 @@ double placedLeft(const LineRules &rules, const QRectF &box, const QRectF &ink, 
 // alone. A line whose ink would still be wider than the box (slanted or
 // overhanging glyphs, marks) gives up characters until it is not. Empty
 // lines are dropped.
+//
+// The first `exactLines` lines, as many as the box holds, are broken by
+// their exact ink; later ones by their ink with room to spare, so such a
+// line may leave for the next one a character that would have fitted. A
+// text that long overflows the box, and a data row may bring thousands of
+// its lines, each of which would cost a picture of a slanted glyph.
 bool breakLines(const QString &text, Measure &measure, const LineRules &rules, float sx, int maxLines,
-                QVector<LineSpan> &lines)
+                int exactLines, QVector<LineSpan> &lines)
 {
     lines.clear();
     // Both the alignment box and the ink, where the alignment box puts them.
-    const auto inside = [&](int from, int to, const QRectF &ink, bool shaped, bool firstDrawn) {
-        const QRectF box = alignedBy(shaped ? QRectF() : measure.alignmentBox(text.mid(from, to - from)), ink, shaped);
-        const QRectF both = ink.isNull() ? box : box | ink;
+    const auto inside = [&](LineSpan &line, bool firstDrawn, bool look) {
+        const QRectF aligned = line.shaped ? QRectF() : measure.alignmentBox(text.mid(line.from, line.to - line.from));
+        const QRectF box = alignedBy(aligned, line.ink.box, line.shaped);
         const double x = lineLeft(rules, box, sx, firstDrawn);
-        return x + both.left() * double(sx) >= rules.box.left() && x + both.right() * double(sx) <= rules.box.right();
+        const auto out = [&](const QRectF &r, TextInk::End end) {
+            return end == TextInk::End::Left ? !(x + r.left() * double(sx) >= rules.box.left())
+                                             : !(x + r.right() * double(sx) <= rules.box.right());
+        };
+        // No ink brings back an alignment box that is out.
+        if (!box.isNull() && (out(box, TextInk::End::Left) || out(box, TextInk::End::Right)))
+            return false;
+        const auto bothOut = [&](const QRectF &ink, TextInk::End end) {
+            return out(ink.isNull() ? box : box | ink, end);
+        };
+        return neitherEndOut(measure, text, line, bothOut, look);
     };
     int pos = 0;
     for (;;) {
@@ -599,25 +524,21 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
             // The first line drawn is the one drawn indented, also when an
             // empty line before it was dropped.
             const bool firstDrawn = lines.isEmpty();
+            const bool look = lines.size() < exactLines;
             const qint64 reserved = firstDrawn ? qint64(rules.em) * rules.indentation : 0;
             const auto width = [&](double advance) {
                 return double(float(qint64(advance + rules.letterSpacing) + reserved) * sx);
             };
-            int to = end;
-            QRectF ink;
-            bool shaped = false;
+            LineSpan line{from, end, StretchInk(), false};
             bool measured = false;
             if (rules.wrap) {
-                to = measure.longestFitting(text, from, end, ANY_CHARACTER,
-                                            [&](double a) { return width(a) < rules.wrapLimit; });
-                if (to < end) {
-                    const int withIt = nextChar(text, to);
-                    bool shapedWithIt = false;
-                    const QRectF inkWithIt = measure.ink(text, from, withIt, &shapedWithIt);
-                    if (to == from || inside(from, withIt, inkWithIt, shapedWithIt, firstDrawn)) {
-                        to = withIt;
-                        ink = inkWithIt;
-                        shaped = shapedWithIt;
+                line.to = measure.longestFitting(text, from, end, ANY_CHARACTER,
+                                                 [&](double a) { return width(a) < rules.wrapLimit; });
+                if (line.to < end) {
+                    LineSpan withIt{from, nextChar(text, line.to), StretchInk(), false};
+                    withIt.ink = measure.ink(text, from, withIt.to, &withIt.shaped);
+                    if (line.to == from || inside(withIt, firstDrawn, look)) {
+                        line = withIt;
                         measured = true;
                     }
                 }
@@ -625,13 +546,14 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
             if (lines.size() >= maxLines)
                 return true;
             if (!measured)
-                ink = measure.ink(text, from, to, &shaped);
-            while (rules.wrap && !fitsAcross(rules, ink, sx) && previousChar(text, to) > from) {
-                to = previousChar(text, to);
-                ink = measure.ink(text, from, to, &shaped);
+                line.ink = measure.ink(text, from, line.to, &line.shaped);
+            while (rules.wrap && !inkFitsAcross(rules, measure, text, line, sx, look)
+                   && previousChar(text, line.to) > from) {
+                line.to = previousChar(text, line.to);
+                line.ink = measure.ink(text, from, line.to, &line.shaped);
             }
-            lines.append({from, to, ink, shaped});
-            from = to;
+            lines.append(line);
+            from = line.to;
         }
         if (end == text.size())
             return false;
@@ -667,7 +589,7 @@ bool stackLines(const QRectF &content, const QRectF &box, int verticalAlign, con
     QRectF inked;
     for (int i = 0; i < n; ++i) {
         baselines.append(y);
-        const QRectF &ink = lines.at(i).ink;
+        const QRectF &ink = lines.at(i).ink.box;
         if (!ink.isNull())
             inked |= QRectF(0, y + ink.top() * double(sy), 1, ink.height() * double(sy));
         // The pitch follows the height of the line's alignment box.
@@ -747,6 +669,12 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     rules.letterSpacing = in.font.letterSpacing();
     rules.wrap = in.wrap;
     const double maxHeight = content.height() + CONTENT_MARGIN;
+    // Whether n lines of height h fit the field, and how many it holds;
+    // all of them where lines pile up.
+    const auto heightFits = [&](int h, qint64 n) { return toInt(float(stackedHeight(h, n, rs)) * sy) <= maxHeight; };
+    const auto linesHeld = [&](int h) {
+        return qint64(h) + rs > 0 ? largestCount([&](qint64 n) { return heightFits(h, n); }) : ALL;
+    };
     const bool oneLine = in.adapted && !in.wrap;
     const auto fontOfSize = [&](int size) {
         QFont f = in.font;
@@ -776,8 +704,8 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 if (end != flat.upTo(0).size() || !flat.complete())
                     return false;
                 const QString &line = flat.upTo(0);
-                const QRectF ink = measure.ink(line, 0, end);
-                if (!fitsAcross(rules, ink, scale))
+                LineSpan whole{0, end, measure.ink(line, 0, end), false};
+                if (!inkFitsAcross(rules, measure, line, whole, scale))
                     return false;
                 // A smaller font is a lower line too: in a box lower than
                 // the type, it shrinks until its ink fits top to bottom.
@@ -785,24 +713,22 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
                 if (in.adaptedMode != 1)
                     return true;
                 QVector<double> baselines;
-                return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy,
-                                  {{0, end, ink, false}}, {measure.alignmentBox(line)}, baselines);
+                return stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, {whole},
+                                  {measure.alignmentBox(line)}, baselines);
             }
             const int h = measure.metrics().height();
-            const auto heightFits = [&](qint64 n) {
-                return toInt(float(stackedHeight(h, n, rs)) * sy) <= maxHeight;
-            };
             if (qint64(h) + rs > 0) {
-                if (breakLines(in.text, measure, rules, scale, largestCount(heightFits), spans))
+                const int held = linesHeld(h);
+                if (breakLines(in.text, measure, rules, scale, held, held, spans))
                     return false;
             } else {
                 // Lines that pile up: their count decides.
-                breakLines(in.text, measure, rules, scale, ALL, spans);
-                if (!heightFits(spans.size()))
+                breakLines(in.text, measure, rules, scale, ALL, ALL, spans);
+                if (!heightFits(h, spans.size()))
                     return false;
             }
-            for (const LineSpan &span : qAsConst(spans)) {
-                if (!fitsAcross(rules, span.ink, scale))
+            for (LineSpan &span : spans) {
+                if (!inkFitsAcross(rules, measure, in.text, span, scale))
                     return false;
             }
             QVector<double> baselines;
@@ -832,13 +758,13 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
         const QString &line = flat.upTo(ALL);
         spans.clear();
         if (!line.isEmpty()) {
-            LineSpan span{0, int(line.size()), QRectF(), false};
+            LineSpan span{0, int(line.size()), StretchInk(), false};
             span.ink = measure.ink(line, 0, line.size(), &span.shaped);
             spans = {span};
             out.lines.append(line);
         }
     } else {
-        breakLines(in.text, measure, rules, breakScale, ALL, spans);
+        breakLines(in.text, measure, rules, breakScale, ALL, linesHeld(measure.metrics().height()), spans);
         out.lines.reserve(spans.size());
         for (const LineSpan &span : qAsConst(spans))
             out.lines.append(in.text.mid(span.from, span.to - span.from));
@@ -848,10 +774,19 @@ void layoutHorizontal(const TextLayoutInput &in, float sy, TextLayoutResult &out
     QVector<double> baselines;
     stackLines(content, in.rect, in.verticalAlign, measure.metrics(), rs, sy, spans, boxes, baselines);
     for (int i = 0; i < spans.size(); ++i) {
-        const LineSpan &span = spans.at(i);
-        const QRectF box = alignedBy(boxes.at(i), span.ink, span.shaped);
-        const double x = placedLeft(rules, box, span.ink, sx, i == 0);
-        const QRectF drawn = span.ink.isNull() ? box : span.ink;
+        LineSpan &span = spans[i];
+        const QRectF box = alignedBy(boxes.at(i), span.ink.box, span.shaped);
+        // A line of a text that overflows the box, wholly above or below
+        // it, has no ink in the box to keep there: where the ink is known
+        // only with room to spare, its glyphs are not looked at (a long
+        // data row holds thousands of such lines), and it stands where its
+        // alignment box puts it.
+        const double top = baselines.at(i) + span.ink.box.top() * double(sy);
+        const double bottom = baselines.at(i) + span.ink.box.bottom() * double(sy);
+        const bool beyondBox = !span.ink.exact() && (bottom <= in.rect.top() || top >= in.rect.bottom());
+        const double x = beyondBox ? lineLeft(rules, box, sx, i == 0)
+                                   : placedLeft(rules, measure, text, span, box, sx, i == 0);
+        const QRectF drawn = span.ink.box.isNull() ? box : span.ink.box;
         out.ops.append({TextDrawOp::Line, out.lines.at(i), QPointF(x, baselines.at(i)), sx, sy, drawn});
     }
 }
@@ -1050,18 +985,21 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         // How far down the column ink reaches: an upright character stays
         // in its cell, a turned run reaches as far as its glyphs do.
         const int firstOp = out.ops.size();
-        double inkTop = std::numeric_limits<double>::max();
-        double inkBottom = std::numeric_limits<double>::lowest();
-        const auto inked = [&](double top, double bottom) {
-            inkTop = std::min(inkTop, top);
-            inkBottom = std::max(inkBottom, bottom);
+        double cellsTop = std::numeric_limits<double>::max();
+        double cellsBottom = std::numeric_limits<double>::lowest();
+        struct Turned {
+            QString run;
+            double y;
+            StretchInk ink;
         };
+        QVector<Turned> turned;
         const QStringList runs = TextLayout::splitTextBySymbol(column.text, in.uprightAscii, in.specialSymbols);
         for (const QString &run : runs) {
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
-                    inked(y, y + cell.height() * double(sy));
+                    cellsTop = std::min(cellsTop, double(y));
+                    cellsBottom = std::max(cellsBottom, y + cell.height() * double(sy));
                     y += pitch.cell();
                 }
             } else {
@@ -1071,11 +1009,31 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 const QPointF origin(x + baseline * sx, y);
                 const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
-                const QRectF ink = measure.ink(run, 0, run.size());
-                if (!ink.isNull())
-                    inked(y + ink.left() * double(sy), y + ink.right() * double(sy));
+                turned.append({run, y, measure.ink(run, 0, run.size())});
                 y += pitch.run(advance);
             }
+        }
+        double inkTop = cellsTop;
+        double inkBottom = cellsBottom;
+        const auto reach = [&] {
+            inkTop = cellsTop;
+            inkBottom = cellsBottom;
+            for (const Turned &t : qAsConst(turned)) {
+                if (t.ink.box.isNull())
+                    continue;
+                inkTop = std::min(inkTop, t.y + t.ink.box.left() * double(sy));
+                inkBottom = std::max(inkBottom, t.y + t.ink.box.right() * double(sy));
+            }
+        };
+        reach();
+        // Runs whose ink is known with room to spare decide only while that
+        // room stays inside the box.
+        if (inkTop < in.rect.top() || inkBottom > in.rect.bottom()) {
+            for (Turned &t : turned) {
+                for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right})
+                    measure.sharpen(t.run, 0, t.run.size(), end, t.ink);
+            }
+            reach();
         }
         // A column whose ink would leave the box at one end moves in, as far
         // as the other end leaves room: the splitter fills a column by

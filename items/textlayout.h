@@ -61,8 +61,9 @@ struct TextLayoutInput {
 // One piece of text to draw: the painter is translated to `origin`, turned a
 // quarter clockwise for a turned run, scaled by (scaleX, scaleY), and the
 // text drawn with its baseline at the origin, or centred in `cell`.
-// Every op gives its cell, in the op's own coordinates: the ink of a line,
-// the room in the column of a piece of vertical text.
+// Every op gives its cell, in the op's own coordinates: the ink of a line
+// (at an end of a slanted line that nothing needed looked at, a box a
+// little beyond it), the room in the column of a piece of vertical text.
 struct TextDrawOp {
     enum Kind {
         Line,      // a horizontal line

@@ -152,6 +152,20 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
     lowBox.adapted = true;
     lowBox.adaptedMode = 1;
     lowBox.mutiled = false;
+    // Three ideographs of 20 mm reach the edges of 61 mm: whether the third
+    // stays on a line is up to its slant, which at that size the metrics
+    // leave out.
+    const auto slanted = [&](int align, float h, bool adapted, int mode) {
+        TextModel f = field(CHINESE.left(6), 61, h, 20, align);
+        f.italic = true;
+        f.adapted = adapted;
+        f.adaptedMode = mode;
+        return f;
+    };
+    TextModel turnedItalic = field(QStringLiteral("jfj fjf"), 40, 60, 20, 1);
+    turnedItalic.direction = 1;
+    turnedItalic.verticalAlign = 1;
+    turnedItalic.italic = true;
     return {{"tab inside, right", field(QStringLiteral("A\tB"), 60, 20, 8, 1)},
             {"tab first, right", field(QStringLiteral("\tAB"), 60, 20, 8, 1)},
             {"mark first, left", field(QStringLiteral("\u0301A"), 60, 20, 8, -1)},
@@ -162,7 +176,12 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"latin fitted, spaced", latin},
             {"punctuation fitted 8 mm", fitted(punctuation, 8)},
             {"punctuation fitted 9 mm", fitted(punctuation, 9)},
-            {"punctuation fitted in one line, lower box", lowBox}};
+            {"punctuation fitted in one line, lower box", lowBox},
+            {"italic ideographs to the edges, left", slanted(-1, 85, false, 1)},
+            {"italic ideographs to the edges, right", slanted(1, 85, false, 1)},
+            {"italic ideographs fitted", slanted(0, 40, true, 1)},
+            {"italic ideographs fitted by scale", slanted(0, 30, true, 2)},
+            {"italic turned runs, bottom", turnedItalic}};
 }
 
 // The field alone on a label with a margin around it.
@@ -302,11 +321,14 @@ private slots:
         QTest::addColumn<int>("direction");
         QTest::addColumn<int>("align");
         QTest::addColumn<bool>("wrap");
+        QTest::addColumn<bool>("italic");
         for (int align : {-1, 0, 1}) {
-            QTest::addRow("lines %d", align) << 0 << align << true;
-            QTest::addRow("unwrapped %d", align) << 0 << align << false;
-            QTest::addRow("columns 1 %d", align) << 1 << align << true;
-            QTest::addRow("columns 2 %d", align) << 2 << align << true;
+            QTest::addRow("lines %d", align) << 0 << align << true << false;
+            QTest::addRow("unwrapped %d", align) << 0 << align << false << false;
+            QTest::addRow("columns 1 %d", align) << 1 << align << true << false;
+            QTest::addRow("columns 2 %d", align) << 2 << align << true << false;
+            // Lines beyond those the box holds are broken by ink with room to spare.
+            QTest::addRow("italic lines %d", align) << 0 << align << true << true;
         }
     }
 
@@ -315,7 +337,9 @@ private slots:
         QFETCH(int, direction);
         QFETCH(int, align);
         QFETCH(bool, wrap);
+        QFETCH(bool, italic);
         TextModel field = textField(QStringLiteral("题名"), QString(), 10, 10, 40, 14, 4);
+        field.italic = italic;
         field.direction = direction;
         field.horizontalAlign = align;
         field.verticalAlign = align;

@@ -1,0 +1,302 @@
+#include "items/textink.h"
+
+#include <QGlyphRun>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+// How many boxes of slanted glyphs are kept before they are forgotten.
+const int MAX_SLANTED_BOXES = 100000;
+// How far across a slanted glyph's ink may lie from its metric box, per
+// unit up or down from the baseline. Where the font engine slants a font
+// itself (it has no italic of its own), its metrics may lean in the
+// glyph's own units, so by the horizontal scale once drawn, and its drawing
+// leans after the scale, so by the vertical one; both lean the same way,
+// by about 0.2, so they part by at most that at the larger scale. A font's
+// own italic leans in its metrics already.
+const qreal SLANT_ROOM = 0.25;
+// And pixels more, for smoothing and hinting.
+const qreal SMOOTHING_ROOM = 6;
+// How often a picture is drawn larger because the ink reached its edge.
+const int PICTURE_TRIES = 3;
+
+// The end of the character that starts at i; a surrogate pair is one character.
+int characterEnd(const QString &s, int i)
+{
+    return i + (i + 1 < s.size() && s.at(i).isHighSurrogate() && s.at(i + 1).isLowSurrogate() ? 2 : 1);
+}
+
+bool drawnAtItsAdvance(uint ucs4)
+{
+    constexpr uint LEFT_TO_RIGHT_OR_NEUTRAL = 1u << QChar::DirL | 1u << QChar::DirEN | 1u << QChar::DirES
+        | 1u << QChar::DirET | 1u << QChar::DirCS | 1u << QChar::DirWS | 1u << QChar::DirON;
+    constexpr uint PLACED_BY_OTHERS = 1u << QChar::Mark_NonSpacing | 1u << QChar::Mark_SpacingCombining
+        | 1u << QChar::Mark_Enclosing | 1u << QChar::Other_Control | 1u << QChar::Other_Format
+        | 1u << QChar::Other_Surrogate;
+    return (LEFT_TO_RIGHT_OR_NEUTRAL >> QChar::direction(ucs4) & 1u)
+        && !(PLACED_BY_OTHERS >> QChar::category(ucs4) & 1u);
+}
+
+// Where the ink of glyphs whose rooms are `rooms` ends toward one side,
+// `look(i)` giving glyph i's ink. The glyph whose room reaches furthest
+// that way is looked at first, then only those whose room still reaches
+// beyond the ink found: across a line, the glyph at its end. NaN when none
+// inks.
+template<class Look>
+qreal inkEnd(const QVector<QRectF> &rooms, TextInk::End end, const Look &look)
+{
+    // How far a box reaches toward that end: more is further.
+    const auto reach = [end](const QRectF &r) { return end == TextInk::End::Right ? r.right() : -r.left(); };
+    qreal found = -std::numeric_limits<qreal>::infinity();
+    const auto lookAt = [&](int i) {
+        const QRectF ink = look(i);
+        if (!ink.isNull())
+            found = std::max(found, reach(ink));
+    };
+    if (rooms.isEmpty())
+        return std::numeric_limits<qreal>::quiet_NaN();
+    const int furthest = int(std::max_element(rooms.begin(), rooms.end(),
+                                              [&](const QRectF &a, const QRectF &b) { return reach(a) < reach(b); })
+                             - rooms.begin());
+    lookAt(furthest);
+    for (int i = 0; i < rooms.size(); ++i) {
+        if (i != furthest && reach(rooms.at(i)) > found)
+            lookAt(i);
+    }
+    if (found == -std::numeric_limits<qreal>::infinity())
+        return std::numeric_limits<qreal>::quiet_NaN();
+    return end == TextInk::End::Right ? found : -found;
+}
+
+// The inked pixels of a picture; null when there are none.
+QRect inkedRect(const QImage &picture)
+{
+    const auto inked = [](uchar alpha) { return alpha != 0; };
+    QRect rect;
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar *line = picture.constScanLine(y);
+        const uchar *end = line + picture.width();
+        const uchar *first = std::find_if(line, end, inked);
+        if (first == end)
+            continue;
+        const uchar *last =
+            std::find_if(std::make_reverse_iterator(end), std::make_reverse_iterator(first), inked).base();
+        rect |= QRect(int(first - line), y, int(last - first), 1);
+    }
+    return rect;
+}
+
+} // namespace
+
+TextInk::TextInk(const QFont &font, qreal scaleX, qreal scaleY)
+    : m_font(font)
+    , m_slanted(font.style() != QFont::StyleNormal)
+    , m_scaleX(scaleX)
+    , m_scaleY(scaleY)
+    , m_metrics(font)
+{
+}
+
+const TextInk::Character &TextInk::character(const QString &s, int from, int to)
+{
+    const bool pair = to - from == 2;
+    const uint key = pair ? QChar::surrogateToUcs4(s.at(from), s.at(from + 1)) : s.at(from).unicode();
+    const auto it = m_characters.constFind(key);
+    if (it != m_characters.constEnd())
+        return *it;
+    Character c;
+    const QString text = s.mid(from, to - from);
+    c.advance = m_metrics.horizontalAdvance(text);
+    const QRectF metricBox = pair ? m_metrics.boundingRect(text) : m_metrics.boundingRect(s.at(from));
+    c.box = m_slanted && !metricBox.isEmpty() ? slantRoom(metricBox) : metricBox;
+    c.plain = drawnAtItsAdvance(key);
+    return *m_characters.insert(key, c);
+}
+
+bool TextInk::plainInk(const QString &s, int from, int to, StretchInk &ink, qreal &advance)
+{
+    QRectF box;
+    qreal x = 0;
+    for (int i = from; i < to;) {
+        const int next = characterEnd(s, i);
+        const Character &c = character(s, i, next);
+        if (!c.plain)
+            return false;
+        if (!c.box.isEmpty())
+            box |= c.box.translated(x, 0);
+        x += c.advance;
+        i = next;
+    }
+    const bool exact = !m_slanted || box.isNull();
+    ink = {box, exact, exact};
+    advance = x;
+    return true;
+}
+
+void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &ink)
+{
+    bool &exact = end == End::Left ? ink.leftExact : ink.rightExact;
+    if (exact)
+        return;
+    exact = true;
+    QVector<QRectF> rooms;
+    QVector<int> starts;
+    QVector<qreal> places;
+    qreal x = 0;
+    for (int i = from; i < to;) {
+        const int next = characterEnd(s, i);
+        const Character &c = character(s, i, next);
+        if (!c.box.isEmpty()) {
+            rooms.append(c.box.translated(x, 0));
+            starts.append(i);
+            places.append(x);
+        }
+        x += c.advance;
+        i = next;
+    }
+    const qreal at = inkEnd(rooms, end, [&](int k) {
+        const QString text = s.mid(starts.at(k), characterEnd(s, starts.at(k)) - starts.at(k));
+        const QRectF room = rooms.at(k).translated(-places.at(k), 0);
+        return drawnBox(QStringLiteral("c") + text, room, [&](QPainter &painter) {
+                   painter.setFont(m_font);
+                   painter.drawText(QPointF(), text);
+               }).translated(places.at(k), 0);
+    });
+    if (std::isnan(at))
+        ink = StretchInk();
+    else if (end == End::Left)
+        ink.box.setLeft(at);
+    else
+        ink.box.setRight(at);
+}
+
+QRectF TextInk::shapedInk(const QString &text)
+{
+    QTextLayout layout(text, m_font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    // The painter lays a text out left to right whatever it begins with.
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid())
+        return QRectF();
+    QRectF ink;
+    // A slanted text's glyphs, each alone at the origin, and where they are set.
+    QVector<QRectF> rooms;
+    QVector<QGlyphRun> glyphs;
+    QVector<QPointF> places;
+    const qreal baseline = line.ascent();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QVector<quint32> indexes = run.glyphIndexes();
+        const QVector<QPointF> positions = run.positions();
+        for (int i = 0; i < indexes.size(); ++i) {
+            const QRectF box = font.boundingRect(indexes.at(i));
+            if (box.isEmpty())
+                continue;
+            const QPointF at(positions.at(i).x(), positions.at(i).y() - baseline);
+            ink |= box.translated(at);
+            if (!m_slanted)
+                continue;
+            QGlyphRun glyph;
+            glyph.setRawFont(font);
+            glyph.setGlyphIndexes({indexes.at(i)});
+            glyph.setPositions({QPointF()});
+            rooms.append(slantRoom(box).translated(at));
+            glyphs.append(glyph);
+            places.append(at);
+        }
+    }
+    if (!m_slanted || ink.isNull())
+        return ink;
+    const auto look = [&](int k) {
+        const QGlyphRun &glyph = glyphs.at(k);
+        const QRawFont font = glyph.rawFont();
+        const QString key =
+            QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph.glyphIndexes().at(0));
+        return drawnBox(key, rooms.at(k).translated(-places.at(k)), [&](QPainter &painter) {
+                   painter.drawGlyphRun(QPointF(), glyph);
+               }).translated(places.at(k));
+    };
+    const qreal left = inkEnd(rooms, End::Left, look);
+    const qreal right = inkEnd(rooms, End::Right, look);
+    if (std::isnan(left) || std::isnan(right))
+        return QRectF();
+    return QRectF(QPointF(left, ink.top()), QPointF(right, ink.bottom()));
+}
+
+// A box that holds the ink of a slanted glyph whose metrics give
+// `metricBox`. Up and down it takes the metrics' word, as for an upright
+// glyph: a slant moves ink only across.
+QRectF TextInk::slantRoom(const QRectF &metricBox) const
+{
+    const qreal height = std::max(std::abs(metricBox.top()), std::abs(metricBox.bottom()));
+    const qreal across = (SLANT_ROOM * height * std::max(m_scaleX, m_scaleY) + SMOOTHING_ROOM) / m_scaleX;
+    return metricBox.adjusted(-across, 0, across, 0);
+}
+
+// The ink a glyph drawn at the origin puts down, looked at on a picture of
+// it drawn at the line's scale, `room` telling where to look. Pictures are
+// costly and a field is laid out again at the same sizes while it is
+// edited, so the boxes found are kept for the process, by font, scale and
+// what `what` names in it.
+template<class Draw>
+QRectF TextInk::drawnBox(const QString &what, const QRectF &room, const Draw &draw)
+{
+    static QHash<QString, QRectF> seen;
+    if (m_pictureKey.isEmpty())
+        m_pictureKey = QStringLiteral("%1/%2/%3/").arg(m_font.key()).arg(m_scaleX).arg(m_scaleY);
+    const QString key = m_pictureKey + what;
+    const auto it = seen.constFind(key);
+    if (it != seen.constEnd())
+        return *it;
+    if (seen.size() >= MAX_SLANTED_BOXES)
+        seen.clear();
+    return *seen.insert(key, pictureBox(room, draw));
+}
+
+template<class Draw>
+QRectF TextInk::pictureBox(const QRectF &room, const Draw &draw) const
+{
+    const QTransform scale = QTransform::fromScale(m_scaleX, m_scaleY);
+    if (!scale.isInvertible())
+        return room;
+    const QRectF scaled = scale.mapRect(room);
+    // Up and down a glyph may ink a little past its metrics, which the
+    // margin takes in; ink at the picture's edge may go on beyond it, so
+    // the picture is drawn again larger.
+    qreal margin = scaled.height() / 8 + 4;
+    for (int tries = 1;; ++tries, margin *= 4) {
+        const QRect area = scaled.adjusted(-margin, -margin, margin, margin).toAlignedRect();
+        if (area.isEmpty())
+            return room;
+        QImage picture(area.size(), QImage::Format_Alpha8);
+        picture.fill(0);
+        {
+            QPainter painter(&picture);
+            painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+            painter.translate(-area.left(), -area.top());
+            painter.scale(m_scaleX, m_scaleY);
+            draw(painter);
+        }
+        const QRect inked = inkedRect(picture);
+        if (inked.isNull())
+            return QRectF();
+        const bool atEdge = inked.left() == 0 || inked.top() == 0 || inked.right() == picture.width() - 1
+            || inked.bottom() == picture.height() - 1;
+        if (!atEdge || tries == PICTURE_TRIES)
+            return scale.inverted().mapRect(QRectF(inked.translated(area.topLeft())));
+    }
+}

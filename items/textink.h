@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QRectF>
+#include <QString>
+#include <QVector>
+
+// The ink of a stretch of text, relative to its origin on the baseline:
+// every glyph's box where the painter sets it, up and down as the glyphs'
+// metrics give it. Each end across is exact, or, while its flag is false,
+// lies beyond the ink with room to spare: the glyphs of a slanted font are
+// looked at only when a question needs it (see TextInk). Null when nothing
+// is inked.
+struct StretchInk {
+    QRectF box;
+    bool leftExact = true;
+    bool rightExact = true;
+
+    bool exact() const { return leftExact && rightExact; }
+};
+
+// Where text drawn with one font at one scale puts ink. An upright glyph
+// inks its metric box. A slanted one does not: the font engine, above all
+// for a font it slants itself, draws the glyph elsewhere across than its
+// metrics say, so where it inks across is read from a picture of it drawn
+// at the scale. A picture costs up to a tenth of a millisecond at label
+// sizes, and a data row may bring thousands of distinct characters, which
+// auto-fit measures again at every size it tries; so a slanted stretch's
+// ink is first given from the metrics with room for any slant, which
+// settles most questions a layout asks (does the line fit the box, does it
+// stay inside where it is drawn). Only an end that does not settle one is
+// made exact, and only the glyphs whose room reaches beyond the ink already
+// found are drawn for it: that is the glyph at that end of a line, seldom
+// another.
+class TextInk
+{
+public:
+    enum class End { Left, Right };
+
+    // Text measured for ink is drawn scaled by (scaleX, scaleY).
+    TextInk(const QFont &font, qreal scaleX, qreal scaleY);
+
+    // One character as the painter sets it alone.
+    struct Character {
+        qreal advance = 0;
+        // Its metric box when the font is upright; when it is slanted, a
+        // box holding its ink with room for any slant.
+        QRectF box;
+        // Drawn where its own advance puts it, with its own glyph: not a
+        // mark, a tab, a control or format character, nor right to left.
+        bool plain = false;
+    };
+
+    // The character s[from, to), kept once measured.
+    const Character &character(const QString &s, int from, int to);
+
+    // The ink of s[from, to) with its characters set side by side at their
+    // own advances, and the sum of those advances. False, with nothing
+    // given, when one of them is not plain: the stretch must then be shaped
+    // to know its ink.
+    bool plainInk(const QString &s, int from, int to, StretchInk &ink, qreal &advance);
+    // Makes one end of the ink plainInk gave for s[from, to) exact.
+    void sharpen(const QString &s, int from, int to, End end, StretchInk &ink);
+    // The exact ink of a text laid out as the painter lays it out: shaped,
+    // left to right whatever it begins with.
+    QRectF shapedInk(const QString &text);
+
+private:
+    QRectF slantRoom(const QRectF &metricBox) const;
+    template<class Draw>
+    QRectF drawnBox(const QString &what, const QRectF &room, const Draw &draw);
+    template<class Draw>
+    QRectF pictureBox(const QRectF &room, const Draw &draw) const;
+
+    QFont m_font;
+    // Italic or oblique.
+    bool m_slanted;
+    qreal m_scaleX;
+    qreal m_scaleY;
+    QFontMetricsF m_metrics;
+    QHash<uint, Character> m_characters;
+    // What the pictures of this font at this scale are kept under.
+    QString m_pictureKey;
+};
