@@ -150,26 +150,6 @@ private slots:
         QCOMPARE(added.count('\n'), told);
     }
 
-    // A record that cannot be replaced is not tried again that day.
-    void anUnreplaceableRecordIsTriedOnceADay()
-    {
-        TempProgramDir dir;
-        QDateTime now(QDate(2024, 3, 1), QTime(12, 0));
-        Seams::setClockHandler([&now] { return now; });
-        const QString record = LogFile::folderPath() + QStringLiteral("/clientshare");
-        QVERIFY(QDir().mkpath(record));
-        withHandler([&] {
-            LogFile::install();
-            qCDebug(clientText).noquote() << "one";
-            QVERIFY(QDir().rmdir(record));
-            qCDebug(clientText).noquote() << "two";
-            QVERIFY(!QFileInfo::exists(record));
-            now = now.addDays(1);
-            qCDebug(clientText).noquote() << "three";
-        });
-        QVERIFY(TestSupport::readFile(record).startsWith("20240302 "));
-    }
-
     // A log folder that cannot be made loses no line: it goes to standard
     // error, and the handler comes back.
     void unwritableFolderFallsBackToStderr()
