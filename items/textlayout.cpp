@@ -405,6 +405,13 @@ QRectF alignedBy(const QRectF &alignmentBox, const QRectF &ink, bool shaped)
     return shaped ? ink : alignmentBox;
 }
 
+// Whether r's end, on a line drawn from x, lies out of the box.
+bool endOut(const LineRules &rules, double x, float sx, const QRectF &r, TextInk::End end)
+{
+    return end == TextInk::End::Left ? !(x + r.left() * double(sx) >= rules.box.left())
+                                     : !(x + r.right() * double(sx) <= rules.box.right());
+}
+
 // Ink no wider than the box can lie inside it.
 bool fitsAcross(const LineRules &rules, const QRectF &ink, float sx)
 {
@@ -465,8 +472,7 @@ double placedLeft(const LineRules &rules, Measure &measure, const QString &text,
     if (!line.ink.exact()) {
         // Ink inside where the line stands does not move it.
         const bool inside = neitherEndOut(measure, text, line, [&](const QRectF &ink, TextInk::End end) {
-            return end == TextInk::End::Left ? !(x + ink.left() * double(sx) >= rules.box.left())
-                                             : !(x + ink.right() * double(sx) <= rules.box.right());
+            return endOut(rules, x, sx, ink, end);
         });
         if (inside || line.ink.box.isNull())
             return x;
@@ -503,10 +509,7 @@ bool breakLines(const QString &text, Measure &measure, const LineRules &rules, f
         const QRectF aligned = line.shaped ? QRectF() : measure.alignmentBox(text.mid(line.from, line.to - line.from));
         const QRectF box = alignedBy(aligned, line.ink.box, line.shaped);
         const double x = lineLeft(rules, box, sx, firstDrawn);
-        const auto out = [&](const QRectF &r, TextInk::End end) {
-            return end == TextInk::End::Left ? !(x + r.left() * double(sx) >= rules.box.left())
-                                             : !(x + r.right() * double(sx) <= rules.box.right());
-        };
+        const auto out = [&](const QRectF &r, TextInk::End end) { return endOut(rules, x, sx, r, end); };
         // No ink brings back an alignment box that is out.
         if (!box.isNull() && (out(box, TextInk::End::Left) || out(box, TextInk::End::Right)))
             return false;
