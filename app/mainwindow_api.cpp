@@ -143,10 +143,15 @@ void MainWindow::releasePreview(PrintPreview *preview, bool api)
 void MainWindow::startPreviewHandshake(PrintPreview *preview)
 {
     const bool sent = jobKeeper->whenFree(preview, [this, preview] {
-        comManager->startHandHake();
         // Its answer is awaited from when the printer is asked, not from
-        // when the job began to wait for the printer to be free.
-        preview->handshakeSent();
+        // when the job began to wait for the printer to be free. A job
+        // stopped while held asks nothing: neither a handshake nor a read
+        // that would leave the ink count unknown amid whatever job runs then.
+        if (!preview->handshakeSent()) {
+            qInfo().noquote() << "held print job start dropped: its job has ended";
+            return;
+        }
+        comManager->startHandHake();
         // The ink box may have been swapped since its count was last read:
         // the job's pages are charged to the count of the box now in place,
         // read before the first of them is reported printed.

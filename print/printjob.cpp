@@ -114,7 +114,8 @@ QString PrintJob::parsePageRange(const QString &range, int pageCount, QList<int>
 
 bool PrintJob::isPrinting() const
 {
-    return m_state == State::AwaitingHandshake || m_state == State::PagePending || m_state == State::PageOut;
+    return m_state == State::AwaitingHandshake || m_state == State::HandshakeHeld || m_state == State::PagePending
+           || m_state == State::PageOut;
 }
 
 bool PrintJob::isTestPrinting() const
@@ -163,7 +164,8 @@ bool PrintJob::start(State first, const QList<int> &pages)
 void PrintJob::handshakeReceived(const HandshakeReceiveModel &model)
 {
     // A reply that nothing here asked for (one requested elsewhere) must not
-    // send a page twice.
+    // send a page twice, nor start one while the handshake is still held
+    // back behind another window's page.
     if (m_state != State::AwaitingHandshake) {
         qInfo().noquote() << "handshake reply outside a job's start ignored";
         return;
@@ -228,8 +230,13 @@ void PrintJob::printSignal()
 
 void PrintJob::printAcknowledged(const PrintReceiveModel &model)
 {
-    const bool out = m_state == State::PageOut || m_state == State::CancelledOut || m_state == State::TestPageOut;
-    const int n = (out ? m_out.page : m_source->shownPage()) + 1;
+    // The acknowledgement of another window's page (one kept after its
+    // window closed) is not for a page this job has not sent yet.
+    if (m_state != State::PageOut && m_state != State::CancelledOut && m_state != State::TestPageOut) {
+        qInfo().noquote() << "print acknowledgement without a page out ignored";
+        return;
+    }
+    const int n = m_out.page + 1;
     if (model.status == 0)
         emit logged(text("第%1页打印开始...").arg(n));
     else
@@ -326,6 +333,7 @@ void PrintJob::cancel(Canceller by)
     emit logged(by == Canceller::Api ? text("远程打印任务终止!") : text("取消打印"));
     switch (m_state) {
     case State::AwaitingHandshake:
+    case State::HandshakeHeld:
         end();
         break;
     case State::PagePending:
@@ -370,14 +378,19 @@ void PrintJob::linkLost()
 
 void PrintJob::handshakeHeld()
 {
-    if (m_state == State::AwaitingHandshake)
-        m_replyWait.stop();
+    if (m_state != State::AwaitingHandshake)
+        return;
+    m_state = State::HandshakeHeld;
+    m_replyWait.stop();
 }
 
-void PrintJob::handshakeSent()
+bool PrintJob::handshakeSent()
 {
-    if (m_state == State::AwaitingHandshake)
-        m_replyWait.start(Seams::replyWaitMs());
+    if (m_state != State::AwaitingHandshake && m_state != State::HandshakeHeld)
+        return false;
+    m_state = State::AwaitingHandshake;
+    m_replyWait.start(Seams::replyWaitMs());
+    return true;
 }
 
 bool PrintJob::release()

@@ -11,7 +11,7 @@
 // the printer type) and ends with the printer's test-page reply.
 //
 // Replies carry no job identity, so each is taken only in the state that
-// waits for it. Once a job is cancelled or stopped no further page goes out:
+// waits for it, once the job's own request has left. Once a job is cancelled or stopped no further page goes out:
 // a cancel in the pause before a page ends the job there, and a cancel with
 // a page out lets that page finish. An emergency stop and the window's
 // closing send nothing more either, but a page already at the printer is
@@ -43,6 +43,9 @@ public:
     enum class State {
         Idle,
         AwaitingHandshake,
+        // The shell holds the handshake back until the printer is free: no
+        // answer is this job's before its own handshake has left.
+        HandshakeHeld,
         // The pause before a page (the page is scheduled).
         PagePending,
         // A page's frame was sent; its print-finished notice is awaited.
@@ -83,12 +86,14 @@ public:
     // from then on, and no notice is taken.
     void linkLost();
     // The shell holds the handshake back until the printer is free (a
-    // closed preview's page is still awaited): its answer is not awaited
-    // until handshakeSent().
+    // closed preview's page is still awaited): no answer counts, nor is one
+    // awaited, until handshakeSent().
     void handshakeHeld();
-    // The handshake left for the printer: its answer is awaited from now,
-    // for at most Seams::replyWaitMs().
-    void handshakeSent();
+    // The handshake leaves for the printer now: its answer is awaited from
+    // now, for at most Seams::replyWaitMs(). False when the job no longer
+    // waits for one (it was stopped, cancelled or released while held):
+    // then nothing is to be sent for it.
+    bool handshakeSent();
     // The page source is gone: nothing is shown or sent any more. True when
     // a page is still out: the job goes on until its notice (or the end of
     // the wait, finished() then tells its end) or, once the wait is over,

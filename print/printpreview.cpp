@@ -426,7 +426,7 @@ void PrintPreview::on_btn_write_test_page_clicked()
         TextUtil::showError(text("未连接到打印机"));
         return;
     }
-    if (job->isBusy()) {
+    if (job->isBusy() || (printerTaken && printerTaken())) {
         TextUtil::showError(text(PRINT_BUSY_TIP));
         return;
     }
@@ -461,9 +461,9 @@ void PrintPreview::handshakeHeld()
     job->handshakeHeld();
 }
 
-void PrintPreview::handshakeSent()
+bool PrintPreview::handshakeSent()
 {
-    job->handshakeSent();
+    return job->handshakeSent();
 }
 
 void PrintPreview::receivePrint(PrintReceiveModel model)

@@ -24,6 +24,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
+
 class PageScene;
 class PrintJob;
 class QGraphicsScene;
@@ -56,9 +58,13 @@ public:
     // window's (PrintJob::release); null otherwise.
     PrintJob *releaseJob();
     // The shell holds the job's handshake back until the printer is free,
-    // and says when it leaves: its answer is awaited from then on.
+    // and says when it leaves: its answer is awaited from then on. False
+    // when the job no longer wants it (stopped while held): nothing is sent.
     void handshakeHeld();
-    void handshakeSent();
+    bool handshakeSent();
+    // Whether another window's page still holds the printer. A test page,
+    // which asks the printer nothing before its page, is refused meanwhile.
+    void setPrinterTaken(std::function<bool()> taken) { printerTaken = std::move(taken); }
 
     void initView();
     void setDynamicData();
@@ -159,5 +165,6 @@ private:
 
     PageScene *page = nullptr;
     PrintJob *job = nullptr;
+    std::function<bool()> printerTaken;
     Ui::PrintPreview *ui;
 };

@@ -246,9 +246,14 @@ private slots:
         QTest::addColumn<QString>("closer");
         QTest::addColumn<int>("noticeWaitMs");
         QTest::addColumn<QString>("clientHears");
-        QTest::addColumn<QString>("notice"); // late; dropped (one row); relinked
+        // late; dropped (one row); relinked; or held by the printer until
+        // what the row does meanwhile is done (one row)
+        QTest::addColumn<QString>("notice");
         QTest::newRow("client evicted") << "evict" << 0 << "<closed 1000>" << "late";
         QTest::newRow("client evicted, notice dropped") << "evict" << 0 << "<closed 1000>" << "dropped";
+        QTest::newRow("client evicted, a stray handshake answer meanwhile") << "evict" << 0 << "<closed 1000>" << "stray";
+        QTest::newRow("client evicted, its job stopped while held") << "evict" << 0 << "<closed 1000>" << "stopped";
+        QTest::newRow("window closed, a test page meanwhile") << "btn_close" << 0 << status(12, 21, "11000") << "test";
         QTest::newRow("window closed") << "btn_close" << 0 << status(12, 21, "11000") << "late";
         QTest::newRow("emergency stop") << "btn_stop" << 0 << status(12, 21, "11000") << "late";
         QTest::newRow("window closed, notice after the wait") << "btn_close" << 300 << status(12, 21, "11000") << "late";
@@ -270,10 +275,11 @@ private slots:
         QVERIFY(t->printer->set({{"notifyDelayMs", 1000}}));
         if (notice != "late")
             QVERIFY(t->printer->fault({{"match", 0x11}, {"noNotify", true}}));
+        const bool held = notice == "stray" || notice == "stopped" || notice == "test";
         t->printer->clear();
         const qint64 before = PrintRecord::getTableDataCount();
         const QString inkBefore = t->printer->block(6);
-        QVERIFY(client->sendText(printRequest(21, notice == "dropped" ? 1 : 3)));
+        QVERIFY(client->sendText(printRequest(21, notice == "late" || notice == "relinked" ? 3 : 1)));
         QCOMPARE(client->expectText(), status(12, 21, "00000"));
         QTRY_COMPARE(printedPages().size(), 1);
         auto evictor = closer == "evict" ? welcomed() : nullptr;
@@ -286,11 +292,39 @@ private slots:
             TestSupport::child<QAbstractButton>(*t->preview(), closer)->click();
         if (!clientHears.isEmpty())
             QCOMPARE(client->expectTexts(), QStringList{clientHears});
-        if (evictor) // held until the page before it is done with, then printed
+        if (held) {
+            if (evictor) {
+                QCOMPARE(evictor->expectText(), status(12, 22, "00000"));
+                QTRY_VERIFY(t->log.contains(QStringLiteral("print job start held")));
+            }
+            if (notice == "stray") { // 读取 asks for a handshake of its own
+                t->click(QStringLiteral("btn_print_info_read"));
+                QTRY_VERIFY(t->log.contains(QStringLiteral("handshake reply outside a job's start ignored")));
+            } else if (notice == "stopped") {
+                QVERIFY(evictor->sendText(QStringLiteral(R"({"requestId":14,"seq":23})"))
+                        && evictor->expectText() == status(14, 23, "00000"));
+            } else {
+                t->click(QStringLiteral("btn_nav_print"));
+                t->click(QStringLiteral("btn_print"));
+                TestSupport::child<QAbstractButton>(*t->preview(), "btn_write_test_page")->click();
+                QCOMPARE(t->toasts.texts().last(), QStringLiteral("打印正在进行中"));
+            }
+            QCOMPARE(printedPages().size(), 1);
+            QVERIFY(t->printer->reply(0x20));
+        }
+        if (notice == "stray") { // told only once its own page was reported
+            QCOMPARE(evictor->expectText(), status(12, 22, "11000"));
+            QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(2));
+        } else if (notice == "test") { // free again: the test page goes
+            QTRY_VERIFY(PrintRecord::getTableDataCount() > before);
+            TestSupport::child<QAbstractButton>(*t->preview(), "btn_write_test_page")->click();
+            QTRY_VERIFY(t->received().contains(0x12));
+        } else if (evictor && notice != "stopped") { // held until the page before it is done with, then printed
             QCOMPARE(evictor->expectTexts(2), QStringList({status(12, 22, "00000"), status(12, 22, "11000")}));
-        else if (notice == "dropped") // the window is free
+        } else if (notice == "dropped") { // the window is free
             QVERIFY(client->sendText(QStringLiteral(R"({"requestId":13,"seq":23})"))
                     && client->expectText() == status(13, 23, "11000"));
+        }
         if (notice == "relinked") { // the press clears what the printer received
             QVERIFY(t->printer->disconnectClient());
             QTRY_COMPARE(t->indicator(), UNCONNECTED);
@@ -306,8 +340,8 @@ private slots:
         }
         // The pages noticed are the last ones printed. Every job has ended by
         // now, so a record would have been written, but not a late notice's.
-        const int pages = evictor ? 2 : 1;
-        const int noticed = notice == "late" ? pages : evictor || notice == "relinked" ? 1 : 0;
+        const int pages = evictor && notice != "stopped" ? 2 : 1;
+        const int noticed = notice == "late" || held ? pages : evictor || notice == "relinked" ? 1 : 0;
         quint32 dots = 0;
         for (const TestSupport::PrintedPage &page : printedPages().mid(pages - noticed))
             dots += quint32(page.dots);
@@ -320,7 +354,16 @@ private slots:
         QCOMPARE(printedPages().size(), pages);
         QCOMPARE(PrintRecord::getTableDataCount() - before, qint64(noticed));
         QCOMPARE(t->printer->block(6), ink);
-        if (evictor && notice == "late")
+        // One charge a page, and the page of a held job leaves after the
+        // notice before it; nothing at all for a job stopped while held.
+        if (notice == "stray")
+            QCOMPARE(t->received(),
+                     QList<int>({0x10, 0xA006, 0x11, 0x10, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+        else if (notice == "stopped")
+            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+        else if (notice == "test")
+            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x12}));
+        else if (evictor && notice == "late")
             QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
         else if (evictor)
             QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));

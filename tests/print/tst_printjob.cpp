@@ -368,6 +368,11 @@ void TestPrintJob::oneStateAtATime_data()
     // A handshake held back until the printer is free is awaited from when
     // it leaves.
     row("a handshake held past the wait", "quick print held pastReplyWait leaves handshake sent", S::PageOut, 1);
+    // Held, the job takes no answer it did not ask for, and once stopped it
+    // asks for none.
+    row("a stray handshake while held", "print held handshake wait", S::HandshakeHeld, 0);
+    row("cancelled while held", "print held cancel refusedLeave", S::Idle, 0);
+    row("stopped while held", "print held stop refusedLeave", S::Idle, 0);
     row("a held handshake never answered", "quick print held leaves replyWait", S::Idle, 0, 3,
         QStringLiteral("未收到打印机应答，打印任务结束"));
     // Stray handshakes: before any job, with a page out, during the last page.
@@ -423,7 +428,9 @@ void TestPrintJob::oneStateAtATime()
         else if (step == QLatin1String("held"))
             job->handshakeHeld();
         else if (step == QLatin1String("leaves"))
-            job->handshakeSent();
+            QVERIFY(job->handshakeSent());
+        else if (step == QLatin1String("refusedLeave"))
+            QVERIFY(!job->handshakeSent());
         else
             QFAIL(qPrintable(step));
     }
