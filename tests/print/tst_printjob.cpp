@@ -373,6 +373,7 @@ void TestPrintJob::oneStateAtATime_data()
     row("a stray handshake while held", "print held handshake wait", S::HandshakeHeld, 0);
     row("cancelled while held", "print held cancel refusedLeave", S::Idle, 0);
     row("stopped while held", "print held stop refusedLeave", S::Idle, 0);
+    row("link lost while held", "print held lost refusedLeave", S::Idle, 0);
     row("a held handshake never answered", "quick print held leaves replyWait", S::Idle, 0, 3,
         QStringLiteral("未收到打印机应答，打印任务结束"));
     // Stray handshakes: before any job, with a page out, during the last page.
