@@ -356,17 +356,14 @@ private slots:
         QCOMPARE(t->printer->block(6), ink);
         // One charge a page, and the page of a held job leaves after the
         // notice before it; nothing at all for a job stopped while held.
-        if (notice == "stray")
-            QCOMPARE(t->received(),
-                     QList<int>({0x10, 0xA006, 0x11, 0x10, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
-        else if (notice == "stopped")
-            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006}));
-        else if (notice == "test")
-            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x12}));
-        else if (evictor && notice == "late")
-            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0xA1, 0xA006, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
-        else if (evictor)
-            QCOMPARE(t->received(), QList<int>({0x10, 0xA006, 0x11, 0x10, 0xA006, 0x11, 0xA1, 0xA006}));
+        const QList<int> job{0x10, 0xA006, 0x11}, charge{0xA1, 0xA006}, stray{0x10}, test{0x12};
+        const QMap<QString, QList<int>> received{{"late", job + charge + job + charge},
+                                                 {"dropped", job + job + charge},
+                                                 {"stray", job + stray + charge + job + charge},
+                                                 {"stopped", job + charge},
+                                                 {"test", job + charge + test}};
+        if (evictor || held)
+            QCOMPARE(t->received(), received.value(notice));
     }
 
     // A page given up unreported once a newer page went out leaves that
