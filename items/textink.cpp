@@ -3,6 +3,7 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTransform>
@@ -17,12 +18,10 @@ namespace {
 // How many boxes of slanted glyphs are kept before they are forgotten.
 const int MAX_SLANTED_BOXES = 100000;
 // How far across a slanted glyph's ink may lie from its metric box, per
-// unit up or down from the baseline. Where the font engine slants a font
-// itself (it has no italic of its own), its metrics may lean in the
-// glyph's own units, so by the horizontal scale once drawn, and its drawing
-// leans after the scale, so by the vertical one; both lean the same way,
-// by about 0.2, so they part by at most that at the larger scale. A font's
-// own italic leans in its metrics already.
+// unit up or down from the baseline, in the glyph's own units: its outline
+// leans there, whatever the scale it is drawn at. The font engine slants a
+// font without an italic of its own by about 0.2, and its metrics may lean
+// or not; a font's own italic leans in its metrics already.
 const qreal SLANT_ROOM = 0.25;
 // And pixels more, for smoothing and hinting.
 const qreal SMOOTHING_ROOM = 6;
@@ -77,6 +76,66 @@ qreal inkEnd(const QVector<QRectF> &rooms, TextInk::End end, const Look &look)
     return end == TextInk::End::Right ? found : -found;
 }
 
+// Every glyph of the text as the painter lays it out (shaped, left to
+// right whatever it begins with): `glyph(font, index, place)` with its
+// place relative to the text's origin on the baseline.
+template<class Glyph>
+void forEachGlyph(const QFont &font, const QString &text, const Glyph &glyph)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    const qreal baseline = line.ascent();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QVector<quint32> indexes = run.glyphIndexes();
+        const QVector<QPointF> positions = run.positions();
+        for (int i = 0; i < indexes.size(); ++i)
+            glyph(font, indexes.at(i), QPointF(positions.at(i).x(), positions.at(i).y() - baseline));
+    }
+}
+
+// Whether the font engine's glyph cache leans a slanted glyph drawn through
+// the transform as its outline leans. The cache leans it after the
+// transform and the outline before, so they agree only where the
+// transform scales evenly, without turning or mirroring.
+bool cacheLeansAsOutline(const QTransform &t)
+{
+    return t.type() <= QTransform::TxScale && t.m11() > 0 && qFuzzyCompare(t.m11(), t.m22());
+}
+
+// Draws a glyph from its outline, as the painter draws a glyph too large
+// for its cache: smoothed as text is. Each glyph is filled alone: a line's
+// outline filled whole costs tenfold.
+void fillGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPointF &at)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, painter->testRenderHint(QPainter::TextAntialiasing));
+    painter->fillPath(font.pathForGlyph(glyph).translated(at), painter->pen().brush());
+    painter->restore();
+}
+
+// Draws a slanted glyph as TextInk::drawSlanted draws the text it is part of.
+void drawSlantedGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPointF &at)
+{
+    if (!cacheLeansAsOutline(painter->combinedTransform())) {
+        fillGlyph(painter, font, glyph, at);
+        return;
+    }
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes({glyph});
+    run.setPositions({at});
+    painter->drawGlyphRun(QPointF(), run);
+}
+
 // The inked pixels of a picture; null when there are none.
 QRect inkedRect(const QImage &picture)
 {
@@ -99,11 +158,28 @@ QRect inkedRect(const QImage &picture)
 
 TextInk::TextInk(const QFont &font, qreal scaleX, qreal scaleY)
     : m_font(font)
-    , m_slanted(font.style() != QFont::StyleNormal)
+    , m_slanted(slanted(font))
     , m_scaleX(scaleX)
     , m_scaleY(scaleY)
     , m_metrics(font)
 {
+}
+
+bool TextInk::slanted(const QFont &font)
+{
+    return font.style() != QFont::StyleNormal;
+}
+
+void TextInk::drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin)
+{
+    painter->setFont(font);
+    if (cacheLeansAsOutline(painter->combinedTransform())) {
+        painter->drawText(origin, text);
+        return;
+    }
+    forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
+        fillGlyph(painter, raw, glyph, origin + at);
+    });
 }
 
 const TextInk::Character &TextInk::character(const QString &s, int from, int to)
@@ -167,8 +243,7 @@ void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &i
         const QString text = s.mid(starts.at(k), characterEnd(s, starts.at(k)) - starts.at(k));
         const QRectF room = rooms.at(k).translated(-places.at(k), 0);
         return drawnBox(QStringLiteral("c") + text, room, [&](QPainter &painter) {
-                   painter.setFont(m_font);
-                   painter.drawText(QPointF(), text);
+                   drawSlanted(&painter, m_font, text, QPointF());
                }).translated(places.at(k), 0);
     });
     if (std::isnan(at))
@@ -181,53 +256,30 @@ void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &i
 
 QRectF TextInk::shapedInk(const QString &text)
 {
-    QTextLayout layout(text, m_font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    // The painter lays a text out left to right whatever it begins with.
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    if (!line.isValid())
-        return QRectF();
     QRectF ink;
     // A slanted text's glyphs, each alone at the origin, and where they are set.
     QVector<QRectF> rooms;
-    QVector<QGlyphRun> glyphs;
+    QVector<QPair<QRawFont, quint32>> glyphs;
     QVector<QPointF> places;
-    const qreal baseline = line.ascent();
-    for (const QGlyphRun &run : layout.glyphRuns()) {
-        const QRawFont font = run.rawFont();
-        const QVector<quint32> indexes = run.glyphIndexes();
-        const QVector<QPointF> positions = run.positions();
-        for (int i = 0; i < indexes.size(); ++i) {
-            const QRectF box = font.boundingRect(indexes.at(i));
-            if (box.isEmpty())
-                continue;
-            const QPointF at(positions.at(i).x(), positions.at(i).y() - baseline);
-            ink |= box.translated(at);
-            if (!m_slanted)
-                continue;
-            QGlyphRun glyph;
-            glyph.setRawFont(font);
-            glyph.setGlyphIndexes({indexes.at(i)});
-            glyph.setPositions({QPointF()});
-            rooms.append(slantRoom(box).translated(at));
-            glyphs.append(glyph);
-            places.append(at);
-        }
-    }
+    forEachGlyph(m_font, text, [&](const QRawFont &font, quint32 glyph, const QPointF &at) {
+        const QRectF box = font.boundingRect(glyph);
+        if (box.isEmpty())
+            return;
+        ink |= box.translated(at);
+        if (!m_slanted)
+            return;
+        rooms.append(slantRoom(box).translated(at));
+        glyphs.append({font, glyph});
+        places.append(at);
+    });
     if (!m_slanted || ink.isNull())
         return ink;
     const auto look = [&](int k) {
-        const QGlyphRun &glyph = glyphs.at(k);
-        const QRawFont font = glyph.rawFont();
-        const QString key =
-            QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph.glyphIndexes().at(0));
+        const QRawFont &font = glyphs.at(k).first;
+        const quint32 glyph = glyphs.at(k).second;
+        const QString key = QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph);
         return drawnBox(key, rooms.at(k).translated(-places.at(k)), [&](QPainter &painter) {
-                   painter.drawGlyphRun(QPointF(), glyph);
+                   drawSlantedGlyph(&painter, font, glyph, QPointF());
                }).translated(places.at(k));
     };
     const qreal left = inkEnd(rooms, End::Left, look);
@@ -243,7 +295,7 @@ QRectF TextInk::shapedInk(const QString &text)
 QRectF TextInk::slantRoom(const QRectF &metricBox) const
 {
     const qreal height = std::max(std::abs(metricBox.top()), std::abs(metricBox.bottom()));
-    const qreal across = (SLANT_ROOM * height * std::max(m_scaleX, m_scaleY) + SMOOTHING_ROOM) / m_scaleX;
+    const qreal across = SLANT_ROOM * height + SMOOTHING_ROOM / m_scaleX;
     return metricBox.adjusted(-across, 0, across, 0);
 }
 

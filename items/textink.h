@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+class QPainter;
+
 // The ink of a stretch of text, relative to its origin on the baseline:
 // every glyph's box where the painter sets it, up and down as the glyphs'
 // metrics give it. Each end across is exact, or, while its flag is false,
@@ -34,6 +36,13 @@ struct StretchInk {
 // made exact, and only the glyphs whose room reaches beyond the ink already
 // found are drawn for it: that is the glyph at that end of a line, seldom
 // another.
+//
+// A slanted text leans alike on every device, so the ink measured here is
+// the ink drawn everywhere: the font engine's glyph cache, which the
+// painter uses for glyphs small on its device, leans a glyph it slants
+// itself after the painter's scale and turn, and the glyph's outline before
+// them, so where the two part (a scale uneven across and down, a turn) the
+// text is drawn from its outlines (drawSlanted).
 class TextInk
 {
 public:
@@ -41,6 +50,14 @@ public:
 
     // Text measured for ink is drawn scaled by (scaleX, scaleY).
     TextInk(const QFont &font, qreal scaleX, qreal scaleY);
+
+    // Italic or oblique.
+    static bool slanted(const QFont &font);
+    // Draws a slanted text with its origin on the baseline at `origin`, in
+    // the painter's pen: as the painter draws it where that leans it as its
+    // outline, else from the outlines of its glyphs as the painter lays
+    // them out (shaped, left to right whatever it begins with).
+    static void drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin);
 
     // One character as the painter sets it alone.
     struct Character {

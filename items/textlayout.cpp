@@ -923,6 +923,14 @@ double turnedBaseline(const QFontMetrics &fm, int columnWidth)
     return (columnWidth - fm.height()) / 2.0 + fm.descent();
 }
 
+// Where the painter sets the baseline origin of a character it centres in
+// a cell: centred by its advance across and by the font's height down.
+QPointF centredOrigin(const QFontMetricsF &fm, const QRectF &cell, const QString &ch)
+{
+    return QPointF(cell.x() + (cell.width() - fm.horizontalAdvance(ch)) / 2,
+                   cell.y() + (cell.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent());
+}
+
 void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 {
     const QRectF content = TextLayout::contentRect(in.rect);
@@ -1203,8 +1211,10 @@ void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
 {
     painter->setFont(result.font);
     const QRectF visible = visibleArea(painter);
+    const QFontMetricsF fm(result.font);
+    const bool slanted = TextInk::slanted(result.font);
     // Ink may stray a little past the measured extents.
-    const qreal margin = QFontMetricsF(result.font).height();
+    const qreal margin = fm.height();
     for (const TextDrawOp &op : result.ops) {
         if (!visible.isNull()
             && !opTransform(op).mapRect(op.cell).adjusted(-margin, -margin, margin, margin).intersects(visible))
@@ -1214,10 +1224,14 @@ void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
         if (op.kind == TextDrawOp::TurnedRun)
             painter->rotate(90);
         painter->scale(op.scaleX, op.scaleY);
-        if (op.kind == TextDrawOp::Cell)
+        if (slanted) {
+            const QPointF at = op.kind == TextDrawOp::Cell ? centredOrigin(fm, op.cell, op.text) : QPointF();
+            TextInk::drawSlanted(painter, result.font, op.text, at);
+        } else if (op.kind == TextDrawOp::Cell) {
             painter->drawText(op.cell, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, op.text);
-        else
+        } else {
             painter->drawText(0, 0, op.text);
+        }
         painter->restore();
     }
 }

@@ -2,11 +2,11 @@
 // outside over generated fields (Chinese, Latin, digits, full-width
 // punctuation and mixed; boxes 20 to 180 mm, type 3 to 12 mm, spacings,
 // indentation, alignments, auto-fit off and on, both directions) and fields
-// whose glyphs draw past their advances (tabs, marks, slant), each in a box
-// its text can fit: the ink on the rendered page lies inside the box, and
-// the editor at 96, 100, 120 and 144 dpi breaks and fits the text as the
-// page at 300 dpi does, and keeps its ink inside the box too. A text far
-// longer than its label is laid out whole.
+// whose glyphs draw past their advances (tabs, marks, slant, scaled too),
+// each in a box its text can fit: the ink on the rendered page lies inside
+// the box, and the editor at 96, 100, 120 and 144 dpi breaks and fits the
+// text as the page at 300 dpi does, and keeps its ink inside the box too.
+// A text far longer than its label is laid out whole.
 
 #include "editor/editorscene.h"
 #include "editor/templatedocument.h"
@@ -162,6 +162,13 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         f.adaptedMode = mode;
         return f;
     };
+    // Lines scaled to half their width, fitted by scale: the editor draws
+    // them at sizes the page does not.
+    TextModel narrowLines = field(QStringLiteral("家报和工更整定收收理与"), 44, 364, 20, 1);
+    narrowLines.italic = true;
+    narrowLines.scaleX = 0.5f;
+    narrowLines.adapted = true;
+    narrowLines.adaptedMode = 2;
     TextModel turnedItalic = field(QStringLiteral("jfj fjf"), 40, 60, 20, 1);
     turnedItalic.direction = 1;
     turnedItalic.verticalAlign = 1;
@@ -181,7 +188,8 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic ideographs to the edges, right", slanted(1, 85, false, 1)},
             {"italic ideographs fitted", slanted(0, 40, true, 1)},
             {"italic ideographs fitted by scale", slanted(0, 30, true, 2)},
-            {"italic turned runs, bottom", turnedItalic}};
+            {"italic turned runs, bottom", turnedItalic},
+            {"italic lines scaled 0.5 across, fitted by scale", narrowLines}};
 }
 
 // The field alone on a label with a margin around it.
@@ -199,10 +207,12 @@ TemplateModel labelOf(const TextModel &field)
 QPair<int, int> inkAround(const QImage &image, const QRect &box)
 {
     const QRect allowed = box.adjusted(-1, -1, 1, 1);
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     QPair<int, int> ink;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qGray(image.pixel(x, y)) < 160)
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            if (qGray(line[x]) < 160)
                 ++(allowed.contains(x, y) ? ink.first : ink.second);
         }
     }
@@ -217,9 +227,11 @@ QRect boxAt(const TextModel &f, int dpi)
 
 QString describe(const TextModel &f)
 {
-    return QStringLiteral("\"%1\" %2x%3 mm, %4 mm, dir %5, align %6/%7, auto-fit %8/%9, wrap %10")
+    return QStringLiteral("\"%1\" %2x%3 mm, %4 mm, dir %5, align %6/%7, auto-fit %8/%9, wrap %10, italic %11, "
+                          "scale %12/%13, turned %14")
         .arg(f.textContent).arg(f.width).arg(f.height).arg(f.fontSize).arg(f.direction).arg(f.horizontalAlign)
-        .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled);
+        .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled).arg(f.italic).arg(f.scaleX)
+        .arg(f.scaleY).arg(f.rotate);
 }
 
 // What the layout decided: the breaks, the fitted scale and the share of

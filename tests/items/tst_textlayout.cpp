@@ -115,20 +115,19 @@ QRect drawnInk(const TextLayoutResult &r, const QSize &size)
     return inkedIn(QRect(QPoint(), size), 160, [&](QPainter &painter) { TextLayout::draw(&painter, r); });
 }
 
-// Where the text drawn at the origin with the font at the scale inks at
-// all, across, in the font's own units; null when it inks nothing.
+// Where the text drawn as a line at the origin with the font at the scale
+// inks at all, across, in the font's own units; null when it inks nothing.
 QRectF drawnAcross(const QFont &font, qreal sx, qreal sy, const QString &text)
 {
     const qreal margin = font.pixelSize() * 2 * std::max(sx, sy);
+    TextLayoutResult line;
+    line.font = font;
+    line.ops = {{TextDrawOp::Line, text, QPointF(), sx, sy, QFontMetricsF(font).boundingRect(text)}};
     const QRect area = QTransform::fromScale(sx, sy)
-                           .mapRect(QFontMetricsF(font).boundingRect(text))
+                           .mapRect(line.ops.first().cell)
                            .adjusted(-margin, -margin, margin, margin)
                            .toAlignedRect();
-    const QRect ink = inkedIn(area, 255, [&](QPainter &painter) {
-        painter.scale(sx, sy);
-        painter.setFont(font);
-        painter.drawText(QPointF(), text);
-    });
+    const QRect ink = inkedIn(area, 255, [&](QPainter &painter) { TextLayout::draw(&painter, line); });
     return ink.isNull() ? QRectF() : QRectF(ink.left() / sx, 0, ink.width() / sx, 1);
 }
 
