@@ -3,7 +3,8 @@
 // characters, one field without wrap holding 5000 characters, and one title
 // field (133 x 50 mm, 6 mm) holding 10 k, 1 M and 16 M characters, with
 // auto-fit off and on, on the printed page and in the editor; and a field
-// of 20 000 distinct ideographs upright and italic, auto-fit off and on.
+// of 20 000 distinct ideographs upright and italic, in lines and in
+// columns, auto-fit off and on.
 //
 //   bench_richtext [templates.json]
 //
@@ -322,16 +323,18 @@ void benchLongField(const QString &family)
 // make an italic field cost a picture per character it holds, nor per
 // character and size auto-fit tries: a field of 20 000 distinct ideographs
 // (150 x 100 mm, 10 mm type) as a data row brings it, upright and italic,
-// auto-fit off and on. Each case is rendered first in a process of its own,
-// run with FIRST_RENDER, so that nothing an earlier case kept helps it.
+// in lines and in columns (right to left, as the spines set them),
+// auto-fit off and on. Each case is rendered first in a process of its
+// own, run with FIRST_RENDER, so that nothing an earlier case kept helps it.
 const char *const FIRST_RENDER = "--first-render-of-distinct-ideographs";
 
-double firstRenderOfDistinctIdeographs(bool italic, bool adapted)
+double firstRenderOfDistinctIdeographs(bool italic, bool adapted, int direction)
 {
     const QString title = QStringLiteral("备注");
     TemplateModel model = oneFieldLabel(title, {160, 110}, {5, 5, 150, 100}, 10);
     model.textModels[0].italic = italic;
     model.textModels[0].adapted = adapted;
+    model.textModels[0].direction = direction;
     QString text;
     for (uint c = 0x4E00; c < 0x4E00 + 20000; ++c)
         text += QChar(c);
@@ -351,22 +354,25 @@ void benchSlantedIdeographs()
     // The median of a few processes: one first render is a noisy figure.
     const int runs = 5;
     std::printf("20000 distinct ideographs, 150 x 100 mm, 10 mm type, first render (median of %d processes):\n", runs);
-    for (const char *adapted : {"off", "on"}) {
-        double ms[2] = {0, 0};
-        for (const char *style : {"upright", "italic"}) {
-            QVector<double> times;
-            for (int i = 0; i < runs; ++i) {
-                QProcess run;
-                run.start(QCoreApplication::applicationFilePath(), {FIRST_RENDER, style, adapted});
-                run.waitForFinished(-1);
-                times.append(run.readAllStandardOutput().trimmed().toDouble());
+    for (const char *direction : {"0", "2"}) {
+        for (const char *adapted : {"off", "on"}) {
+            double ms[2] = {0, 0};
+            for (const char *style : {"upright", "italic"}) {
+                QVector<double> times;
+                for (int i = 0; i < runs; ++i) {
+                    QProcess run;
+                    run.start(QCoreApplication::applicationFilePath(), {FIRST_RENDER, style, adapted, direction});
+                    run.waitForFinished(-1);
+                    times.append(run.readAllStandardOutput().trimmed().toDouble());
+                }
+                std::sort(times.begin(), times.end());
+                ms[qstrcmp(style, "italic") == 0] = times.at(runs / 2);
             }
-            std::sort(times.begin(), times.end());
-            ms[qstrcmp(style, "italic") == 0] = times.at(runs / 2);
+            std::printf("  %-7s auto-fit %-3s upright %9.2f ms, italic %9.2f ms, italic/upright %5.2f\n",
+                        qstrcmp(direction, "0") == 0 ? "lines" : "columns", adapted, ms[0], ms[1],
+                        ms[0] > 0 ? ms[1] / ms[0] : 0.0);
+            std::fflush(stdout);
         }
-        std::printf("  auto-fit %-3s upright %9.2f ms, italic %9.2f ms, italic/upright %5.2f\n", adapted, ms[0],
-                    ms[1], ms[0] > 0 ? ms[1] / ms[0] : 0.0);
-        std::fflush(stdout);
     }
 }
 
@@ -376,9 +382,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     TestSupport::loadPinnedFonts();
-    if (argc == 4 && qstrcmp(argv[1], FIRST_RENDER) == 0) {
+    if (argc == 5 && qstrcmp(argv[1], FIRST_RENDER) == 0) {
         std::printf("%.2f\n", firstRenderOfDistinctIdeographs(qstrcmp(argv[2], "italic") == 0,
-                                                              qstrcmp(argv[3], "on") == 0));
+                                                              qstrcmp(argv[3], "on") == 0, QByteArray(argv[4]).toInt()));
         return 0;
     }
     // The built-ins ask for "宋体"; pin what it resolves to so the figures
