@@ -193,7 +193,7 @@ const TextInk::Character &TextInk::character(const QString &s, int from, int to)
     const QString text = s.mid(from, to - from);
     c.advance = m_metrics.horizontalAdvance(text);
     const QRectF metricBox = pair ? m_metrics.boundingRect(text) : m_metrics.boundingRect(s.at(from));
-    c.box = m_slanted && !metricBox.isEmpty() ? slantRoom(metricBox) : metricBox;
+    c.box = metricBox.isEmpty() ? metricBox : room(metricBox);
     c.plain = drawnAtItsAdvance(key);
     return *m_characters.insert(key, c);
 }
@@ -220,31 +220,51 @@ bool TextInk::plainInk(const QString &s, int from, int to, StretchInk &ink, qrea
 
 void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &ink)
 {
+    if (end == End::Left ? ink.leftExact : ink.rightExact)
+        return;
+    QVector<Placed> characters;
+    qreal x = 0;
+    for (int i = from; i < to;) {
+        const int next = characterEnd(s, i);
+        characters.append({s.mid(i, next - i), x});
+        x += character(s, i, next).advance;
+        i = next;
+    }
+    sharpen(characters, end, ink);
+}
+
+StretchInk TextInk::placedInk(const QVector<Placed> &characters)
+{
+    QRectF box;
+    for (const Placed &p : characters) {
+        const Character &c = character(p.text, 0, p.text.size());
+        if (!c.box.isEmpty())
+            box |= c.box.translated(p.x, 0);
+    }
+    const bool exact = !m_slanted || box.isNull();
+    return {box, exact, exact};
+}
+
+void TextInk::sharpen(const QVector<Placed> &characters, End end, StretchInk &ink)
+{
     bool &exact = end == End::Left ? ink.leftExact : ink.rightExact;
     if (exact)
         return;
     exact = true;
     QVector<QRectF> rooms;
-    QVector<int> starts;
-    QVector<qreal> places;
-    qreal x = 0;
-    for (int i = from; i < to;) {
-        const int next = characterEnd(s, i);
-        const Character &c = character(s, i, next);
+    QVector<const Placed *> inked;
+    for (const Placed &p : characters) {
+        const Character &c = character(p.text, 0, p.text.size());
         if (!c.box.isEmpty()) {
-            rooms.append(c.box.translated(x, 0));
-            starts.append(i);
-            places.append(x);
+            rooms.append(c.box.translated(p.x, 0));
+            inked.append(&p);
         }
-        x += c.advance;
-        i = next;
     }
     const qreal at = inkEnd(rooms, end, [&](int k) {
-        const QString text = s.mid(starts.at(k), characterEnd(s, starts.at(k)) - starts.at(k));
-        const QRectF room = rooms.at(k).translated(-places.at(k), 0);
-        return drawnBox(QStringLiteral("c") + text, room, [&](QPainter &painter) {
-                   drawSlanted(&painter, m_font, text, QPointF());
-               }).translated(places.at(k), 0);
+        const Placed &p = *inked.at(k);
+        return drawnBox(QStringLiteral("c") + p.text, rooms.at(k).translated(-p.x, 0), [&](QPainter &painter) {
+                   drawSlanted(&painter, m_font, p.text, QPointF());
+               }).translated(p.x, 0);
     });
     if (std::isnan(at))
         ink = StretchInk();
@@ -268,7 +288,7 @@ QRectF TextInk::shapedInk(const QString &text)
         ink |= box.translated(at);
         if (!m_slanted)
             return;
-        rooms.append(slantRoom(box).translated(at));
+        rooms.append(room(box).translated(at));
         glyphs.append({font, glyph});
         places.append(at);
     });
@@ -289,14 +309,15 @@ QRectF TextInk::shapedInk(const QString &text)
     return QRectF(QPointF(left, ink.top()), QPointF(right, ink.bottom()));
 }
 
-// A box that holds the ink of a slanted glyph whose metrics give
-// `metricBox`. Up and down it takes the metrics' word, as for an upright
-// glyph: a slant moves ink only across.
-QRectF TextInk::slantRoom(const QRectF &metricBox) const
+// Up and down a slanted glyph's room takes the metrics' word, as for an
+// upright glyph: a slant moves ink only across.
+QRectF TextInk::room(const QRectF &box) const
 {
-    const qreal height = std::max(std::abs(metricBox.top()), std::abs(metricBox.bottom()));
+    if (!m_slanted)
+        return box;
+    const qreal height = std::max(std::abs(box.top()), std::abs(box.bottom()));
     const qreal across = SLANT_ROOM * height + SMOOTHING_ROOM / m_scaleX;
-    return metricBox.adjusted(-across, 0, across, 0);
+    return box.adjusted(-across, 0, across, 0);
 }
 
 // The ink a glyph drawn at the origin puts down, looked at on a picture of

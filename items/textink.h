@@ -72,6 +72,9 @@ public:
 
     // The character s[from, to), kept once measured.
     const Character &character(const QString &s, int from, int to);
+    // Where a glyph whose metrics give `box` may ink: the box itself when
+    // the font is upright, with room for any slant when it is not.
+    QRectF room(const QRectF &box) const;
 
     // The ink of s[from, to) with its characters set side by side at their
     // own advances, and the sum of those advances. False, with nothing
@@ -80,12 +83,21 @@ public:
     bool plainInk(const QString &s, int from, int to, StretchInk &ink, qreal &advance);
     // Makes one end of the ink plainInk gave for s[from, to) exact.
     void sharpen(const QString &s, int from, int to, End end, StretchInk &ink);
+
+    // A character drawn alone, its origin `x` along its baseline.
+    struct Placed {
+        QString text;
+        qreal x = 0;
+    };
+    // The ink of characters each drawn alone where it is placed, with its
+    // ends as plainInk gives them, and one end of it made exact.
+    StretchInk placedInk(const QVector<Placed> &characters);
+    void sharpen(const QVector<Placed> &characters, End end, StretchInk &ink);
     // The exact ink of a text laid out as the painter lays it out: shaped,
     // left to right whatever it begins with.
     QRectF shapedInk(const QString &text);
 
 private:
-    QRectF slantRoom(const QRectF &metricBox) const;
     template<class Draw>
     QRectF drawnBox(const QString &what, const QRectF &room, const Draw &draw);
     template<class Draw>

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -931,6 +932,106 @@ QPointF centredOrigin(const QFontMetricsF &fm, const QRectF &cell, const QString
                    cell.y() + (cell.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent());
 }
 
+// Across the block of columns: where a drawn column's ink lies, in dots.
+// A turned run's ink across is its ink up and down, which its metrics give
+// exactly. An upright character is taken to stay in its cell; a slanted
+// one leans past it, so until the column's characters are looked at, their
+// ink is the cell with room for any slant.
+struct ColumnInk {
+    double x = 0;
+    // The column's ops.
+    int firstOp = 0;
+    int endOp = 0;
+    // The upright characters' ink, in units of the font from the page's
+    // left edge (dots over the horizontal scale); null when it has none.
+    StretchInk cells;
+    // Whether `cells` is the characters' own ink rather than the cell's room.
+    bool looked = false;
+    // The turned runs' ink.
+    double turnedLeft = std::numeric_limits<double>::max();
+    double turnedRight = std::numeric_limits<double>::lowest();
+};
+
+// Places the drawn columns across so that their ink stays in the box: as a
+// block, moved as far as its ink leaves the box at one end, as long as the
+// other end leaves room. A block wider than the box keeps in the end its
+// alignment holds it by and runs past the other, as columns that do not
+// fit do. The characters of a column are looked at only where the room
+// left for their slant would leave the box.
+void placeAcross(const TextLayoutInput &in, TextInk &ink, const QFontMetricsF &fm, float sx,
+                 std::vector<ColumnInk> &columns, QVector<TextDrawOp> &ops)
+{
+    using End = TextInk::End;
+    const QRectF &box = in.rect;
+    const auto endOf = [sx](const ColumnInk &c, End e) {
+        if (e == End::Left)
+            return std::min(c.cells.box.isNull() ? c.turnedLeft : c.cells.box.left() * double(sx), c.turnedLeft);
+        return std::max(c.cells.box.isNull() ? c.turnedRight : c.cells.box.right() * double(sx), c.turnedRight);
+    };
+    // How far the block reaches toward an end: more is further.
+    const auto reach = [&](const ColumnInk &c, End e) { return e == End::Left ? -endOf(c, e) : endOf(c, e); };
+    const auto blockReach = [&](End e) {
+        double furthest = std::numeric_limits<double>::lowest();
+        for (const ColumnInk &c : columns)
+            furthest = std::max(furthest, reach(c, e));
+        return furthest;
+    };
+    const auto out = [&](End e) { return blockReach(e) > (e == End::Left ? -box.left() : box.right()); };
+    // The column reaching furthest that way is looked at first, then those
+    // whose room still reaches beyond the ink found: the column at that
+    // end, seldom another.
+    const auto sharpen = [&](End e) {
+        std::vector<ColumnInk *> byReach;
+        for (ColumnInk &c : columns)
+            byReach.push_back(&c);
+        std::sort(byReach.begin(), byReach.end(),
+                  [&](const ColumnInk *a, const ColumnInk *b) { return reach(*a, e) > reach(*b, e); });
+        double found = std::numeric_limits<double>::lowest();
+        for (ColumnInk *c : byReach) {
+            if (reach(*c, e) <= found)
+                break;
+            if (!(e == End::Left ? c->cells.leftExact : c->cells.rightExact)) {
+                QVector<TextInk::Placed> cells;
+                for (int k = c->firstOp; k < c->endOp; ++k) {
+                    const TextDrawOp &op = ops.at(k);
+                    if (op.kind == TextDrawOp::Cell)
+                        cells.append({op.text, c->x / double(sx) + centredOrigin(fm, op.cell, op.text).x()});
+                }
+                if (!c->looked)
+                    c->cells = ink.placedInk(cells);
+                c->looked = true;
+                ink.sharpen(cells, e, c->cells);
+            }
+            found = std::max(found, reach(*c, e));
+        }
+    };
+    if (columns.empty() || (!out(End::Left) && !out(End::Right)))
+        return;
+    // Ink inside the box where the block stands does not move it.
+    for (const End e : {End::Left, End::Right}) {
+        if (out(e))
+            sharpen(e);
+    }
+    if (!out(End::Left) && !out(End::Right))
+        return;
+    // Where the block moves, both ends decide how far.
+    sharpen(End::Left);
+    sharpen(End::Right);
+    const double left = -blockReach(End::Left);
+    const double right = blockReach(End::Right);
+    const double lowest = std::ceil(box.left() - left);
+    const double highest = std::floor(box.right() - right);
+    double shift = 0;
+    if (lowest <= highest)
+        shift = std::max(lowest, std::min(0.0, highest));
+    else if (in.horizontalAlign == 1)
+        shift = std::min(0.0, highest);
+    else if (in.horizontalAlign == -1)
+        shift = std::max(0.0, lowest);
+    for (TextDrawOp &op : ops)
+        op.origin.rx() += shift;
+}
+
 void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 {
     const QRectF content = TextLayout::contentRect(in.rect);
@@ -961,7 +1062,9 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             font.setPixelSize(start - k);
     }
 
-    Measure measure(font);
+    // A turned run is drawn scaled by (sy, sx): the quarter turn swaps the
+    // axes the scales act on.
+    Measure measure(font, sy, sx);
     const QFontMetrics &fm = measure.metrics();
     const int mw = fm.maxWidth();
     buildColumns(in, measure, ALL, columns);
@@ -970,6 +1073,13 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     const ColumnPitch pitch(fm, in.letterSpacing, sy);
     const double baseline = turnedBaseline(fm, mw);
     const QRectF cell(0, 0, mw, double(pitch.cellHeight()));
+    TextInk cellInk(font, sx, sy);
+    const QFontMetricsF exactMetrics(font);
+    // A cell relative to the origin of its character (every character has
+    // it on the same baseline), and where the character may ink in it.
+    const QRectF cellBox = cell.translated(0, -centredOrigin(exactMetrics, cell, QString()).y());
+    const QRectF cellRoom = cellInk.room(cellBox);
+    std::vector<ColumnInk> inks;
     const int n = columns.size();
     int i = 0;
     for (const stRowDataBlock &column : qAsConst(columns)) {
@@ -993,6 +1103,9 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         else if (in.verticalAlign != -1)
             y += float((content.height() - column.length) / 2);
 
+        ColumnInk across;
+        across.x = x;
+        bool hasCells = false;
         // How far down the column ink reaches: an upright character stays
         // in its cell, a turned run reaches as far as its glyphs do.
         const int firstOp = out.ops.size();
@@ -1009,6 +1122,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
                 for (const QString &ch : TextLayout::characters(run)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
+                    hasCells = true;
                     cellsTop = std::min(cellsTop, double(y));
                     cellsBottom = std::max(cellsBottom, y + cell.height() * double(sy));
                     y += pitch.cell();
@@ -1021,6 +1135,12 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
                 turned.append({run, y, measure.ink(run, 0, run.size())});
+                // Its ink up and down lies across the column, the top to the right.
+                const QRectF &ink = turned.last().ink.box;
+                if (!ink.isNull()) {
+                    across.turnedLeft = std::min(across.turnedLeft, origin.x() - ink.bottom() * double(sx));
+                    across.turnedRight = std::max(across.turnedRight, origin.x() - ink.top() * double(sx));
+                }
                 y += pitch.run(advance);
             }
         }
@@ -1056,8 +1176,16 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             shift = -std::min(std::ceil(inkBottom - in.rect.bottom()), std::floor(inkTop - in.rect.top()));
         for (int k = firstOp; k < out.ops.size(); ++k)
             out.ops[k].origin.ry() += shift;
+        across.firstOp = firstOp;
+        across.endOp = out.ops.size();
+        if (hasCells) {
+            const bool exactCells = !TextInk::slanted(font);
+            across.cells = {cellRoom.translated(x / double(sx), 0), exactCells, exactCells};
+        }
+        inks.push_back(across);
         ++i;
     }
+    placeAcross(in, cellInk, exactMetrics, sx, inks, out.ops);
 }
 
 // Where the painter puts an op's own coordinates.
