@@ -101,11 +101,12 @@ struct TextLayoutResult {
 // tabs and marks as drawn) stays inside the field's box wherever it fits
 // there, and auto-fit fits the ink too. Columns move across as a block
 // until their ink (slanted characters lean past their cells) stays inside
-// the box wherever it fits there; where they break, and auto-fit, go by
-// their cells alone. Single characters' advances only guess where to
-// measure, so laying out costs a few measures a line; auto-fit's tries
-// stop where a text is known to overflow, and only a text's first 100 000
-// characters are laid out.
+// the box wherever it fits there; where they break goes by their cells
+// alone, auto-fit by their cells and, for slanted type, by whether their
+// ink is no wider than the box. Single characters' advances only guess
+// where to measure, so laying out costs a few measures a line; auto-fit's
+// tries stop where a text is known to overflow, and only a text's first
+// 100 000 characters are laid out.
 class TextLayout
 {
 public:

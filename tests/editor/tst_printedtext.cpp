@@ -221,6 +221,18 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         turn(f, angle);
         return f;
     };
+    // Fitted italic columns in a box only just wide enough for their cells:
+    // the cells fit at the type's own size, the lean of its ink does not.
+    const auto fittedColumn = [&](const QString &text, int direction, float size, int align) {
+        TextModel f = column(text, direction, size);
+        QFont font(f.font);
+        font.setPixelSize(TextUtil::mm2px(size, PAGE_DPI));
+        font.setItalic(true);
+        f.width = float(QFontMetrics(font).maxWidth() + 11) * 25.4f / PAGE_DPI;
+        f.horizontalAlign = align;
+        f.adapted = true;
+        return f;
+    };
     TextModel wideColumn = column(QStringLiteral("工程档案"), 1, 30);
     wideColumn.scaleX = 1.5f;
     wideColumn.width *= 1.5f;
@@ -259,6 +271,12 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic column turned 90", turnedColumn(90)},
             {"italic column turned 180", turnedColumn(180)},
             {"italic column scaled 1.5 across", wideColumn},
+            {"italic column fitted 20 mm, just wide enough, right", fittedColumn(QStringLiteral("黫档"), 1, 20, 1)},
+            {"italic column fitted 30 mm, just wide enough, right to left",
+             fittedColumn(QStringLiteral("档案黫"), 2, 30, 0)},
+            {"italic column fitted 40 mm, just wide enough, left", fittedColumn(QStringLiteral("黫档"), 1, 40, -1)},
+            {"italic column fitted 40 mm, just wide enough, right to left",
+             fittedColumn(QStringLiteral("\u9EEB"), 2, 40, 1)},
             {"italic lines scaled 0.5 across, fitted by scale", narrowLines}};
 }
 

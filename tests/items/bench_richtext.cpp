@@ -4,7 +4,8 @@
 // field (133 x 50 mm, 6 mm) holding 10 k, 1 M and 16 M characters, with
 // auto-fit off and on, on the printed page and in the editor; and a field
 // of 20 000 distinct ideographs upright and italic, in lines and in
-// columns, auto-fit off and on.
+// columns, auto-fit off and on; and an italic column auto-fitted in a box
+// only just wide enough for its cells.
 //
 //   bench_richtext [templates.json]
 //
@@ -263,6 +264,33 @@ TemplateModel oneFieldLabel(const QString &title, QSizeF label, QRectF box, floa
     return model;
 }
 
+// A column of 40 mm type auto-fitted in a box only just wide enough for its
+// cells: italic, its ink leans past the box at the size its cells fit, so
+// smaller sizes are tried, each looking at the glyphs at the block's edges.
+void benchTightColumn(const QString &family)
+{
+    for (bool italic : {false, true}) {
+        TextLayoutInput in = sampleField(family, 0, 40.0f, 0, 7 * 40 * 1.3f + 4);
+        in.text = QStringLiteral("黫档案管理规定");
+        in.font.setItalic(italic);
+        in.rect.setWidth(QFontMetrics(in.font).maxWidth() + 11);
+        in.direction = 1;
+        in.horizontalAlign = 1;
+        in.adapted = true;
+        QElapsedTimer t;
+        t.start();
+        const TextLayoutResult r = TextLayout::layout(in);
+        const double firstMs = msSince(t);
+        t.restart();
+        for (int i = 0; i < WARM_ROUNDS; ++i)
+            TextLayout::layout(in);
+        std::printf("one column of 40 mm type just wide enough for its cells, auto-fit on, %-7s: font %d px -> %d px, "
+                    "first layout %6.2f ms, again %6.2f ms\n",
+                    italic ? "italic" : "upright", in.font.pixelSize(), r.font.pixelSize(), firstMs,
+                    msSince(t) / WARM_ROUNDS);
+    }
+}
+
 // A title field far longer than its box, as a data row brings it: the page
 // at the printer's resolution (layout and first render, then a repaint with
 // the layout kept) and the same field in the editor's scene at 96 dpi. A
@@ -417,6 +445,7 @@ int main(int argc, char **argv)
     }
     benchAutoFit(TestSupport::zenHeiFamily());
     benchLongOneLine(TestSupport::zenHeiFamily());
+    benchTightColumn(TestSupport::zenHeiFamily());
     benchSlantedIdeographs();
     benchLongField(TestSupport::zenHeiFamily());
     return 0;

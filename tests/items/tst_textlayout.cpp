@@ -726,17 +726,23 @@ private slots:
             const int n = r.columns.size();
             return int(float(n * QFontMetrics(r.font).maxWidth() + n * 2 - 1) * r.scaleX);
         };
-        for (int mode : {1, 2, 0}) {
-            in.adaptedMode = mode;
-            const TextLayoutResult r = TextLayout::layout(in);
-            QVERIFY(r.font.pixelSize() < 30);
-            QCOMPARE(r.scaleX, 1.0f);
-            QVERIFY(width(r) <= content.width());
-            TextLayoutInput larger = in;
-            larger.adapted = false;
-            larger.font.setPixelSize(r.font.pixelSize() + 1);
-            QVERIFY(width(TextLayout::layout(larger)) > content.width());
+        // Italic columns whose ink stands inside the box where their cells
+        // fit are fitted by their cells alone.
+        for (const bool italic : {false, true}) {
+            in.font.setItalic(italic);
+            for (int mode : {1, 2, 0}) {
+                in.adaptedMode = mode;
+                const TextLayoutResult r = TextLayout::layout(in);
+                QVERIFY(r.font.pixelSize() < 30);
+                QCOMPARE(r.scaleX, 1.0f);
+                QVERIFY(width(r) <= content.width());
+                TextLayoutInput larger = in;
+                larger.adapted = false;
+                larger.font.setPixelSize(r.font.pixelSize() + 1);
+                QVERIFY(width(TextLayout::layout(larger)) > content.width());
+            }
         }
+        in.font.setItalic(false);
 
         // The floor is pixel size 2.
         in.rect = QRectF(0, 0, 20, 40);
