@@ -111,14 +111,17 @@ bool cacheLeansAsOutline(const QTransform &t)
     return t.type() <= QTransform::TxScale && t.m11() > 0 && qFuzzyCompare(t.m11(), t.m22());
 }
 
-// Draws a glyph from its outline, as the painter draws a glyph too large
-// for its cache: smoothed as text is. Each glyph is filled alone: a line's
-// outline filled whole costs tenfold.
-void fillGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPointF &at)
+// Draws glyphs from their outlines, as the painter draws a glyph too large
+// for its cache: smoothed as text is. `glyphs(fill)` calls fill(outline,
+// place) for each. Each glyph is filled alone: a line's outline filled
+// whole costs tenfold.
+template<class Glyphs>
+void fillGlyphs(QPainter *painter, const Glyphs &glyphs)
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, painter->testRenderHint(QPainter::TextAntialiasing));
-    painter->fillPath(font.pathForGlyph(glyph).translated(at), painter->pen().brush());
+    const QBrush ink = painter->pen().brush();
+    glyphs([&](const QPainterPath &outline, const QPointF &at) { painter->fillPath(outline.translated(at), ink); });
     painter->restore();
 }
 
@@ -126,7 +129,7 @@ void fillGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPo
 void drawSlantedGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPointF &at)
 {
     if (!cacheLeansAsOutline(painter->combinedTransform())) {
-        fillGlyph(painter, font, glyph, at);
+        fillGlyphs(painter, [&](const auto &fill) { fill(font.pathForGlyph(glyph), at); });
         return;
     }
     QGlyphRun run;
@@ -170,15 +173,72 @@ bool TextInk::slanted(const QFont &font)
     return font.style() != QFont::StyleNormal;
 }
 
-void TextInk::drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin)
+QVector<GlyphOutlines::Glyph> GlyphOutlines::glyphs(const QFont &font, const QString &text)
+{
+    if (font != m_font) {
+        clear();
+        m_font = font;
+    }
+    const auto it = m_texts.constFind(text);
+    if (it != m_texts.constEnd())
+        return *it;
+    QVector<Glyph> glyphs;
+    forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
+        glyphs.append({outline(raw, glyph), at});
+    });
+    // A text without glyphs takes a place too: nothing is kept unbounded.
+    const int places = std::max(1, int(glyphs.size()));
+    if (m_places + places <= MAX_KEPT_PLACES) {
+        m_places += places;
+        m_texts.insert(text, glyphs);
+    }
+    return glyphs;
+}
+
+QPainterPath GlyphOutlines::outline(const QRawFont &font, quint32 glyph)
+{
+    int index = m_fonts.indexOf(font);
+    if (index < 0) {
+        if (m_outlines.size() >= MAX_KEPT)
+            return font.pathForGlyph(glyph);
+        index = m_fonts.size();
+        m_fonts.append(font);
+    }
+    const quint64 key = quint64(index) << 32 | glyph;
+    const auto it = m_outlines.constFind(key);
+    if (it != m_outlines.constEnd())
+        return *it;
+    const QPainterPath outline = font.pathForGlyph(glyph);
+    if (m_outlines.size() < MAX_KEPT)
+        m_outlines.insert(key, outline);
+    return outline;
+}
+
+void GlyphOutlines::clear()
+{
+    m_texts.clear();
+    m_places = 0;
+    m_fonts.clear();
+    m_outlines.clear();
+}
+
+void TextInk::drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin,
+                          GlyphOutlines *outlines)
 {
     painter->setFont(font);
     if (cacheLeansAsOutline(painter->combinedTransform())) {
         painter->drawText(origin, text);
         return;
     }
-    forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
-        fillGlyph(painter, raw, glyph, origin + at);
+    fillGlyphs(painter, [&](const auto &fill) {
+        if (outlines) {
+            for (const GlyphOutlines::Glyph &g : outlines->glyphs(font, text))
+                fill(g.outline, origin + g.at);
+            return;
+        }
+        forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
+            fill(raw.pathForGlyph(glyph), origin + at);
+        });
     });
 }
 

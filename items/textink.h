@@ -3,11 +3,48 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRawFont>
 #include <QRectF>
 #include <QString>
 #include <QVector>
 
 class QPainter;
+
+// The glyphs that slanted text is drawn from where the glyph cache would
+// lean it otherwise (TextInk::drawSlanted), kept for a view that draws the
+// same text again and again: laying a text out and taking its glyphs'
+// outlines from the font cost about as much as filling them. Kept for one
+// font at a time, and at most MAX_KEPT outlines and MAX_KEPT_PLACES glyphs
+// of texts; beyond those, they are taken afresh each time.
+class GlyphOutlines
+{
+public:
+    static constexpr int MAX_KEPT = 2048;
+    static constexpr int MAX_KEPT_PLACES = 16384;
+
+    // A glyph's outline, and its origin relative to the text's origin on
+    // the baseline.
+    struct Glyph {
+        QPainterPath outline;
+        QPointF at;
+    };
+    // The glyphs of the text as the painter lays it out in that font:
+    // shaped, left to right whatever it begins with.
+    QVector<Glyph> glyphs(const QFont &font, const QString &text);
+
+private:
+    QPainterPath outline(const QRawFont &font, quint32 glyph);
+    void clear();
+
+    QFont m_font;
+    QHash<QString, QVector<Glyph>> m_texts;
+    int m_places = 0;
+    // The fonts the glyphs come from: the painter's and any it falls back on.
+    QVector<QRawFont> m_fonts;
+    QHash<quint64, QPainterPath> m_outlines;
+};
 
 // The ink of a stretch of text, relative to its origin on the baseline:
 // every glyph's box where the painter sets it, up and down as the glyphs'
@@ -56,8 +93,10 @@ public:
     // Draws a slanted text with its origin on the baseline at `origin`, in
     // the painter's pen: as the painter draws it where that leans it as its
     // outline, else from the outlines of its glyphs as the painter lays
-    // them out (shaped, left to right whatever it begins with).
-    static void drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin);
+    // them out (shaped, left to right whatever it begins with), taken from
+    // `outlines` when given.
+    static void drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin,
+                            GlyphOutlines *outlines = nullptr);
 
     // One character as the painter sets it alone.
     struct Character {

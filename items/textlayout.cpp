@@ -1471,7 +1471,7 @@ TextLayoutResult TextLayout::layout(const TextLayoutInput &input)
     return out;
 }
 
-void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
+void TextLayout::draw(QPainter *painter, const TextLayoutResult &result, GlyphOutlines *outlines)
 {
     painter->setFont(result.font);
     const QRectF visible = visibleArea(painter);
@@ -1490,7 +1490,7 @@ void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
         painter->scale(op.scaleX, op.scaleY);
         if (slanted) {
             const QPointF at = op.kind == TextDrawOp::Cell ? centredOrigin(fm, op.cell, op.text) : QPointF();
-            TextInk::drawSlanted(painter, result.font, op.text, at);
+            TextInk::drawSlanted(painter, result.font, op.text, at, outlines);
         } else if (op.kind == TextDrawOp::Cell) {
             painter->drawText(op.cell, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, op.text);
         } else {

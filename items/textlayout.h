@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/textink.h"
+
 #include <QChar>
 #include <QFont>
 #include <QList>
@@ -119,8 +121,9 @@ public:
     static TextLayoutResult layout(const TextLayoutInput &in);
     // Draws the ops with the result's font and whatever pen the painter has,
     // in the layout's dots: the painter scales them to its device. Ops that
-    // lie wholly outside the device are skipped.
-    static void draw(QPainter *painter, const TextLayoutResult &result);
+    // lie wholly outside the device are skipped. Slanted glyphs drawn from
+    // their outlines take them from `outlines` when given.
+    static void draw(QPainter *painter, const TextLayoutResult &result, GlyphOutlines *outlines = nullptr);
 
     // The item rectangle moved in by 6 at the left and the top, 12 smaller
     // in width and height.
@@ -148,11 +151,13 @@ public:
 };
 
 // Keeps the last layout of one field: views repaint continuously, and a
-// repaint with nothing changed must not lay the text out again.
+// repaint with nothing changed must not lay the text out again, nor take
+// the outlines its slanted glyphs are drawn from out of the font again.
 class TextLayoutCache
 {
 public:
     const TextLayoutResult &get(const TextLayoutInput &in);
+    GlyphOutlines &outlines() { return m_outlines; }
     // How many layouts were computed.
     int layoutCount() const { return m_count; }
 
@@ -161,4 +166,5 @@ private:
     int m_count = 0;
     TextLayoutInput m_input;
     TextLayoutResult m_result;
+    GlyphOutlines m_outlines;
 };
