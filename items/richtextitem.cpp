@@ -42,12 +42,12 @@ void RichTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opti
     painter->setFont(m_props.font);
     const TextLayoutResult &layout = currentLayout();
     if (m_deviceScale == 1.0) {
-        TextLayout::draw(painter, layout);
+        TextLayout::draw(painter, layout, &m_cache.outlines());
         return;
     }
     painter->save();
     painter->scale(m_deviceScale, m_deviceScale);
-    TextLayout::draw(painter, layout);
+    TextLayout::draw(painter, layout, &m_cache.outlines());
     painter->restore();
 }
 

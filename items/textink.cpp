@@ -3,6 +3,7 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTransform>
@@ -17,12 +18,10 @@ namespace {
 // How many boxes of slanted glyphs are kept before they are forgotten.
 const int MAX_SLANTED_BOXES = 100000;
 // How far across a slanted glyph's ink may lie from its metric box, per
-// unit up or down from the baseline. Where the font engine slants a font
-// itself (it has no italic of its own), its metrics may lean in the
-// glyph's own units, so by the horizontal scale once drawn, and its drawing
-// leans after the scale, so by the vertical one; both lean the same way,
-// by about 0.2, so they part by at most that at the larger scale. A font's
-// own italic leans in its metrics already.
+// unit up or down from the baseline, in the glyph's own units: its outline
+// leans there, whatever the scale it is drawn at. The font engine slants a
+// font without an italic of its own by about 0.2, and its metrics may lean
+// or not; a font's own italic leans in its metrics already.
 const qreal SLANT_ROOM = 0.25;
 // And pixels more, for smoothing and hinting.
 const qreal SMOOTHING_ROOM = 6;
@@ -77,6 +76,69 @@ qreal inkEnd(const QVector<QRectF> &rooms, TextInk::End end, const Look &look)
     return end == TextInk::End::Right ? found : -found;
 }
 
+// Every glyph of the text as the painter lays it out (shaped, left to
+// right whatever it begins with): `glyph(font, index, place)` with its
+// place relative to the text's origin on the baseline.
+template<class Glyph>
+void forEachGlyph(const QFont &font, const QString &text, const Glyph &glyph)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    const qreal baseline = line.ascent();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QVector<quint32> indexes = run.glyphIndexes();
+        const QVector<QPointF> positions = run.positions();
+        for (int i = 0; i < indexes.size(); ++i)
+            glyph(font, indexes.at(i), QPointF(positions.at(i).x(), positions.at(i).y() - baseline));
+    }
+}
+
+// Whether the font engine's glyph cache leans a slanted glyph drawn through
+// the transform as its outline leans. The cache leans it after the
+// transform and the outline before, so they agree only where the
+// transform scales evenly, without turning or mirroring.
+bool cacheLeansAsOutline(const QTransform &t)
+{
+    return t.type() <= QTransform::TxScale && t.m11() > 0 && qFuzzyCompare(t.m11(), t.m22());
+}
+
+// Draws glyphs from their outlines, as the painter draws a glyph too large
+// for its cache: smoothed as text is. `glyphs(fill)` calls fill(outline,
+// place) for each. Each glyph is filled alone: a line's outline filled
+// whole costs tenfold.
+template<class Glyphs>
+void fillGlyphs(QPainter *painter, const Glyphs &glyphs)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, painter->testRenderHint(QPainter::TextAntialiasing));
+    const QBrush ink = painter->pen().brush();
+    glyphs([&](const QPainterPath &outline, const QPointF &at) { painter->fillPath(outline.translated(at), ink); });
+    painter->restore();
+}
+
+// Draws a slanted glyph as TextInk::drawSlanted draws the text it is part of.
+void drawSlantedGlyph(QPainter *painter, const QRawFont &font, quint32 glyph, const QPointF &at)
+{
+    if (!cacheLeansAsOutline(painter->combinedTransform())) {
+        fillGlyphs(painter, [&](const auto &fill) { fill(font.pathForGlyph(glyph), at); });
+        return;
+    }
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes({glyph});
+    run.setPositions({at});
+    painter->drawGlyphRun(QPointF(), run);
+}
+
 // The inked pixels of a picture; null when there are none.
 QRect inkedRect(const QImage &picture)
 {
@@ -99,11 +161,85 @@ QRect inkedRect(const QImage &picture)
 
 TextInk::TextInk(const QFont &font, qreal scaleX, qreal scaleY)
     : m_font(font)
-    , m_slanted(font.style() != QFont::StyleNormal)
+    , m_slanted(slanted(font))
     , m_scaleX(scaleX)
     , m_scaleY(scaleY)
     , m_metrics(font)
 {
+}
+
+bool TextInk::slanted(const QFont &font)
+{
+    return font.style() != QFont::StyleNormal;
+}
+
+QVector<GlyphOutlines::Glyph> GlyphOutlines::glyphs(const QFont &font, const QString &text)
+{
+    if (font != m_font) {
+        clear();
+        m_font = font;
+    }
+    const auto it = m_texts.constFind(text);
+    if (it != m_texts.constEnd())
+        return *it;
+    QVector<Glyph> glyphs;
+    forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
+        glyphs.append({outline(raw, glyph), at});
+    });
+    // A text without glyphs takes a place too: nothing is kept unbounded.
+    const int places = std::max(1, int(glyphs.size()));
+    if (m_places + places <= MAX_KEPT_PLACES) {
+        m_places += places;
+        m_texts.insert(text, glyphs);
+    }
+    return glyphs;
+}
+
+QPainterPath GlyphOutlines::outline(const QRawFont &font, quint32 glyph)
+{
+    int index = m_fonts.indexOf(font);
+    if (index < 0) {
+        if (m_outlines.size() >= MAX_KEPT)
+            return font.pathForGlyph(glyph);
+        index = m_fonts.size();
+        m_fonts.append(font);
+    }
+    const quint64 key = quint64(index) << 32 | glyph;
+    const auto it = m_outlines.constFind(key);
+    if (it != m_outlines.constEnd())
+        return *it;
+    const QPainterPath outline = font.pathForGlyph(glyph);
+    if (m_outlines.size() < MAX_KEPT)
+        m_outlines.insert(key, outline);
+    return outline;
+}
+
+void GlyphOutlines::clear()
+{
+    m_texts.clear();
+    m_places = 0;
+    m_fonts.clear();
+    m_outlines.clear();
+}
+
+void TextInk::drawSlanted(QPainter *painter, const QFont &font, const QString &text, const QPointF &origin,
+                          GlyphOutlines *outlines)
+{
+    painter->setFont(font);
+    if (cacheLeansAsOutline(painter->combinedTransform())) {
+        painter->drawText(origin, text);
+        return;
+    }
+    fillGlyphs(painter, [&](const auto &fill) {
+        if (outlines) {
+            for (const GlyphOutlines::Glyph &g : outlines->glyphs(font, text))
+                fill(g.outline, origin + g.at);
+            return;
+        }
+        forEachGlyph(font, text, [&](const QRawFont &raw, quint32 glyph, const QPointF &at) {
+            fill(raw.pathForGlyph(glyph), origin + at);
+        });
+    });
 }
 
 const TextInk::Character &TextInk::character(const QString &s, int from, int to)
@@ -117,7 +253,7 @@ const TextInk::Character &TextInk::character(const QString &s, int from, int to)
     const QString text = s.mid(from, to - from);
     c.advance = m_metrics.horizontalAdvance(text);
     const QRectF metricBox = pair ? m_metrics.boundingRect(text) : m_metrics.boundingRect(s.at(from));
-    c.box = m_slanted && !metricBox.isEmpty() ? slantRoom(metricBox) : metricBox;
+    c.box = metricBox.isEmpty() ? metricBox : room(metricBox);
     c.plain = drawnAtItsAdvance(key);
     return *m_characters.insert(key, c);
 }
@@ -144,32 +280,51 @@ bool TextInk::plainInk(const QString &s, int from, int to, StretchInk &ink, qrea
 
 void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &ink)
 {
+    if (end == End::Left ? ink.leftExact : ink.rightExact)
+        return;
+    QVector<Placed> characters;
+    qreal x = 0;
+    for (int i = from; i < to;) {
+        const int next = characterEnd(s, i);
+        characters.append({s.mid(i, next - i), x});
+        x += character(s, i, next).advance;
+        i = next;
+    }
+    sharpen(characters, end, ink);
+}
+
+StretchInk TextInk::placedInk(const QVector<Placed> &characters)
+{
+    QRectF box;
+    for (const Placed &p : characters) {
+        const Character &c = character(p.text, 0, p.text.size());
+        if (!c.box.isEmpty())
+            box |= c.box.translated(p.x, 0);
+    }
+    const bool exact = !m_slanted || box.isNull();
+    return {box, exact, exact};
+}
+
+void TextInk::sharpen(const QVector<Placed> &characters, End end, StretchInk &ink)
+{
     bool &exact = end == End::Left ? ink.leftExact : ink.rightExact;
     if (exact)
         return;
     exact = true;
     QVector<QRectF> rooms;
-    QVector<int> starts;
-    QVector<qreal> places;
-    qreal x = 0;
-    for (int i = from; i < to;) {
-        const int next = characterEnd(s, i);
-        const Character &c = character(s, i, next);
+    QVector<const Placed *> inked;
+    for (const Placed &p : characters) {
+        const Character &c = character(p.text, 0, p.text.size());
         if (!c.box.isEmpty()) {
-            rooms.append(c.box.translated(x, 0));
-            starts.append(i);
-            places.append(x);
+            rooms.append(c.box.translated(p.x, 0));
+            inked.append(&p);
         }
-        x += c.advance;
-        i = next;
     }
     const qreal at = inkEnd(rooms, end, [&](int k) {
-        const QString text = s.mid(starts.at(k), characterEnd(s, starts.at(k)) - starts.at(k));
-        const QRectF room = rooms.at(k).translated(-places.at(k), 0);
-        return drawnBox(QStringLiteral("c") + text, room, [&](QPainter &painter) {
-                   painter.setFont(m_font);
-                   painter.drawText(QPointF(), text);
-               }).translated(places.at(k), 0);
+        const Placed &p = *inked.at(k);
+        return drawnBox(QStringLiteral("c") + p.text, rooms.at(k).translated(-p.x, 0), [&](QPainter &painter) {
+                   drawSlanted(&painter, m_font, p.text, QPointF());
+               }).translated(p.x, 0);
     });
     if (std::isnan(at))
         ink = StretchInk();
@@ -181,53 +336,30 @@ void TextInk::sharpen(const QString &s, int from, int to, End end, StretchInk &i
 
 QRectF TextInk::shapedInk(const QString &text)
 {
-    QTextLayout layout(text, m_font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    // The painter lays a text out left to right whatever it begins with.
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    if (!line.isValid())
-        return QRectF();
     QRectF ink;
     // A slanted text's glyphs, each alone at the origin, and where they are set.
     QVector<QRectF> rooms;
-    QVector<QGlyphRun> glyphs;
+    QVector<QPair<QRawFont, quint32>> glyphs;
     QVector<QPointF> places;
-    const qreal baseline = line.ascent();
-    for (const QGlyphRun &run : layout.glyphRuns()) {
-        const QRawFont font = run.rawFont();
-        const QVector<quint32> indexes = run.glyphIndexes();
-        const QVector<QPointF> positions = run.positions();
-        for (int i = 0; i < indexes.size(); ++i) {
-            const QRectF box = font.boundingRect(indexes.at(i));
-            if (box.isEmpty())
-                continue;
-            const QPointF at(positions.at(i).x(), positions.at(i).y() - baseline);
-            ink |= box.translated(at);
-            if (!m_slanted)
-                continue;
-            QGlyphRun glyph;
-            glyph.setRawFont(font);
-            glyph.setGlyphIndexes({indexes.at(i)});
-            glyph.setPositions({QPointF()});
-            rooms.append(slantRoom(box).translated(at));
-            glyphs.append(glyph);
-            places.append(at);
-        }
-    }
+    forEachGlyph(m_font, text, [&](const QRawFont &font, quint32 glyph, const QPointF &at) {
+        const QRectF box = font.boundingRect(glyph);
+        if (box.isEmpty())
+            return;
+        ink |= box.translated(at);
+        if (!m_slanted)
+            return;
+        rooms.append(room(box).translated(at));
+        glyphs.append({font, glyph});
+        places.append(at);
+    });
     if (!m_slanted || ink.isNull())
         return ink;
     const auto look = [&](int k) {
-        const QGlyphRun &glyph = glyphs.at(k);
-        const QRawFont font = glyph.rawFont();
-        const QString key =
-            QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph.glyphIndexes().at(0));
+        const QRawFont &font = glyphs.at(k).first;
+        const quint32 glyph = glyphs.at(k).second;
+        const QString key = QStringLiteral("g%1/%2/%3").arg(font.familyName()).arg(font.pixelSize()).arg(glyph);
         return drawnBox(key, rooms.at(k).translated(-places.at(k)), [&](QPainter &painter) {
-                   painter.drawGlyphRun(QPointF(), glyph);
+                   drawSlantedGlyph(&painter, font, glyph, QPointF());
                }).translated(places.at(k));
     };
     const qreal left = inkEnd(rooms, End::Left, look);
@@ -237,14 +369,15 @@ QRectF TextInk::shapedInk(const QString &text)
     return QRectF(QPointF(left, ink.top()), QPointF(right, ink.bottom()));
 }
 
-// A box that holds the ink of a slanted glyph whose metrics give
-// `metricBox`. Up and down it takes the metrics' word, as for an upright
-// glyph: a slant moves ink only across.
-QRectF TextInk::slantRoom(const QRectF &metricBox) const
+// Up and down a slanted glyph's room takes the metrics' word, as for an
+// upright glyph: a slant moves ink only across.
+QRectF TextInk::room(const QRectF &box) const
 {
-    const qreal height = std::max(std::abs(metricBox.top()), std::abs(metricBox.bottom()));
-    const qreal across = (SLANT_ROOM * height * std::max(m_scaleX, m_scaleY) + SMOOTHING_ROOM) / m_scaleX;
-    return metricBox.adjusted(-across, 0, across, 0);
+    if (!m_slanted)
+        return box;
+    const qreal height = std::max(std::abs(box.top()), std::abs(box.bottom()));
+    const qreal across = SLANT_ROOM * height + SMOOTHING_ROOM / m_scaleX;
+    return box.adjusted(-across, 0, across, 0);
 }
 
 // The ink a glyph drawn at the origin puts down, looked at on a picture of

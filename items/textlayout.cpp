@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -126,6 +128,7 @@ public:
     {
     }
 
+    const QFont &font() const { return m_font; }
     const QFontMetrics &metrics() const { return m_fm; }
 
     // The advance in whole pixels, rounded as the metrics round it.
@@ -331,6 +334,40 @@ int firstFitting(int count, const Fits &fits)
     if (count <= 1 || fits(0))
         return 0;
     return int(turningPoint(0, count - 1, [&](qint64 i) { return fits(int(i)); }));
+}
+
+// As firstFitting, among the tries from `first` to `last`, looked for
+// outward from `guess`: what fits near a good guess is found in a few tries.
+template<class Fits>
+int firstFittingFrom(int first, int last, int guess, const Fits &fits)
+{
+    guess = std::max(first, std::min(guess, last));
+    // `good` fits, `bad` does not; first - 1 when none is known not to.
+    int good = last;
+    int bad = guess;
+    if (guess == last || fits(guess)) {
+        good = guess;
+        bad = first - 1;
+        for (int step = 1; good > first; step *= 2) {
+            const int probe = std::max(first, good - step);
+            if (!fits(probe)) {
+                bad = probe;
+                break;
+            }
+            good = probe;
+        }
+        if (bad < first)
+            return good;
+    } else {
+        for (int step = 1; bad + step < last; step *= 2) {
+            if (fits(bad + step)) {
+                good = bad + step;
+                break;
+            }
+            bad += step;
+        }
+    }
+    return int(turningPoint(bad, good, [&](qint64 i) { return fits(int(i)); }));
 }
 
 // The pixel sizes auto-fit tries, from the font's own down to floor + 1. A
@@ -923,6 +960,227 @@ double turnedBaseline(const QFontMetrics &fm, int columnWidth)
     return (columnWidth - fm.height()) / 2.0 + fm.descent();
 }
 
+// Where the painter sets the baseline origin of a character it centres in
+// a cell: centred by its advance across and by the font's height down.
+QPointF centredOrigin(const QFontMetricsF &fm, const QRectF &cell, const QString &ch)
+{
+    return QPointF(cell.x() + (cell.width() - fm.horizontalAdvance(ch)) / 2,
+                   cell.y() + (cell.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent());
+}
+
+// Across the block of columns: where a drawn column's ink lies, in dots.
+// A turned run's ink across is its ink up and down, which its metrics give
+// exactly. An upright character is taken to stay in its cell; a slanted
+// one leans past it, so until the column's characters are looked at, their
+// ink is the cell with room for any slant.
+struct ColumnInk {
+    // Upright characters, or one turned piece with its ink.
+    struct Run {
+        QString text;
+        bool upright = true;
+        StretchInk ink;
+    };
+    // The column's place in the list of columns, and its left edge.
+    int column = 0;
+    double x = 0;
+    QVector<Run> runs;
+    // The upright characters' ink, in units of the font from the page's
+    // left edge (dots over the horizontal scale); null when it has none.
+    StretchInk cells;
+    // Whether `cells` is the characters' own ink rather than the cell's room.
+    bool looked = false;
+    // The turned runs' ink.
+    double turnedLeft = std::numeric_limits<double>::max();
+    double turnedRight = std::numeric_limits<double>::lowest();
+};
+
+// The left edge of drawn column i of n, where the label format sets it.
+double columnLeft(const TextLayoutInput &in, int mw, int n, int i, float sx)
+{
+    const QRectF content = TextLayout::contentRect(in.rect);
+    const int rs = in.rowSpacing;
+    if (in.horizontalAlign == -1)
+        return std::trunc(content.left() + float((qint64(mw) + rs) * i) * sx);
+    if (in.horizontalAlign == 1) {
+        const int m = n - i;
+        return std::trunc(content.left() + content.width() - float(qint64(m) * mw + qint64(m - 1) * rs) * sx);
+    }
+    return std::trunc(content.left() + (content.width() - float(qint64(n) * mw) * sx) / 2
+                      + float(i * (qint64(mw) + rs)) * sx);
+}
+
+// The drawn columns of a text at one size, across, as one block: where
+// each stands and where its ink lies. The characters of a column are
+// looked at only where the room left for their slant leaves a question
+// open: the column reaching furthest toward an end of the box, seldom
+// another.
+class ColumnBlock
+{
+public:
+    ColumnBlock(const TextLayoutInput &in, Measure &measure, const QList<stRowDataBlock> &columns, float sx, float sy)
+        : m_in(in)
+        , m_sx(sx)
+        , m_metrics(measure.font())
+        , m_ink(measure.font(), sx, sy)
+    {
+        const QFontMetrics &fm = measure.metrics();
+        const int mw = fm.maxWidth();
+        m_cell = QRectF(0, 0, mw, double(ColumnPitch(fm, in.letterSpacing, sy).cellHeight()));
+        // A cell relative to the origin of its character (every character
+        // has it on the same baseline), and where the character may ink in it.
+        const QRectF cellBox = m_cell.translated(0, -centredOrigin(m_metrics, m_cell, QString()).y());
+        const QRectF cellRoom = m_ink.room(cellBox);
+        const bool exactCells = !TextInk::slanted(measure.font());
+        const double baseline = turnedBaseline(fm, mw);
+        const int n = columns.size();
+        for (int k = 0, i = 0; k < n; ++k) {
+            const QString &text = columns.at(k).text;
+            if (text.isEmpty())
+                continue;
+            ColumnInk c;
+            c.column = k;
+            c.x = columnLeft(in, mw, n, i++, sx);
+            bool hasCells = false;
+            for (const QString &run : TextLayout::splitTextBySymbol(text, in.uprightAscii, in.specialSymbols)) {
+                ColumnInk::Run r{run, TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols), StretchInk()};
+                if (r.upright) {
+                    hasCells = hasCells || !run.isEmpty();
+                } else {
+                    r.ink = measure.ink(run, 0, run.size());
+                    // Its ink up and down lies across the column, the top to the right.
+                    if (!r.ink.box.isNull()) {
+                        const double origin = c.x + baseline * sx;
+                        c.turnedLeft = std::min(c.turnedLeft, origin - r.ink.box.bottom() * double(sx));
+                        c.turnedRight = std::max(c.turnedRight, origin - r.ink.box.top() * double(sx));
+                    }
+                }
+                c.runs.append(r);
+            }
+            if (hasCells)
+                c.cells = {cellRoom.translated(c.x / double(sx), 0), exactCells, exactCells};
+            m_columns.push_back(std::move(c));
+        }
+    }
+
+    const std::vector<ColumnInk> &columns() const { return m_columns; }
+    // An upright character's cell, in the font's units.
+    const QRectF &cell() const { return m_cell; }
+
+    // Whether the block's ink is no wider than the box: moved across in
+    // whole dots, it stands inside it.
+    bool fitsAcross()
+    {
+        if (m_columns.empty() || lowestShift() <= highestShift())
+            return true;
+        sharpen(End::Left);
+        sharpen(End::Right);
+        return lowestShift() <= highestShift();
+    }
+
+    // The width of the ink as far as it was looked at: exact once
+    // fitsAcross() said it is wider than the box.
+    double inkWidth() const { return blockReach(End::Left) + blockReach(End::Right); }
+
+    // How far the block moves across so that its ink stays in the box: as
+    // far as its ink leaves the box at one end, as long as the other end
+    // leaves room. A block wider than the box keeps in the end its
+    // alignment holds it by and runs past the other, as columns that do
+    // not fit do.
+    double shift()
+    {
+        if (m_columns.empty() || (!out(End::Left) && !out(End::Right)))
+            return 0;
+        // Ink inside the box where the block stands does not move it.
+        for (const End e : {End::Left, End::Right}) {
+            if (out(e))
+                sharpen(e);
+        }
+        if (!out(End::Left) && !out(End::Right))
+            return 0;
+        // Where the block moves, both ends decide how far.
+        sharpen(End::Left);
+        sharpen(End::Right);
+        const double lowest = lowestShift();
+        const double highest = highestShift();
+        if (lowest <= highest)
+            return std::max(lowest, std::min(0.0, highest));
+        if (m_in.horizontalAlign == 1)
+            return std::min(0.0, highest);
+        if (m_in.horizontalAlign == -1)
+            return std::max(0.0, lowest);
+        return 0;
+    }
+
+private:
+    using End = TextInk::End;
+
+    double endOf(const ColumnInk &c, End e) const
+    {
+        const StretchInk &cells = c.cells;
+        if (e == End::Left)
+            return std::min(cells.box.isNull() ? c.turnedLeft : cells.box.left() * double(m_sx), c.turnedLeft);
+        return std::max(cells.box.isNull() ? c.turnedRight : cells.box.right() * double(m_sx), c.turnedRight);
+    }
+    // How far a column reaches toward an end: more is further.
+    double reach(const ColumnInk &c, End e) const { return e == End::Left ? -endOf(c, e) : endOf(c, e); }
+    double blockReach(End e) const
+    {
+        double furthest = std::numeric_limits<double>::lowest();
+        for (const ColumnInk &c : m_columns)
+            furthest = std::max(furthest, reach(c, e));
+        return furthest;
+    }
+    bool out(End e) const { return blockReach(e) > (e == End::Left ? -m_in.rect.left() : m_in.rect.right()); }
+    // The shifts that keep the ink inside the box, in whole dots, lie
+    // between these.
+    double lowestShift() const { return std::ceil(m_in.rect.left() + blockReach(End::Left)); }
+    double highestShift() const { return std::floor(m_in.rect.right() - blockReach(End::Right)); }
+
+    // The upright characters of a column, each where it is drawn.
+    QVector<TextInk::Placed> cellsOf(const ColumnInk &c) const
+    {
+        QVector<TextInk::Placed> cells;
+        for (const ColumnInk::Run &run : c.runs) {
+            if (!run.upright)
+                continue;
+            for (const QString &ch : TextLayout::characters(run.text))
+                cells.append({ch, c.x / double(m_sx) + centredOrigin(m_metrics, m_cell, ch).x()});
+        }
+        return cells;
+    }
+
+    // The column reaching furthest that way is looked at first, then those
+    // whose room still reaches beyond the ink found.
+    void sharpen(End e)
+    {
+        std::vector<ColumnInk *> byReach;
+        for (ColumnInk &c : m_columns)
+            byReach.push_back(&c);
+        std::sort(byReach.begin(), byReach.end(),
+                  [&](const ColumnInk *a, const ColumnInk *b) { return reach(*a, e) > reach(*b, e); });
+        double found = std::numeric_limits<double>::lowest();
+        for (ColumnInk *c : byReach) {
+            if (reach(*c, e) <= found)
+                break;
+            if (!(e == End::Left ? c->cells.leftExact : c->cells.rightExact)) {
+                const QVector<TextInk::Placed> cells = cellsOf(*c);
+                if (!c->looked)
+                    c->cells = m_ink.placedInk(cells);
+                c->looked = true;
+                m_ink.sharpen(cells, e, c->cells);
+            }
+            found = std::max(found, reach(*c, e));
+        }
+    }
+
+    const TextLayoutInput &m_in;
+    float m_sx;
+    QFontMetricsF m_metrics;
+    TextInk m_ink;
+    QRectF m_cell;
+    std::vector<ColumnInk> m_columns;
+};
+
 void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
 {
     const QRectF content = TextLayout::contentRect(in.rect);
@@ -931,52 +1189,65 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     // The width n columns take, as auto-fit compares it: n row spacings
     // less one pixel.
     const auto columnsWidth = [&](int mw, qint64 n) { return toInt(float(n * mw + n * rs - 1) * sx); };
-
-    QFont font = in.font;
     QList<stRowDataBlock> columns;
-    if (in.adapted) {
-        const int start = in.font.pixelSize();
-        const int tries = pixelSizeTries(in.font, 1);
-        const auto fits = [&](int i) {
-            QFont f = in.font;
-            f.setPixelSize(start - i);
-            Measure measure(f);
-            const int mw = measure.metrics().maxWidth();
-            const auto widthFits = [&](qint64 n) { return !(columnsWidth(mw, n) > content.width()); };
-            if (qint64(mw) + rs > 0)
-                return !buildColumns(in, measure, largestCount(widthFits), columns);
-            buildColumns(in, measure, ALL, columns);
-            return widthFits(columns.size());
-        };
-        const int k = firstFitting(tries, fits);
+    // Whether the text's columns at the measure's size fit the width by
+    // their cells; they are then all in `columns`.
+    const auto cellsFit = [&](Measure &measure) {
+        const int mw = measure.metrics().maxWidth();
+        const auto widthFits = [&](qint64 n) { return !(columnsWidth(mw, n) > content.width()); };
+        if (qint64(mw) + rs > 0)
+            return !buildColumns(in, measure, largestCount(widthFits), columns);
+        buildColumns(in, measure, ALL, columns);
+        return widthFits(columns.size());
+    };
+    const int start = in.font.pixelSize();
+    const int tries = in.adapted ? pixelSizeTries(in.font, 1) : 1;
+    const auto fontOfTry = [&](int i) {
+        QFont f = in.font;
         if (tries > 1)
-            font.setPixelSize(start - k);
+            f.setPixelSize(start - i);
+        return f;
+    };
+    int k = firstFitting(tries, [&](int i) {
+        Measure measure(fontOfTry(i));
+        return cellsFit(measure);
+    });
+
+    // A turned run is drawn scaled by (sy, sx): the quarter turn swaps the
+    // axes the scales act on.
+    std::optional<Measure> measure;
+    std::optional<ColumnBlock> block;
+    const auto layAt = [&](int i) {
+        block.reset();
+        measure.emplace(fontOfTry(i), sy, sx);
+        buildColumns(in, *measure, ALL, columns);
+        block.emplace(in, *measure, columns, sx, sy);
+    };
+    layAt(k);
+    // Slanted characters lean past their cells: a block whose cells fit but
+    // whose ink cannot stand inside the box shrinks on until it can, among
+    // the smaller sizes, where the cells fit too.
+    // Ink grows with its type, so the size at which it would just fit is
+    // guessed from its width at this one, and looked for from there.
+    if (TextInk::slanted(in.font) && k < tries - 1 && !block->fitsAcross()) {
+        const double guess = std::floor((start - k) * in.rect.width() / block->inkWidth());
+        k = firstFittingFrom(k + 1, tries - 1, std::isfinite(guess) ? start - int(guess) : k + 1, [&](int i) {
+            Measure m(fontOfTry(i), sy, sx);
+            return cellsFit(m) && ColumnBlock(in, m, columns, sx, sy).fitsAcross();
+        });
+        layAt(k);
     }
 
-    Measure measure(font);
-    const QFontMetrics &fm = measure.metrics();
+    const QFontMetrics &fm = measure->metrics();
     const int mw = fm.maxWidth();
-    buildColumns(in, measure, ALL, columns);
-    out.font = font;
+    out.font = measure->font();
     out.columns = columns;
     const ColumnPitch pitch(fm, in.letterSpacing, sy);
     const double baseline = turnedBaseline(fm, mw);
-    const QRectF cell(0, 0, mw, double(pitch.cellHeight()));
-    const int n = columns.size();
-    int i = 0;
-    for (const stRowDataBlock &column : qAsConst(columns)) {
-        if (column.text.isEmpty())
-            continue;
-        double x;
-        if (in.horizontalAlign == -1) {
-            x = std::trunc(content.left() + float((qint64(mw) + rs) * i) * sx);
-        } else if (in.horizontalAlign == 1) {
-            const int m = n - i;
-            x = std::trunc(content.left() + content.width() - float(qint64(m) * mw + qint64(m - 1) * rs) * sx);
-        } else {
-            x = std::trunc(content.left() + (content.width() - float(qint64(n) * mw) * sx) / 2
-                           + float(i * (qint64(mw) + rs)) * sx);
-        }
+    const QRectF &cell = block->cell();
+    for (const ColumnInk &across : block->columns()) {
+        const stRowDataBlock &column = columns.at(across.column);
+        const double x = across.x;
         // y is the top of the next cell; every piece moves it down by exactly
         // what the splitter counted for it.
         float y = float(content.top()) + float(column.indent);
@@ -996,10 +1267,9 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             StretchInk ink;
         };
         QVector<Turned> turned;
-        const QStringList runs = TextLayout::splitTextBySymbol(column.text, in.uprightAscii, in.specialSymbols);
-        for (const QString &run : runs) {
-            if (TextLayout::isFullWidth(run, in.uprightAscii, in.specialSymbols)) {
-                for (const QString &ch : TextLayout::characters(run)) {
+        for (const ColumnInk::Run &run : across.runs) {
+            if (run.upright) {
+                for (const QString &ch : TextLayout::characters(run.text)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
                     cellsTop = std::min(cellsTop, double(y));
                     cellsBottom = std::max(cellsBottom, y + cell.height() * double(sy));
@@ -1008,11 +1278,11 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             } else {
                 // The quarter turn swaps the axes the scales act on, and
                 // the column's width lies along the turned run's height.
-                const int advance = fm.horizontalAdvance(run);
+                const int advance = fm.horizontalAdvance(run.text);
                 const QPointF origin(x + baseline * sx, y);
                 const QRectF room(0, baseline - mw, advance, mw);
-                out.ops.append({TextDrawOp::TurnedRun, run, origin, sy, sx, room});
-                turned.append({run, y, measure.ink(run, 0, run.size())});
+                out.ops.append({TextDrawOp::TurnedRun, run.text, origin, sy, sx, room});
+                turned.append({run.text, y, run.ink});
                 y += pitch.run(advance);
             }
         }
@@ -1034,7 +1304,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
         if (inkTop < in.rect.top() || inkBottom > in.rect.bottom()) {
             for (Turned &t : turned) {
                 for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right})
-                    measure.sharpen(t.run, 0, t.run.size(), end, t.ink);
+                    measure->sharpen(t.run, 0, t.run.size(), end, t.ink);
             }
             reach();
         }
@@ -1046,10 +1316,12 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             shift = std::min(std::ceil(in.rect.top() - inkTop), std::floor(in.rect.bottom() - inkBottom));
         else if (inkBottom > in.rect.bottom() && inkTop > in.rect.top())
             shift = -std::min(std::ceil(inkBottom - in.rect.bottom()), std::floor(inkTop - in.rect.top()));
-        for (int k = firstOp; k < out.ops.size(); ++k)
-            out.ops[k].origin.ry() += shift;
-        ++i;
+        for (int op = firstOp; op < out.ops.size(); ++op)
+            out.ops[op].origin.ry() += shift;
     }
+    const double shift = block->shift();
+    for (TextDrawOp &op : out.ops)
+        op.origin.rx() += shift;
 }
 
 // Where the painter puts an op's own coordinates.
@@ -1199,12 +1471,14 @@ TextLayoutResult TextLayout::layout(const TextLayoutInput &input)
     return out;
 }
 
-void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
+void TextLayout::draw(QPainter *painter, const TextLayoutResult &result, GlyphOutlines *outlines)
 {
     painter->setFont(result.font);
     const QRectF visible = visibleArea(painter);
+    const QFontMetricsF fm(result.font);
+    const bool slanted = TextInk::slanted(result.font);
     // Ink may stray a little past the measured extents.
-    const qreal margin = QFontMetricsF(result.font).height();
+    const qreal margin = fm.height();
     for (const TextDrawOp &op : result.ops) {
         if (!visible.isNull()
             && !opTransform(op).mapRect(op.cell).adjusted(-margin, -margin, margin, margin).intersects(visible))
@@ -1214,10 +1488,14 @@ void TextLayout::draw(QPainter *painter, const TextLayoutResult &result)
         if (op.kind == TextDrawOp::TurnedRun)
             painter->rotate(90);
         painter->scale(op.scaleX, op.scaleY);
-        if (op.kind == TextDrawOp::Cell)
+        if (slanted) {
+            const QPointF at = op.kind == TextDrawOp::Cell ? centredOrigin(fm, op.cell, op.text) : QPointF();
+            TextInk::drawSlanted(painter, result.font, op.text, at, outlines);
+        } else if (op.kind == TextDrawOp::Cell) {
             painter->drawText(op.cell, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, op.text);
-        else
+        } else {
             painter->drawText(0, 0, op.text);
+        }
         painter->restore();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/textink.h"
+
 #include <QChar>
 #include <QFont>
 #include <QList>
@@ -99,10 +101,14 @@ struct TextLayoutResult {
 // it is drawn (shaped, letter spacing included) and holds only what fits.
 // Its ink (every glyph's box where the painter sets it: bearings, slant,
 // tabs and marks as drawn) stays inside the field's box wherever it fits
-// there, and auto-fit fits the ink too. Single characters' advances only
-// guess where to measure, so laying out costs a few measures a line;
-// auto-fit's tries stop where a text is known to overflow, and only a
-// text's first 100 000 characters are laid out.
+// there, and auto-fit fits the ink too. Columns move across as a block
+// until their ink (slanted characters lean past their cells) stays inside
+// the box wherever it fits there; where they break goes by their cells
+// alone, auto-fit by their cells and, for slanted type, by whether their
+// ink is no wider than the box. Single characters' advances only guess
+// where to measure, so laying out costs a few measures a line; auto-fit's
+// tries stop where a text is known to overflow, and only a text's first
+// 100 000 characters are laid out.
 class TextLayout
 {
 public:
@@ -115,8 +121,9 @@ public:
     static TextLayoutResult layout(const TextLayoutInput &in);
     // Draws the ops with the result's font and whatever pen the painter has,
     // in the layout's dots: the painter scales them to its device. Ops that
-    // lie wholly outside the device are skipped.
-    static void draw(QPainter *painter, const TextLayoutResult &result);
+    // lie wholly outside the device are skipped. Slanted glyphs drawn from
+    // their outlines take them from `outlines` when given.
+    static void draw(QPainter *painter, const TextLayoutResult &result, GlyphOutlines *outlines = nullptr);
 
     // The item rectangle moved in by 6 at the left and the top, 12 smaller
     // in width and height.
@@ -144,11 +151,13 @@ public:
 };
 
 // Keeps the last layout of one field: views repaint continuously, and a
-// repaint with nothing changed must not lay the text out again.
+// repaint with nothing changed must not lay the text out again, nor take
+// the outlines its slanted glyphs are drawn from out of the font again.
 class TextLayoutCache
 {
 public:
     const TextLayoutResult &get(const TextLayoutInput &in);
+    GlyphOutlines &outlines() { return m_outlines; }
     // How many layouts were computed.
     int layoutCount() const { return m_count; }
 
@@ -157,4 +166,5 @@ private:
     int m_count = 0;
     TextLayoutInput m_input;
     TextLayoutResult m_result;
+    GlyphOutlines m_outlines;
 };

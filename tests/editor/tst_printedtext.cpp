@@ -2,11 +2,12 @@
 // outside over generated fields (Chinese, Latin, digits, full-width
 // punctuation and mixed; boxes 20 to 180 mm, type 3 to 12 mm, spacings,
 // indentation, alignments, auto-fit off and on, both directions) and fields
-// whose glyphs draw past their advances (tabs, marks, slant), each in a box
-// its text can fit: the ink on the rendered page lies inside the box, and
-// the editor at 96, 100, 120 and 144 dpi breaks and fits the text as the
-// page at 300 dpi does, and keeps its ink inside the box too. A text far
-// longer than its label is laid out whole.
+// whose glyphs draw past their advances (tabs, marks, slant; italic type
+// up to 40 mm in lines and columns, scaled and turned), each in a box its
+// text can fit: the ink on the rendered page lies inside the box, and the
+// editor at 96, 100, 120 and 144 dpi breaks and fits the text as the page
+// at 300 dpi does, and keeps its ink inside the box too. A text far longer
+// than its label is laid out whole.
 
 #include "editor/editorscene.h"
 #include "editor/templatedocument.h"
@@ -121,6 +122,51 @@ QVector<TextModel> generatedFields()
     return cases;
 }
 
+// A field turned by the angle, placed so that the box it prints lies on
+// the label as its own box does.
+void turn(TextModel &f, int angle)
+{
+    f.rotate = angle;
+    if (angle % 180 != 0)
+        f.startX = f.startY = MARGIN_MM + std::abs(f.width - f.height) / 2;
+}
+
+// Italic type of 10 to 40 mm, whose glyphs lean past their cells and
+// advances, in lines and columns, scaled and turned, in boxes with room
+// for the lean.
+QVector<TextModel> slantedFields()
+{
+    QVector<TextModel> cases;
+    QRandomGenerator rng(20261208);
+    const float scales[] = {0.5f, 1, 1, 1.5f};
+    for (int i = 0; i < 12; ++i) {
+        const int length = 2 + int(rng.bounded(5));
+        QString text;
+        while (text.size() < length)
+            text += rng.bounded(4) ? pick(rng, CHINESE) : rng.bounded(2) ? pick(rng, PUNCTUATION) : QStringLiteral("No");
+        TextModel f = textField(QStringLiteral("字段"), text, MARGIN_MM, MARGIN_MM, 0, 0, 10 + float(rng.bounded(31)));
+        f.italic = true;
+        f.direction = i % 3;
+        f.horizontalAlign = int(rng.bounded(3)) - 1;
+        f.verticalAlign = int(rng.bounded(3)) - 1;
+        f.scaleX = scales[rng.bounded(4)];
+        f.scaleY = scales[rng.bounded(4)];
+        const float along = float(text.size()) * f.fontSize * 1.3f + 4;
+        if (f.direction == 0) {
+            f.width = along * f.scaleX + f.fontSize;
+            f.height = 2 * f.fontSize * 1.3f * f.scaleY + 4;
+        } else {
+            f.width = (2 * f.fontSize + 4) * f.scaleX;
+            f.height = along * f.scaleY;
+        }
+        f.adapted = rng.bounded(3) == 0;
+        f.adaptedMode = 1 + int(rng.bounded(2));
+        turn(f, 90 * int(rng.bounded(4)));
+        cases.append(f);
+    }
+    return cases;
+}
+
 // Fields whose glyphs draw past their advances, where measuring advances
 // put ink outside the box.
 QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
@@ -162,6 +208,41 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         f.adaptedMode = mode;
         return f;
     };
+    // One italic column against the right edge of a box (2 x size + 4) mm
+    // wide: its ideographs lean across it.
+    const auto column = [&](const QString &text, int direction, float size) {
+        TextModel f = field(text, 2 * size + 4, float(text.size()) * size * 1.3f + 4, size, 1);
+        f.direction = direction;
+        f.italic = true;
+        return f;
+    };
+    const auto turnedColumn = [&](int angle) {
+        TextModel f = column(QStringLiteral("档案管理规定"), 2, 30);
+        turn(f, angle);
+        return f;
+    };
+    // Fitted italic columns in a box only just wide enough for their cells:
+    // the cells fit at the type's own size, the lean of its ink does not.
+    const auto fittedColumn = [&](const QString &text, int direction, float size, int align) {
+        TextModel f = column(text, direction, size);
+        QFont font(f.font);
+        font.setPixelSize(TextUtil::mm2px(size, PAGE_DPI));
+        font.setItalic(true);
+        f.width = float(QFontMetrics(font).maxWidth() + 11) * 25.4f / PAGE_DPI;
+        f.horizontalAlign = align;
+        f.adapted = true;
+        return f;
+    };
+    TextModel wideColumn = column(QStringLiteral("工程档案"), 1, 30);
+    wideColumn.scaleX = 1.5f;
+    wideColumn.width *= 1.5f;
+    // Lines scaled to half their width, fitted by scale: the editor draws
+    // them at sizes the page does not.
+    TextModel narrowLines = field(QStringLiteral("家报和工更整定收收理与"), 44, 364, 20, 1);
+    narrowLines.italic = true;
+    narrowLines.scaleX = 0.5f;
+    narrowLines.adapted = true;
+    narrowLines.adaptedMode = 2;
     TextModel turnedItalic = field(QStringLiteral("jfj fjf"), 40, 60, 20, 1);
     turnedItalic.direction = 1;
     turnedItalic.verticalAlign = 1;
@@ -181,15 +262,32 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic ideographs to the edges, right", slanted(1, 85, false, 1)},
             {"italic ideographs fitted", slanted(0, 40, true, 1)},
             {"italic ideographs fitted by scale", slanted(0, 30, true, 2)},
-            {"italic turned runs, bottom", turnedItalic}};
+            {"italic turned runs, bottom", turnedItalic},
+            {"italic column 20 mm, right", column(QStringLiteral("工程档案"), 1, 20)},
+            {"italic column 20 mm, right to left, right", column(QStringLiteral("档案管理规定"), 2, 20)},
+            {"italic column 30 mm, right", column(QStringLiteral("工程档案"), 1, 30)},
+            {"italic column 30 mm, right to left, right", column(QStringLiteral("档案管理规定"), 2, 30)},
+            {"italic column 40 mm, right", column(QStringLiteral("工程档案"), 1, 40)},
+            {"italic column turned 90", turnedColumn(90)},
+            {"italic column turned 180", turnedColumn(180)},
+            {"italic column scaled 1.5 across", wideColumn},
+            {"italic column fitted 20 mm, just wide enough, right", fittedColumn(QStringLiteral("黫档"), 1, 20, 1)},
+            {"italic column fitted 30 mm, just wide enough, right to left",
+             fittedColumn(QStringLiteral("档案黫"), 2, 30, 0)},
+            {"italic column fitted 40 mm, just wide enough, left", fittedColumn(QStringLiteral("黫档"), 1, 40, -1)},
+            {"italic column fitted 40 mm, just wide enough, right to left",
+             fittedColumn(QStringLiteral("\u9EEB"), 2, 40, 1)},
+            {"italic lines scaled 0.5 across, fitted by scale", narrowLines}};
 }
 
 // The field alone on a label with a margin around it.
 TemplateModel labelOf(const TextModel &field)
 {
     TemplateModel t = blankLabel(QStringLiteral("文字"));
-    t.printWidth = field.startX + field.width + MARGIN_MM;
-    t.printHeight = field.startY + field.height + MARGIN_MM;
+    const bool across = field.rotate % 180 != 0;
+    const float side = std::max(field.width, field.height);
+    t.printWidth = field.startX + (across ? side : field.width) + MARGIN_MM;
+    t.printHeight = field.startY + (across ? side : field.height) + MARGIN_MM;
     t.textModels << field;
     return t;
 }
@@ -199,27 +297,35 @@ TemplateModel labelOf(const TextModel &field)
 QPair<int, int> inkAround(const QImage &image, const QRect &box)
 {
     const QRect allowed = box.adjusted(-1, -1, 1, 1);
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     QPair<int, int> ink;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qGray(image.pixel(x, y)) < 160)
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            if (qGray(line[x]) < 160)
                 ++(allowed.contains(x, y) ? ink.first : ink.second);
         }
     }
     return ink;
 }
 
+// The box the field prints in at dpi, turned about its centre as the scenes turn it.
 QRect boxAt(const TextModel &f, int dpi)
 {
-    return QRect(TextUtil::mm2px(f.startX, dpi), TextUtil::mm2px(f.startY, dpi), TextUtil::mm2px(f.width, dpi),
-                 TextUtil::mm2px(f.height, dpi));
+    const QRectF own(TextUtil::mm2px(f.startX, dpi), TextUtil::mm2px(f.startY, dpi), TextUtil::mm2px(f.width, dpi),
+                     TextUtil::mm2px(f.height, dpi));
+    const QPointF centre = own.center();
+    return QTransform().translate(centre.x(), centre.y()).rotate(f.rotate).translate(-centre.x(), -centre.y())
+        .mapRect(own).toAlignedRect();
 }
 
 QString describe(const TextModel &f)
 {
-    return QStringLiteral("\"%1\" %2x%3 mm, %4 mm, dir %5, align %6/%7, auto-fit %8/%9, wrap %10")
+    return QStringLiteral("\"%1\" %2x%3 mm, %4 mm, dir %5, align %6/%7, auto-fit %8/%9, wrap %10, italic %11, "
+                          "scale %12/%13, turned %14")
         .arg(f.textContent).arg(f.width).arg(f.height).arg(f.fontSize).arg(f.direction).arg(f.horizontalAlign)
-        .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled);
+        .arg(f.verticalAlign).arg(f.adapted).arg(f.adaptedMode).arg(f.mutiled).arg(f.italic).arg(f.scaleX)
+        .arg(f.scaleY).arg(f.rotate);
 }
 
 // What the layout decided: the breaks, the fitted scale and the share of
@@ -264,6 +370,10 @@ private slots:
         m_fields = generatedFields();
         for (int i = 0; i < m_fields.size(); ++i)
             m_names << QByteArray::number(i);
+        for (const TextModel &f : slantedFields()) {
+            m_names << "italic " + QByteArray::number(m_fields.size());
+            m_fields << f;
+        }
         for (const auto &named : inkPastAdvances()) {
             m_names << named.first;
             m_fields << named.second;

@@ -3,7 +3,9 @@
 // characters, one field without wrap holding 5000 characters, and one title
 // field (133 x 50 mm, 6 mm) holding 10 k, 1 M and 16 M characters, with
 // auto-fit off and on, on the printed page and in the editor; and a field
-// of 20 000 distinct ideographs upright and italic, auto-fit off and on.
+// of 20 000 distinct ideographs upright and italic, in lines and in
+// columns, auto-fit off and on; and an italic column auto-fitted in a box
+// only just wide enough for its cells.
 //
 //   bench_richtext [templates.json]
 //
@@ -13,6 +15,7 @@
 #include "print/pagescene.h"
 #include "support/labelfixtures.h"
 #include "support/testfonts.h"
+#include "support/testsupport.h"
 #include "util/settingutil.h"
 #include "util/templatejson.h"
 #include "util/textutil.h"
@@ -262,6 +265,33 @@ TemplateModel oneFieldLabel(const QString &title, QSizeF label, QRectF box, floa
     return model;
 }
 
+// A column of 40 mm type auto-fitted in a box only just wide enough for its
+// cells: italic, its ink leans past the box at the size its cells fit, so
+// smaller sizes are tried, each looking at the glyphs at the block's edges.
+void benchTightColumn(const QString &family)
+{
+    for (bool italic : {false, true}) {
+        TextLayoutInput in = sampleField(family, 0, 40.0f, 0, 7 * 40 * 1.3f + 4);
+        in.text = QStringLiteral("黫档案管理规定");
+        in.font.setItalic(italic);
+        in.rect.setWidth(QFontMetrics(in.font).maxWidth() + 11);
+        in.direction = 1;
+        in.horizontalAlign = 1;
+        in.adapted = true;
+        QElapsedTimer t;
+        t.start();
+        const TextLayoutResult r = TextLayout::layout(in);
+        const double firstMs = msSince(t);
+        t.restart();
+        for (int i = 0; i < WARM_ROUNDS; ++i)
+            TextLayout::layout(in);
+        std::printf("one column of 40 mm type just wide enough for its cells, auto-fit on, %-7s: font %d px -> %d px, "
+                    "first layout %6.2f ms, again %6.2f ms\n",
+                    italic ? "italic" : "upright", in.font.pixelSize(), r.font.pixelSize(), firstMs,
+                    msSince(t) / WARM_ROUNDS);
+    }
+}
+
 // A title field far longer than its box, as a data row brings it: the page
 // at the printer's resolution (layout and first render, then a repaint with
 // the layout kept) and the same field in the editor's scene at 96 dpi. A
@@ -318,20 +348,74 @@ void benchLongField(const QString &family)
     }
 }
 
+// A repaint, at the editor's 96 dpi with the layout kept, of a label whose
+// whole face is one field of 2.5 mm type at half its width, in lines level
+// and turned a quarter and in columns, upright and italic. Under a scale
+// uneven across and down, or a turn, a slanted glyph is drawn from its
+// outline, not from the font engine's glyph cache.
+void benchSlantedRepaint(const QString &family)
+{
+    const QString title = QStringLiteral("备注");
+    const QString sentence = QStringLiteral("道路工程竣工资料第1卷（含设计变更、施工记录与验收报告）Archive 2024-07，共12件。");
+    const int dpi = 96;
+    struct Case {
+        const char *name;
+        int direction;
+        int angle;
+    };
+    for (const Case &c : {Case{"lines", 0, 0}, Case{"lines turned 90", 0, 90}, Case{"columns", 2, 0}}) {
+        double ms[2] = {0, 0};
+        int characters = 0;
+        for (bool italic : {false, true}) {
+            // Turned, the field's 150 x 100 mm stand 100 x 150 on the label.
+            TemplateModel model = c.angle ? oneFieldLabel(title, {160, 160}, {5, 30, 150, 100}, 2.5f)
+                                          : oneFieldLabel(title, {160, 110}, {5, 5, 150, 100}, 2.5f);
+            TextModel &field = model.textModels[0];
+            field.font = family;
+            field.italic = italic;
+            field.scaleX = 0.5f;
+            field.rotate = c.angle;
+            field.direction = c.direction;
+            field.horizontalAlign = field.verticalAlign = -1;
+            QGraphicsScene scene;
+            PageScene page(&scene, model, dpi);
+            page.rebuild(false);
+            page.fill({{title, sentence.repeated(3600 / sentence.size() + 1).left(3600)}});
+            page.renderPage();
+            characters = 0;
+            for (QGraphicsItem *item : scene.items()) {
+                if (item->type() != RichTextItem::Type)
+                    continue;
+                const TextLayoutResult &r = static_cast<RichTextItem *>(item)->currentLayout();
+                for (const QString &line : r.lines)
+                    characters += line.size();
+                for (const stRowDataBlock &column : r.columns)
+                    characters += column.text.size();
+            }
+            ms[italic] = TestSupport::medianMs([&] { page.renderPage(); }, 9);
+        }
+        std::printf("repaint at %d dpi, 150 x 100 mm of 2.5 mm type at half width, %-15s (%d characters): "
+                    "upright %6.2f ms, italic %6.2f ms, italic/upright %5.2f\n",
+                    dpi, c.name, characters, ms[0], ms[1], ms[0] > 0 ? ms[1] / ms[0] : 0.0);
+    }
+}
+
 // The ink of a slanted glyph is read from a picture of it, which must not
 // make an italic field cost a picture per character it holds, nor per
 // character and size auto-fit tries: a field of 20 000 distinct ideographs
 // (150 x 100 mm, 10 mm type) as a data row brings it, upright and italic,
-// auto-fit off and on. Each case is rendered first in a process of its own,
-// run with FIRST_RENDER, so that nothing an earlier case kept helps it.
+// in lines and in columns (right to left, as the spines set them),
+// auto-fit off and on. Each case is rendered first in a process of its
+// own, run with FIRST_RENDER, so that nothing an earlier case kept helps it.
 const char *const FIRST_RENDER = "--first-render-of-distinct-ideographs";
 
-double firstRenderOfDistinctIdeographs(bool italic, bool adapted)
+double firstRenderOfDistinctIdeographs(bool italic, bool adapted, int direction)
 {
     const QString title = QStringLiteral("备注");
     TemplateModel model = oneFieldLabel(title, {160, 110}, {5, 5, 150, 100}, 10);
     model.textModels[0].italic = italic;
     model.textModels[0].adapted = adapted;
+    model.textModels[0].direction = direction;
     QString text;
     for (uint c = 0x4E00; c < 0x4E00 + 20000; ++c)
         text += QChar(c);
@@ -351,22 +435,25 @@ void benchSlantedIdeographs()
     // The median of a few processes: one first render is a noisy figure.
     const int runs = 5;
     std::printf("20000 distinct ideographs, 150 x 100 mm, 10 mm type, first render (median of %d processes):\n", runs);
-    for (const char *adapted : {"off", "on"}) {
-        double ms[2] = {0, 0};
-        for (const char *style : {"upright", "italic"}) {
-            QVector<double> times;
-            for (int i = 0; i < runs; ++i) {
-                QProcess run;
-                run.start(QCoreApplication::applicationFilePath(), {FIRST_RENDER, style, adapted});
-                run.waitForFinished(-1);
-                times.append(run.readAllStandardOutput().trimmed().toDouble());
+    for (const char *direction : {"0", "2"}) {
+        for (const char *adapted : {"off", "on"}) {
+            double ms[2] = {0, 0};
+            for (const char *style : {"upright", "italic"}) {
+                QVector<double> times;
+                for (int i = 0; i < runs; ++i) {
+                    QProcess run;
+                    run.start(QCoreApplication::applicationFilePath(), {FIRST_RENDER, style, adapted, direction});
+                    run.waitForFinished(-1);
+                    times.append(run.readAllStandardOutput().trimmed().toDouble());
+                }
+                std::sort(times.begin(), times.end());
+                ms[qstrcmp(style, "italic") == 0] = times.at(runs / 2);
             }
-            std::sort(times.begin(), times.end());
-            ms[qstrcmp(style, "italic") == 0] = times.at(runs / 2);
+            std::printf("  %-7s auto-fit %-3s upright %9.2f ms, italic %9.2f ms, italic/upright %5.2f\n",
+                        qstrcmp(direction, "0") == 0 ? "lines" : "columns", adapted, ms[0], ms[1],
+                        ms[0] > 0 ? ms[1] / ms[0] : 0.0);
+            std::fflush(stdout);
         }
-        std::printf("  auto-fit %-3s upright %9.2f ms, italic %9.2f ms, italic/upright %5.2f\n", adapted, ms[0],
-                    ms[1], ms[0] > 0 ? ms[1] / ms[0] : 0.0);
-        std::fflush(stdout);
     }
 }
 
@@ -376,9 +463,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     TestSupport::loadPinnedFonts();
-    if (argc == 4 && qstrcmp(argv[1], FIRST_RENDER) == 0) {
+    if (argc == 5 && qstrcmp(argv[1], FIRST_RENDER) == 0) {
         std::printf("%.2f\n", firstRenderOfDistinctIdeographs(qstrcmp(argv[2], "italic") == 0,
-                                                              qstrcmp(argv[3], "on") == 0));
+                                                              qstrcmp(argv[3], "on") == 0, QByteArray(argv[4]).toInt()));
         return 0;
     }
     // The built-ins ask for "宋体"; pin what it resolves to so the figures
@@ -411,6 +498,8 @@ int main(int argc, char **argv)
     }
     benchAutoFit(TestSupport::zenHeiFamily());
     benchLongOneLine(TestSupport::zenHeiFamily());
+    benchTightColumn(TestSupport::zenHeiFamily());
+    benchSlantedRepaint(TestSupport::zenHeiFamily());
     benchSlantedIdeographs();
     benchLongField(TestSupport::zenHeiFamily());
     return 0;

@@ -286,21 +286,30 @@ private slots:
         RichTextItem item;
         makeField(item, QStringLiteral("档案ABC\n（第一卷）"), 220, 200, 26);
         item.setColor(Qt::red);
-        for (int direction : {0, 1, 2}) {
-            item.setTextDirection(direction);
-            const QImage painted = paintItem(item);
+        // Then italic at half its width, drawn from glyph outlines the item
+        // keeps: painted again, and at another size, as the layout draws it.
+        for (int pass : {0, 1, 2, 3}) {
+            if (pass == 1) {
+                item.setItalic();
+                item.setElementScaleX(0.5f);
+            }
+            item.setFontSize(pass == 3 ? 30 : 26);
+            for (int direction : {0, 1, 2}) {
+                item.setTextDirection(direction);
+                const QImage painted = paintItem(item);
 
-            QImage expected(painted.size(), QImage::Format_RGB32);
-            expected.fill(BACKGROUND);
-            QPainter p(&expected);
-            p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
-            QPen pen(Qt::black);
-            pen.setWidthF(2.0);
-            p.setPen(pen);
-            TextLayout::draw(&p, TextLayout::layout(item.layoutInput()));
-            p.end();
-            QCOMPARE(painted, expected);
-            QCOMPARE(countPixels(painted, isRed), 0);
+                QImage expected(painted.size(), QImage::Format_RGB32);
+                expected.fill(BACKGROUND);
+                QPainter p(&expected);
+                p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+                QPen pen(Qt::black);
+                pen.setWidthF(2.0);
+                p.setPen(pen);
+                TextLayout::draw(&p, TextLayout::layout(item.layoutInput()));
+                p.end();
+                QCOMPARE(painted, expected);
+                QCOMPARE(countPixels(painted, isRed), 0);
+            }
         }
     }
 

@@ -115,20 +115,19 @@ QRect drawnInk(const TextLayoutResult &r, const QSize &size)
     return inkedIn(QRect(QPoint(), size), 160, [&](QPainter &painter) { TextLayout::draw(&painter, r); });
 }
 
-// Where the text drawn at the origin with the font at the scale inks at
-// all, across, in the font's own units; null when it inks nothing.
+// Where the text drawn as a line at the origin with the font at the scale
+// inks at all, across, in the font's own units; null when it inks nothing.
 QRectF drawnAcross(const QFont &font, qreal sx, qreal sy, const QString &text)
 {
     const qreal margin = font.pixelSize() * 2 * std::max(sx, sy);
+    TextLayoutResult line;
+    line.font = font;
+    line.ops = {{TextDrawOp::Line, text, QPointF(), sx, sy, QFontMetricsF(font).boundingRect(text)}};
     const QRect area = QTransform::fromScale(sx, sy)
-                           .mapRect(QFontMetricsF(font).boundingRect(text))
+                           .mapRect(line.ops.first().cell)
                            .adjusted(-margin, -margin, margin, margin)
                            .toAlignedRect();
-    const QRect ink = inkedIn(area, 255, [&](QPainter &painter) {
-        painter.scale(sx, sy);
-        painter.setFont(font);
-        painter.drawText(QPointF(), text);
-    });
+    const QRect ink = inkedIn(area, 255, [&](QPainter &painter) { TextLayout::draw(&painter, line); });
     return ink.isNull() ? QRectF() : QRectF(ink.left() / sx, 0, ink.width() / sx, 1);
 }
 
@@ -727,17 +726,23 @@ private slots:
             const int n = r.columns.size();
             return int(float(n * QFontMetrics(r.font).maxWidth() + n * 2 - 1) * r.scaleX);
         };
-        for (int mode : {1, 2, 0}) {
-            in.adaptedMode = mode;
-            const TextLayoutResult r = TextLayout::layout(in);
-            QVERIFY(r.font.pixelSize() < 30);
-            QCOMPARE(r.scaleX, 1.0f);
-            QVERIFY(width(r) <= content.width());
-            TextLayoutInput larger = in;
-            larger.adapted = false;
-            larger.font.setPixelSize(r.font.pixelSize() + 1);
-            QVERIFY(width(TextLayout::layout(larger)) > content.width());
+        // Italic columns whose ink stands inside the box where their cells
+        // fit are fitted by their cells alone.
+        for (const bool italic : {false, true}) {
+            in.font.setItalic(italic);
+            for (int mode : {1, 2, 0}) {
+                in.adaptedMode = mode;
+                const TextLayoutResult r = TextLayout::layout(in);
+                QVERIFY(r.font.pixelSize() < 30);
+                QCOMPARE(r.scaleX, 1.0f);
+                QVERIFY(width(r) <= content.width());
+                TextLayoutInput larger = in;
+                larger.adapted = false;
+                larger.font.setPixelSize(r.font.pixelSize() + 1);
+                QVERIFY(width(TextLayout::layout(larger)) > content.width());
+            }
         }
+        in.font.setItalic(false);
 
         // The floor is pixel size 2.
         in.rect = QRectF(0, 0, 20, 40);
