@@ -112,6 +112,9 @@ void MainWindow::connectPreviewToLink(PrintPreview *preview)
     connect(comManager, &ComManager::onReceiveHandshake, preview, &PrintPreview::receiveHandShake);
     connect(comManager, &ComManager::onReceivePrint, preview, &PrintPreview::receivePrint);
     connect(comManager, &ComManager::onReceivePrintNotify, preview, &PrintPreview::receivePrintNotify);
+    // An API preview shows the test-page button too, and a stopped API job
+    // leaves its window open while a kept page may still be awaited.
+    preview->setPrinterTaken([this] { return jobKeeper->isKeeping(); });
 }
 
 void MainWindow::releasePreview(PrintPreview *preview, bool api)

@@ -7,7 +7,6 @@
 
 #include "app/printdatatable.h"
 #include "print/printaddfile.h"
-#include "print/printjobkeeper.h"
 #include "print/printpreview.h"
 #include "printer/comanager.h"
 #include "util/constants.h"
@@ -156,5 +155,4 @@ void MainWindow::connectPrintPreview(PrintPreview *preview)
     connect(comManager, &ComManager::onReceivePrintTest, preview, &PrintPreview::receivePrintTest);
     connect(preview, &PrintPreview::sigConsumInkDots, this, &MainWindow::onPrintPageInkConsumed);
     connect(preview, &PrintPreview::sigWidgetClosed, this, [this, preview] { releasePreview(preview, false); });
-    preview->setPrinterTaken([this] { return jobKeeper->isKeeping(); });
 }

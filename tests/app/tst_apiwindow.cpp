@@ -306,8 +306,10 @@ private slots:
             } else {
                 t->click(QStringLiteral("btn_nav_print"));
                 t->click(QStringLiteral("btn_print"));
+            }
+            if (notice != "stray") { // a test page waits for the kept page too
                 TestSupport::child<QAbstractButton>(*t->preview(), "btn_write_test_page")->click();
-                QCOMPARE(t->toasts.texts().last(), QStringLiteral("打印正在进行中"));
+                QVERIFY(t->toasts.texts().endsWith(QStringLiteral("打印正在进行中")));
             }
             QCOMPARE(printedPages().size(), 1);
             QVERIFY(t->printer->reply(0x20));
