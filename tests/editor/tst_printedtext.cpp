@@ -209,15 +209,12 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         return f;
     };
     // One italic column against the right edge of a box (2 x size + 4) mm
-    // wide: its ideographs lean across it.
-    const auto column = [&](const QString &text, int direction, float size) {
-        TextModel f = field(text, 2 * size + 4, float(text.size()) * size * 1.3f + 4, size, 1);
+    // wide, as wide again as it is scaled: its ideographs lean across it.
+    const auto column = [&](const QString &text, int direction, float size, int angle = 0, float sx = 1) {
+        TextModel f = field(text, (2 * size + 4) * sx, float(text.size()) * size * 1.3f + 4, size, 1);
         f.direction = direction;
         f.italic = true;
-        return f;
-    };
-    const auto turnedColumn = [&](int angle) {
-        TextModel f = column(QStringLiteral("档案管理规定"), 2, 30);
+        f.scaleX = sx;
         turn(f, angle);
         return f;
     };
@@ -233,9 +230,6 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
         f.adapted = true;
         return f;
     };
-    TextModel wideColumn = column(QStringLiteral("工程档案"), 1, 30);
-    wideColumn.scaleX = 1.5f;
-    wideColumn.width *= 1.5f;
     // Lines scaled to half their width, fitted by scale: the editor draws
     // them at sizes the page does not.
     TextModel narrowLines = field(QStringLiteral("家报和工更整定收收理与"), 44, 364, 20, 1);
@@ -268,9 +262,9 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic column 30 mm, right", column(QStringLiteral("工程档案"), 1, 30)},
             {"italic column 30 mm, right to left, right", column(QStringLiteral("档案管理规定"), 2, 30)},
             {"italic column 40 mm, right", column(QStringLiteral("工程档案"), 1, 40)},
-            {"italic column turned 90", turnedColumn(90)},
-            {"italic column turned 180", turnedColumn(180)},
-            {"italic column scaled 1.5 across", wideColumn},
+            {"italic column turned 90", column(QStringLiteral("档案管理规定"), 2, 30, 90)},
+            {"italic column turned 180", column(QStringLiteral("档案管理规定"), 2, 30, 180)},
+            {"italic column scaled 1.5 across", column(QStringLiteral("工程档案"), 1, 30, 0, 1.5f)},
             {"italic column fitted 20 mm, just wide enough, right", fittedColumn(QStringLiteral("黫档"), 1, 20, 1)},
             {"italic column fitted 30 mm, just wide enough, right to left",
              fittedColumn(QStringLiteral("档案黫"), 2, 30, 0)},
