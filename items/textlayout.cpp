@@ -111,6 +111,14 @@ bool fullWidthAt(const QString &s, int i, bool uprightAscii, const QVector<QChar
 
 // --- measuring ----------------------------------------------------------
 
+// Where the painter sets the baseline origin of a character it centres in
+// a cell: centred by its advance across and by the font's height down.
+QPointF centredOrigin(const QFontMetricsF &fm, const QRectF &cell, const QString &ch)
+{
+    return QPointF(cell.x() + (cell.width() - fm.horizontalAdvance(ch)) / 2,
+                   cell.y() + (cell.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent());
+}
+
 // Measures stretches of text exactly as the painter draws them: shaped,
 // with the font's letter spacing after every character. Finding how much
 // of a text fits a width this way would cost a measure of every prefix;
@@ -174,6 +182,18 @@ public:
         if (shaped)
             *shaped = false;
         return ink;
+    }
+
+    // Up and down, where the character s[from, to) centred in a cell of
+    // that height inks, relative to the cell's top: as its metrics say, for
+    // a slant moves ink only across. Null when it inks nothing.
+    QRectF cellInk(const QString &s, int from, int to, qreal cellHeight)
+    {
+        const QRectF box = m_ink.character(s, from, to).box;
+        if (box.isEmpty())
+            return QRectF();
+        const qreal baseline = centredOrigin(m_exact, QRectF(0, 0, 0, cellHeight), QString()).y();
+        return QRectF(0, baseline + box.top(), 1, box.height());
     }
 
     // Makes one end of the ink that ink() gave for s[from, to) exact.
@@ -855,13 +875,183 @@ private:
     float m_sy;
 };
 
+// A stretch down a column, in dots; empty where nothing inks.
+struct Stretch {
+    double top = std::numeric_limits<double>::max();
+    double bottom = std::numeric_limits<double>::lowest();
+
+    bool isEmpty() const { return top > bottom; }
+    void add(const Stretch &s)
+    {
+        top = std::min(top, s.top);
+        bottom = std::max(bottom, s.bottom);
+    }
+    // The length of this stretch and `s` together.
+    double lengthWith(const Stretch &s) const
+    {
+        return s.isEmpty() ? bottom - top : std::max(bottom, s.bottom) - std::min(top, s.top);
+    }
+};
+
+// How far the ink of a column reaches down it. A turned piece's glyphs may
+// reach past its advance (in slanted type, lean past it) at either end; an
+// upright character is taken to stay in its cell, whose head and foot its
+// own ink seldom reaches. Both are first taken with room to spare; in
+// slanted type they are looked at where that room leaves open whether the
+// column's ink is no longer than the box, which is what a column needs to
+// be moved along inside it.
+class AlongInk
+{
+public:
+    AlongInk(Measure &measure, const QString &s, double boxHeight, qreal cellHeight, float sy)
+        : m_measure(measure)
+        , m_text(s)
+        , m_boxHeight(boxHeight)
+        , m_cellHeight(cellHeight)
+        , m_sy(sy)
+    {
+    }
+
+    // Where the ink of a turned piece set at `at` reaches.
+    Stretch turned(const StretchInk &ink, double at) const
+    {
+        if (ink.box.isNull())
+            return Stretch();
+        return {at + ink.box.left() * double(m_sy), at + ink.box.right() * double(m_sy)};
+    }
+    // Where the ink of the upright character s[from, to) in the cell whose
+    // head is `at` reaches.
+    Stretch upright(int from, int to, double at) const
+    {
+        const QRectF ink = m_measure.cellInk(m_text, from, to, m_cellHeight);
+        if (ink.isNull())
+            return Stretch();
+        return {at + ink.top() * double(m_sy), at + ink.bottom() * double(m_sy)};
+    }
+
+    // The upright character s[from, to) in the cell whose head is `at`.
+    void addCell(int from, int to, double at)
+    {
+        m_cells.push_back({from, to, at});
+        m_room.add({at, at + m_cellHeight * double(m_sy)});
+    }
+    // The turned piece s[from, to) set at `at`, its ink as far as it was looked at.
+    void addPiece(int from, int to, double at, const StretchInk &ink)
+    {
+        m_pieces.push_back({from, to, at, ink});
+        m_room.add(turned(ink, at));
+    }
+    // Whether the column's ink with `more` is no longer than the box.
+    bool holds(const Stretch &more)
+    {
+        if (more.isEmpty() || m_room.lengthWith(more) <= m_boxHeight)
+            return true;
+        lookAtAll();
+        return m_ink.lengthWith(more) <= m_boxHeight;
+    }
+    // The column's ink with room to spare, and looked at.
+    const Stretch &room() const { return m_room; }
+    const Stretch &ink()
+    {
+        lookAtAll();
+        return m_ink;
+    }
+    void clear()
+    {
+        m_cells.clear();
+        m_pieces.clear();
+        m_topCellInked = false;
+        m_lookedFromTop = 0;
+        m_lookedFromBottom = 0;
+        m_lookedPieces = 0;
+        m_room = Stretch();
+        m_ink = Stretch();
+    }
+
+private:
+    struct Cell {
+        int from;
+        int to;
+        double at;
+    };
+    struct Piece {
+        int from;
+        int to;
+        double at;
+        StretchInk ink;
+    };
+
+    void lookAtAll()
+    {
+        // The cells follow each other down the column, each character in
+        // its own: only the first and the last that ink reach furthest.
+        for (; !m_topCellInked && m_lookedFromTop < m_cells.size(); ++m_lookedFromTop) {
+            const Cell &c = m_cells[m_lookedFromTop];
+            const Stretch ink = upright(c.from, c.to, c.at);
+            m_topCellInked = !ink.isEmpty();
+            m_ink.add(ink);
+        }
+        for (std::size_t i = m_cells.size(); i > m_lookedFromBottom; --i) {
+            const Cell &c = m_cells[i - 1];
+            const Stretch ink = upright(c.from, c.to, c.at);
+            m_ink.add(ink);
+            if (!ink.isEmpty())
+                break;
+        }
+        m_lookedFromBottom = m_cells.size();
+        for (; m_lookedPieces < m_pieces.size(); ++m_lookedPieces) {
+            Piece &p = m_pieces[m_lookedPieces];
+            for (const TextInk::End e : {TextInk::End::Left, TextInk::End::Right})
+                m_measure.sharpen(m_text, p.from, p.to, e, p.ink);
+            m_ink.add(turned(p.ink, p.at));
+        }
+    }
+
+    Measure &m_measure;
+    const QString &m_text;
+    double m_boxHeight;
+    qreal m_cellHeight;
+    float m_sy;
+    std::vector<Cell> m_cells;
+    std::vector<Piece> m_pieces;
+    // How far the cells were looked at from each end, and the pieces.
+    bool m_topCellInked = false;
+    std::size_t m_lookedFromTop = 0;
+    std::size_t m_lookedFromBottom = 0;
+    std::size_t m_lookedPieces = 0;
+    // The column's ink with room to spare, and as far as it was looked at.
+    Stretch m_room;
+    Stretch m_ink;
+};
+
+// A turned piece of a column: where it ends, its ink as far as it was
+// looked at, and whether the column's ink with it is no longer than the box.
+struct TurnedPiece {
+    int end = 0;
+    StretchInk ink;
+    bool held = true;
+
+    // A piece whose ink nobody asked for.
+    static TurnedPiece unmeasured(int end)
+    {
+        TurnedPiece piece;
+        piece.end = end;
+        return piece;
+    }
+};
+
 // The paragraph s[from, to) in columns no longer than the content height,
 // appending at most `room` of them; true when it held more. With indent its
-// first column keeps room for the indentation and carries it.
+// first column keeps room for the indentation and carries it. A column of
+// slanted type also breaks before a turned character whose ink would make
+// the column's ink longer than the box, as a line breaks before a
+// character that would lean past its end; `tooTall` tells whether a turned
+// character alone in its column is longer than that.
 bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s, int from, int to, bool indent,
-                  int room, QList<stRowDataBlock> &columns)
+                  int room, QList<stRowDataBlock> &columns, bool *tooTall = nullptr)
 {
-    const ColumnPitch pitch(measure.metrics(), in.letterSpacing, usableScale(in.scaleY));
+    const float sy = usableScale(in.scaleY);
+    const ColumnPitch pitch(measure.metrics(), in.letterSpacing, sy);
     const double limit = TextLayout::contentRect(in.rect).height();
     const int reserved = indent ? pitch.indent(in.indentation) : 0;
     const auto fullWidth = [&](int pos) { return fullWidthAt(s, pos, in.uprightAscii, in.specialSymbols); };
@@ -869,6 +1059,8 @@ bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s,
     const auto fitsFrom = [&](float at) {
         return [&pitch, at, limit](double advance) { return double(at + pitch.run(advance)) <= limit; };
     };
+    const bool slanted = TextInk::slanted(measure.font());
+    AlongInk along(measure, s, in.rect.height(), qreal(pitch.cellHeight()), sy);
 
     int added = 0;
     int columnStart = from;
@@ -883,35 +1075,76 @@ bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s,
         columns.append(column);
         ++added;
         columnStart = end;
+        along.clear();
         return true;
+    };
+    // The turned piece s[pieceStart, end) set at `at`, the ends of its ink
+    // looked at only where their room leaves open whether the column holds it.
+    const auto turnedPiece = [&](int pieceStart, int end, float at) {
+        TurnedPiece piece{end, measure.ink(s, pieceStart, end), true};
+        piece.held = along.holds(along.turned(piece.ink, at));
+        for (const TextInk::End e : {TextInk::End::Right, TextInk::End::Left}) {
+            if (piece.held)
+                break;
+            measure.sharpen(s, pieceStart, end, e, piece.ink);
+            piece.held = along.holds(along.turned(piece.ink, at));
+        }
+        return piece;
+    };
+    // The longest start of s[pieceStart, end) that the column holds, set at `at`.
+    const auto heldPiece = [&](int pieceStart, int end, float at) {
+        for (; end > pieceStart; end = previousChar(s, end)) {
+            TurnedPiece piece = turnedPiece(pieceStart, end, at);
+            if (piece.held)
+                return piece;
+        }
+        return TurnedPiece::unmeasured(pieceStart);
     };
 
     float u = float(reserved);
     for (int pos = from; pos < to;) {
         if (fullWidth(pos)) {
-            if (double(u + pitch.cell()) > limit) {
+            const int next = nextChar(s, pos);
+            // In slanted type, the cell first, the character's own ink where that does not tell.
+            const bool held = !slanted || along.holds({u, u + double(pitch.cell())})
+                || along.holds(along.upright(pos, next, u));
+            if (double(u + pitch.cell()) > limit || !held) {
                 if (!close(u, pos))
                     return true;
                 u = 0;
             }
+            if (slanted)
+                along.addCell(pos, next, u);
             u += pitch.cell();
-            pos = nextChar(s, pos);
+            pos = next;
             continue;
         }
         // A run broken over columns is drawn as one turned piece per column,
         // so each piece is measured whole, as it is drawn.
         float start = u;
         for (int pieceStart = pos;;) {
-            int end = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(start));
-            if (end == pieceStart) {
-                // Not one more character fits where the column stands.
+            int fitting = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(start));
+            TurnedPiece piece = slanted ? heldPiece(pieceStart, fitting, start) : TurnedPiece::unmeasured(fitting);
+            // Not one more character fits where the column stands: the
+            // column closes, an empty one too where the character's advance
+            // is longer than a column, but not where only its ink, alone in
+            // its column, is longer than the box.
+            if (piece.end == pieceStart && (columnStart < pieceStart || fitting == pieceStart)) {
                 if (!close(start, pieceStart))
                     return true;
                 start = 0;
-                end = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(0));
-                if (end == pieceStart)
-                    end = nextChar(s, pieceStart);
+                fitting = measure.longestFitting(s, pieceStart, to, halfWidth, fitsFrom(0));
+                piece = slanted ? heldPiece(pieceStart, fitting, 0) : TurnedPiece::unmeasured(fitting);
             }
+            if (piece.end == pieceStart) {
+                piece = slanted ? turnedPiece(pieceStart, nextChar(s, pieceStart), start)
+                                : TurnedPiece::unmeasured(nextChar(s, pieceStart));
+                if (!piece.held && tooTall)
+                    *tooTall = true;
+            }
+            if (slanted)
+                along.addPiece(pieceStart, piece.end, start, piece.ink);
+            const int end = piece.end;
             const float length = start + pitch.run(measure.advance(s, pieceStart, end));
             if (end == to || fullWidth(end)) {
                 u = length;
@@ -930,16 +1163,19 @@ bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s,
 // The columns of every paragraph, at most `room`, in drawing order; true
 // when the text held more. The first paragraph is the indented one in both
 // directions; its first column carries the room it keeps, so drawing shifts
-// exactly that.
-bool buildColumns(const TextLayoutInput &in, Measure &measure, int room, QList<stRowDataBlock> &columns)
+// exactly that. `tooTall` as for splitColumns.
+bool buildColumns(const TextLayoutInput &in, Measure &measure, int room, QList<stRowDataBlock> &columns,
+                  bool *tooTall = nullptr)
 {
     columns.clear();
+    if (tooTall)
+        *tooTall = false;
     bool more = false;
     for (int pos = 0;;) {
         int end = in.text.indexOf(LINE_FEED, pos);
         if (end < 0)
             end = in.text.size();
-        if (splitColumns(in, measure, in.text, pos, end, pos == 0, room - columns.size(), columns)) {
+        if (splitColumns(in, measure, in.text, pos, end, pos == 0, room - columns.size(), columns, tooTall)) {
             more = true;
             break;
         }
@@ -960,19 +1196,19 @@ double turnedBaseline(const QFontMetrics &fm, int columnWidth)
     return (columnWidth - fm.height()) / 2.0 + fm.descent();
 }
 
-// Where the painter sets the baseline origin of a character it centres in
-// a cell: centred by its advance across and by the font's height down.
-QPointF centredOrigin(const QFontMetricsF &fm, const QRectF &cell, const QString &ch)
-{
-    return QPointF(cell.x() + (cell.width() - fm.horizontalAdvance(ch)) / 2,
-                   cell.y() + (cell.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent());
-}
+// Upright glyphs' ink is read from their metrics, rounded out to whole
+// dots (and, for a face the font engine emboldens itself, a little off):
+// drawn, it may stop up to a dot short of them. A block of upright columns
+// moves only for ink past that dot, so one whose ink was drawn inside the
+// box stays where it stood. Slanted glyphs' ink is read from pictures.
+const double UPRIGHT_INK_SLACK = 1;
 
 // Across the block of columns: where a drawn column's ink lies, in dots.
 // A turned run's ink across is its ink up and down, which its metrics give
-// exactly. An upright character is taken to stay in its cell; a slanted
-// one leans past it, so until the column's characters are looked at, their
-// ink is the cell with room for any slant.
+// exactly. An upright character is taken to stay in its cell, a slanted one
+// in its cell with room for any slant, until the column's characters are
+// looked at; a cell is no character's ink, though: it is as wide as the
+// font's widest character, in many a font twice an ideograph.
 struct ColumnInk {
     // Upright characters, or one turned piece with its ink.
     struct Run {
@@ -1030,7 +1266,8 @@ public:
         // has it on the same baseline), and where the character may ink in it.
         const QRectF cellBox = m_cell.translated(0, -centredOrigin(m_metrics, m_cell, QString()).y());
         const QRectF cellRoom = m_ink.room(cellBox);
-        const bool exactCells = !TextInk::slanted(measure.font());
+        if (!TextInk::slanted(measure.font()))
+            m_slack = UPRIGHT_INK_SLACK;
         const double baseline = turnedBaseline(fm, mw);
         const int n = columns.size();
         for (int k = 0, i = 0; k < n; ++k) {
@@ -1057,7 +1294,7 @@ public:
                 c.runs.append(r);
             }
             if (hasCells)
-                c.cells = {cellRoom.translated(c.x / double(sx), 0), exactCells, exactCells};
+                c.cells = {cellRoom.translated(c.x / double(sx), 0), false, false};
             m_columns.push_back(std::move(c));
         }
     }
@@ -1130,11 +1367,14 @@ private:
             furthest = std::max(furthest, reach(c, e));
         return furthest;
     }
-    bool out(End e) const { return blockReach(e) > (e == End::Left ? -m_in.rect.left() : m_in.rect.right()); }
+    bool out(End e) const
+    {
+        return blockReach(e) - m_slack > (e == End::Left ? -m_in.rect.left() : m_in.rect.right());
+    }
     // The shifts that keep the ink inside the box, in whole dots, lie
     // between these.
-    double lowestShift() const { return std::ceil(m_in.rect.left() + blockReach(End::Left)); }
-    double highestShift() const { return std::floor(m_in.rect.right() - blockReach(End::Right)); }
+    double lowestShift() const { return std::ceil(m_in.rect.left() + blockReach(End::Left) - m_slack); }
+    double highestShift() const { return std::floor(m_in.rect.right() - blockReach(End::Right) + m_slack); }
 
     // The upright characters of a column, each where it is drawn.
     QVector<TextInk::Placed> cellsOf(const ColumnInk &c) const
@@ -1179,6 +1419,8 @@ private:
     TextInk m_ink;
     QRectF m_cell;
     std::vector<ColumnInk> m_columns;
+    // How far ink may reach past the box before it counts as out.
+    double m_slack = 0;
 };
 
 void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
@@ -1191,14 +1433,16 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     const auto columnsWidth = [&](int mw, qint64 n) { return toInt(float(n * mw + n * rs - 1) * sx); };
     QList<stRowDataBlock> columns;
     // Whether the text's columns at the measure's size fit the width by
-    // their cells; they are then all in `columns`.
+    // their cells and, in slanted type, each column's ink fits the box's
+    // height; they are then all in `columns`.
     const auto cellsFit = [&](Measure &measure) {
         const int mw = measure.metrics().maxWidth();
         const auto widthFits = [&](qint64 n) { return !(columnsWidth(mw, n) > content.width()); };
+        bool tooTall = false;
         if (qint64(mw) + rs > 0)
-            return !buildColumns(in, measure, largestCount(widthFits), columns);
-        buildColumns(in, measure, ALL, columns);
-        return widthFits(columns.size());
+            return !buildColumns(in, measure, largestCount(widthFits), columns, &tooTall) && !tooTall;
+        buildColumns(in, measure, ALL, columns, &tooTall);
+        return widthFits(columns.size()) && !tooTall;
     };
     const int start = in.font.pixelSize();
     const int tries = in.adapted ? pixelSizeTries(in.font, 1) : 1;
@@ -1208,13 +1452,13 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             f.setPixelSize(start - i);
         return f;
     };
+    // A turned run is drawn scaled by (sy, sx): the quarter turn swaps the
+    // axes the scales act on.
     int k = firstFitting(tries, [&](int i) {
-        Measure measure(fontOfTry(i));
+        Measure measure(fontOfTry(i), sy, sx);
         return cellsFit(measure);
     });
 
-    // A turned run is drawn scaled by (sy, sx): the quarter turn swaps the
-    // axes the scales act on.
     std::optional<Measure> measure;
     std::optional<ColumnBlock> block;
     const auto layAt = [&](int i) {
@@ -1245,6 +1489,7 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
     const ColumnPitch pitch(fm, in.letterSpacing, sy);
     const double baseline = turnedBaseline(fm, mw);
     const QRectF &cell = block->cell();
+    const bool slanted = TextInk::slanted(out.font);
     for (const ColumnInk &across : block->columns()) {
         const stRowDataBlock &column = columns.at(across.column);
         const double x = across.x;
@@ -1257,22 +1502,19 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
             y += float((content.height() - column.length) / 2);
 
         // How far down the column ink reaches: an upright character stays
-        // in its cell, a turned run reaches as far as its glyphs do.
+        // in its cell, a turned run reaches as far as its glyphs do. In
+        // slanted type, whose turned runs lean along the column, the
+        // characters are looked at where that leaves the box, as the
+        // splitter looked at them to keep the column's ink no longer than it.
         const int firstOp = out.ops.size();
-        double cellsTop = std::numeric_limits<double>::max();
-        double cellsBottom = std::numeric_limits<double>::lowest();
-        struct Turned {
-            QString run;
-            double y;
-            StretchInk ink;
-        };
-        QVector<Turned> turned;
+        AlongInk along(*measure, column.text, in.rect.height(), cell.height(), sy);
+        int at = 0;
         for (const ColumnInk::Run &run : across.runs) {
             if (run.upright) {
                 for (const QString &ch : TextLayout::characters(run.text)) {
                     out.ops.append({TextDrawOp::Cell, ch, QPointF(x, y), sx, sy, cell});
-                    cellsTop = std::min(cellsTop, double(y));
-                    cellsBottom = std::max(cellsBottom, y + cell.height() * double(sy));
+                    along.addCell(at, at + ch.size(), y);
+                    at += ch.size();
                     y += pitch.cell();
                 }
             } else {
@@ -1282,32 +1524,15 @@ void layoutVertical(const TextLayoutInput &in, float sy, TextLayoutResult &out)
                 const QPointF origin(x + baseline * sx, y);
                 const QRectF room(0, baseline - mw, advance, mw);
                 out.ops.append({TextDrawOp::TurnedRun, run.text, origin, sy, sx, room});
-                turned.append({run.text, y, run.ink});
+                along.addPiece(at, at + run.text.size(), y, run.ink);
+                at += run.text.size();
                 y += pitch.run(advance);
             }
         }
-        double inkTop = cellsTop;
-        double inkBottom = cellsBottom;
-        const auto reach = [&] {
-            inkTop = cellsTop;
-            inkBottom = cellsBottom;
-            for (const Turned &t : qAsConst(turned)) {
-                if (t.ink.box.isNull())
-                    continue;
-                inkTop = std::min(inkTop, t.y + t.ink.box.left() * double(sy));
-                inkBottom = std::max(inkBottom, t.y + t.ink.box.right() * double(sy));
-            }
-        };
-        reach();
-        // Runs whose ink is known with room to spare decide only while that
-        // room stays inside the box.
-        if (inkTop < in.rect.top() || inkBottom > in.rect.bottom()) {
-            for (Turned &t : turned) {
-                for (const TextInk::End end : {TextInk::End::Left, TextInk::End::Right})
-                    measure->sharpen(t.run, 0, t.run.size(), end, t.ink);
-            }
-            reach();
-        }
+        const bool leaves = along.room().top < in.rect.top() || along.room().bottom > in.rect.bottom();
+        const Stretch &reach = slanted && leaves ? along.ink() : along.room();
+        const double inkTop = reach.top;
+        const double inkBottom = reach.bottom;
         // A column whose ink would leave the box at one end moves in, as far
         // as the other end leaves room: the splitter fills a column by
         // advances, and a turned run's glyphs may reach a little past them.
@@ -1435,7 +1660,8 @@ QStringList TextLayout::splitTextBySymbol(const QString &text, bool uprightAscii
 QList<stRowDataBlock> TextLayout::splitRowDataBlockByLength(const TextLayoutInput &in, const QFont &font,
                                                             const QString &paragraph, bool indent)
 {
-    Measure measure(font);
+    // Measured at the scale the columns are drawn at, as the layout does.
+    Measure measure(font, usableScale(in.scaleY), usableScale(in.scaleX));
     QList<stRowDataBlock> columns;
     splitColumns(in, measure, paragraph, 0, paragraph.size(), indent, std::numeric_limits<int>::max(), columns);
     return columns;

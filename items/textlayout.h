@@ -101,11 +101,15 @@ struct TextLayoutResult {
 // it is drawn (shaped, letter spacing included) and holds only what fits.
 // Its ink (every glyph's box where the painter sets it: bearings, slant,
 // tabs and marks as drawn) stays inside the field's box wherever it fits
-// there, and auto-fit fits the ink too. Columns move across as a block
-// until their ink (slanted characters lean past their cells) stays inside
-// the box wherever it fits there; where they break goes by their cells
-// alone, auto-fit by their cells and, for slanted type, by whether their
-// ink is no wider than the box. Single characters' advances only guess
+// there, and auto-fit fits the ink too. Columns move across as a block,
+// and each along its length, as far as their ink (not their cells, which
+// are as wide as the font's widest character) leaves the box wherever it
+// fits there. Where they break goes by their cells and advances; in
+// slanted type, whose turned runs lean along the column, also before a
+// character that would make a column's ink longer than the box, as a line
+// breaks before one that would lean past its end. Auto-fit goes by the
+// same, and for slanted type by whether the block's ink is no wider than
+// the box. Single characters' advances only guess
 // where to measure, so laying out costs a few measures a line; auto-fit's
 // tries stop where a text is known to overflow, and only a text's first
 // 100 000 characters are laid out.

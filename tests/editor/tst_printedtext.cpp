@@ -237,6 +237,21 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
     narrowLines.scaleX = 0.5f;
     narrowLines.adapted = true;
     narrowLines.adaptedMode = 2;
+    // Italic 30 mm columns filling their box, a turned run at an end, which
+    // leans along the column past it.
+    const auto leaning = [&](const QString &family, const QString &text, float w, float h, int direction, int align,
+                             int angle = 0) {
+        TextModel f = field(text, w, h, 30, align);
+        f.font = family;
+        f.direction = direction;
+        f.italic = true;
+        turn(f, angle);
+        return f;
+    };
+    TextModel leaningFitted = leaning(microHeiFamily(), QStringLiteral("黫档W"), 41, 67, 1, 1, 180);
+    leaningFitted.fontSize = 45;
+    leaningFitted.scaleX = 0.5f;
+    leaningFitted.adapted = true;
     TextModel turnedItalic = field(QStringLiteral("jfj fjf"), 40, 60, 20, 1);
     turnedItalic.direction = 1;
     turnedItalic.verticalAlign = 1;
@@ -271,7 +286,35 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic column fitted 40 mm, just wide enough, left", fittedColumn(QStringLiteral("黫档"), 1, 40, -1)},
             {"italic column fitted 40 mm, just wide enough, right to left",
              fittedColumn(QStringLiteral("\u9EEB"), 2, 40, 1)},
-            {"italic lines scaled 0.5 across, fitted by scale", narrowLines}};
+            {"italic lines scaled 0.5 across, fitted by scale", narrowLines},
+            {"italic turned run at a column's foot", leaning(zenHeiFamily(), QStringLiteral("档案fjW"), 120, 117, 1, 0)},
+            {"italic turned run at a column's foot, turned 180",
+             leaning(zenHeiFamily(), QStringLiteral("档案fjW"), 120, 117, 1, 0, 180)},
+            {"italic turned run at a column's foot, right to left, right, turned 90",
+             leaning(zenHeiFamily(), QStringLiteral("档案fjW"), 120, 117, 2, 1, 90)},
+            {"italic turned run at a column's head", leaning(QStringLiteral("DejaVu Serif"), QStringLiteral("Afj档案"), 60, 113, 1, 0)},
+            {"italic turned run at a column's foot, fitted, scaled 0.5 across, turned 180", leaningFitted}};
+}
+
+// Upright columns in the built-in templates' "宋体", whose cells are far
+// wider than their ink, each with the dots of the page its ink spans
+// across as it always printed: the block stands where its cells put it
+// wherever its ink lies inside the box.
+QVector<QPair<QByteArray, TextModel>> uprightColumns(QVector<QPair<int, int>> &spans)
+{
+    const auto column = [](const QString &text, int direction, int align) {
+        TextModel f = textField(QStringLiteral("字段"), text, MARGIN_MM, MARGIN_MM, 40, 88, 12);
+        f.font = QStringLiteral("宋体");
+        f.direction = direction;
+        f.horizontalAlign = align;
+        f.verticalAlign = -1;
+        return f;
+    };
+    spans = {{91, 484}, {147, 531}, {111, 495}, {93, 484}};
+    return {{"upright year, centred", column(QStringLiteral("档案管理规定2024"), 1, 0)},
+            {"upright year, right to left, left", column(QStringLiteral("档案管理规定2024"), 2, -1)},
+            {"upright year, right to left, centred", column(QStringLiteral("档案管理规定2024"), 2, 0)},
+            {"upright dates, centred", column(QStringLiteral("2024-07-01至2024-12-31"), 1, 0)}};
 }
 
 // The field alone on a label with a margin around it.
@@ -286,18 +329,26 @@ TemplateModel labelOf(const TextModel &field)
     return t;
 }
 
-// Dark pixels inside the rectangle and outside it, with a pixel's room for
-// smoothing.
-QPair<int, int> inkAround(const QImage &image, const QRect &box)
+struct Ink {
+    // Dark pixels inside the rectangle and outside it, with a pixel's room
+    // for smoothing, and where they all lie.
+    int inside = 0;
+    int outside = 0;
+    QRect bounds;
+};
+
+Ink inkAround(const QImage &image, const QRect &box)
 {
     const QRect allowed = box.adjusted(-1, -1, 1, 1);
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    QPair<int, int> ink;
+    Ink ink;
     for (int y = 0; y < rgb.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x) {
-            if (qGray(line[x]) < 160)
-                ++(allowed.contains(x, y) ? ink.first : ink.second);
+            if (qGray(line[x]) < 160) {
+                ++(allowed.contains(x, y) ? ink.inside : ink.outside);
+                ink.bounds |= QRect(x, y, 1, 1);
+            }
         }
     }
     return ink;
@@ -353,6 +404,8 @@ class TestPrintedText : public QObject
     float m_savedScreenDpi = 0;
     QVector<TextModel> m_fields;
     QVector<QByteArray> m_names;
+    // Where the ink of a field spans the page across, where that is pinned.
+    QHash<int, QPair<int, int>> m_spans;
 
 private slots:
     void initTestCase()
@@ -369,6 +422,12 @@ private slots:
             m_fields << f;
         }
         for (const auto &named : inkPastAdvances()) {
+            m_names << named.first;
+            m_fields << named.second;
+        }
+        QVector<QPair<int, int>> spans;
+        for (const auto &named : uprightColumns(spans)) {
+            m_spans.insert(m_fields.size(), spans.at(m_spans.size()));
             m_names << named.first;
             m_fields << named.second;
         }
@@ -393,8 +452,10 @@ private slots:
         PageScene page(&printed, label, PAGE_DPI);
         page.rebuild(false);
         const QImage image = page.renderPage();
-        const QPair<int, int> ink = inkAround(image, boxAt(field, PAGE_DPI));
-        QVERIFY2(ink.first > 0 && ink.second == 0, qPrintable(describe(field)));
+        const Ink ink = inkAround(image, boxAt(field, PAGE_DPI));
+        QVERIFY2(ink.inside > 0 && ink.outside == 0, qPrintable(describe(field)));
+        if (m_spans.contains(index))
+            QCOMPARE(qMakePair(ink.bounds.left(), ink.bounds.right()), m_spans.value(index));
         const QStringList printedDecisions = decisions(textItemOf(printed));
 
         for (int dpi : {96, 100, 120, 144}) {
@@ -412,7 +473,7 @@ private slots:
             QPainter painter(&screen);
             shown.render(&painter, QRectF(screen.rect()), QRectF(screen.rect()));
             painter.end();
-            QVERIFY2(inkAround(screen, boxAt(field, dpi)).second == 0, qPrintable(QString::number(dpi) + describe(field)));
+            QVERIFY2(inkAround(screen, boxAt(field, dpi)).outside == 0, qPrintable(QString::number(dpi) + describe(field)));
         }
     }
 

@@ -744,6 +744,21 @@ private slots:
         }
         in.font.setItalic(false);
 
+        // A turned character alone in a column that holds its advance, its
+        // slanted ink longer than the box: shrunk until the ink is not.
+        TextLayoutInput lone = input(QStringLiteral("f"), 300, 0, 200);
+        lone.font = QFont(QStringLiteral("DejaVu Serif"));
+        lone.font.setPixelSize(200);
+        lone.font.setItalic(true);
+        lone.direction = 1;
+        lone.rect.setHeight(QFontMetrics(lone.font).horizontalAdvance(lone.text) + 12);
+        const QSize page(300, 3 * int(lone.rect.height()));
+        QVERIFY(drawnInk(TextLayout::layout(lone), page).height() > lone.rect.height() + 1);
+        lone.adapted = true;
+        const TextLayoutResult shrunk = TextLayout::layout(lone);
+        QVERIFY(shrunk.font.pixelSize() < 200);
+        QVERIFY(drawnInk(shrunk, page).height() <= lone.rect.height() + 1);
+
         // The floor is pixel size 2.
         in.rect = QRectF(0, 0, 20, 40);
         QCOMPARE(TextLayout::layout(in).font.pixelSize(), 2);
