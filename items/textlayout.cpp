@@ -1263,9 +1263,14 @@ public:
         const int mw = fm.maxWidth();
         m_cell = QRectF(0, 0, mw, double(ColumnPitch(fm, in.letterSpacing, sy).cellHeight()));
         // A cell relative to the origin of its character (every character
-        // has it on the same baseline), and where the character may ink in it.
+        // has it on the same baseline), and where the character may ink in
+        // it: in the cell, and where a font's widest character is narrower
+        // than a full-width one (a monospaced font, whose ideographs come
+        // from another), as far as a full-width character centred in it.
         const QRectF cellBox = m_cell.translated(0, -centredOrigin(m_metrics, m_cell, QString()).y());
-        const QRectF cellRoom = m_ink.room(cellBox);
+        const qreal fullWidth = m_metrics.horizontalAdvance(FULLWIDTH_M.at(0));
+        const QRectF cellRoom =
+            m_ink.room(cellBox | QRectF(cellBox.center().x() - fullWidth / 2, cellBox.top(), fullWidth, cellBox.height()));
         if (!TextInk::slanted(measure.font()))
             m_slack = UPRIGHT_INK_SLACK;
         const double baseline = turnedBaseline(fm, mw);

@@ -252,6 +252,11 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
     leaningFitted.fontSize = 45;
     leaningFitted.scaleX = 0.5f;
     leaningFitted.adapted = true;
+    // A monospaced font's cells are narrower than the ideographs it takes
+    // from another font.
+    TextModel monospaced = field(QStringLiteral("ID 0042 档号"), 40, 110, 8, -1);
+    monospaced.font = QStringLiteral("DejaVu Sans Mono");
+    monospaced.direction = 2;
     TextModel turnedItalic = field(QStringLiteral("jfj fjf"), 40, 60, 20, 1);
     turnedItalic.direction = 1;
     turnedItalic.verticalAlign = 1;
@@ -293,7 +298,8 @@ QVector<QPair<QByteArray, TextModel>> inkPastAdvances()
             {"italic turned run at a column's foot, right to left, right, turned 90",
              leaning(zenHeiFamily(), QStringLiteral("档案fjW"), 120, 117, 2, 1, 90)},
             {"italic turned run at a column's head", leaning(QStringLiteral("DejaVu Serif"), QStringLiteral("Afj档案"), 60, 113, 1, 0)},
-            {"italic turned run at a column's foot, fitted, scaled 0.5 across, turned 180", leaningFitted}};
+            {"italic turned run at a column's foot, fitted, scaled 0.5 across, turned 180", leaningFitted},
+            {"ideographs wider than a monospaced font's cells, right to left, left", monospaced}};
 }
 
 // Upright columns in the built-in templates' "宋体", whose cells are far
