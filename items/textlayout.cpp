@@ -1106,9 +1106,11 @@ bool splitColumns(const TextLayoutInput &in, Measure &measure, const QString &s,
         if (fullWidth(pos)) {
             const int next = nextChar(s, pos);
             // In slanted type, the cell first, the character's own ink where that does not tell.
-            const bool held = !slanted || along.holds({u, u + double(pitch.cell())})
-                || along.holds(along.upright(pos, next, u));
-            if (double(u + pitch.cell()) > limit || !held) {
+            const auto held = [&] {
+                return !slanted || along.holds({u, u + double(pitch.cell())})
+                    || along.holds(along.upright(pos, next, u));
+            };
+            if (double(u + pitch.cell()) > limit || !held()) {
                 if (!close(u, pos))
                     return true;
                 u = 0;
