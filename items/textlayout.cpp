@@ -1271,8 +1271,8 @@ public:
         // from another), as far as a full-width character centred in it.
         const QRectF cellBox = m_cell.translated(0, -centredOrigin(m_metrics, m_cell, QString()).y());
         const qreal fullWidth = m_metrics.horizontalAdvance(FULLWIDTH_M.at(0));
-        const QRectF cellRoom =
-            m_ink.room(cellBox | QRectF(cellBox.center().x() - fullWidth / 2, cellBox.top(), fullWidth, cellBox.height()));
+        const QRectF fullWidthBox(cellBox.center().x() - fullWidth / 2, cellBox.top(), fullWidth, cellBox.height());
+        const QRectF cellRoom = m_ink.room(cellBox | fullWidthBox);
         if (!TextInk::slanted(measure.font()))
             m_slack = UPRIGHT_INK_SLACK;
         const double baseline = turnedBaseline(fm, mw);
